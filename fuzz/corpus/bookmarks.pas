@@ -1,0 +1,4 @@
+x := 1; {//* check}
+{ open
+//* marked }x
+{ a }{//*}

@@ -1,0 +1,4 @@
+unit Café;
+procedure	X;
+(bookmark) y
+{*} z

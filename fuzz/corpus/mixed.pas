@@ -1,0 +1,3 @@
+﻿function TFoo.Bar(X: Integer): Boolean;
+library L;
+function Count: Integer;x

@@ -1,0 +1,213 @@
+#include "HostBuffer.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kestrel {
+
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+std::string ErrnoText() {
+    return std::strerror(errno);
+}
+
+// Number of CR LF pairs in `bytes` (each LF of a buffer follows a CR only
+// where the pair is counted).
+size_t CountLineEnds(std::string_view bytes) {
+    size_t n = 0;
+    for (size_t i = 1; i < bytes.size(); ++i) {
+        if (bytes[i] == '\n' && bytes[i - 1] == '\r') {
+            ++n;
+        }
+    }
+    return n;
+}
+
+} // namespace
+
+bool HostBuffer::PrefersBareLineFeeds() const {
+    const auto bare = std::count(bareLineFeeds.begin(), bareLineFeeds.end(), true);
+    return bare * 2 > static_cast<std::ptrdiff_t>(bareLineFeeds.size());
+}
+
+HostBuffer BufferFromFileBytes(std::string_view fileBytes) {
+    HostBuffer buffer;
+    if (fileBytes.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+        buffer.hadByteOrderMark = true;
+        fileBytes.remove_prefix(kByteOrderMark.size());
+    }
+    buffer.encoding = DetectEncoding(fileBytes);
+    const size_t lineFeeds =
+        static_cast<size_t>(std::count(fileBytes.begin(), fileBytes.end(), '\n'));
+    buffer.bytes.reserve(fileBytes.size() + lineFeeds);
+    buffer.bareLineFeeds.reserve(lineFeeds);
+    size_t start = 0;
+    for (;;) {
+        const size_t lf = fileBytes.find('\n', start);
+        if (lf == std::string_view::npos) {
+            buffer.bytes.append(fileBytes.substr(start));
+            break;
+        }
+        const bool bare = lf == 0 || fileBytes[lf - 1] != '\r';
+        buffer.bytes.append(fileBytes.substr(start, lf - start));
+        if (bare) {
+            buffer.bytes.push_back('\r');
+        }
+        buffer.bytes.push_back('\n');
+        buffer.bareLineFeeds.push_back(bare);
+        start = lf + 1;
+    }
+    return buffer;
+}
+
+std::string FileBytesFromBuffer(const HostBuffer& buffer, std::string_view current) {
+    // The unedited head and tail of the buffer keep their own line ends; the
+    // region between them is new text.
+    const std::string_view loaded = buffer.bytes;
+    const size_t limit = std::min(loaded.size(), current.size());
+    size_t head = 0;
+    while (head < limit && loaded[head] == current[head]) {
+        ++head;
+    }
+    size_t tail = 0;
+    while (tail < limit - head &&
+           loaded[loaded.size() - 1 - tail] == current[current.size() - 1 - tail]) {
+        ++tail;
+    }
+    // A pair cut by an edge belongs to the edited region.
+    const size_t headEnds = CountLineEnds(current.substr(0, head));
+    const size_t tailEnds = CountLineEnds(current.substr(current.size() - tail));
+    const size_t loadedEnds = buffer.bareLineFeeds.size();
+    const bool preferBare = buffer.PrefersBareLineFeeds();
+
+    std::string out;
+    out.reserve(current.size() + 3);
+    if (buffer.hadByteOrderMark) {
+        out += kByteOrderMark;
+    }
+    const size_t totalEnds = CountLineEnds(current);
+    size_t ordinal = 0;
+    size_t start = 0;
+    for (;;) {
+        const size_t lf = current.find('\n', start);
+        if (lf == std::string_view::npos) {
+            out.append(current.substr(start));
+            break;
+        }
+        if (lf == 0 || current[lf - 1] != '\r') {
+            out.append(current.substr(start, lf + 1 - start));
+            start = lf + 1;
+            continue;
+        }
+        bool bare = preferBare;
+        if (ordinal < headEnds && ordinal < loadedEnds) {
+            bare = buffer.bareLineFeeds[ordinal];
+        } else if (totalEnds - ordinal <= tailEnds && totalEnds - ordinal <= loadedEnds) {
+            bare = buffer.bareLineFeeds[loadedEnds - (totalEnds - ordinal)];
+        }
+        out.append(current.substr(start, lf - 1 - start));
+        out += bare ? "\n" : "\r\n";
+        ++ordinal;
+        start = lf + 1;
+    }
+    return out;
+}
+
+FileResult ReadFileBytes(const std::string& path, std::string& bytes) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return {ErrnoText()};
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        const std::string error = ErrnoText();
+        ::close(fd);
+        return {error};
+    }
+    if (S_ISDIR(info.st_mode)) {
+        ::close(fd);
+        return {"Is a directory"};
+    }
+    // Read straight into the string; the size is a hint only, since pipes
+    // and growing files report another.
+    size_t size = 0;
+    bytes.resize(S_ISREG(info.st_mode) ? static_cast<size_t>(info.st_size) + 1 : 1 << 16);
+    for (;;) {
+        if (size == bytes.size()) {
+            bytes.resize(bytes.size() * 2);
+        }
+        const ssize_t n = ::read(fd, bytes.data() + size, bytes.size() - size);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            const std::string error = ErrnoText();
+            ::close(fd);
+            bytes.clear();
+            return {error};
+        }
+        if (n == 0) {
+            break;
+        }
+        size += static_cast<size_t>(n);
+    }
+    bytes.resize(size);
+    ::close(fd);
+    return {};
+}
+
+FileResult WriteFileAtomically(const std::string& path, std::string_view bytes) {
+    std::string temp = path + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        return {ErrnoText()};
+    }
+    // Keep the permissions of the file being replaced.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) {
+        ::fchmod(fd, info.st_mode & 07777);
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd, 0666 & ~mask);
+    }
+    const auto fail = [&] {
+        const std::string error = ErrnoText();
+        ::close(fd);
+        ::unlink(temp.c_str());
+        return FileResult{error};
+    };
+    size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return fail();
+        }
+        written += static_cast<size_t>(n);
+    }
+    if (::fsync(fd) != 0) {
+        return fail();
+    }
+    if (::close(fd) != 0) {
+        const std::string error = ErrnoText();
+        ::unlink(temp.c_str());
+        return {error};
+    }
+    if (::rename(temp.c_str(), path.c_str()) != 0) {
+        const std::string error = ErrnoText();
+        ::unlink(temp.c_str());
+        return {error};
+    }
+    return {};
+}
+
+} // namespace kestrel

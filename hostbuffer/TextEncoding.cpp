@@ -1,0 +1,141 @@
+#include "TextEncoding.h"
+
+#include <array>
+
+namespace kestrel {
+
+namespace {
+
+// Code points of the bytes 0x80 to 0x9F; the rest of the code page equals
+// Latin-1.
+constexpr std::array<char32_t, 32> kHighControls = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+// Length of the valid UTF-8 sequence at the start of `s`, or 0.
+size_t ValidSequenceLength(std::string_view s) {
+    const auto b = [&](size_t i) { return static_cast<unsigned char>(s[i]); };
+    const auto cont = [&](size_t i) { return i < s.size() && (b(i) & 0xC0) == 0x80; };
+    const unsigned char lead = b(0);
+    if (lead < 0x80) {
+        return 1;
+    }
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        return cont(1) ? 2 : 0;
+    }
+    if (lead >= 0xE0 && lead <= 0xEF) {
+        if (!cont(1) || !cont(2)) {
+            return 0;
+        }
+        if ((lead == 0xE0 && b(1) < 0xA0) || (lead == 0xED && b(1) > 0x9F)) {
+            return 0; // overlong, or a surrogate
+        }
+        return 3;
+    }
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        if (!cont(1) || !cont(2) || !cont(3)) {
+            return 0;
+        }
+        if ((lead == 0xF0 && b(1) < 0x90) || (lead == 0xF4 && b(1) > 0x8F)) {
+            return 0; // overlong, or beyond U+10FFFF
+        }
+        return 4;
+    }
+    return 0;
+}
+
+} // namespace
+
+bool IsValidUtf8(std::string_view bytes) {
+    size_t i = 0;
+    while (i < bytes.size()) {
+        // ASCII runs are the common case; skip them eight bytes at a time.
+        while (i + 8 <= bytes.size()) {
+            uint64_t word = 0;
+            for (size_t k = 0; k < 8; ++k) {
+                word |= static_cast<uint64_t>(static_cast<unsigned char>(bytes[i + k])) << (8 * k);
+            }
+            if (word & 0x8080808080808080ull) {
+                break;
+            }
+            i += 8;
+        }
+        if (i >= bytes.size()) {
+            break;
+        }
+        const size_t n = ValidSequenceLength(bytes.substr(i));
+        if (n == 0) {
+            return false;
+        }
+        i += n;
+    }
+    return true;
+}
+
+TextEncoding DetectEncoding(std::string_view bytes) {
+    return IsValidUtf8(bytes) ? TextEncoding::Utf8 : TextEncoding::Windows1252;
+}
+
+char32_t Windows1252ToUnicode(unsigned char byte) {
+    if (byte >= 0x80 && byte <= 0x9F) {
+        return kHighControls[byte - 0x80];
+    }
+    return byte;
+}
+
+int UnicodeToWindows1252(char32_t codePoint) {
+    if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF)) {
+        return static_cast<int>(codePoint);
+    }
+    for (size_t i = 0; i < kHighControls.size(); ++i) {
+        if (kHighControls[i] == codePoint) {
+            return static_cast<int>(0x80 + i);
+        }
+    }
+    return -1;
+}
+
+std::string ToUtf8(std::string_view bytes, TextEncoding encoding) {
+    std::string out;
+    out.reserve(bytes.size());
+    if (encoding == TextEncoding::Windows1252) {
+        for (const char c : bytes) {
+            AppendUtf8(out, Windows1252ToUnicode(static_cast<unsigned char>(c)));
+        }
+        return out;
+    }
+    size_t i = 0;
+    while (i < bytes.size()) {
+        const size_t n = ValidSequenceLength(bytes.substr(i));
+        if (n == 0) {
+            AppendUtf8(out, 0xFFFD);
+            ++i;
+        } else {
+            out.append(bytes.substr(i, n));
+            i += n;
+        }
+    }
+    return out;
+}
+
+} // namespace kestrel

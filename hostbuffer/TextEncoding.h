@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kestrel {
+
+// How a file's bytes are turned into Unicode for display and output.
+enum class TextEncoding { Utf8, Windows1252 };
+
+bool IsValidUtf8(std::string_view bytes);
+
+// UTF-8 where the bytes are valid UTF-8, else Windows-1252.
+TextEncoding DetectEncoding(std::string_view bytes);
+
+// The Unicode code point of a Windows-1252 byte. The five bytes the code page
+// leaves undefined map to the C1 control of the same value, so every byte has
+// a code point and the mapping can be reversed exactly.
+char32_t Windows1252ToUnicode(unsigned char byte);
+
+// The byte for a code point, or -1 where Windows-1252 has none.
+int UnicodeToWindows1252(char32_t codePoint);
+
+// Bytes in `encoding` as UTF-8. Invalid UTF-8 sequences (possible only in
+// texts cut out of a file) become U+FFFD.
+std::string ToUtf8(std::string_view bytes, TextEncoding encoding);
+
+} // namespace kestrel

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "SymbolRow.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrel {
+
+// The first words that make a line worth a row, in the order the symbol
+// list window keeps them.
+const std::vector<std::string>& ReservedWords();
+
+// "%.5d": zero-filled to at least five digits.
+std::string FormatLineCaption(int32_t line);
+
+// Classifies one line as the source line reader returned it. Gives the row,
+// or nothing when the line's first word is not one of `keywords`. Sets
+// `inImplementation` on the IMPLEMENTATION line (after building its row).
+std::optional<SymbolRow> ClassifySourceLine(std::string_view text, int32_t line,
+                                            bool& inImplementation,
+                                            const std::vector<std::string>& keywords);
+
+} // namespace kestrel

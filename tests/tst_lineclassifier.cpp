@@ -1,0 +1,175 @@
+// The line classifier: which lines make a row, and the row's texts.
+#include "LineClassifier.h"
+
+#include <QtTest>
+
+using namespace kestrel;
+
+Q_DECLARE_METATYPE(kestrel::SymbolCategory)
+
+class LineClassifierTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void rows_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<bool>("after");
+        QTest::addColumn<int>("line");
+        QTest::addColumn<QByteArray>("caption");
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QByteArray>("className");
+        QTest::addColumn<QByteArray>("details");
+        QTest::addColumn<SymbolCategory>("category");
+
+        QTest::newRow("unit") << QByteArray("unit Foo;") << false << 1 << QByteArray("00001")
+                              << QByteArray("Foo") << QByteArray("unit") << QByteArray(";")
+                              << catHeader;
+        QTest::newRow("library") << QByteArray("library Tools;") << false << 1
+                                 << QByteArray("00001") << QByteArray("Tools")
+                                 << QByteArray("library") << QByteArray(";") << catHeader;
+        QTest::newRow("six-digit line")
+            << QByteArray("UNIT Foo;") << false << 123456 << QByteArray("123456")
+            << QByteArray("Foo") << QByteArray("UNIT") << QByteArray(";") << catHeader;
+        QTest::newRow("declared procedure")
+            << QByteArray("procedure DoIt(A: Integer; B: string);") << false << 5
+            << QByteArray("00005") << QByteArray("DoIt") << QByteArray()
+            << QByteArray("(A: Integer; B: string);") << catDeclaration;
+        QTest::newRow("indented method declaration")
+            << QByteArray("    function Bar(X: Integer): Boolean;") << false << 9
+            << QByteArray("00009") << QByteArray("Bar") << QByteArray()
+            << QByteArray("(X: Integer): Boolean;") << catDeclaration;
+        QTest::newRow("function without parameters")
+            << QByteArray("function Count: Integer;") << false << 6 << QByteArray("00006")
+            << QByteArray("Count: Integer") << QByteArray() << QByteArray(";") << catDeclaration;
+        QTest::newRow("implementation")
+            << QByteArray("implementation") << false << 12 << QByteArray("00012") << QByteArray()
+            << QByteArray("implementation") << QByteArray() << catHeader;
+        QTest::newRow("method function")
+            << QByteArray("function TFoo.Bar(X: Integer): Boolean;") << true << 16
+            << QByteArray("00016") << QByteArray("Bar") << QByteArray("TFoo")
+            << QByteArray("(X: Integer): Boolean;") << catFunction;
+        QTest::newRow("method procedure")
+            << QByteArray("procedure TForm1.Button1Click(Sender: TObject);") << true << 40
+            << QByteArray("00040") << QByteArray("Button1Click") << QByteArray("TForm1")
+            << QByteArray("(Sender: TObject);") << catProcedure;
+        QTest::newRow("method function without parameters")
+            << QByteArray("function TFoo.GetBar: Integer;") << true << 50 << QByteArray("00050")
+            << QByteArray("GetBar: Integer") << QByteArray("TFoo") << QByteArray(";")
+            << catFunction;
+        QTest::newRow("bookmark line")
+            << QByteArray("{//*}  Result := X > 0;  check this") << true << 18
+            << QByteArray("00018") << QByteArray("bookmark") << QByteArray()
+            << QByteArray("({//*}  Result := X > 0;  check this") << catBookmark;
+        QTest::newRow("bookmark alone, before")
+            << QByteArray("{//*}") << false << 25 << QByteArray("00025") << QByteArray("bookmark")
+            << QByteArray() << QByteArray("({//*}") << catBookmark;
+        QTest::newRow("bookmark alone, after")
+            << QByteArray("{//*}") << true << 25 << QByteArray("00025") << QByteArray("bookmark")
+            << QByteArray() << QByteArray("({//*}") << catBookmark;
+        QTest::newRow("comment removed by the reader")
+            << QByteArray("procedure Run; ") << true << 30 << QByteArray("00030")
+            << QByteArray("Run") << QByteArray() << QByteArray(";") << catProcedure;
+        QTest::newRow("procedure alone")
+            << QByteArray("procedure") << true << 7 << QByteArray("00007") << QByteArray()
+            << QByteArray() << QByteArray() << catProcedure;
+        QTest::newRow("unit alone")
+            << QByteArray("unit") << false << 1 << QByteArray("00001") << QByteArray()
+            << QByteArray("unit") << QByteArray() << catHeader;
+        QTest::newRow("upper-case procedure")
+            << QByteArray("PROCEDURE Foo;") << true << 33 << QByteArray("00033")
+            << QByteArray("Foo") << QByteArray() << QByteArray(";") << catProcedure;
+        QTest::newRow("project") << QByteArray("project P;") << false << 1 << QByteArray("00001")
+                                 << QByteArray("P") << QByteArray("project") << QByteArray(";")
+                                 << catHeader;
+        QTest::newRow("written (bookmark) is a header")
+            << QByteArray("(bookmark) x;") << false << 3 << QByteArray("00003") << QByteArray("x")
+            << QByteArray("(bookmark)") << QByteArray(";") << catHeader;
+        QTest::newRow("brace-star word is a header")
+            << QByteArray("{*} note") << false << 4 << QByteArray("00004") << QByteArray("not")
+            << QByteArray("{*}") << QByteArray("e") << catHeader;
+        QTest::newRow("control characters trimmed")
+            << QByteArray("\t\x01procedure A.B(x);\r\n") << true << 2 << QByteArray("00002")
+            << QByteArray("B") << QByteArray("A") << QByteArray("(x);") << catProcedure;
+        QTest::newRow("non-ASCII bytes are not trimmed")
+            << QByteArray("unit \xE9t\xE9;\xA0") << false << 1 << QByteArray("00001")
+            << QByteArray("\xE9t\xE9;") << QByteArray("unit") << QByteArray("\xA0") << catHeader;
+    }
+
+    void rows() {
+        QFETCH(QByteArray, text);
+        QFETCH(bool, after);
+        QFETCH(int, line);
+        bool inImplementation = after;
+        const auto row =
+            ClassifySourceLine(text.toStdString(), line, inImplementation, ReservedWords());
+        QVERIFY(row.has_value());
+        QTEST(QByteArray::fromStdString(row->caption), "caption");
+        QTEST(QByteArray::fromStdString(row->name), "name");
+        QTEST(QByteArray::fromStdString(row->className), "className");
+        QTEST(QByteArray::fromStdString(row->details), "details");
+        QTEST(row->category, "category");
+        QCOMPARE(row->line, line);
+        QCOMPARE(inImplementation, after || text.trimmed().toUpper() == "IMPLEMENTATION");
+    }
+
+    void noRow_data() {
+        QTest::addColumn<QByteArray>("text");
+        for (const char* text : {"", "begin", "interface", "type", "end;", "program P;",
+                                 "class procedure X;", "constructor Create;", "procedure\tFoo;",
+                                 "   ", "procedures Foo;", "implementation;"}) {
+            QTest::newRow(text) << QByteArray(text);
+        }
+    }
+
+    void noRow() {
+        QFETCH(QByteArray, text);
+        for (const bool before : {false, true}) {
+            bool inImplementation = before;
+            QVERIFY(!ClassifySourceLine(text.toStdString(), 1, inImplementation, ReservedWords()));
+            QCOMPARE(inImplementation, before);
+        }
+    }
+
+    void keywordsComeFromTheCaller() {
+        bool inImplementation = false;
+        const std::vector<std::string> keywords{"program"};
+        const auto row = ClassifySourceLine("Program P;", 3, inImplementation, keywords);
+        QVERIFY(row);
+        QCOMPARE(row->className, std::string("Program"));
+        QVERIFY(!ClassifySourceLine("unit U;", 1, inImplementation, keywords));
+    }
+
+    void implementationIsSetOnlyOnce() {
+        bool inImplementation = false;
+        const auto& words = ReservedWords();
+        QCOMPARE(ClassifySourceLine("procedure A;", 1, inImplementation, words)->category,
+                 catDeclaration);
+        QCOMPARE(ClassifySourceLine("IMPLEMENTATION", 2, inImplementation, words)->category,
+                 catHeader);
+        QVERIFY(inImplementation);
+        QCOMPARE(ClassifySourceLine("procedure A;", 3, inImplementation, words)->category,
+                 catProcedure);
+        QCOMPARE(ClassifySourceLine("unit X;", 4, inImplementation, words)->category, catHeader);
+        QVERIFY(inImplementation);
+    }
+
+    void captions_data() {
+        QTest::addColumn<int>("line");
+        QTest::addColumn<QByteArray>("caption");
+        QTest::newRow("1") << 1 << QByteArray("00001");
+        QTest::newRow("99999") << 99999 << QByteArray("99999");
+        QTest::newRow("100000") << 100000 << QByteArray("100000");
+        QTest::newRow("max") << 2147483647 << QByteArray("2147483647");
+        QTest::newRow("zero") << 0 << QByteArray("00000");
+        QTest::newRow("negative") << -42 << QByteArray("-00042");
+        QTest::newRow("min") << int(-2147483647 - 1) << QByteArray("-2147483648");
+    }
+
+    void captions() {
+        QFETCH(int, line);
+        QTEST(QByteArray::fromStdString(FormatLineCaption(line)), "caption");
+    }
+};
+
+QTEST_APPLESS_MAIN(LineClassifierTest)
+#include "tst_lineclassifier.moc"

@@ -1,0 +1,270 @@
+// kestrel-list as a user runs it: options, exit codes, JSON and the table.
+#include "ListerOptions.h"
+
+#include <QDirIterator>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace kestrel;
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run List(const QStringList& args) {
+    QProcess process;
+    process.start(KESTREL_LIST_PATH, args);
+    process.waitForFinished(120000);
+    Run run;
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+QList<QJsonObject> JsonLines(const QByteArray& out) {
+    QList<QJsonObject> objects;
+    for (const QByteArray& line : out.split('\n')) {
+        if (line.isEmpty()) {
+            continue;
+        }
+        QJsonParseError error;
+        const QJsonDocument doc = QJsonDocument::fromJson(line, &error);
+        if (error.error != QJsonParseError::NoError || !doc.isObject()) {
+            qWarning() << "not a JSON object:" << line.left(200);
+            return {};
+        }
+        objects << doc.object();
+    }
+    return objects;
+}
+
+QString WriteFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+        return {};
+    }
+    return path;
+}
+
+const QString kSample = QStringLiteral(KESTREL_SAMPLES_DIR "/Unit1.pas");
+
+} // namespace
+
+class ListerTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void parsesOptions_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<bool>("json");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("file") << QStringList{"a.pas"} << true << false << "1111";
+        QTest::newRow("json") << QStringList{"--json", "a.pas"} << true << true << "1111";
+        QTest::newRow("show PB") << QStringList{"--show=PB", "a.pas"} << true << false << "0101";
+        QTest::newRow("show lower case")
+            << QStringList{"--show=df", "a"} << true << false << "1010";
+        QTest::newRow("show none") << QStringList{"--show=", "a"} << true << false << "0000";
+        QTest::newRow("bad letter") << QStringList{"--show=X", "a"} << false << false << "";
+        QTest::newRow("unknown option") << QStringList{"--fast", "a"} << false << false << "";
+        QTest::newRow("no file") << QStringList{"--json"} << false << false << "";
+        QTest::newRow("dash file after --")
+            << QStringList{"--", "--json"} << true << false << "1111";
+    }
+
+    void parsesOptions() {
+        QFETCH(QStringList, args);
+        std::vector<std::string> argv;
+        for (const QString& a : args) {
+            argv.push_back(a.toStdString());
+        }
+        ListerOptions options;
+        std::string error;
+        const bool ok = ParseListerOptions(argv, options, error);
+        QTEST(ok, "ok");
+        QCOMPARE(error.empty(), ok);
+        if (ok) {
+            QTEST(options.json, "json");
+            QString shown;
+            for (bool s : options.show) {
+                shown += s ? '1' : '0';
+            }
+            QTEST(shown, "shown");
+        }
+    }
+
+    void listsTheSampleAsJson() {
+        const Run run = List({"--json", kSample});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY(run.err.isEmpty());
+        const auto rows = JsonLines(run.out);
+        QStringList summary;
+        for (const QJsonObject& o : rows) {
+            QVERIFY(!o.contains("file"));
+            QCOMPARE(o["caption"].toString(), QString::asprintf("%05d", o["line"].toInt()));
+            summary << QString("%1 %2 %3.%4")
+                           .arg(o["line"].toInt())
+                           .arg(o["category"].toString(), o["class"].toString(),
+                                o["name"].toString());
+        }
+        QCOMPARE(summary, QStringList({
+                              "1 header unit.Unit1",
+                              "15 declaration .GetArea: Double; virtual",
+                              "18 declaration .Describe",
+                              "19 declaration .Scaled",
+                              "26 declaration .GetArea: Double; override",
+                              "28 declaration .Grow",
+                              "31 declaration .RegisterShapes",
+                              "32 declaration .ShapeCount: Integer",
+                              "34 header implementation.",
+                              "44 function TShape.GetArea: Double",
+                              "49 procedure TShape.Describe",
+                              "51 bookmark .bookmark",
+                              "54 function TShape.Scaled",
+                              "59 function TCircle.GetArea: Double",
+                              "64 procedure TCircle.Grow",
+                              "69 procedure .RegisterShapes",
+                              "71 bookmark .bookmark",
+                              "75 function .ShapeCount: Integer",
+                          }));
+        QCOMPARE(rows[11]["details"].toString(),
+                 QString("({//*}  Lines.Add(Format('%s: %.2f', [FName, GetArea]));  "
+                         "check the format"));
+    }
+
+    void showFiltersCategories() {
+        const Run run = List({"--json", "--show=B", kSample});
+        QCOMPARE(run.exitCode, 0);
+        QStringList categories;
+        for (const QJsonObject& o : JsonLines(run.out)) {
+            categories << o["category"].toString();
+        }
+        QCOMPARE(categories, QStringList({"header", "header", "bookmark", "bookmark"}));
+    }
+
+    void tableIsAligned() {
+        const Run run = List({kSample});
+        QCOMPARE(run.exitCode, 0);
+        const QList<QByteArray> lines = run.out.trimmed().split('\n');
+        QCOMPARE(lines.size(), 19);
+        QVERIFY(lines[0].startsWith("Line   Category     Name"));
+        const int nameColumn = lines[0].indexOf("Name");
+        QCOMPARE(lines[1].indexOf("Unit1"), nameColumn);
+        QVERIFY(lines[2].startsWith("00015  declaration  GetArea: Double"));
+    }
+
+    void badInput_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("stderrHas");
+        QTest::newRow("bad option") << QStringList{"--nope", kSample} << 2 << "Usage:";
+        QTest::newRow("no file") << QStringList{} << 2 << "Usage:";
+        QTest::newRow("missing file")
+            << QStringList{"/nonexistent/x.pas"} << 1 << "/nonexistent/x.pas";
+        QTest::newRow("directory") << QStringList{"/tmp"} << 1 << "/tmp: Is a directory";
+    }
+
+    void badInput() {
+        QFETCH(QStringList, args);
+        const Run run = List(args);
+        QTEST(run.exitCode, "exitCode");
+        QFETCH(QString, stderrHas);
+        QVERIFY2(QString::fromUtf8(run.err).contains(stderrHas), run.err.constData());
+        QCOMPARE(run.err.count('\n') >= 1, true);
+    }
+
+    void helpGoesToStdout() {
+        const Run run = List({"--help"});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY(run.out.startsWith("Usage: kestrel-list"));
+    }
+
+    void severalFilesCarryTheirName() {
+        QTemporaryDir dir;
+        const QString a = WriteFile(dir, "a.pas", "unit A;\n");
+        const QString b = WriteFile(dir, "b.pas", "library B;\n");
+        const Run run = List({"--json", a, dir.filePath("missing.pas"), b});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY(run.err.contains("missing.pas"));
+        const auto rows = JsonLines(run.out);
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[0]["file"].toString(), a);
+        QCOMPARE(rows[1]["file"].toString(), b);
+        QCOMPARE(rows[1]["class"].toString(), QString("library"));
+    }
+
+    void decodesByTheFileEncoding() {
+        QTemporaryDir dir;
+        const QString latin = WriteFile(dir, "l.pas", "unit Caf\xE9;\r\n");
+        const QString utf8 = WriteFile(dir, "u.pas", "\xEF\xBB\xBFunit Caf\xC3\xA9;\n");
+        for (const QString& path : {latin, utf8}) {
+            const auto rows = JsonLines(List({"--json", path}).out);
+            QCOMPARE(rows.size(), 1);
+            QCOMPARE(rows[0]["name"].toString(), QString::fromUtf8("Caf\xC3\xA9"));
+        }
+    }
+
+    void arbitraryBytesAreSafe_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("rows");
+        QByteArray binary;
+        for (int i = 0; i < 70000; ++i) {
+            binary.append(char((i * 7919) & 0xFF));
+        }
+        QTest::newRow("binary") << binary << -1;
+        QTest::newRow("NUL bytes") << QByteArray("unit \0X;\nprocedure\0;\n", 22) << 1;
+        QTest::newRow("control characters in details")
+            << QByteArray("unit A\x01(\"\\\t\x1F);\n") << 1;
+        QTest::newRow("50 MB without a line break") << QByteArray(50 << 20, 'p') << 0;
+        QByteArray many;
+        for (int i = 0; i < 120000; ++i) {
+            many += "procedure P;\n";
+        }
+        QTest::newRow("120000 lines") << many << 120000;
+    }
+
+    void arbitraryBytesAreSafe() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, rows);
+        QTemporaryDir dir;
+        const QString path = WriteFile(dir, "x.pas", bytes);
+        const Run run = List({"--json", path});
+        QCOMPARE(run.exitCode, 0);
+        const auto objects = JsonLines(run.out);
+        QCOMPARE(objects.size() == 0, run.out.isEmpty());
+        if (rows >= 0) {
+            QCOMPARE(objects.size(), rows);
+        }
+        if (rows == 120000) {
+            QCOMPARE(objects.last()["caption"].toString(), QString("120000"));
+        }
+        QCOMPARE(List({path}).exitCode, 0);
+    }
+
+    void listsFreePascalSourcesWhenInstalled() {
+        const QString root = "/usr/share/fpcsrc";
+        if (!QFileInfo(root).isDir()) {
+            QSKIP("fpc-source is not installed");
+        }
+        QStringList files;
+        QDirIterator it(root, {"*.pas", "*.pp"}, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext() && files.size() < 400) {
+            files << it.next();
+        }
+        const Run run = List(QStringList{"--json"} + files);
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY(!JsonLines(run.out).isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(ListerTest)
+#include "tst_lister.moc"

@@ -1,0 +1,7 @@
+#include "EditHeaderExpert.h"
+
+namespace kestrel {
+
+void TEditHeaderExpert::memBookmarkClick(TIMenuItemIntf* /*sender*/) {}
+
+} // namespace kestrel

@@ -1,0 +1,7 @@
+#include "EditHeaderExpert.h"
+
+namespace kestrel {
+
+void TEditHeaderExpert::memFindProcClick(TIMenuItemIntf* /*sender*/) {}
+
+} // namespace kestrel

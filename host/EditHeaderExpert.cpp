@@ -1,0 +1,114 @@
+#include "EditHeaderExpert.h"
+
+#include "HostRef.h"
+#include "HostString.h"
+#include "ToolServices.h"
+
+namespace kestrel {
+
+namespace {
+
+constexpr uint16_t kCtrl = 0x4000;
+constexpr uint16_t kAlt = 0x8000;
+
+// Click handlers travel to the host as (code, object) pairs.
+template <void (TEditHeaderExpert::*Handler)(TIMenuItemIntf*)>
+TIMenuClickEvent BindClick(TEditHeaderExpert* expert) {
+    TIMenuClickEvent event;
+    event.Code = [](void* data, TIMenuItemIntf* sender) {
+        (static_cast<TEditHeaderExpert*>(data)->*Handler)(sender);
+    };
+    event.Data = expert;
+    return event;
+}
+
+} // namespace
+
+int32_t ExpertInterfaceVersion() {
+#if KESTREL_INTERFACE_VERSION == 17
+    return 3;
+#else
+    return 2;
+#endif
+}
+
+TEditHeaderExpert::TEditHeaderExpert() {
+    try {
+        InsertMenuItems();
+    } catch (...) {
+        // A partly built expert gives back the items it already kept.
+        ReleaseMenuItems();
+        throw;
+    }
+}
+
+TEditHeaderExpert::~TEditHeaderExpert() {
+    ReleaseMenuItems();
+}
+
+void TEditHeaderExpert::InsertMenuItems() {
+    if (ToolServices == nullptr) {
+        return;
+    }
+    HostRef<TIMainMenuIntf> mainMenu(ToolServices->GetMainMenu());
+    if (!mainMenu) {
+        return;
+    }
+    HostRef<TIMenuItemIntf> searchItem(mainMenu->FindMenuItem("SearchSymbolItem"));
+    if (!searchItem) {
+        return;
+    }
+    HostRef<TIMenuItemIntf> parent(searchItem->GetParent());
+    if (!parent) {
+        return;
+    }
+    menEditSep = parent->InsertItem(searchItem->GetIndex() + 1, "-", "KestrelExpSeparator", "", 0,
+                                    0, 0, mfVisible, TIMenuClickEvent{});
+    // A host that breaks its word and returns no item ends the insertion
+    // here rather than taking the add-in down.
+    if (menEditSep == nullptr) {
+        return;
+    }
+    menBookmark =
+        parent->InsertItem(menEditSep->GetIndex() + 1, "Insert bookmark", "KestrelExpBookmarkItem",
+                           "", kCtrl | kAlt | 'B', 0, 0, mfEnabled | mfVisible,
+                           BindClick<&TEditHeaderExpert::memBookmarkClick>(this));
+    if (menBookmark == nullptr) {
+        return;
+    }
+    menFindProc = parent->InsertItem(
+        menBookmark->GetIndex() + 1, "Kestrel", "KestrelExpKestrelItem", "", kCtrl | kAlt | 'L', 0,
+        0, mfEnabled | mfVisible, BindClick<&TEditHeaderExpert::memFindProcClick>(this));
+}
+
+void TEditHeaderExpert::ReleaseMenuItems() {
+    for (TIMenuItemIntf** item : {&menEditSep, &menBookmark, &menFindProc}) {
+        if (*item != nullptr) {
+            std::exchange(*item, nullptr)->Release();
+        }
+    }
+}
+
+int32_t TEditHeaderExpert::GetInterfaceVersion() {
+    return ExpertInterfaceVersion();
+}
+
+HostText TEditHeaderExpert::GetName() {
+    return MakeHostText("Editor Expert");
+}
+
+TExpertStyle TEditHeaderExpert::GetStyle() {
+    return esAddIn;
+}
+
+TExpertState TEditHeaderExpert::GetState() {
+    return esEnabled;
+}
+
+HostText TEditHeaderExpert::GetIDString() {
+    return MakeHostText("BRENTA.KestrelExp");
+}
+
+void TEditHeaderExpert::Execute() {}
+
+} // namespace kestrel

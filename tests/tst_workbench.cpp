@@ -1,0 +1,302 @@
+// The workbench as an editor host: the add-in's menu items, the reader,
+// writer and view over real editors, files on disk, and broken add-ins.
+#include "WorkbenchFixture.h"
+
+#include <QMenu>
+#include <QMenuBar>
+#include <QScrollBar>
+#include <QtTest>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace kestrel;
+using namespace workbench;
+using namespace testing;
+
+class WorkbenchTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+
+private slots:
+    void addInCommandsFollowSearchSymbol_data() {
+        QTest::addColumn<QString>("library");
+        QTest::addColumn<QString>("entry");
+        QTest::newRow("0017") << QString(ADDIN0017) << "INITEXPERT0017";
+        QTest::newRow("0016") << QString(ADDIN0016) << "INITEXPERT0016";
+    }
+
+    void addInCommandsFollowSearchSymbol() {
+        QFETCH(QString, library);
+        {
+            MainWindow window;
+            QString error;
+            QVERIFY2(window.LoadAddIn(library, &error, true), qPrintable(error));
+            QTEST(window.AddIns().EntryName(), "entry");
+            QAction* search = window.FindMenuAction("SearchSymbolItem");
+            auto* menu = qobject_cast<QMenu*>(window.MenuContaining(search));
+            QVERIFY(menu);
+            const QList<QAction*> actions = menu->actions();
+            const qsizetype at = actions.indexOf(search);
+            QVERIFY(actions.size() > at + 3);
+            QVERIFY(actions[at + 1]->isSeparator());
+            QCOMPARE(actions[at + 1]->objectName(), QString("KestrelExpSeparator"));
+            QCOMPARE(actions[at + 2]->text(), QString("Insert bookmark"));
+            QCOMPARE(actions[at + 2]->shortcut(), QKeySequence("Ctrl+Alt+B"));
+            QCOMPARE(actions[at + 3]->text(), QString("Kestrel"));
+            QCOMPARE(actions[at + 3]->shortcut(), QKeySequence("Ctrl+Alt+L"));
+            QVERIFY(actions[at + 3]->isEnabled() && actions[at + 3]->isVisible());
+            QCOMPARE(LiveHostObjects(), 4); // services and the expert's three items
+        }
+        QCOMPARE(LiveHostObjects(), 0);
+    }
+
+    void brokenAddInsAreReported_data() {
+        QTest::addColumn<QString>("library");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("missing") << dir.filePath("nothing.so") << "nothing.so";
+        QTest::newRow("not a library") << WriteFile(dir, "text.so", "not an ELF file") << "text.so";
+        QTest::newRow("no entry point") << QString(MEMORY_MANAGER) << "is not an add-in";
+    }
+
+    void brokenAddInsAreReported() {
+        QFETCH(QString, library);
+        MainWindow window;
+        QString error;
+        QVERIFY(!window.LoadAddIn(library, &error, true));
+        QFETCH(QString, message);
+        QVERIFY2(error.contains(message), qPrintable(error));
+        QVERIFY(window.AddIns().Expert() == nullptr);
+        // The workbench goes on without it.
+        QVERIFY(window.OpenFile(WriteFile(dir, "after.pas", "unit A;\n"), false));
+    }
+
+    void readerServesTheCrLfBuffer_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QByteArray>("buffer");
+        QTest::newRow("LF") << QByteArray("unit A;\nbegin\n") << QByteArray("unit A;\r\nbegin\r\n");
+        QTest::newRow("CR LF") << QByteArray("a\r\nb") << QByteArray("a\r\nb");
+        QTest::newRow("BOM and lone CR")
+            << QByteArray("\xEF\xBB\xBFx\ry\n") << QByteArray("x\ry\r\n");
+        QTest::newRow("Windows-1252") << QByteArray("caf\xE9\n") << QByteArray("caf\xE9\r\n");
+        QTest::newRow("UTF-8 and tab")
+            << QByteArray("\t\xC3\xA9\xE2\x82\xAC\n") << QByteArray("\t\xC3\xA9\xE2\x82\xAC\r\n");
+        QTest::newRow("U+2029 kept")
+            << QByteArray("a\xE2\x80\xA9z\n") << QByteArray("a\xE2\x80\xA9z\r\n");
+    }
+
+    void readerServesTheCrLfBuffer() {
+        QFETCH(QByteArray, file);
+        MainWindow window;
+        const QString path = WriteFile(dir, "reader.pas", file);
+        QVERIFY(window.OpenFile(path, false));
+        QTEST(ReadThroughHost(window.Services(), path), "buffer");
+        QCOMPARE(LiveHostObjects(), 1);
+    }
+
+    void writerEditIsOneUndoStep_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<QByteArray>("result");
+        QTest::newRow("after a tab") << QByteArray("\tabc\n") << 2 << QByteArray("\ta[X]bc\r\n");
+        QTest::newRow("after UTF-8")
+            << QByteArray("\xC3\xA9t\xC3\xA9\n") << 3 << QByteArray("\xC3\xA9t[X]\xC3\xA9\r\n");
+        QTest::newRow("Windows-1252")
+            << QByteArray("\xE9t\xE9\nx\n") << 2 << QByteArray("\xE9t[X]\xE9\r\nx\r\n");
+        QTest::newRow("second line end")
+            << QByteArray("ab\ncd\n") << 6 << QByteArray("ab\r\ncd[X]\r\n");
+        QTest::newRow("end of buffer") << QByteArray("ab") << 2 << QByteArray("ab[X]");
+    }
+
+    void writerEditIsOneUndoStep() {
+        QFETCH(QByteArray, file);
+        QFETCH(int, offset);
+        MainWindow window;
+        const QString path = WriteFile(dir, "writer.pas", file);
+        EditorDocument* document = window.OpenFile(path, false);
+        QVERIFY(document);
+        const QByteArray before = ReadThroughHost(window.Services(), path);
+        {
+            const QByteArray name = path.toUtf8();
+            HostRef<TIModuleInterface> module(
+                window.Services()->GetModuleInterface(name.constData()));
+            HostRef<TIEditorInterface> editor(module->GetEditorInterface());
+            HostRef<TIEditWriter> writer(editor->CreateWriter());
+            QVERIFY(writer->CopyTo(offset));
+            QVERIFY(writer->Insert("[X"));
+            QVERIFY(writer->Insert("]"));
+            QVERIFY(!writer->CopyTo(offset - 1)); // a writer moves forward only
+            QCOMPARE(ReadThroughHost(window.Services(), path), before); // not yet applied
+        }
+        QTEST(ReadThroughHost(window.Services(), path), "result");
+        document->Editor()->undo();
+        QCOMPARE(ReadThroughHost(window.Services(), path), before);
+        QCOMPARE(LiveHostObjects(), 1);
+    }
+
+    void viewSetsCursorAndTopLine_data() {
+        QTest::addColumn<int>("version");
+        QTest::newRow("0017 layout") << 3;
+        QTest::newRow("0016 layout") << 2;
+    }
+
+    void viewSetsCursorAndTopLine() {
+        QFETCH(int, version);
+        MainWindow window;
+        window.Services()->SetInterfaceVersion(version);
+        QByteArray text;
+        for (int i = 1; i <= 300; ++i) {
+            text += "line " + QByteArray::number(i) +
+                    " \xC3\xA9 and more text that is rather "
+                    "long so that a horizontal scroll bar appears in the editor window at all\n";
+        }
+        const QString path = WriteFile(dir, "view.pas", text);
+        EditorDocument* document = window.OpenFile(path, false);
+        window.EditWindow()->resize(400, 300);
+        QApplication::processEvents();
+        CodeEditor* editor = document->Editor();
+        editor->horizontalScrollBar()->setValue(50);
+        const QByteArray name = path.toUtf8();
+        HostRef<TIModuleInterface> module(window.Services()->GetModuleInterface(name.constData()));
+        HostRef<TIEditorInterface> hostEditor(module->GetEditorInterface());
+        HostRef<TIEditView> view(hostEditor->GetView(0));
+        QVERIFY(view);
+        if (version == 3) {
+            auto* v = static_cast<TIEditViewOf<EditorPos0017>*>(view.Get());
+            v->SetPos(0, EditorPos0017{12, 120});
+            v->SetPos(1, EditorPos0017{1, 120});
+            QCOMPARE(int(v->GetPos(0).Line), 120);
+            QCOMPARE(int(v->GetPos(0).Col), 12); // 'line 120 ' + é counts two bytes
+            QCOMPARE(int(v->GetPos(1).Line), 120);
+        } else {
+            auto* v = static_cast<TIEditViewOf<EditorPos0016>*>(view.Get());
+            v->SetPos(0, EditorPos0016{12, 120});
+            v->SetPos(1, EditorPos0016{1, 120});
+            QCOMPARE(int(v->GetPos(0).Line), 120);
+            QCOMPARE(int(v->GetPos(0).Col), 12);
+            QCOMPARE(int(v->GetPos(1).Line), 120);
+        }
+        QCOMPARE(editor->CursorLine(), 120);
+        QCOMPARE(editor->CursorColumn(), 11); // the é is one character
+        QCOMPARE(editor->TopLine(), 119);
+        QCOMPARE(editor->horizontalScrollBar()->value(), 0);
+        QVERIFY(!hostEditor->GetView(1));
+    }
+
+    void saveRoundTripsByteForByte_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::newRow("LF") << QByteArray("unit A;\nend.\n");
+        QTest::newRow("CR LF") << QByteArray("unit A;\r\nend.\r\n");
+        QTest::newRow("mixed, no final break") << QByteArray("a\r\nb\nc");
+        QTest::newRow("BOM") << QByteArray("\xEF\xBB\xBFunit \xC3\xA9;\n");
+        QTest::newRow("Windows-1252") << QByteArray("caf\xE9 \x80\x81\x9D\xA0\xFF\n");
+        QTest::newRow("lone CR and NUL") << QByteArray("a\rb\0c\n", 7);
+        QByteArray binary;
+        for (int i = 0; i < 4096; ++i) {
+            binary.append(char((i * 131) & 0xFF));
+        }
+        QTest::newRow("binary") << binary;
+    }
+
+    void saveRoundTripsByteForByte() {
+        QFETCH(QByteArray, file);
+        MainWindow window;
+        const QString path = WriteFile(dir, "roundtrip.pas", file);
+        EditorDocument* document = window.OpenFile(path, false);
+        QVERIFY(document);
+        QVERIFY(window.SaveDocument(document));
+        QCOMPARE(ReadFile(path), file);
+        if (!document->Editor()->isReadOnly()) {
+            // An edit at the start changes only that place.
+            QTextCursor cursor(document->Editor()->document());
+            cursor.insertText("X");
+            QVERIFY(window.SaveDocument(document));
+            const QByteArray saved = ReadFile(path);
+            const int bom = file.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+            QCOMPARE(saved.mid(bom + 1), file.mid(bom));
+            QCOMPARE(saved.at(bom), 'X');
+        }
+    }
+
+    void unreadableAndUnwritableFiles() {
+        MainWindow window;
+        QVERIFY(!window.OpenFile(dir.filePath("missing.pas"), false));
+        QVERIFY(!window.OpenFile(dir.path(), false));
+        QVERIFY(!window.Services()->OpenFile(dir.filePath("missing.pas").toUtf8().constData()));
+
+        const QString path = WriteFile(dir, "keep.pas", "unit Keep;\n");
+        EditorDocument* document = window.OpenFile(path, false);
+        QTextCursor(document->Editor()->document()).insertText("changed ");
+        QString error;
+        QVERIFY(!document->Save(dir.filePath("no/such/folder/keep.pas"), error));
+        QVERIFY(!error.isEmpty());
+        QVERIFY(document->IsModified());
+
+        MessageBoxAnswer answer(QMessageBox::Ok);
+        QVERIFY(!window.SaveDocument(document, dir.filePath("no/such/folder/keep.pas")));
+        QVERIFY(answer.answered);
+        QVERIFY(answer.text.contains("keep.pas"));
+        QCOMPARE(ReadFile(path), QByteArray("unit Keep;\n"));
+    }
+
+    void closingAModifiedFileAsks() {
+        MainWindow window;
+        const QString path = WriteFile(dir, "ask.pas", "unit Ask;\n");
+        EditorDocument* document = window.OpenFile(path, false);
+        QTextCursor(document->Editor()->document()).insertText("x");
+        {
+            MessageBoxAnswer answer(QMessageBox::Cancel);
+            QVERIFY(!window.CloseDocument(document));
+            QVERIFY(answer.answered);
+            QVERIFY(window.FindDocument(path));
+        }
+        {
+            MessageBoxAnswer answer(QMessageBox::Save);
+            QVERIFY(window.CloseDocument(document));
+            QVERIFY(!window.FindDocument(path));
+            QVERIFY(!window.EditWindow()); // gone with its last file
+        }
+        QCOMPARE(ReadFile(path), QByteArray("xunit Ask;\n"));
+    }
+
+    void servicesAnswerForOpenFiles() {
+        MainWindow window;
+        HostServices* services = window.Services();
+        HostString none(services->GetCurrentFile());
+        QVERIFY(none.View().empty());
+        const QString a = WriteFile(dir, "a.pas", "unit A;\n");
+        const QString b = WriteFile(dir, "b.pas", "unit B;\n");
+        QVERIFY(services->OpenFile(a.toUtf8().constData()));
+        QVERIFY(window.OpenFile(b, false));
+        HostString current(services->GetCurrentFile());
+        QCOMPARE(QString::fromStdString(current.Str()), b);
+        QVERIFY(services->IsFileOpen(a.toUtf8().constData()));
+        QVERIFY(!services->IsFileOpen(dir.filePath("c.pas").toUtf8().constData()));
+        QVERIFY(services->GetModuleInterface("nope.pas") == nullptr);
+        QCOMPARE(services->GetParentHandle(), WindowHandle(window.winId()));
+        HostRef<TIMainMenuIntf> menu(services->GetMainMenu());
+        QVERIFY(menu->FindMenuItem("NoSuchItem") == nullptr);
+        HostRef<TIMenuItemIntf> item(menu->FindMenuItem("SearchSymbolItem"));
+        QCOMPARE(item->GetIndex(), 2);
+        HostRef<TIMenuItemIntf> parent(item->GetParent());
+        HostRef<TIMenuItemIntf> top(parent->GetParent());
+        QVERIFY(!top); // the Search menu sits in the menu bar
+    }
+
+    void shortCutsDecode_data() {
+        QTest::addColumn<int>("value");
+        QTest::addColumn<QKeySequence>("keys");
+        QTest::newRow("Ctrl+Alt+B") << 0xC042 << QKeySequence("Ctrl+Alt+B");
+        QTest::newRow("Ctrl+Alt+L") << 0xC04C << QKeySequence("Ctrl+Alt+L");
+        QTest::newRow("Shift+F") << 0x2046 << QKeySequence("Shift+F");
+        QTest::newRow("none") << 0 << QKeySequence();
+    }
+
+    void shortCutsDecode() {
+        QFETCH(int, value);
+        QTEST(KeySequenceFromShortCut(static_cast<uint16_t>(value)), "keys");
+    }
+};
+
+QTEST_MAIN(WorkbenchTest)
+#include "tst_workbench.moc"

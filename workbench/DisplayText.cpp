@@ -1,0 +1,106 @@
+#include "DisplayText.h"
+
+using kestrel::TextEncoding;
+
+namespace workbench {
+
+namespace {
+
+constexpr char16_t kLoneCarriageReturn = 0xF80D;
+constexpr char16_t kParagraphSeparator = 0xF829;
+
+} // namespace
+
+QString DisplayFromBytes(std::string_view bytes, TextEncoding encoding) {
+    QString text;
+    if (encoding == TextEncoding::Windows1252) {
+        text.reserve(static_cast<qsizetype>(bytes.size()));
+        for (const char c : bytes) {
+            text.append(QChar(static_cast<char16_t>(
+                kestrel::Windows1252ToUnicode(static_cast<unsigned char>(c)))));
+        }
+    } else {
+        text = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    }
+    // CR LF becomes the editor's line break; other CRs and U+2029 get their
+    // stand-ins.
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == u'\r') {
+            if (i + 1 < text.size() && text.at(i + 1) == u'\n') {
+                out.append(u'\n');
+                ++i;
+            } else {
+                out.append(QChar(kLoneCarriageReturn));
+            }
+        } else if (c == QChar::ParagraphSeparator) {
+            out.append(QChar(kParagraphSeparator));
+        } else {
+            out.append(c);
+        }
+    }
+    return out;
+}
+
+std::string BytesFromDisplay(const QString& text, TextEncoding encoding) {
+    QString raw;
+    raw.reserve(text.size() + text.count(u'\n'));
+    for (const QChar c : text) {
+        if (c == u'\n' || c == QChar::ParagraphSeparator) {
+            raw.append(u"\r\n");
+        } else if (c == QChar(kLoneCarriageReturn)) {
+            raw.append(u'\r');
+        } else if (c == QChar(kParagraphSeparator)) {
+            raw.append(QChar::ParagraphSeparator);
+        } else {
+            raw.append(c);
+        }
+    }
+    if (encoding == TextEncoding::Utf8) {
+        return raw.toStdString();
+    }
+    std::string bytes;
+    bytes.reserve(static_cast<size_t>(raw.size()));
+    for (const QChar c : raw) {
+        const int b = kestrel::UnicodeToWindows1252(c.unicode());
+        bytes.push_back(static_cast<char>(b < 0 ? '?' : b));
+    }
+    return bytes;
+}
+
+int ByteLength(QChar c, TextEncoding encoding) {
+    if (c == u'\n' || c == QChar::ParagraphSeparator) {
+        return 2;
+    }
+    if (c == QChar(kLoneCarriageReturn)) {
+        return 1;
+    }
+    if (c == QChar(kParagraphSeparator)) {
+        return encoding == TextEncoding::Utf8 ? 3 : 1;
+    }
+    if (encoding == TextEncoding::Windows1252) {
+        return 1;
+    }
+    const char16_t u = c.unicode();
+    if (u < 0x80) {
+        return 1;
+    }
+    if (u < 0x800) {
+        return 2;
+    }
+    if (QChar::isHighSurrogate(u)) {
+        return 4;
+    }
+    if (QChar::isLowSurrogate(u)) {
+        return 0;
+    }
+    return 3;
+}
+
+bool RoundTrips(std::string_view bytes, TextEncoding encoding) {
+    return BytesFromDisplay(DisplayFromBytes(bytes, encoding), encoding) == bytes;
+}
+
+} // namespace workbench

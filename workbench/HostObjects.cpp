@@ -1,0 +1,255 @@
+#include "HostObjects.h"
+
+#include "EditorPos.h"
+#include "HostString.h"
+#include "MainWindow.h"
+
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <cstring>
+#include <exception>
+
+using namespace kestrel;
+
+namespace workbench {
+
+namespace {
+
+int liveObjects = 0;
+
+QString FromHost(const char* text) {
+    return text ? QString::fromUtf8(text) : QString();
+}
+
+} // namespace
+
+int LiveHostObjects() {
+    return liveObjects;
+}
+
+HostObjectCounter::HostObjectCounter() {
+    ++liveObjects;
+}
+
+HostObjectCounter::~HostObjectCounter() {
+    --liveObjects;
+}
+
+// --- services ---------------------------------------------------------------
+
+HostServices::HostServices(MainWindow& window, int interfaceVersion)
+    : window_(&window), version_(interfaceVersion) {}
+
+bool HostServices::OpenFile(const char* fileName) {
+    return window_ && window_->OpenFile(FromHost(fileName), false) != nullptr;
+}
+
+WindowHandle HostServices::GetParentHandle() {
+    return window_ ? static_cast<WindowHandle>(window_->winId()) : 0;
+}
+
+HostText HostServices::GetCurrentFile() {
+    EditorDocument* document = window_ ? window_->CurrentDocument() : nullptr;
+    return MakeHostText(document ? document->Path().toStdString() : std::string());
+}
+
+bool HostServices::IsFileOpen(const char* fileName) {
+    return window_ && window_->FindDocument(FromHost(fileName)) != nullptr;
+}
+
+TIModuleInterface* HostServices::GetModuleInterface(const char* fileName) {
+    EditorDocument* document = window_ ? window_->FindDocument(FromHost(fileName)) : nullptr;
+    return document ? new HostModule(document, version_) : nullptr;
+}
+
+TIMainMenuIntf* HostServices::GetMainMenu() {
+    return window_ ? new HostMainMenu(*window_, version_) : nullptr;
+}
+
+// --- menus ------------------------------------------------------------------
+
+HostMainMenu::HostMainMenu(MainWindow& window, int version) : window_(&window), version_(version) {}
+
+HostMenuItem::HostMenuItem(MainWindow& window, QAction* action, int version)
+    : window_(&window), action_(action), version_(version) {}
+
+TIMenuItemIntf* HostMainMenu::FindMenuItem(const char* name) {
+    if (!window_) {
+        return nullptr;
+    }
+    QAction* action = window_->FindMenuAction(FromHost(name));
+    return action ? new HostMenuItem(*window_, action, version_) : nullptr;
+}
+
+int32_t HostMenuItem::GetIndex() {
+    if (!action_ || !window_) {
+        return -1;
+    }
+    QWidget* container = window_->MenuContaining(action_);
+    return container ? static_cast<int32_t>(container->actions().indexOf(action_)) : -1;
+}
+
+TIMenuItemIntf* HostMenuItem::GetParent() {
+    if (!action_ || !window_) {
+        return nullptr;
+    }
+    auto* menu = qobject_cast<QMenu*>(window_->MenuContaining(action_));
+    return menu ? new HostMenuItem(*window_, menu->menuAction(), version_) : nullptr;
+}
+
+QKeySequence KeySequenceFromShortCut(uint16_t shortCut) {
+    const int key = shortCut & 0xFF;
+    if (key == 0) {
+        return {};
+    }
+    QKeyCombination combination(static_cast<Qt::Key>(key));
+    Qt::KeyboardModifiers modifiers;
+    if (shortCut & 0x2000) {
+        modifiers |= Qt::ShiftModifier;
+    }
+    if (shortCut & 0x4000) {
+        modifiers |= Qt::ControlModifier;
+    }
+    if (shortCut & 0x8000) {
+        modifiers |= Qt::AltModifier;
+    }
+    return QKeySequence(QKeyCombination(modifiers, combination.key()));
+}
+
+TIMenuItemIntf* HostMenuItem::InsertItem(int32_t index, const char* caption, const char* name,
+                                         const char* hint, uint16_t shortCut, int32_t /*context*/,
+                                         int32_t /*groupIndex*/, int32_t flags,
+                                         TIMenuClickEvent onClick) {
+    if (!action_ || !window_ || action_->menu() == nullptr) {
+        return nullptr;
+    }
+    QMenu* menu = action_->menu();
+    auto* item = new QAction(menu);
+    const QString text = FromHost(caption);
+    item->setSeparator(text == "-");
+    item->setText(text);
+    item->setObjectName(FromHost(name));
+    item->setStatusTip(FromHost(hint));
+    item->setShortcut(KeySequenceFromShortCut(shortCut));
+    item->setShortcutContext(Qt::ApplicationShortcut);
+    item->setEnabled((flags & mfEnabled) != 0);
+    item->setVisible((flags & mfVisible) != 0);
+    if (onClick.Code != nullptr) {
+        MainWindow* window = window_.data();
+        const int version = version_;
+        QObject::connect(item, &QAction::triggered, window, [window, item, onClick, version] {
+            window->RunAddInCommand([&] {
+                // The handler gets the clicked item as a host object of its
+                // own, given back after the call.
+                auto* sender = new HostMenuItem(*window, item, version);
+                struct Releaser {
+                    HostMenuItem* item;
+                    ~Releaser() { item->Release(); }
+                } releaser{sender};
+                onClick.Code(onClick.Data, sender);
+            });
+        });
+    }
+    const QList<QAction*> actions = menu->actions();
+    QAction* before = index >= 0 && index < actions.size() ? actions.at(index) : nullptr;
+    menu->insertAction(before, item);
+    return new HostMenuItem(*window_, item, version_);
+}
+
+// --- module and editor --------------------------------------------------------
+
+TIEditorInterface* HostModule::GetEditorInterface() {
+    return document_ ? new HostEditor(document_, version_) : nullptr;
+}
+
+TIEditReader* HostEditor::CreateReader() {
+    return document_ ? new HostReader(document_->BufferBytes(), version_) : nullptr;
+}
+
+TIEditWriter* HostEditor::CreateWriter() {
+    return document_ ? new HostWriter(document_, version_) : nullptr;
+}
+
+TIEditView* HostEditor::GetView(int32_t index) {
+    if (!document_ || index != 0) {
+        return nullptr;
+    }
+    if (version_ == 3) {
+        return new HostView<EditorPos0017>(document_, version_);
+    }
+    return new HostView<EditorPos0016>(document_, version_);
+}
+
+int32_t HostReader::GetText(int32_t position, char* buffer, int32_t count) {
+    if (position < 0 || count <= 0 || buffer == nullptr ||
+        static_cast<size_t>(position) >= snapshot_.size()) {
+        return 0;
+    }
+    if (count == 1) {
+        *buffer = snapshot_[static_cast<size_t>(position)];
+        return 1;
+    }
+    const size_t n =
+        std::min(static_cast<size_t>(count), snapshot_.size() - static_cast<size_t>(position));
+    std::memcpy(buffer, snapshot_.data() + position, n);
+    return static_cast<int32_t>(n);
+}
+
+HostWriter::HostWriter(EditorDocument* document, int version)
+    : document_(document), snapshot_(document->BufferBytes()), version_(version) {}
+
+HostWriter::~HostWriter() {
+    if (document_) {
+        document_->ApplyInsertions(snapshot_, insertions_);
+    }
+}
+
+bool HostWriter::CopyTo(int32_t position) {
+    if (position < position_) {
+        return false; // a writer only moves forward
+    }
+    position_ =
+        static_cast<int32_t>(std::min<size_t>(static_cast<size_t>(position), snapshot_.size()));
+    return true;
+}
+
+bool HostWriter::Insert(const char* text) {
+    if (text == nullptr) {
+        return false;
+    }
+    insertions_.push_back({position_, std::string(text)});
+    return true;
+}
+
+template <class Pos> Pos HostView<Pos>::GetPos(int32_t index) {
+    Pos pos{};
+    if (!document_) {
+        return pos;
+    }
+    const EditorDocument::BytePos at =
+        index == 1 ? document_->TopLeftPos() : document_->CursorPos();
+    pos.Col = static_cast<int16_t>(std::min(at.column, 32767));
+    pos.Line = at.line;
+    return pos;
+}
+
+template <class Pos> bool HostView<Pos>::SetPos(int32_t index, Pos value) {
+    if (!document_) {
+        return false;
+    }
+    if (index == 0) {
+        document_->SetCursorPos({value.Line, value.Col});
+        return true;
+    }
+    if (index == 1) {
+        document_->SetTopLine(value.Line);
+        return true;
+    }
+    return false;
+}
+
+template class HostView<EditorPos0017>;
+template class HostView<EditorPos0016>;
+
+} // namespace workbench

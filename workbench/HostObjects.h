@@ -1,0 +1,159 @@
+#pragma once
+
+// The editor host's objects over the workbench's real windows: services,
+// main menu and menu items over the menu bar, and module, editor, reader,
+// writer and view over an open file.
+
+#include "EditorDocument.h"
+#include "RefCounted.h"
+#include "ToolsApi.h"
+
+#include <QAction>
+#include <QPointer>
+#include <string>
+#include <vector>
+
+namespace workbench {
+
+class MainWindow;
+
+// Counts the host objects alive, so that a session can check that its
+// add-in gave back everything it obtained.
+int LiveHostObjects();
+
+// Counts itself among the live host objects.
+class HostObjectCounter {
+public:
+    HostObjectCounter();
+    HostObjectCounter(const HostObjectCounter&) = delete;
+    HostObjectCounter& operator=(const HostObjectCounter&) = delete;
+    ~HostObjectCounter();
+};
+
+class HostServices final : public kestrel::RefCounted<HostServices, kestrel::TIToolServices>,
+                           HostObjectCounter {
+public:
+    HostServices(MainWindow& window, int interfaceVersion);
+
+    int32_t GetInterfaceVersion() override { return version_; }
+    bool OpenFile(const char* fileName) override;
+    kestrel::WindowHandle GetParentHandle() override;
+    kestrel::HostText GetCurrentFile() override;
+    bool IsFileOpen(const char* fileName) override;
+    kestrel::TIModuleInterface* GetModuleInterface(const char* fileName) override;
+    kestrel::TIMainMenuIntf* GetMainMenu() override;
+
+    void SetInterfaceVersion(int version) { version_ = version; }
+
+private:
+    QPointer<MainWindow> window_;
+    int version_;
+};
+
+class HostMainMenu final : public kestrel::RefCounted<HostMainMenu, kestrel::TIMainMenuIntf>,
+                           HostObjectCounter {
+public:
+    HostMainMenu(MainWindow& window, int version);
+    int32_t GetInterfaceVersion() override { return version_; }
+    kestrel::TIMenuItemIntf* FindMenuItem(const char* name) override;
+
+private:
+    QPointer<MainWindow> window_;
+    int version_;
+};
+
+class HostMenuItem final : public kestrel::RefCounted<HostMenuItem, kestrel::TIMenuItemIntf>,
+                           HostObjectCounter {
+public:
+    HostMenuItem(MainWindow& window, QAction* action, int version);
+    int32_t GetInterfaceVersion() override { return version_; }
+    int32_t GetIndex() override;
+    kestrel::TIMenuItemIntf* GetParent() override;
+    kestrel::TIMenuItemIntf* InsertItem(int32_t index, const char* caption, const char* name,
+                                        const char* hint, uint16_t shortCut, int32_t context,
+                                        int32_t groupIndex, int32_t flags,
+                                        kestrel::TIMenuClickEvent onClick) override;
+
+private:
+    QPointer<MainWindow> window_;
+    QPointer<QAction> action_;
+    int version_;
+};
+
+// The key sequence of a host shortcut value.
+QKeySequence KeySequenceFromShortCut(uint16_t shortCut);
+
+class HostModule final : public kestrel::RefCounted<HostModule, kestrel::TIModuleInterface>,
+                         HostObjectCounter {
+public:
+    HostModule(EditorDocument* document, int version) : document_(document), version_(version) {}
+    int32_t GetInterfaceVersion() override { return version_; }
+    kestrel::TIEditorInterface* GetEditorInterface() override;
+
+private:
+    QPointer<EditorDocument> document_;
+    int version_;
+};
+
+class HostEditor final : public kestrel::RefCounted<HostEditor, kestrel::TIEditorInterface>,
+                         HostObjectCounter {
+public:
+    HostEditor(EditorDocument* document, int version) : document_(document), version_(version) {}
+    int32_t GetInterfaceVersion() override { return version_; }
+    kestrel::TIEditReader* CreateReader() override;
+    kestrel::TIEditWriter* CreateWriter() override;
+    kestrel::TIEditView* GetView(int32_t index) override;
+
+private:
+    QPointer<EditorDocument> document_;
+    int version_;
+};
+
+// Reads a snapshot of the buffer taken when the reader was created.
+class HostReader final : public kestrel::RefCounted<HostReader, kestrel::TIEditReader>,
+                         HostObjectCounter {
+public:
+    HostReader(std::string snapshot, int version)
+        : snapshot_(std::move(snapshot)), version_(version) {}
+    int32_t GetInterfaceVersion() override { return version_; }
+    int32_t GetText(int32_t position, char* buffer, int32_t count) override;
+
+private:
+    std::string snapshot_;
+    int version_;
+};
+
+// Collects insertions; they reach the editor, as one undo step, when the
+// writer is released.
+class HostWriter final : public kestrel::RefCounted<HostWriter, kestrel::TIEditWriter>,
+                         HostObjectCounter {
+public:
+    HostWriter(EditorDocument* document, int version);
+    ~HostWriter();
+    int32_t GetInterfaceVersion() override { return version_; }
+    bool CopyTo(int32_t position) override;
+    bool Insert(const char* text) override;
+
+private:
+    QPointer<EditorDocument> document_;
+    std::string snapshot_;
+    int32_t position_ = 0;
+    std::vector<EditorDocument::Insertion> insertions_;
+    int version_;
+};
+
+template <class Pos>
+class HostView final : public kestrel::RefCounted<HostView<Pos>, kestrel::TIEditViewOf<Pos>>,
+                       HostObjectCounter {
+public:
+    HostView(EditorDocument* document, int version) : document_(document), version_(version) {}
+    int32_t GetInterfaceVersion() override { return version_; }
+    Pos GetPos(int32_t index) override;
+    bool SetPos(int32_t index, Pos value) override;
+
+private:
+    QPointer<EditorDocument> document_;
+    int version_;
+};
+
+} // namespace workbench

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "EditorDocument.h"
+
+#include <QLabel>
+#include <QMainWindow>
+#include <QTabWidget>
+
+namespace workbench {
+
+// The code editor window: a top-level window with a tab per open file and a
+// status bar with the cursor's line and column. Add-ins find it by its
+// class name, "TEditWindow".
+class TEditWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit TEditWindow(QWidget* owner);
+
+    void AddDocument(EditorDocument* document);
+    void RemoveDocument(EditorDocument* document);
+    EditorDocument* CurrentDocument() const;
+    void SetCurrentDocument(EditorDocument* document);
+    QList<EditorDocument*> Documents() const { return documents_; }
+
+signals:
+    void CloseRequested(EditorDocument* document);
+    void CurrentChanged();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void UpdateStatus();
+    void UpdateTabTitle(EditorDocument* document);
+
+    QTabWidget* tabs_;
+    QLabel* position_;
+    QLabel* encoding_;
+    QList<EditorDocument*> documents_;
+};
+
+} // namespace workbench

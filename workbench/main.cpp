@@ -1,0 +1,31 @@
+// The Kestrel workbench: a small editor host that loads the add-in.
+#include "MainWindow.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Kestrel Workbench");
+    QApplication::setOrganizationName("Brenta");
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription("A small editor host that loads the Kestrel add-in.");
+    parser.addHelpOption();
+    const QCommandLineOption addIn("addin", "Load the add-in library at <path>.", "path");
+    const QCommandLineOption noAddIn("no-addin", "Run without an add-in.");
+    parser.addOption(addIn);
+    parser.addOption(noAddIn);
+    parser.addPositionalArgument("files", "Files to open.", "[files...]");
+    parser.process(app);
+
+    workbench::MainWindow window;
+    window.show();
+    if (!parser.isSet(noAddIn)) {
+        window.LoadAddIn(parser.isSet(addIn) ? parser.value(addIn) : workbench::DefaultAddInPath());
+    }
+    for (const QString& file : parser.positionalArguments()) {
+        window.OpenFile(file);
+    }
+    return app.exec();
+}

@@ -1,6 +1,15 @@
 // Writes pictures of the workbench's windows, for the README. Runs on any
 // platform plugin, the offscreen one included.
+#include "About.h"
+#include "ColumnSort.h"
 #include "MainWindow.h"
+#include "MemorySource.h"
+#include "ProcList.h"
+#include "ScanLines.h"
+
+#include <QMenu>
+#include <QSettings>
+#include <QTemporaryDir>
 
 #include <QApplication>
 #include <QDir>
@@ -19,6 +28,10 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    // The pictures must not depend on, or change, the user's own settings.
+    QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+
     workbench::MainWindow window;
     window.show();
     window.LoadAddIn(workbench::DefaultAddInPath());
@@ -31,5 +44,41 @@ int main(int argc, char** argv) {
 
     bool ok = window.grab().save(out.filePath("workbench-main.png"));
     ok = window.EditWindow()->grab().save(out.filePath("workbench-editor.png")) && ok;
+
+    // The Search menu with the add-in's commands.
+    QAction* search = window.FindMenuAction("SearchMenu");
+    search->menu()->popup(window.mapToGlobal(QPoint(0, 0)));
+    QApplication::processEvents();
+    ok = search->menu()->grab().save(out.filePath("search-menu.png")) && ok;
+    search->menu()->hide();
+
+    // The symbol list window: every category shown, sorted by Name.
+    kestrel::TfrmProc list(&window);
+    const std::string buffer = document->BufferBytes();
+    kestrel::MemorySource source(buffer);
+    bool inImplementation = false;
+    list.lstProc->BeginUpdate();
+    list.lstShowLine->BeginUpdate();
+    kestrel::ScanLines(source, [&](const std::string& text, int32_t line) {
+        list.AddSourceLine(text, line, inImplementation);
+    });
+    list.lstShowLine->EndUpdate();
+    list.lstProc->EndUpdate();
+    for (QToolButton* button : {list.btnD, list.btnP, list.btnF, list.btnB}) {
+        button->setChecked(true);
+        list.btnDClick(button);
+    }
+    list.lstShowLineColumnClick(1);
+    list.lstShowLine->SelectRow(3);
+    list.show();
+    QApplication::processEvents();
+    ok = list.grab().save(out.filePath("symbol-list.png")) && ok;
+
+    kestrel::TfrmAbout about(&list);
+    about.show();
+    QApplication::processEvents();
+    ok = about.grab().save(out.filePath("about.png")) && ok;
+    about.hide();
+    list.hide();
     return ok ? 0 : 1;
 }

@@ -1,0 +1,128 @@
+#include "About.h"
+
+#include "CursorTable.h"
+
+#include <QDesktopServices>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QUrl>
+
+namespace kestrel {
+
+namespace {
+
+QFont DialogFont(int pixelSize, const QFont& base) {
+    QFont font = base;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), base.family()});
+    font.setPixelSize(pixelSize);
+    return font;
+}
+
+QLabel* Label(QWidget* parent, const QString& text, int x, int y) {
+    auto* label = new QLabel(text, parent);
+    label->move(x, y);
+    label->adjustSize();
+    return label;
+}
+
+} // namespace
+
+TfrmAbout::TfrmAbout(QWidget* owner) : QDialog(owner) {
+    setObjectName("frmAbout");
+    setWindowTitle("About");
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFont(DialogFont(11, font()));
+    setFixedSize(298, 293);
+
+    auto* panel = new QFrame(this);
+    panel->setGeometry(8, 6, 281, 280);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    panel->setLineWidth(2);
+
+    ProgramIcon = new QLabel(panel);
+    ProgramIcon->setObjectName("ProgramIcon");
+    ProgramIcon->setGeometry(8, 8, 65, 57);
+    ProgramIcon->setPixmap(QPixmap(":/kestrel/program"));
+    ProgramIcon->setScaledContents(true);
+
+    ProductName = Label(panel, "Brenta Kestrel for Delphi", 88, 16);
+    ProductName->setObjectName("ProductName");
+    Version = Label(panel, "Version 1.02", 89, 35);
+    Version->setObjectName("Version");
+    Comments = Label(panel, "Symbols and bookmarks for Pascal", 89, 54);
+    Comments->setObjectName("Comments");
+
+    auto* feedback = new QFrame(panel);
+    feedback->setGeometry(7, 98, 264, 52);
+    feedback->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Label9 = Label(feedback, "Please, send your suggestions and feedback to ", 6, 20);
+    Label9->setObjectName("Label9");
+    Label9->setFont(DialogFont(10, font())); // the whole sentence fits the panel
+    Label9->adjustSize();
+    Label10 = Label(feedback, "Brenta: ", 6, 36);
+    Label10->setObjectName("Label10");
+    lblEMail = Label(feedback, "kestrel@brenta.example", 93, 36);
+    lblEMail->setObjectName("lblEMail");
+    QFont linkFont = DialogFont(12, font());
+    linkFont.setBold(true);
+    linkFont.setUnderline(true);
+    lblEMail->setFont(linkFont);
+    QPalette linkPalette = lblEMail->palette();
+    linkPalette.setColor(QPalette::WindowText, Qt::blue);
+    lblEMail->setPalette(linkPalette);
+    lblEMail->adjustSize();
+    lblEMail->setCursor(Qt::UpArrowCursor);
+    lblEMail->installEventFilter(this);
+
+    btnOK = new QPushButton(QIcon(":/kestrel/ok"), "OK", panel);
+    btnOK->setObjectName("btnOK");
+    btnOK->setGeometry(205, 248, 61, 24);
+    btnOK->setDefault(true);
+    btnOK->setAutoDefault(true);
+    connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
+
+    FormCreate();
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        move(screen->availableGeometry().center() - rect().center());
+    }
+}
+
+void TfrmAbout::FormCreate() {
+    // The hand is installed again at every creation, replacing whatever
+    // cursor sits under its number.
+    const QPixmap hand(":/kestrel/HAND16");
+    InstallCursor(kHandCursor, QCursor(hand, 5, 0));
+    lblEMail->setCursor(InstalledCursor(kHandCursor));
+}
+
+void TfrmAbout::lblEMailClick() {
+    // The target is the label's text exactly as it stands; whether a mail
+    // program opens is up to the desktop.
+    QDesktopServices::openUrl(
+        QUrl(QStringLiteral("mailto:") + lblEMail->text(), QUrl::TolerantMode));
+}
+
+bool TfrmAbout::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lblEMail && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        lblEMailClick();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TfrmAbout::keyPressEvent(QKeyEvent* event) {
+    // There is no cancel button, so Escape does not close the dialog.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+} // namespace kestrel

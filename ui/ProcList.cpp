@@ -1,0 +1,323 @@
+#include "ProcList.h"
+
+#include "About.h"
+#include "ColumnSort.h"
+#include "LineClassifier.h"
+#include "TextEncoding.h"
+#include "WindowSettings.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QVBoxLayout>
+
+static void InitKestrelResources() {
+    Q_INIT_RESOURCE(kestrel_ui);
+}
+
+namespace kestrel {
+
+bool LineChosen = false;
+
+namespace {
+
+QFont WindowFont(int pixelSize, const QFont& base) {
+    QFont font = base;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), base.family()});
+    font.setPixelSize(pixelSize);
+    return font;
+}
+
+QToolButton* SpeedButton(QWidget* parent, const char* name, int x, const QIcon& icon,
+                         const QString& hint) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(name);
+    button->setGeometry(x, 3, 20, 20);
+    button->setIcon(icon);
+    button->setIconSize(QSize(16, 16));
+    button->setAutoRaise(true);
+    button->setToolTip(hint);
+    return button;
+}
+
+QIcon TwoStateIcon(const char* normal, const char* disabled) {
+    QIcon icon;
+    icon.addPixmap(QPixmap(normal), QIcon::Normal);
+    icon.addPixmap(QPixmap(disabled), QIcon::Disabled);
+    return icon;
+}
+
+// Texts of the source are shown as UTF-8 where they are valid UTF-8, else as
+// Windows-1252: the host hands over bytes without saying which.
+QString Display(std::string_view bytes) {
+    const std::string utf8 = ToUtf8(bytes, DetectEncoding(bytes));
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+} // namespace
+
+int Tag(const QToolButton* button) {
+    return button->property("Tag").toInt();
+}
+
+TfrmProc::TfrmProc(QWidget* owner) : QDialog(owner) {
+    InitKestrelResources();
+    setObjectName("frmProc");
+    setWindowTitle("Brenta Kestrel");
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+    setFont(WindowFont(10, font()));
+    SetOuterBounds(QRect(29, 77, 606, 350));
+
+    Panel2 = new QFrame(this);
+    Panel2->setObjectName("Panel2");
+    Panel2->setFixedHeight(26);
+    Panel2->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    // A filter button that is down looks pressed in.
+    Panel2->setStyleSheet(QStringLiteral(
+        "QToolButton:checked { background-color: palette(mid); border: 1px solid palette(dark);"
+        " border-radius: 2px; }"));
+
+    Label1 = new QLabel("Show", Panel2);
+    Label1->setObjectName("Label1");
+    Label1->move(11, 7);
+    Label1->adjustSize();
+
+    struct Filter {
+        QToolButton** button;
+        const char* name;
+        int x;
+        const char* icon;
+        const char* hint;
+    };
+    const Filter filters[] = {
+        {&btnD, "btnD", 50, ":/kestrel/declaration", "Declarations"},
+        {&btnP, "btnP", 70, ":/kestrel/procedure", "Procedures"},
+        {&btnF, "btnF", 90, ":/kestrel/function", "Functions"},
+        {&btnB, "btnB", 110, ":/kestrel/bookmark", "Bookmarks"},
+    };
+    for (int tag = 0; tag < 4; ++tag) {
+        const Filter& f = filters[tag];
+        QToolButton* button = SpeedButton(Panel2, f.name, f.x, QIcon(f.icon), f.hint);
+        // Each button toggles alone: it may be up or down whatever the
+        // others are.
+        button->setCheckable(true);
+        button->setProperty("Tag", tag);
+        connect(button, &QToolButton::clicked, this, [this, button] { btnDClick(button); });
+        *f.button = button;
+    }
+
+    btnGo = SpeedButton(Panel2, "btnGo", 168, TwoStateIcon(":/kestrel/go", ":/kestrel/go-disabled"),
+                        "GO !");
+    connect(btnGo, &QToolButton::clicked, this, &TfrmProc::btnGoClick);
+    btnAbort = SpeedButton(Panel2, "btnAbort", 194, QIcon(":/kestrel/abort"), QString());
+    connect(btnAbort, &QToolButton::clicked, this, &TfrmProc::btnAbortClick);
+    btnAbout = SpeedButton(Panel2, "btnAbout", 219,
+                           TwoStateIcon(":/kestrel/about", ":/kestrel/about-disabled"), "About");
+    connect(btnAbout, &QToolButton::clicked, this, &TfrmProc::btnAboutClick);
+
+    cboReserved = new QComboBox(Panel2);
+    cboReserved->setObjectName("cboReserved");
+    cboReserved->setEditable(true);
+    cboReserved->setGeometry(341, 2, 131, 22);
+    for (const std::string& word : ReservedWords()) {
+        cboReserved->addItem(QString::fromStdString(word));
+    }
+    cboReserved->setEditText("cboReserved");
+    cboReserved->setVisible(false);
+    // The keyword list is read for every line; it is converted again only
+    // when its items change.
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved}) {
+        connect(cboReserved->model(), signal, this, [this] { keywordsStale_ = true; });
+    }
+    connect(cboReserved->model(), &QAbstractItemModel::dataChanged, this,
+            [this] { keywordsStale_ = true; });
+    connect(cboReserved->model(), &QAbstractItemModel::modelReset, this,
+            [this] { keywordsStale_ = true; });
+
+    lstShowLine = new SymbolListView(this);
+    lstShowLine->setObjectName("lstShowLine");
+    lstShowLine->setFont(WindowFont(12, font()));
+    lstProc = new SymbolListView(this);
+    lstProc->setObjectName("lstProc");
+    connect(lstShowLine, &SymbolListView::RowDoubleClicked, this, &TfrmProc::btnGoClick);
+    connect(lstShowLine, &SymbolListView::EnterPressed, this, &TfrmProc::btnGoClick);
+    connect(lstShowLine->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TfrmProc::lstShowLineChange);
+    connect(lstShowLine->Rows(), &QAbstractItemModel::modelReset, this,
+            &TfrmProc::lstShowLineChange);
+    connect(lstShowLine->header(), &QHeaderView::sectionClicked, this,
+            &TfrmProc::lstShowLineColumnClick);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(Panel2);
+    layout->addWidget(lstShowLine);
+
+    FormCreate();
+}
+
+void TfrmProc::FormCreate() {
+    RestoreWindowSettings(*this);
+    btnGo->setEnabled(false);
+    lstProc->setVisible(false);
+    lstShowLine->setVisible(true);
+    SortColumn = 0;
+    SortAscending = true;
+    lstShowLine->header()->setSortIndicator(0, Qt::AscendingOrder);
+    lstShowLine->header()->setSortIndicatorShown(true);
+}
+
+QRect TfrmProc::OuterBounds() const {
+    return frameGeometry();
+}
+
+void TfrmProc::SetOuterBounds(const QRect& bounds) {
+    // The frame's own size is what the window system adds to the client
+    // area; before the first showing it is not known and counts as none, so
+    // the bounds are applied again once the window is shown.
+    if (!isVisible()) {
+        pendingBounds_ = bounds;
+    }
+    const QRect frame = frameGeometry();
+    const QRect client = geometry();
+    const int extraWidth = frame.width() - client.width();
+    const int extraHeight = frame.height() - client.height();
+    move(bounds.topLeft());
+    resize(qMax(1, bounds.width() - extraWidth), qMax(1, bounds.height() - extraHeight));
+}
+
+const std::vector<std::string>& TfrmProc::Keywords() {
+    if (keywordsStale_) {
+        keywords_.clear();
+        for (int i = 0; i < cboReserved->count(); ++i) {
+            keywords_.push_back(cboReserved->itemText(i).toStdString());
+        }
+        keywordsStale_ = false;
+    }
+    return keywords_;
+}
+
+QToolButton* TfrmProc::FilterButton(int tag) const {
+    switch (tag) {
+    case catDeclaration:
+        return btnD;
+    case catProcedure:
+        return btnP;
+    case catFunction:
+        return btnF;
+    case catBookmark:
+        return btnB;
+    default:
+        return nullptr;
+    }
+}
+
+void TfrmProc::AddSourceLine(std::string_view text, int32_t line, bool& inImplementation) {
+    const bool visible[5] = {true, btnD->isChecked(), btnP->isChecked(), btnF->isChecked(),
+                             btnB->isChecked()};
+    std::optional<SymbolRow> row = ClassifySourceLine(text, line, inImplementation, Keywords());
+    if (!row) {
+        return;
+    }
+    ListRow listRow;
+    listRow.caption = QString::fromLatin1(row->caption);
+    listRow.name = Display(row->name);
+    listRow.className = Display(row->className);
+    listRow.details = Display(row->details);
+    listRow.imageIndex = row->category;
+    listRow.line = row->line;
+    SymbolListView* target = visible[row->category + 1] ? lstShowLine : lstProc;
+    target->Rows()->Append(std::move(listRow));
+}
+
+void TfrmProc::btnDClick(QToolButton* sender) {
+    const int tag = Tag(sender);
+    lstProc->BeginUpdate();
+    lstShowLine->BeginUpdate();
+    if (sender->isChecked()) {
+        // Show: the parked rows of this category join the visible list, in
+        // their order, and the list is sorted again as the user last chose.
+        for (ListRow& row : lstProc->Rows()->TakeRows(tag)) {
+            lstShowLine->Rows()->Append(std::move(row));
+        }
+        SortAscending = !SortAscending;
+        SortByColumn(lstShowLine, SortColumn);
+    } else {
+        for (ListRow& row : lstShowLine->Rows()->TakeRows(tag)) {
+            lstProc->Rows()->Append(std::move(row));
+        }
+    }
+    lstProc->EndUpdate();
+    lstShowLine->EndUpdate();
+    lstShowLineChange();
+}
+
+void TfrmProc::btnGoClick() {
+    GoLine();
+}
+
+void TfrmProc::GoLine() {
+    const int row = lstShowLine->SelectedRow();
+    if (row < 0) {
+        return;
+    }
+    // The whole number is read back, so lines past 99999 come back whole.
+    bool ok = false;
+    const int line = lstShowLine->Rows()->Row(row).caption.toInt(&ok);
+    if (!ok || line <= 0) {
+        return;
+    }
+    LineChosen = true;
+    done(line);
+}
+
+void TfrmProc::btnAbortClick() {
+    done(-1);
+}
+
+void TfrmProc::btnAboutClick() {
+    TfrmAbout about(this);
+    about.exec();
+}
+
+void TfrmProc::lstShowLineChange() {
+    btnGo->setEnabled(lstShowLine->SelectedRow() >= 0);
+}
+
+void TfrmProc::lstShowLineColumnClick(int column) {
+    SortByColumn(lstShowLine, column);
+}
+
+void TfrmProc::done(int result) {
+    // FormClose: the settings are saved on every close, and only a chosen
+    // line comes back as a line.
+    SaveWindowSettings(*this);
+    QDialog::done(LineChosen ? result : -1);
+}
+
+void TfrmProc::FormActivate() {
+    LineChosen = false;
+}
+
+bool TfrmProc::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate) {
+        FormActivate();
+    }
+    return QDialog::event(event);
+}
+
+void TfrmProc::showEvent(QShowEvent* event) {
+    // A window that the window system never activates must not inherit a
+    // choice made in an earlier one.
+    if (!event->spontaneous()) {
+        FormActivate();
+    }
+    QDialog::showEvent(event);
+    if (pendingBounds_.isValid() && !isMaximized()) {
+        const QRect bounds = std::exchange(pendingBounds_, QRect());
+        SetOuterBounds(bounds);
+    }
+}
+
+} // namespace kestrel

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "SymbolListView.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QFrame>
+#include <QLabel>
+#include <QToolButton>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrel {
+
+// Set when GO has taken a line; cleared each time the symbol list window
+// becomes active. Shared by every window.
+extern bool LineChosen;
+
+// The symbol list window: the rows of one file, filtered by category and
+// sorted by column; its modal result is the chosen line, or -1.
+class TfrmProc : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit TfrmProc(QWidget* owner = nullptr);
+
+    // Classifies one source line and appends its row, if any, to
+    // lstShowLine when its category is shown, else to lstProc.
+    void AddSourceLine(std::string_view text, int32_t line, bool& inImplementation);
+
+    // The window's outer rectangle, frame included, in screen coordinates.
+    QRect OuterBounds() const;
+    void SetOuterBounds(const QRect& bounds);
+
+    QFrame* Panel2;
+    QLabel* Label1;
+    QToolButton* btnD;
+    QToolButton* btnP;
+    QToolButton* btnF;
+    QToolButton* btnB;
+    QToolButton* btnGo;
+    QToolButton* btnAbort;
+    QToolButton* btnAbout;
+    QComboBox* cboReserved;
+    SymbolListView* lstShowLine;
+    SymbolListView* lstProc;
+
+    void done(int result) override;
+
+public slots:
+    void btnDClick(QToolButton* sender);
+    void btnGoClick();
+    void btnAbortClick();
+    void btnAboutClick();
+    void lstShowLineChange();
+    void lstShowLineColumnClick(int column);
+
+protected:
+    bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormActivate();
+    void GoLine();
+    QToolButton* FilterButton(int tag) const;
+    const std::vector<std::string>& Keywords();
+
+    QRect pendingBounds_; // outer bounds set before the frame was known
+    std::vector<std::string> keywords_;
+    bool keywordsStale_ = true;
+};
+
+// The tag of a filter button: the category it shows or hides.
+int Tag(const QToolButton* button);
+
+} // namespace kestrel

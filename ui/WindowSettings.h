@@ -1,0 +1,20 @@
+#pragma once
+
+namespace kestrel {
+
+class TfrmProc;
+
+// The symbol list window's place, size and filter buttons, kept in the
+// user's settings (organization "Brenta", application "Kestrel") under
+// "Top", "Left", "Width", "Height", "D", "P", "F", "B".
+
+// Applies the stored values that can be read; a missing value or one that
+// is not an integer is skipped and leaves the window's own.
+void RestoreWindowSettings(TfrmProc& form);
+
+// Writes the eight values in order. A value that cannot be written is
+// reported ("Failed to set data for '<name>'") and ends the saving there;
+// the values before it stay written. Returns false after such a failure.
+bool SaveWindowSettings(TfrmProc& form);
+
+} // namespace kestrel

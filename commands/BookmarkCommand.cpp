@@ -1,7 +1,78 @@
+#include "CurrentFile.h"
 #include "EditHeaderExpert.h"
+#include "EditorView.h"
+#include "HostReaderSource.h"
+#include "HostRef.h"
+#include "SeekEditorPos.h"
+#include "ToolServices.h"
 
 namespace kestrel {
 
-void TEditHeaderExpert::memBookmarkClick(TIMenuItemIntf* /*sender*/) {}
+namespace {
+
+constexpr const char* kBookmarkMarker = "{//*}";
+
+} // namespace
+
+void TEditHeaderExpert::memBookmarkClick(TIMenuItemIntf* /*sender*/) {
+    if (ToolServices == nullptr) {
+        return;
+    }
+    const std::optional<std::string> name = AcceptCurrentFile(ToolServices);
+    if (!name) {
+        return;
+    }
+    HostRef<TIModuleInterface> module(ToolServices->GetModuleInterface(name->c_str()));
+    if (!module) {
+        return;
+    }
+    HostRef<TIEditorInterface> editor(module->GetEditorInterface());
+    if (!editor) {
+        return;
+    }
+
+    EditorPos cursor{};
+    {
+        HostRef<TIEditView> view(editor->GetView(0));
+        if (!view) {
+            return;
+        }
+        cursor = PositionsOf(view.Get())->GetPos(0);
+    }
+
+    EditorWalk walk;
+    {
+        HostRef<TIEditReader> reader(editor->CreateReader());
+        if (!reader) {
+            return;
+        }
+        HostReaderSource source(reader.Get());
+        walk = SeekEditorPos(source, cursor.Line, cursor.Col);
+    }
+    if (!walk.reached) {
+        return;
+    }
+
+    {
+        HostRef<TIEditWriter> writer(editor->CreateWriter());
+        if (!writer) {
+            return;
+        }
+        writer->CopyTo(walk.offset - 1);
+        writer->Insert(walk.blanks.c_str());
+        writer->Insert(kBookmarkMarker);
+        // Releasing the writer completes the edit.
+    }
+
+    {
+        HostRef<TIEditView> view(editor->GetView(0));
+        if (!view) {
+            return;
+        }
+        EditorPos after = PositionsOf(view.Get())->GetPos(0);
+        after.Col = static_cast<int16_t>(after.Col - 1);
+        PositionsOf(view.Get())->SetPos(0, after);
+    }
+}
 
 } // namespace kestrel

@@ -1,7 +1,35 @@
 #include "EditHeaderExpert.h"
+#include "EditorView.h"
+#include "HostRef.h"
+#include "HostString.h"
+#include "ToolServices.h"
+#include "WindowLookup.h"
 
 namespace kestrel {
 
-void TEditHeaderExpert::GotoProcLine(int32_t /*line*/) {}
+void TEditHeaderExpert::GotoProcLine(int32_t line) {
+    if (ToolServices == nullptr || FindTopLevelWindow("TeditWindow") == nullptr) {
+        return;
+    }
+    const std::string name = HostString(ToolServices->GetCurrentFile()).Str();
+    HostRef<TIModuleInterface> module(ToolServices->GetModuleInterface(name.c_str()));
+    if (!module) {
+        return;
+    }
+    HostRef<TIEditorInterface> editor(module->GetEditorInterface());
+    if (!editor) {
+        return;
+    }
+    HostRef<TIEditView> view(editor->GetView(0));
+    if (!view) {
+        return;
+    }
+    EditorPos position{};
+    position.Col = 1;
+    position.Line = line;
+    // The cursor first, then the top of the view.
+    PositionsOf(view.Get())->SetPos(0, position);
+    PositionsOf(view.Get())->SetPos(1, position);
+}
 
 } // namespace kestrel

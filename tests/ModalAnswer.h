@@ -9,7 +9,8 @@ namespace testing {
 // Answers the next modal dialog of type T, from a timer, while the code
 // under test waits in that dialog's loop. Gives up after about five seconds.
 template <class T> void AnswerNext(std::function<void(T*)> answer) {
-    auto* poller = new QTimer;
+    auto* poller =
+        new QTimer(QCoreApplication::instance()); // freed with the application at the latest
     poller->setInterval(10);
     auto polls = std::make_shared<int>(0);
     QObject::connect(poller, &QTimer::timeout, poller, [poller, polls, answer = std::move(answer)] {

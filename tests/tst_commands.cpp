@@ -114,8 +114,7 @@ private slots:
             shown = Captions(list);
             QTest::mouseClick(list->findChild<QToolButton*>("btnF"), Qt::LeftButton);
             auto* view = list->findChild<QTreeView*>("lstShowLine");
-            const QRect rect =
-                view->visualRect(view->model()->index(RowOf(list, "00044"), 1));
+            const QRect rect = view->visualRect(view->model()->index(RowOf(list, "00044"), 1));
             QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, rect.center());
         });
         QVERIFY(seen);
@@ -134,7 +133,8 @@ private slots:
 
     void closingWithoutChoiceDoesNotJump() {
         QFETCH(QString, how);
-        EditorDocument* document = Open("Stay.pas", "unit Stay;\ninterface\nimplementation\nend.\n");
+        EditorDocument* document =
+            Open("Stay.pas", "unit Stay;\ninterface\nimplementation\nend.\n");
         document->Editor()->SetCursorLineColumn(2, 4);
         QVERIFY(RunList(document->Editor(), [&](QDialog* list) {
             auto* view = list->findChild<QTreeView*>("lstShowLine");
@@ -153,10 +153,10 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QStringList>("rows");
         QTest::newRow("empty") << QByteArray() << QStringList();
-        QTest::newRow("no final break") << QByteArray("unit A;\nimplementation")
-                                        << QStringList{"00001"};
-        QTest::newRow("project file") << QByteArray("project P;\nuses A;\n")
-                                      << QStringList{"00001"};
+        QTest::newRow("no final break")
+            << QByteArray("unit A;\nimplementation") << QStringList{"00001"};
+        QTest::newRow("project file")
+            << QByteArray("project P;\nuses A;\n") << QStringList{"00001"};
     }
 
     void emptyBufferAndUnfinishedLastLine() {
@@ -173,23 +173,22 @@ private slots:
         QTest::addColumn<int>("column");
         QTest::addColumn<QByteArray>("saved");
         QTest::addColumn<int>("cursorColumn");
-        QTest::newRow("column 2") << QByteArray("abc\r\n") << 1 << 2
-                                  << QByteArray("a{//*}bc\r\n") << 6;
-        QTest::newRow("column 4") << QByteArray("abc\r\n") << 1 << 4
-                                  << QByteArray("abc{//*}\r\n") << 8;
-        QTest::newRow("column 5") << QByteArray("abc\r\n") << 1 << 5
-                                  << QByteArray("abc {//*}\r\n") << 9;
+        QTest::newRow("column 2") << QByteArray("abc\r\n") << 1 << 2 << QByteArray("a{//*}bc\r\n")
+                                  << 6;
+        QTest::newRow("column 4") << QByteArray("abc\r\n") << 1 << 4 << QByteArray("abc{//*}\r\n")
+                                  << 8;
+        QTest::newRow("column 5") << QByteArray("abc\r\n") << 1 << 5 << QByteArray("abc {//*}\r\n")
+                                  << 9;
         QTest::newRow("column 7") << QByteArray("abc\r\n") << 1 << 7
                                   << QByteArray("abc   {//*}\r\n") << 11;
-        QTest::newRow("tab before the cursor") << QByteArray("\tabc\r\n") << 1 << 3
-                                               << QByteArray("\ta{//*}bc\r\n") << 7;
-        QTest::newRow("LF file keeps LF") << QByteArray("x\nabc\n") << 2 << 6
-                                          << QByteArray("x\nabc  {//*}\n") << 10;
-        QTest::newRow("UTF-8 before the cursor")
-            << QByteArray("\xC3\xA9t\xC3\xA9\r\n") << 1 << 4 << QByteArray("\xC3\xA9t{//*}\xC3\xA9\r\n")
-            << 7;
-        QTest::newRow("after the last character") << QByteArray("end.") << 1 << 5
-                                                  << QByteArray("end.{//*}") << 9;
+        QTest::newRow("tab before the cursor")
+            << QByteArray("\tabc\r\n") << 1 << 3 << QByteArray("\ta{//*}bc\r\n") << 7;
+        QTest::newRow("LF file keeps LF")
+            << QByteArray("x\nabc\n") << 2 << 6 << QByteArray("x\nabc  {//*}\n") << 10;
+        QTest::newRow("UTF-8 before the cursor") << QByteArray("\xC3\xA9t\xC3\xA9\r\n") << 1 << 4
+                                                 << QByteArray("\xC3\xA9t{//*}\xC3\xA9\r\n") << 7;
+        QTest::newRow("after the last character")
+            << QByteArray("end.") << 1 << 5 << QByteArray("end.{//*}") << 9;
         QTest::newRow("empty line after the final break")
             << QByteArray("end.\r\n") << 2 << 3 << QByteArray("end.\r\n  {//*}") << 7;
     }
@@ -262,10 +261,13 @@ private slots:
     void listWithoutEditorWindowDoesNothing() {
         QVERIFY(!window->EditWindow());
         bool anything = false;
-        AnswerNext<QWidget>([&](QWidget* w) {
-            anything = true;
-            w->close();
-        });
+        QObject pollers;
+        AnswerNext<QWidget>(
+            [&](QWidget* w) {
+                anything = true;
+                w->close();
+            },
+            &pollers);
         PressCtrlAlt(window.get(), Qt::Key_L);
         PressCtrlAlt(window.get(), Qt::Key_B);
         QTest::qWait(50);

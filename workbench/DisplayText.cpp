@@ -45,27 +45,57 @@ QString DisplayFromBytes(std::string_view bytes, TextEncoding encoding) {
 }
 
 std::string BytesFromDisplay(const QString& text, TextEncoding encoding) {
-    QString raw;
-    raw.reserve(text.size() + text.count(u'\n'));
-    for (const QChar c : text) {
-        if (c == u'\n' || c == QChar::ParagraphSeparator) {
-            raw.append(u"\r\n");
-        } else if (c == QChar(kLoneCarriageReturn)) {
-            raw.append(u'\r');
-        } else if (c == QChar(kParagraphSeparator)) {
-            raw.append(QChar::ParagraphSeparator);
-        } else {
-            raw.append(c);
-        }
-    }
-    if (encoding == TextEncoding::Utf8) {
-        return raw.toStdString();
-    }
+    // One pass, straight into bytes: this runs for every reader and writer
+    // the host hands out.
     std::string bytes;
-    bytes.reserve(static_cast<size_t>(raw.size()));
-    for (const QChar c : raw) {
-        const int b = kestrel::UnicodeToWindows1252(c.unicode());
-        bytes.push_back(static_cast<char>(b < 0 ? '?' : b));
+    bytes.reserve(static_cast<size_t>(text.size()) + static_cast<size_t>(text.size()) / 16);
+    const char16_t* p = reinterpret_cast<const char16_t*>(text.constData());
+    const char16_t* const end = p + text.size();
+    for (; p != end; ++p) {
+        char32_t c = *p;
+        if (c < 0x80) {
+            if (c == u'\n') {
+                bytes += "\r\n";
+            } else {
+                bytes.push_back(static_cast<char>(c));
+            }
+            continue;
+        }
+        if (c == QChar::ParagraphSeparator) {
+            bytes += "\r\n";
+            continue;
+        }
+        if (c == kLoneCarriageReturn) {
+            bytes.push_back('\r');
+            continue;
+        }
+        if (c == kParagraphSeparator) {
+            c = QChar::ParagraphSeparator;
+        }
+        if (encoding == TextEncoding::Windows1252) {
+            const int b = kestrel::UnicodeToWindows1252(c);
+            bytes.push_back(static_cast<char>(b < 0 ? '?' : b));
+            continue;
+        }
+        if (QChar::isHighSurrogate(c) && p + 1 != end && QChar::isLowSurrogate(p[1])) {
+            c = QChar::surrogateToUcs4(static_cast<char16_t>(c), p[1]);
+            ++p;
+        } else if (QChar::isSurrogate(c)) {
+            c = 0xFFFD;
+        }
+        if (c < 0x800) {
+            bytes.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            bytes.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else if (c < 0x10000) {
+            bytes.push_back(static_cast<char>(0xE0 | (c >> 12)));
+            bytes.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            bytes.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else {
+            bytes.push_back(static_cast<char>(0xF0 | (c >> 18)));
+            bytes.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+            bytes.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            bytes.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
     }
     return bytes;
 }

@@ -32,6 +32,7 @@ EditorDocument::EditorDocument(const QString& path, kestrel::HostBuffer loaded, 
     editor_->document()->setModified(false);
     connect(editor_->document(), &QTextDocument::modificationChanged, this,
             &EditorDocument::ModifiedChanged);
+    connect(editor_->document(), &QTextDocument::contentsChange, this, [this] { buffer_.reset(); });
 }
 
 QString EditorDocument::DisplayName() const {
@@ -42,16 +43,20 @@ bool EditorDocument::IsModified() const {
     return editor_ && editor_->document()->isModified();
 }
 
-std::string EditorDocument::BufferBytes() const {
+std::shared_ptr<const std::string> EditorDocument::BufferBytes() const {
     if (!editor_) {
-        return {};
+        return std::make_shared<const std::string>();
     }
-    return BytesFromDisplay(editor_->document()->toRawText(), loaded_.encoding);
+    if (!buffer_) {
+        buffer_ = std::make_shared<const std::string>(
+            BytesFromDisplay(editor_->document()->toRawText(), loaded_.encoding));
+    }
+    return buffer_;
 }
 
 bool EditorDocument::Save(const QString& path, QString& error) {
-    const std::string current = BufferBytes();
-    const std::string fileBytes = kestrel::FileBytesFromBuffer(loaded_, current);
+    const std::shared_ptr<const std::string> current = BufferBytes();
+    const std::string fileBytes = kestrel::FileBytesFromBuffer(loaded_, *current);
     const kestrel::FileResult written =
         kestrel::WriteFileAtomically(QFile::encodeName(path).toStdString(), fileBytes);
     if (!written) {

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,8 +33,9 @@ public:
     // untouched and `error` says why.
     bool Save(const QString& path, QString& error);
 
-    // The editor's text as the host buffer's bytes.
-    std::string BufferBytes() const;
+    // The editor's text as the host buffer's bytes; kept until the next
+    // edit, so readers and writers made in between share one copy.
+    std::shared_ptr<const std::string> BufferBytes() const;
 
     struct Insertion {
         int32_t offset;   // into the buffer as it was when the edit began
@@ -63,6 +65,7 @@ private:
     QString path_;
     kestrel::HostBuffer loaded_;
     QPointer<CodeEditor> editor_;
+    mutable std::shared_ptr<const std::string> buffer_;
 };
 
 } // namespace workbench

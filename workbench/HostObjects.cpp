@@ -182,17 +182,18 @@ TIEditView* HostEditor::GetView(int32_t index) {
 }
 
 int32_t HostReader::GetText(int32_t position, char* buffer, int32_t count) {
+    const std::string& snapshot = *snapshot_;
     if (position < 0 || count <= 0 || buffer == nullptr ||
-        static_cast<size_t>(position) >= snapshot_.size()) {
+        static_cast<size_t>(position) >= snapshot.size()) {
         return 0;
     }
     if (count == 1) {
-        *buffer = snapshot_[static_cast<size_t>(position)];
+        *buffer = snapshot[static_cast<size_t>(position)];
         return 1;
     }
     const size_t n =
-        std::min(static_cast<size_t>(count), snapshot_.size() - static_cast<size_t>(position));
-    std::memcpy(buffer, snapshot_.data() + position, n);
+        std::min(static_cast<size_t>(count), snapshot.size() - static_cast<size_t>(position));
+    std::memcpy(buffer, snapshot.data() + position, n);
     return static_cast<int32_t>(n);
 }
 
@@ -201,7 +202,7 @@ HostWriter::HostWriter(EditorDocument* document, int version)
 
 HostWriter::~HostWriter() {
     if (document_) {
-        document_->ApplyInsertions(snapshot_, insertions_);
+        document_->ApplyInsertions(*snapshot_, insertions_);
     }
 }
 
@@ -210,7 +211,7 @@ bool HostWriter::CopyTo(int32_t position) {
         return false; // a writer only moves forward
     }
     position_ =
-        static_cast<int32_t>(std::min<size_t>(static_cast<size_t>(position), snapshot_.size()));
+        static_cast<int32_t>(std::min<size_t>(static_cast<size_t>(position), snapshot_->size()));
     return true;
 }
 

@@ -113,13 +113,13 @@ private:
 class HostReader final : public kestrel::RefCounted<HostReader, kestrel::TIEditReader>,
                          HostObjectCounter {
 public:
-    HostReader(std::string snapshot, int version)
+    HostReader(std::shared_ptr<const std::string> snapshot, int version)
         : snapshot_(std::move(snapshot)), version_(version) {}
     int32_t GetInterfaceVersion() override { return version_; }
     int32_t GetText(int32_t position, char* buffer, int32_t count) override;
 
 private:
-    std::string snapshot_;
+    std::shared_ptr<const std::string> snapshot_;
     int version_;
 };
 
@@ -136,7 +136,7 @@ public:
 
 private:
     QPointer<EditorDocument> document_;
-    std::string snapshot_;
+    std::shared_ptr<const std::string> snapshot_;
     int32_t position_ = 0;
     std::vector<EditorDocument::Insertion> insertions_;
     int version_;

@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
 
     // The symbol list window: every category shown, sorted by Name.
     kestrel::TfrmProc list(&window);
-    const std::string buffer = document->BufferBytes();
+    const std::string buffer = *document->BufferBytes();
     kestrel::MemorySource source(buffer);
     bool inImplementation = false;
     list.lstProc->BeginUpdate();

@@ -1,0 +1,169 @@
+// The two commands end to end in the workbench: the list command from its
+// shortcut to its window shown (the window is closed as soon as it shows),
+// and the bookmark command at the last line of a large unit.
+#include "LargeUnit.h"
+#include "MainWindow.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QDialog>
+#include <QDirIterator>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <benchmark/benchmark.h>
+
+using namespace workbench;
+
+namespace {
+
+MainWindow* window = nullptr;
+QTemporaryDir* files = nullptr;
+
+// The first `lines` lines of a generated unit.
+QByteArray UnitOfLines(int lines) {
+    std::string unit = kestrel::MakeLargeUnit(static_cast<size_t>(lines) * 48);
+    size_t at = 0;
+    for (int i = 0; i < lines && at != std::string::npos; ++i) {
+        at = unit.find('\n', at);
+        if (at != std::string::npos) {
+            ++at;
+        }
+    }
+    unit.resize(at == std::string::npos ? unit.size() : at);
+    return QByteArray::fromStdString(unit);
+}
+
+// Makes the document's editor the focus of the active window, as a user's
+// typing would find it.
+void Show(EditorDocument* document) {
+    if (document != nullptr) {
+        window->EditWindow()->SetCurrentDocument(document);
+        window->EditWindow()->show();
+        window->EditWindow()->activateWindow();
+        QApplication::setActiveWindow(window->EditWindow());
+        document->Editor()->setFocus();
+        QApplication::processEvents();
+    }
+}
+
+EditorDocument* OpenCopy(const QString& name, const QByteArray& bytes) {
+    const QString path = files->filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+        return nullptr;
+    }
+    file.close();
+    EditorDocument* document = window->OpenFile(path, false);
+    Show(document);
+    return document;
+}
+
+void RunList(benchmark::State& state, EditorDocument* document) {
+    if (document == nullptr) {
+        state.SkipWithError("file not opened");
+        return;
+    }
+    Show(document);
+    int rows = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        Show(document);
+        state.ResumeTiming();
+        // Closes the window from inside its modal loop, as soon as it runs.
+        QTimer::singleShot(0, [&rows] {
+            if (auto* list = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                if (auto* view = list->findChild<QAbstractItemView*>("lstShowLine")) {
+                    rows = view->model()->rowCount();
+                }
+                list->close();
+            }
+        });
+        QTest::keyClick(document->Editor(), Qt::Key_L, Qt::ControlModifier | Qt::AltModifier);
+    }
+    state.counters["lines"] = document->Editor()->blockCount();
+    state.counters["rows shown"] = rows;
+}
+
+void BM_ListCommand100000Lines(benchmark::State& state) {
+    static EditorDocument* document = OpenCopy("Large.pas", UnitOfLines(100000));
+    RunList(state, document);
+}
+BENCHMARK(BM_ListCommand100000Lines)->Unit(benchmark::kMillisecond);
+
+void BM_BookmarkAtTheLastLine100000Lines(benchmark::State& state) {
+    static EditorDocument* document = OpenCopy("Marked.pas", UnitOfLines(100000));
+    if (document == nullptr) {
+        state.SkipWithError("file not opened");
+        return;
+    }
+    Show(document);
+    CodeEditor* editor = document->Editor();
+    for (auto _ : state) {
+        state.PauseTiming();
+        Show(document);
+        editor->SetCursorLineColumn(editor->blockCount() - 1, 3);
+        state.ResumeTiming();
+        QTest::keyClick(editor, Qt::Key_B, Qt::ControlModifier | Qt::AltModifier);
+        state.PauseTiming();
+        editor->undo();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_BookmarkAtTheLastLine100000Lines)->Unit(benchmark::kMillisecond);
+
+// Debian's fpc-source units, when installed: the two largest.
+void RegisterFreePascalUnits() {
+    QList<QPair<qint64, QString>> units;
+    QDirIterator it("/usr/share/fpcsrc", {"*.pp", "*.pas"}, QDir::Files,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        units.append({QFileInfo(path).size(), path});
+    }
+    std::sort(units.begin(), units.end(), std::greater<>());
+    for (const auto& unit : units.mid(0, 2)) {
+        const QString path = unit.second;
+        benchmark::RegisterBenchmark(
+            ("BM_ListCommand/" + QFileInfo(path).fileName()).toStdString().c_str(),
+            [path](benchmark::State& state) {
+                static QMap<QString, EditorDocument*> open;
+                if (!open.contains(path)) {
+                    open[path] = window->OpenFile(path, false);
+                }
+                RunList(state, open[path]);
+            })
+            ->Unit(benchmark::kMillisecond);
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+    QTemporaryDir temp;
+    files = &temp;
+    MainWindow main;
+    window = &main;
+    main.show();
+    QString error;
+    if (!main.LoadAddIn(KESTREL_ADDIN, &error, true)) {
+        qCritical("cannot load the add-in: %s", qPrintable(error));
+        return 1;
+    }
+    RegisterFreePascalUnits();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    // Unsaved edits of the benchmark must not ask at exit.
+    for (EditorDocument* document = main.CurrentDocument(); document;
+         document = main.CurrentDocument()) {
+        document->Editor()->document()->setModified(false);
+        main.CloseDocument(document);
+    }
+    return 0;
+}

@@ -283,6 +283,33 @@ private slots:
         QVERIFY(!top); // the Search menu sits in the menu bar
     }
 
+    void addInFailuresAreShownAndTheIdeStaysUp() {
+        MainWindow window;
+        window.show();
+        MessageBoxAnswer answer(QMessageBox::Ok);
+        window.RunAddInCommand([] { throw std::runtime_error("scan failed"); });
+        QVERIFY(answer.answered);
+        QCOMPARE(answer.icon, QMessageBox::Critical);
+        QVERIFY(answer.text.contains("scan failed"));
+        QVERIFY(window.isVisible());
+    }
+
+    void unreleasedHostObjectsAreReportedAtExit() {
+        TIModuleInterface* leaked = nullptr;
+        {
+            MainWindow window;
+            const QString path = WriteFile(dir, "leak.pas", "unit Leak;\n");
+            QVERIFY(window.OpenFile(path, false));
+            leaked = window.Services()->GetModuleInterface(path.toUtf8().constData());
+            QTest::ignoreMessage(QtWarningMsg,
+                                 "workbench: 1 host object(s) were not released by the add-in");
+        }
+        // Objects outliving their editor answer safely.
+        QVERIFY(leaked->GetEditorInterface() == nullptr);
+        leaked->Release();
+        QCOMPARE(LiveHostObjects(), 0);
+    }
+
     void shortCutsDecode_data() {
         QTest::addColumn<int>("value");
         QTest::addColumn<QKeySequence>("keys");

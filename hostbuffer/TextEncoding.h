@@ -22,6 +22,9 @@ char32_t Windows1252ToUnicode(unsigned char byte);
 // The byte for a code point, or -1 where Windows-1252 has none.
 int UnicodeToWindows1252(char32_t codePoint);
 
+// Appends the UTF-8 bytes of one code point.
+void AppendUtf8(std::string& out, char32_t codePoint);
+
 // Bytes in `encoding` as UTF-8. Invalid UTF-8 sequences (possible only in
 // texts cut out of a file) become U+FFFD.
 std::string ToUtf8(std::string_view bytes, TextEncoding encoding);

@@ -7,7 +7,7 @@ packages=(
     cmake g++ make clang libclang-rt-dev
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libbenchmark-dev
-    universal-ctags binutils python3
+    universal-ctags binutils python3 fontconfig fonts-dejavu-core
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #include "About.h"
 
 #include "CursorTable.h"
+#include "WindowFont.h"
 
 #include <QDesktopServices>
 #include <QFrame>
@@ -13,13 +14,6 @@
 namespace kestrel {
 
 namespace {
-
-QFont DialogFont(int pixelSize, const QFont& base) {
-    QFont font = base;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), base.family()});
-    font.setPixelSize(pixelSize);
-    return font;
-}
 
 QLabel* Label(QWidget* parent, const QString& text, int x, int y) {
     auto* label = new QLabel(text, parent);
@@ -35,7 +29,7 @@ TfrmAbout::TfrmAbout(QWidget* owner) : QDialog(owner) {
     setWindowTitle("About");
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFont(DialogFont(11, font()));
+    setFont(WindowFont(11, font()));
     setFixedSize(298, 293);
 
     auto* panel = new QFrame(this);
@@ -61,13 +55,13 @@ TfrmAbout::TfrmAbout(QWidget* owner) : QDialog(owner) {
     feedback->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     Label9 = Label(feedback, "Please, send your suggestions and feedback to ", 6, 20);
     Label9->setObjectName("Label9");
-    Label9->setFont(DialogFont(10, font())); // the whole sentence fits the panel
+    Label9->setFont(WindowFont(10, font())); // the whole sentence fits the panel
     Label9->adjustSize();
     Label10 = Label(feedback, "Brenta: ", 6, 36);
     Label10->setObjectName("Label10");
     lblEMail = Label(feedback, "kestrel@brenta.example", 93, 36);
     lblEMail->setObjectName("lblEMail");
-    QFont linkFont = DialogFont(12, font());
+    QFont linkFont = WindowFont(12, font());
     linkFont.setBold(true);
     linkFont.setUnderline(true);
     lblEMail->setFont(linkFont);

@@ -4,6 +4,7 @@
 #include "ColumnSort.h"
 #include "LineClassifier.h"
 #include "TextEncoding.h"
+#include "WindowFont.h"
 #include "WindowSettings.h"
 
 #include <QHeaderView>
@@ -19,13 +20,6 @@ namespace kestrel {
 bool LineChosen = false;
 
 namespace {
-
-QFont WindowFont(int pixelSize, const QFont& base) {
-    QFont font = base;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), base.family()});
-    font.setPixelSize(pixelSize);
-    return font;
-}
 
 QToolButton* SpeedButton(QWidget* parent, const char* name, int x, const QIcon& icon,
                          const QString& hint) {

@@ -83,19 +83,7 @@ std::string BytesFromDisplay(const QString& text, TextEncoding encoding) {
         } else if (QChar::isSurrogate(c)) {
             c = 0xFFFD;
         }
-        if (c < 0x800) {
-            bytes.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            bytes.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            bytes.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            bytes.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            bytes.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            bytes.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            bytes.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            bytes.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            bytes.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
+        kestrel::AppendUtf8(bytes, c);
     }
     return bytes;
 }

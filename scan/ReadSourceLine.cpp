@@ -8,6 +8,7 @@ namespace kestrel {
 namespace {
 
 constexpr std::string_view kBookmarkPrefix = "{//*";
+constexpr size_t kKeptScratch = 1 << 20;
 
 // Scratch storage for the two texts, kept from line to line so that a line
 // costs one allocation: its result.
@@ -65,6 +66,22 @@ void ReadSourceLine(SourceScanState& state, std::string& text) {
         commentScratch.data = comment;
         commentScratch.capacity = commentCapacity;
     };
+    // Scratch grown by one huge line is not kept for the rest of the
+    // program; the result has its own copy by then.
+    const auto trimScratch = [](Scratch& scratch) {
+        if (scratch.capacity > kKeptScratch) {
+            delete[] scratch.data;
+            scratch.data = nullptr;
+            scratch.capacity = 0;
+        }
+    };
+    struct TrimOnExit {
+        decltype(trimScratch)& trim;
+        ~TrimOnExit() {
+            trim(lineScratch);
+            trim(commentScratch);
+        }
+    } trimOnExit{trimScratch};
     const auto append = [](char*& data, size_t& size, size_t& capacity, char c) {
         if (size == capacity) [[unlikely]] {
             const Grown grown = Grow(data, size, capacity);

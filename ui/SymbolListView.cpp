@@ -171,8 +171,10 @@ SymbolListView::SymbolListView(QWidget* parent)
     header()->setSectionsClickable(true);
     header()->setSectionsMovable(false);
     header()->setStretchLastSection(false);
-    // The selection stays as visible when the list loses the focus.
+    // Black text; the selection stays as visible when the list loses the
+    // focus.
     QPalette p = palette();
+    p.setColor(QPalette::Text, Qt::black);
     p.setColor(QPalette::Inactive, QPalette::Highlight,
                p.color(QPalette::Active, QPalette::Highlight));
     p.setColor(QPalette::Inactive, QPalette::HighlightedText,

@@ -425,6 +425,52 @@ private slots:
         QLocale::setDefault(previous);
     }
 
+    // The list is sorted with one key per row; the order must be the one the
+    // pairwise comparison gives.
+    void sortMatchesThePairwiseComparison_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::newRow("en_US") << "en_US";
+        QTest::newRow("de_DE") << "de_DE";
+        QTest::newRow("C") << "C";
+    }
+
+    void sortMatchesThePairwiseComparison() {
+        QFETCH(QString, locale);
+        const QLocale previous;
+        QLocale::setDefault(QLocale(locale));
+        const QStringList names{"beta",     "Alpha", "alpha2", "Alpha10", "_init", "Zeta",
+                                "été",      "ete",   "Item 2", "item-1",  "",      "GetArea",
+                                "get_area", "ÉTÉ",   "x1",     "X10",     "abc",   "ABC"};
+        TfrmProc form;
+        for (int i = 0; i < names.size(); ++i) {
+            form.lstShowLine->Rows()->Append(
+                ListRow{QString::number(i + 1), names[i], "", "", catHeader, i + 1});
+        }
+        for (const bool descending : {false, true}) {
+            SortColumn = 0;
+            form.lstShowLineColumnClick(1);
+            if (descending) {
+                form.lstShowLineColumnClick(1);
+            }
+            std::vector<ListRow> expected;
+            for (int i = 0; i < names.size(); ++i) {
+                expected.push_back(
+                    ListRow{QString::number(i + 1), names[i], "", "", catHeader, i + 1});
+            }
+            const QCollator collator{QLocale()};
+            std::stable_sort(expected.begin(), expected.end(),
+                             [&](const ListRow& a, const ListRow& b) {
+                                 return CompareRows(a, b, collator) < 0;
+                             });
+            // Rows that compare equal may stand in either order.
+            for (int i = 0; i < names.size(); ++i) {
+                const ListRow& got = form.lstShowLine->Rows()->Row(i);
+                QCOMPARE(CompareRows(got, expected[static_cast<size_t>(i)], collator), 0);
+            }
+        }
+        QLocale::setDefault(previous);
+    }
+
     // --- settings --------------------------------------------------------------
 
     void firstCloseWritesAllEightValues() {

@@ -174,11 +174,7 @@ EditorDocument* MainWindow::OpenFile(const QString& path, bool report) {
         return open;
     }
     QString error;
-    EditorDocument* document =
-        QFileInfo(path).isDir() ? nullptr : EditorDocument::Load(path, error, this);
-    if (QFileInfo(path).isDir()) {
-        error = tr("it is a folder");
-    }
+    EditorDocument* document = EditorDocument::Load(path, error, this);
     if (document == nullptr) {
         if (report) {
             QMessageBox::warning(this, tr("Open"), tr("Cannot open %1: %2").arg(path, error));

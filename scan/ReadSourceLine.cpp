@@ -57,31 +57,25 @@ void ReadSourceLine(SourceScanState& state, std::string& text) {
     size_t commentCapacity = commentScratch.capacity;
     size_t commentSize = 0;
 
+    // Scratch grown by one huge line is not kept for the rest of the
+    // program.
+    const auto keep = [](Scratch& scratch, char* data, size_t capacity) {
+        if (capacity > kKeptScratch) {
+            delete[] data;
+            data = nullptr;
+            capacity = 0;
+        }
+        scratch.data = data;
+        scratch.capacity = capacity;
+    };
+    // Writes the state back; the texts must have been used by then.
     const auto finish = [&](bool atEnd) {
         state.Position = position;
         state.InComment = inComment;
         state.AtEnd = atEnd;
-        lineScratch.data = line;
-        lineScratch.capacity = lineCapacity;
-        commentScratch.data = comment;
-        commentScratch.capacity = commentCapacity;
+        keep(lineScratch, line, lineCapacity);
+        keep(commentScratch, comment, commentCapacity);
     };
-    // Scratch grown by one huge line is not kept for the rest of the
-    // program; the result has its own copy by then.
-    const auto trimScratch = [](Scratch& scratch) {
-        if (scratch.capacity > kKeptScratch) {
-            delete[] scratch.data;
-            scratch.data = nullptr;
-            scratch.capacity = 0;
-        }
-    };
-    struct TrimOnExit {
-        decltype(trimScratch)& trim;
-        ~TrimOnExit() {
-            trim(lineScratch);
-            trim(commentScratch);
-        }
-    } trimOnExit{trimScratch};
     const auto append = [](char*& data, size_t& size, size_t& capacity, char c) {
         if (size == capacity) [[unlikely]] {
             const Grown grown = Grow(data, size, capacity);
@@ -110,7 +104,6 @@ void ReadSourceLine(SourceScanState& state, std::string& text) {
         if (!inComment) {
             lineSize = lineSize < 2 ? 0 : lineSize - 2; // the line's CR LF
         }
-        finish(false);
         const std::string_view lineText(line, lineSize);
         const std::string_view commentText(comment, commentSize);
         if (commentText.find(kBookmarkPrefix) == std::string_view::npos) {
@@ -119,6 +112,7 @@ void ReadSourceLine(SourceScanState& state, std::string& text) {
             text.assign(commentText);
             text.append(lineText);
         }
+        finish(false);
     };
 
     try {

@@ -186,6 +186,15 @@ private slots:
         Press(form.btnP);
         QCOMPARE(RowOfLine(form.lstShowLine, 6), -1);
         QVERIFY(!form.btnGo->isEnabled());
+        // A selected row of another category keeps its selection.
+        Press(form.btnF);
+        ClickRow(form.lstShowLine, RowOfLine(form.lstShowLine, 8));
+        Press(form.btnB);
+        Press(form.btnB);
+        QCOMPARE(form.lstShowLine->Rows()->Row(form.lstShowLine->SelectedRow()).line, 8);
+        QVERIFY(form.btnGo->isEnabled());
+        Press(form.btnF);
+        QVERIFY(!form.btnGo->isEnabled());
         const int result = RunModal(form, [&] {
             form.btnGoClick();
             QVERIFY(form.isVisible());

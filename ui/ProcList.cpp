@@ -232,13 +232,13 @@ void TfrmProc::btnDClick(QToolButton* sender) {
     if (sender->isChecked()) {
         // Show: the parked rows of this category join the visible list, in
         // their order, and the list is sorted again as the user last chose.
-        for (ListRow& row : lstProc->Rows()->TakeRows(tag)) {
+        for (ListRow& row : lstProc->TakeRows(tag)) {
             lstShowLine->Rows()->Append(std::move(row));
         }
         SortAscending = !SortAscending;
         SortByColumn(lstShowLine, SortColumn);
     } else {
-        for (ListRow& row : lstShowLine->Rows()->TakeRows(tag)) {
+        for (ListRow& row : lstShowLine->TakeRows(tag)) {
             lstProc->Rows()->Append(std::move(row));
         }
     }

@@ -125,13 +125,6 @@ void SymbolListModel::Reorder(const std::vector<int>& order) {
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-void SymbolListModel::Clear() {
-    beginResetModel();
-    rows_.clear();
-    shownRows_ = 0;
-    endResetModel();
-}
-
 int SymbolListModel::FittingWidth(int column, const QFontMetrics& metrics) const {
     // Measuring every text would cost a font lookup per row; the widest text
     // is among the longest ones, so only those are measured.
@@ -196,6 +189,23 @@ void SymbolListView::SelectRow(int row) {
     const QModelIndex index = model_->index(row, 0);
     selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
                                                  QItemSelectionModel::Rows);
+}
+
+std::vector<ListRow> SymbolListView::TakeRows(int imageIndex) {
+    // Lines are unique among the rows, so the selection is found again by
+    // its line after the model has been rebuilt.
+    const int selected = SelectedRow();
+    const int32_t line = selected >= 0 ? model_->Row(selected).line : 0;
+    std::vector<ListRow> taken = model_->TakeRows(imageIndex);
+    if (selected >= 0 && !selectionModel()->hasSelection()) {
+        for (int row = 0; row < model_->Count(); ++row) {
+            if (model_->Row(row).line == line) {
+                SelectRow(row);
+                break;
+            }
+        }
+    }
+    return taken;
 }
 
 void SymbolListView::FitColumns() {

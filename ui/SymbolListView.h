@@ -35,7 +35,6 @@ public:
     std::vector<ListRow> TakeRows(int imageIndex);
     // Puts the rows in the order of `order` (a permutation of row indexes).
     void Reorder(const std::vector<int>& order);
-    void Clear();
 
     // The width that fits the widest entry of `column` (header included).
     int FittingWidth(int column, const QFontMetrics& metrics) const;
@@ -69,6 +68,9 @@ public:
     // The selected row, or -1.
     int SelectedRow() const;
     void SelectRow(int row);
+    // Removes and returns the rows of one category; a selected row of
+    // another category stays selected.
+    std::vector<ListRow> TakeRows(int imageIndex);
     void FitColumns();
 
 signals:

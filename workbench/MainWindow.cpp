@@ -97,7 +97,7 @@ void MainWindow::BuildMenus() {
             QTextCursor cursor = editor->textCursor();
             cursor.select(QTextCursor::WordUnderCursor);
             lastFind_ = cursor.selectedText();
-            Find(lastFind_.isEmpty() ? false : true);
+            Find(!lastFind_.isEmpty());
         }
     });
     add(search, "SearchGoToItem", tr("&Go to Line..."), QKeySequence(Qt::CTRL | Qt::Key_G),

@@ -16,6 +16,10 @@ public:
         if (position < 0 || count <= 0 || static_cast<size_t>(position) >= bytes_.size()) {
             return 0;
         }
+        if (count == 1) { // the scanner's only request
+            *destination = bytes_[static_cast<size_t>(position)];
+            return 1;
+        }
         const size_t n = std::min(static_cast<size_t>(count), bytes_.size() - position);
         std::copy_n(bytes_.data() + position, n, destination);
         return static_cast<int32_t>(n);

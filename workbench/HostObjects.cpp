@@ -3,11 +3,11 @@
 #include "EditorPos.h"
 #include "HostString.h"
 #include "MainWindow.h"
+#include "MemorySource.h"
 
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <cstring>
 #include <exception>
 
 using namespace kestrel;
@@ -182,19 +182,10 @@ TIEditView* HostEditor::GetView(int32_t index) {
 }
 
 int32_t HostReader::GetText(int32_t position, char* buffer, int32_t count) {
-    const std::string& snapshot = *snapshot_;
-    if (position < 0 || count <= 0 || buffer == nullptr ||
-        static_cast<size_t>(position) >= snapshot.size()) {
+    if (buffer == nullptr) {
         return 0;
     }
-    if (count == 1) {
-        *buffer = snapshot[static_cast<size_t>(position)];
-        return 1;
-    }
-    const size_t n =
-        std::min(static_cast<size_t>(count), snapshot.size() - static_cast<size_t>(position));
-    std::memcpy(buffer, snapshot.data() + position, n);
-    return static_cast<int32_t>(n);
+    return kestrel::MemorySource(*snapshot_).GetText(position, buffer, count);
 }
 
 HostWriter::HostWriter(EditorDocument* document, int version)

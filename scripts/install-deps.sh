@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    cmake g++ make clang libclang-rt-dev
+    cmake g++ make clang libclang-rt-dev ccache
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libbenchmark-dev
     universal-ctags binutils python3 fontconfig fonts-dejavu-core

@@ -49,6 +49,12 @@ QJsonObject CodeAction(const QString& title, const QString& uri,
             {Key("edit"), WorkspaceEditJson(uri, edits)}};
 }
 
+// Any JSON value as compact text.
+QByteArray JsonText(const QJsonValue& value) {
+    const QByteArray array = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    return array.sliced(1, array.size() - 2);
+}
+
 } // namespace
 
 void LanguageServer::Handle(const std::vector<Frame>& frames) {
@@ -142,12 +148,12 @@ void LanguageServer::HandleMessage(const Message& message, const QSet<QString>& 
         QString());
 }
 
-QJsonValue LanguageServer::Request(const QString& method, const QJsonObject& params) {
+QByteArray LanguageServer::Request(const QString& method, const QJsonObject& params) {
     if (method == QLatin1StringView("initialize")) {
         if (initialized_) {
             throw RequestError{InvalidRequest, QStringLiteral("already initialized")};
         }
-        return Initialize(params);
+        return JsonText(Initialize(params));
     }
     if (!initialized_) {
         throw RequestError{ServerNotInitialized, QStringLiteral("initialize first")};
@@ -157,13 +163,13 @@ QJsonValue LanguageServer::Request(const QString& method, const QJsonObject& par
     }
     if (method == QLatin1StringView("shutdown")) {
         shutdown_ = true;
-        return QJsonValue::Null;
+        return QByteArrayLiteral("null");
     }
     if (method == QLatin1StringView("textDocument/documentSymbol")) {
         return DocumentSymbols(params);
     }
     if (method == QLatin1StringView("textDocument/codeAction")) {
-        return CodeActions(params);
+        return JsonText(CodeActions(params));
     }
     throw RequestError{MethodNotFound, QStringLiteral("unknown method %1").arg(method)};
 }
@@ -239,7 +245,7 @@ std::shared_ptr<const TextDocument> LanguageServer::Document(const QJsonObject& 
     return document;
 }
 
-QJsonValue LanguageServer::DocumentSymbols(const QJsonObject& params) {
+QByteArray LanguageServer::DocumentSymbols(const QJsonObject& params) {
     QString uri;
     const auto document = Document(params, uri);
     return DocumentSymbolsJson(BuildOutline(*document), *document, encoding_);
@@ -306,10 +312,15 @@ void LanguageServer::SetTrace(const QJsonObject& params) {
                                                       : TraceLevel::Off;
 }
 
-void LanguageServer::Respond(const QJsonValue& id, const QJsonValue& result) {
-    const QJsonObject response{
-        {Key("jsonrpc"), QStringLiteral("2.0")}, {Key("id"), id}, {Key("result"), result}};
-    send_(QJsonDocument(response).toJson(QJsonDocument::Compact));
+void LanguageServer::Respond(const QJsonValue& id, const QByteArray& result) {
+    QByteArray response;
+    response.reserve(result.size() + 48);
+    response += R"({"jsonrpc":"2.0","id":)";
+    response += JsonText(id);
+    response += R"(,"result":)";
+    response += result;
+    response += '}';
+    send_(response);
 }
 
 void LanguageServer::RespondError(const QJsonValue& id, ErrorCode code, const QString& message) {

@@ -41,11 +41,12 @@ private:
     };
 
     void HandleMessage(const Message& message, const QSet<QString>& cancelled);
-    QJsonValue Request(const QString& method, const QJsonObject& params);
+    // The result of a request, as JSON text.
+    QByteArray Request(const QString& method, const QJsonObject& params);
     void Notification(const QString& method, const QJsonObject& params);
 
     QJsonValue Initialize(const QJsonObject& params);
-    QJsonValue DocumentSymbols(const QJsonObject& params);
+    QByteArray DocumentSymbols(const QJsonObject& params);
     QJsonValue CodeActions(const QJsonObject& params);
     void DidOpen(const QJsonObject& params);
     void DidChange(const QJsonObject& params);
@@ -54,7 +55,7 @@ private:
 
     std::shared_ptr<const TextDocument> Document(const QJsonObject& params, QString& uri) const;
 
-    void Respond(const QJsonValue& id, const QJsonValue& result);
+    void Respond(const QJsonValue& id, const QByteArray& result);
     void RespondError(const QJsonValue& id, ErrorCode code, const QString& message);
     void Trace(const QString& message, const QString& verbose);
 

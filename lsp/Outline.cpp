@@ -1,7 +1,8 @@
 #include "Outline.h"
 
-#include "HostBufferSource.h"
+#include "HostBuffer.h"
 #include "LineClassifier.h"
+#include "MemorySource.h"
 #include "ScanLines.h"
 
 #include <QHash>
@@ -278,7 +279,10 @@ std::vector<OutlineSymbol> BuildOutline(const TextDocument& document) {
         }
     }
     OutlineBuilder builder(document);
-    HostBufferSource source(text);
+    // The scanner reads the text as the editor host serves it (CR LF line
+    // ends, no byte-order mark), built once in memory.
+    const HostBuffer buffer = BufferFromFileBytes(text);
+    MemorySource source(buffer.bytes);
     bool inImplementation = false;
     ScanLines(source, [&](const std::string& lineText, int32_t scanLine) {
         auto row = ClassifySourceLine(lineText, scanLine, inImplementation, ReservedWords(),

@@ -10,27 +10,57 @@ namespace {
     throw RequestError{InvalidParams, QStringLiteral("'%1' must be %2").arg(key, expected)};
 }
 
-QJsonObject SymbolJson(const OutlineSymbol& symbol, const TextDocument& document,
-                       PositionEncoding encoding) {
-    const int64_t line = symbol.line;
-    const TextRange whole{{line, 0},
-                          {line, document.CharacterOf(line, document.LineEnd(line), encoding)}};
-    const TextRange selection{{line, document.CharacterOf(line, symbol.selectionStart, encoding)},
-                              {line, document.CharacterOf(line, symbol.selectionEnd, encoding)}};
-    QJsonObject json{
-        {QLatin1StringView("name"), QString::fromUtf8(symbol.name)},
-        {QLatin1StringView("kind"), static_cast<int>(symbol.kind)},
-        {QLatin1StringView("range"), RangeJson(whole)},
-        {QLatin1StringView("selectionRange"), RangeJson(selection)},
-    };
-    if (!symbol.detail.empty()) {
-        json.insert(QLatin1StringView("detail"), QString::fromUtf8(symbol.detail));
+void AppendNumber(std::string& out, int64_t value) {
+    char digits[24];
+    char* end = digits + sizeof digits;
+    char* p = end;
+    uint64_t rest = value < 0 ? 0 : static_cast<uint64_t>(value);
+    do {
+        *--p = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    out.append(p, end - p);
+}
+
+void AppendRange(std::string& out, int64_t line, int64_t from, int64_t to) {
+    out += "{\"start\":{\"line\":";
+    AppendNumber(out, line);
+    out += ",\"character\":";
+    AppendNumber(out, from);
+    out += "},\"end\":{\"line\":";
+    AppendNumber(out, line);
+    out += ",\"character\":";
+    AppendNumber(out, to);
+    out += "}}";
+}
+
+void AppendSymbols(std::string& out, const std::vector<OutlineSymbol>& symbols,
+                   const TextDocument& document, PositionEncoding encoding) {
+    out += '[';
+    bool first = true;
+    for (const OutlineSymbol& symbol : symbols) {
+        out += first ? "{\"name\":" : ",{\"name\":";
+        first = false;
+        AppendJsonString(out, symbol.name);
+        if (!symbol.detail.empty()) {
+            out += ",\"detail\":";
+            AppendJsonString(out, symbol.detail);
+        }
+        out += ",\"kind\":";
+        AppendNumber(out, static_cast<int>(symbol.kind));
+        const int64_t line = symbol.line;
+        out += ",\"range\":";
+        AppendRange(out, line, 0, document.CharacterOf(line, document.LineEnd(line), encoding));
+        out += ",\"selectionRange\":";
+        AppendRange(out, line, document.CharacterOf(line, symbol.selectionStart, encoding),
+                    document.CharacterOf(line, symbol.selectionEnd, encoding));
+        if (!symbol.children.empty()) {
+            out += ",\"children\":";
+            AppendSymbols(out, symbol.children, document, encoding);
+        }
+        out += '}';
     }
-    if (!symbol.children.empty()) {
-        json.insert(QLatin1StringView("children"),
-                    DocumentSymbolsJson(symbol.children, document, encoding));
-    }
-    return json;
+    out += ']';
 }
 
 } // namespace
@@ -83,13 +113,49 @@ QJsonObject RangeJson(const TextRange& range) {
             {QLatin1StringView("end"), PositionJson(range.end)}};
 }
 
-QJsonArray DocumentSymbolsJson(const std::vector<OutlineSymbol>& outline,
+QByteArray DocumentSymbolsJson(const std::vector<OutlineSymbol>& outline,
                                const TextDocument& document, PositionEncoding encoding) {
-    QJsonArray symbols;
-    for (const OutlineSymbol& symbol : outline) {
-        symbols.append(SymbolJson(symbol, document, encoding));
+    std::string out;
+    AppendSymbols(out, outline, document, encoding);
+    return QByteArray(out.data(), static_cast<qsizetype>(out.size()));
+}
+
+void AppendJsonString(std::string& out, std::string_view utf8) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    out += '"';
+    size_t plain = 0; // start of the run not yet copied
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c >= 0x20 && c != '"' && c != '\\') {
+            continue;
+        }
+        out.append(utf8.data() + plain, i - plain);
+        plain = i + 1;
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            out += "\\u00";
+            out += kHex[c >> 4];
+            out += kHex[c & 0xF];
+            break;
+        }
     }
-    return symbols;
+    out.append(utf8.data() + plain, utf8.size() - plain);
+    out += '"';
 }
 
 QJsonObject WorkspaceEditJson(const QString& uri, const std::vector<TextEdit>& edits) {

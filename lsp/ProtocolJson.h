@@ -38,9 +38,14 @@ TextRange RangeMember(const QJsonObject& object, QLatin1StringView key);
 QJsonObject PositionJson(TextPosition position);
 QJsonObject RangeJson(const TextRange& range);
 
-// `DocumentSymbol[]` for an outline of `document`.
-QJsonArray DocumentSymbolsJson(const std::vector<OutlineSymbol>& outline,
+// `DocumentSymbol[]` for an outline of `document`, as compact JSON text.
+// Written directly rather than through QJsonObject: a large unit's outline
+// has tens of thousands of entries, and this is the answer editors wait for.
+QByteArray DocumentSymbolsJson(const std::vector<OutlineSymbol>& outline,
                                const TextDocument& document, PositionEncoding encoding);
+
+// Appends `utf8` as a JSON string literal.
+void AppendJsonString(std::string& out, std::string_view utf8);
 
 // A `WorkspaceEdit` that makes `edits` to the document at `uri`.
 QJsonObject WorkspaceEditJson(const QString& uri, const std::vector<TextEdit>& edits);

@@ -54,9 +54,9 @@ int main() {
     // A client that goes away makes writes fail instead of killing us.
     std::signal(SIGPIPE, SIG_IGN);
 
-    bool clientGone = false;
-    LanguageServer server([&clientGone](const QByteArray& body) {
-        clientGone = clientGone || !WriteAll(FrameMessage(body));
+    bool outputGone = false;
+    LanguageServer server([&outputGone](const QByteArray& body) {
+        outputGone = outputGone || !WriteAll(FrameMessage(body));
     });
     MessageFramer framer;
     std::vector<Frame> frames;
@@ -66,10 +66,11 @@ int main() {
         // cancellation behind a request is seen before the request is
         // worked on.
         size_t batch = 0;
+        bool inputEnded = false;
         do {
             const ssize_t n = ReadSome(buffer.data(), buffer.size());
             if (n == 0) {
-                clientGone = true;
+                inputEnded = true;
                 break;
             }
             framer.Feed(buffer.data(), static_cast<size_t>(n), frames);
@@ -77,7 +78,8 @@ int main() {
         } while (batch < kBatchBytes && MoreWaiting());
         server.Handle(frames);
         frames.clear();
-        if (server.ExitRequested() || clientGone) {
+        // What arrived before the input ended is still answered.
+        if (server.ExitRequested() || inputEnded || outputGone) {
             return server.ExitCode();
         }
     }

@@ -3,7 +3,7 @@
 #include "HostBuffer.h"
 #include "LineClassifier.h"
 #include "MemorySource.h"
-#include "ScanLines.h"
+#include "ScanRows.h"
 
 #include <QHash>
 #include <QString>
@@ -283,18 +283,12 @@ std::vector<OutlineSymbol> BuildOutline(const TextDocument& document) {
     // ends, no byte-order mark), built once in memory.
     const HostBuffer buffer = BufferFromFileBytes(text);
     MemorySource source(buffer.bytes);
-    bool inImplementation = false;
-    ScanLines(source, [&](const std::string& lineText, int32_t scanLine) {
-        auto row = ClassifySourceLine(lineText, scanLine, inImplementation, ReservedWords(),
-                                      Headings::Extended);
-        if (!row) {
-            return;
-        }
-        const auto index = static_cast<size_t>(scanLine - 1);
+    ScanRows(source, ReservedWords(), Headings::Extended, [&](SymbolRow&& row) {
+        const auto index = static_cast<size_t>(row.line - 1);
         const int64_t line = lineOfScanLine.empty()
                                  ? static_cast<int64_t>(index)
                                  : lineOfScanLine[std::min(index, lineOfScanLine.size() - 1)];
-        builder.Add(*row, std::min(line, document.LineCount() - 1));
+        builder.Add(row, std::min(line, document.LineCount() - 1));
     });
     return builder.Take();
 }

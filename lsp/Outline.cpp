@@ -129,6 +129,11 @@ private:
     std::vector<OutlineSymbol>& Container() {
         return container_ ? roots_[*container_].children : roots_;
     }
+    // Where a bookmark goes: beside the routine before it, so a bookmark in
+    // a method's body stands in that method's class.
+    std::vector<OutlineSymbol>& BookmarkContainer() {
+        return lastClass_ ? Container()[*lastClass_].children : Container();
+    }
 
     OutlineSymbol Symbol(std::string name, SymbolKind kind, size_t from, size_t to) const {
         OutlineSymbol symbol;
@@ -167,6 +172,7 @@ private:
             roots_.push_back(Symbol(std::string(word), SymbolKind::Namespace, from, to));
             implementation_ = true;
             classes_.clear();
+            lastClass_.reset();
             container_ = roots_.size() - 1;
             return;
         }
@@ -183,6 +189,7 @@ private:
         if (!implementation_) {
             container_ = roots_.size() - 1;
             classes_.clear();
+            lastClass_.reset();
         }
     }
 
@@ -196,7 +203,7 @@ private:
         }
         if (marker == std::string_view::npos) {
             const auto [from, to] = Find({}, 0);
-            Container().push_back(Symbol("bookmark", SymbolKind::Key, from, to));
+            BookmarkContainer().push_back(Symbol("bookmark", SymbolKind::Key, from, to));
             return;
         }
         const size_t close = lineText_.find('}', marker + markerLength);
@@ -205,7 +212,7 @@ private:
             markerLength == kMarker.size()
                 ? BookmarkName(lineText_, marker)
                 : BookmarkName(std::string("{") + std::string(lineText_.substr(marker)), 0);
-        Container().push_back(Symbol(name, SymbolKind::Key, marker, end));
+        BookmarkContainer().push_back(Symbol(name, SymbolKind::Key, marker, end));
     }
 
     void AddRoutine(const SymbolRow& row) {
@@ -234,6 +241,7 @@ private:
         OutlineSymbol symbol = Symbol(std::move(name), kind, start, end);
         symbol.detail = heading.detail;
         if (className.empty()) {
+            lastClass_.reset();
             Container().push_back(std::move(symbol));
             return;
         }
@@ -246,9 +254,11 @@ private:
         const QString key = QString::fromUtf8(className).toCaseFolded();
         std::vector<OutlineSymbol>& container = Container();
         if (const auto found = classes_.constFind(key); found != classes_.constEnd()) {
+            lastClass_ = *found;
             return container[*found];
         }
         const auto [from, to] = Find(className, AfterFirstWord());
+        lastClass_ = container.size();
         classes_.insert(key, container.size());
         container.push_back(Symbol(className, SymbolKind::Class, from, to));
         return container.back();
@@ -258,6 +268,7 @@ private:
     std::vector<OutlineSymbol> roots_;
     std::optional<size_t> container_; // the root that takes entries; none at the start
     QHash<QString, size_t> classes_;  // the container's Class entries by name
+    std::optional<size_t> lastClass_; // the Class entry of the routine before
     bool implementation_ = false;
 
     int64_t line_ = 0;

@@ -36,7 +36,7 @@ struct OutlineSymbol {
 // tree: the unit, library, project or program line holds what comes before
 // IMPLEMENTATION; the IMPLEMENTATION line holds the routines after it, those
 // of a class under a Class entry of that name; bookmarks stand where they
-// are, named by the text after their marker.
+// are (after a method, in its class), named by the text after their marker.
 std::vector<OutlineSymbol> BuildOutline(const TextDocument& document);
 
 } // namespace kestrel::lsp

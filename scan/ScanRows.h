@@ -29,8 +29,7 @@ void ScanRows(Source&& source, const std::vector<std::string>& keywords, Heading
 // The add-in's rows for `keywords`.
 template <class Source, class OnRow>
 void ScanRows(Source&& source, const std::vector<std::string>& keywords, OnRow&& onRow) {
-    ScanRows(std::forward<Source>(source), keywords, Headings::Classic,
-             std::forward<OnRow>(onRow));
+    ScanRows(std::forward<Source>(source), keywords, Headings::Classic, std::forward<OnRow>(onRow));
 }
 
 // The same with the reserved words as keywords.

@@ -371,8 +371,8 @@ private slots:
             "    9 Create 38:19-25 | (const AName: string)",
             "    6 GetArea 43:16-23 | : Double",
             "    6 Describe 48:17-25 | (Lines: TStrings)",
+            "    20 check the format 50:51-56",
             "    6 Scaled 53:16-22 | (Factor: Double): TShape",
-            "  20 check the format 50:51-56",
             "  5 TCircle 58:9-16",
             "    6 GetArea 58:17-24 | : Double",
             "    6 Grow 63:18-22 | (By: Double)",
@@ -397,7 +397,7 @@ private slots:
                                        "  5 TÄ",
                                        "    6 Make 2:26-30 | : TÄ",
                                        "    9 Free 3:21-25",
-                                       "  20 𝔸 note 4:10-23",
+                                       "    20 𝔸 note 4:10-23",
                                    };
         QTest::newRow("utf-8") << utf8
                                << QStringList{
@@ -406,7 +406,7 @@ private slots:
                                       "  5 TÄ",
                                       "    6 Make 2:30-34 | : TÄ",
                                       "    9 Free 3:24-28",
-                                      "  20 𝔸 note 4:11-26",
+                                      "    20 𝔸 note 4:11-26",
                                   };
     }
     void outlinePositions() {

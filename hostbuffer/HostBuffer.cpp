@@ -1,5 +1,7 @@
 #include "HostBuffer.h"
 
+#include "SourceMarks.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -10,8 +12,6 @@
 namespace kestrel {
 
 namespace {
-
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 std::string ErrnoText() {
     return std::strerror(errno);
@@ -38,10 +38,7 @@ bool HostBuffer::PrefersBareLineFeeds() const {
 
 HostBuffer BufferFromFileBytes(std::string_view fileBytes) {
     HostBuffer buffer;
-    if (fileBytes.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
-        buffer.hadByteOrderMark = true;
-        fileBytes.remove_prefix(kByteOrderMark.size());
-    }
+    buffer.hadByteOrderMark = StripByteOrderMark(fileBytes);
     buffer.encoding = DetectEncoding(fileBytes);
     const size_t lineFeeds =
         static_cast<size_t>(std::count(fileBytes.begin(), fileBytes.end(), '\n'));
@@ -89,7 +86,7 @@ std::string FileBytesFromBuffer(const HostBuffer& buffer, std::string_view curre
     std::string out;
     out.reserve(current.size() + 3);
     if (buffer.hadByteOrderMark) {
-        out += kByteOrderMark;
+        out += kUtf8ByteOrderMark;
     }
     const size_t totalEnds = CountLineEnds(current);
     size_t ordinal = 0;

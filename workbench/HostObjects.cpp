@@ -105,13 +105,13 @@ QKeySequence KeySequenceFromShortCut(uint16_t shortCut) {
     }
     QKeyCombination combination(static_cast<Qt::Key>(key));
     Qt::KeyboardModifiers modifiers;
-    if (shortCut & 0x2000) {
+    if (shortCut & scShift) {
         modifiers |= Qt::ShiftModifier;
     }
-    if (shortCut & 0x4000) {
+    if (shortCut & scCtrl) {
         modifiers |= Qt::ControlModifier;
     }
-    if (shortCut & 0x8000) {
+    if (shortCut & scAlt) {
         modifiers |= Qt::AltModifier;
     }
     return QKeySequence(QKeyCombination(modifiers, combination.key()));
@@ -175,7 +175,7 @@ TIEditView* HostEditor::GetView(int32_t index) {
     if (!document_ || index != 0) {
         return nullptr;
     }
-    if (version_ == 3) {
+    if (version_ == kInterfaceVersion0017) {
         return new HostView<EditorPos0017>(document_, version_);
     }
     return new HostView<EditorPos0016>(document_, version_);

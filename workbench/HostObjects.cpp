@@ -1,6 +1,7 @@
 #include "HostObjects.h"
 
 #include "EditorPos.h"
+#include "HostRef.h"
 #include "HostString.h"
 #include "MainWindow.h"
 #include "MemorySource.h"
@@ -142,12 +143,8 @@ TIMenuItemIntf* HostMenuItem::InsertItem(int32_t index, const char* caption, con
             window->RunAddInCommand([&] {
                 // The handler gets the clicked item as a host object of its
                 // own, given back after the call.
-                auto* sender = new HostMenuItem(*window, item, version);
-                struct Releaser {
-                    HostMenuItem* item;
-                    ~Releaser() { item->Release(); }
-                } releaser{sender};
-                onClick.Code(onClick.Data, sender);
+                const HostRef<HostMenuItem> sender(new HostMenuItem(*window, item, version));
+                onClick.Code(onClick.Data, sender.Get());
             });
         });
     }

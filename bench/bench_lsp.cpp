@@ -1,12 +1,15 @@
 // kestrel-lsp's request paths, measured inside the process: the outline of
 // a large unit (fpc-source's sharepoint.pp when installed, else a generated
 // unit of the same size), its JSON, a whole documentSymbol request, and a
-// one-character edit followed by documentSymbol on a 10,000-line unit.
+// one-character edit followed by documentSymbol on a 10,000-line unit, and
+// the server's start-up to its answer to initialize.
 #include "LanguageServer.h"
 #include "LargeUnit.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
+#include <QProcess>
 #include <benchmark/benchmark.h>
 
 using namespace kestrel::lsp;
@@ -128,6 +131,33 @@ void BM_EditThenDocumentSymbolOn10000Lines(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_EditThenDocumentSymbolOn10000Lines)->Unit(benchmark::kMillisecond);
+
+// A whole process: started, asked to initialize, and timed until its
+// answer has arrived; then shut down.
+void BM_StartToInitializeAnswer(benchmark::State& state) {
+    const QByteArray body = Message({{QLatin1StringView("id"), 1},
+                                     {QLatin1StringView("method"), QStringLiteral("initialize")},
+                                     {QLatin1StringView("params"), QJsonObject{}}});
+    const QByteArray request = FrameMessage(body);
+    for (auto _ : state) {
+        QProcess server;
+        QElapsedTimer timer;
+        timer.start();
+        server.start(QStringLiteral(KESTREL_LSP_PATH), QStringList());
+        server.write(request);
+        QByteArray answer;
+        while (!answer.contains("serverInfo") && server.waitForReadyRead(10000)) {
+            answer += server.readAllStandardOutput();
+        }
+        state.SetIterationTime(static_cast<double>(timer.nsecsElapsed()) / 1e9);
+        if (!answer.contains("serverInfo")) {
+            state.SkipWithError("no answer to initialize");
+        }
+        server.closeWriteChannel();
+        server.waitForFinished(10000);
+    }
+}
+BENCHMARK(BM_StartToInitializeAnswer)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
 

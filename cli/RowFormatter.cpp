@@ -8,38 +8,6 @@ namespace kestrel {
 
 namespace {
 
-void AppendJsonString(std::string& out, std::string_view utf8) {
-    out.push_back('"');
-    for (const char c : utf8) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                char escape[8];
-                std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
-                out += escape;
-            } else {
-                out.push_back(c);
-            }
-        }
-    }
-    out.push_back('"');
-}
-
 // A cell of the table: control characters would break the alignment, so
 // they show as blanks.
 std::string TableCell(std::string_view bytes, TextEncoding encoding) {

@@ -138,4 +138,42 @@ std::string ToUtf8(std::string_view bytes, TextEncoding encoding) {
     return out;
 }
 
+void AppendJsonString(std::string& out, std::string_view utf8) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    out += '"';
+    size_t plain = 0; // start of the run not yet copied
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c >= 0x20 && c != '"' && c != '\\') {
+            continue;
+        }
+        out.append(utf8.data() + plain, i - plain);
+        plain = i + 1;
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            out += "\\u00";
+            out += kHex[c >> 4];
+            out += kHex[c & 0xF];
+            break;
+        }
+    }
+    out.append(utf8.data() + plain, utf8.size() - plain);
+    out += '"';
+}
+
 } // namespace kestrel

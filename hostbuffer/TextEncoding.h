@@ -29,4 +29,8 @@ void AppendUtf8(std::string& out, char32_t codePoint);
 // texts cut out of a file) become U+FFFD.
 std::string ToUtf8(std::string_view bytes, TextEncoding encoding);
 
+// Appends UTF-8 text as a JSON string literal: quote, backslash and control
+// characters escaped, everything else as it is.
+void AppendJsonString(std::string& out, std::string_view utf8);
+
 } // namespace kestrel

@@ -143,9 +143,9 @@ void LanguageServer::HandleMessage(const Message& message, const QSet<QString>& 
     } catch (const std::exception& error) {
         RespondError(id, InternalError, QString::fromLocal8Bit(error.what()));
     }
-    Trace(
-        QStringLiteral("%1 answered in %2 ms").arg(message.method).arg(timer.nsecsElapsed() / 1e6),
-        QString());
+    Trace(QStringLiteral("%1 answered in %2 ms")
+              .arg(message.method)
+              .arg(static_cast<double>(timer.nsecsElapsed()) / 1e6));
 }
 
 QByteArray LanguageServer::Request(const QString& method, const QJsonObject& params) {
@@ -331,14 +331,11 @@ void LanguageServer::RespondError(const QJsonValue& id, ErrorCode code, const QS
     send_(QJsonDocument(response).toJson(QJsonDocument::Compact));
 }
 
-void LanguageServer::Trace(const QString& message, const QString& verbose) {
+void LanguageServer::Trace(const QString& message) {
     if (trace_ == TraceLevel::Off) {
         return;
     }
-    QJsonObject params{{Key("message"), message}};
-    if (trace_ == TraceLevel::Verbose && !verbose.isEmpty()) {
-        params.insert(Key("verbose"), verbose);
-    }
+    const QJsonObject params{{Key("message"), message}};
     const QJsonObject notification{{Key("jsonrpc"), QStringLiteral("2.0")},
                                    {Key("method"), QStringLiteral("$/logTrace")},
                                    {Key("params"), params}};

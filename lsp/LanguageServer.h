@@ -57,7 +57,8 @@ private:
 
     void Respond(const QJsonValue& id, const QByteArray& result);
     void RespondError(const QJsonValue& id, ErrorCode code, const QString& message);
-    void Trace(const QString& message, const QString& verbose);
+    // A `$/logTrace` line, while the client has tracing on.
+    void Trace(const QString& message);
 
     Send send_;
     DocumentStore documents_;

@@ -18,26 +18,12 @@ namespace {
 
 constexpr std::string_view kBlanks = " \t\r\n\f\v";
 
-bool IsBlank(char c) {
-    return static_cast<unsigned char>(c) <= 0x20;
-}
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front())) {
-        s.remove_prefix(1);
-    }
-    while (!s.empty() && IsBlank(s.back())) {
-        s.remove_suffix(1);
-    }
-    return s;
-}
-
 // Runs of blanks and control characters become one blank.
 std::string Simplified(std::string_view s) {
     std::string out;
     out.reserve(s.size());
-    for (const char c : Trim(s)) {
-        if (!IsBlank(c)) {
+    for (const char c : TrimBlanks(s)) {
+        if (!IsBlankOrControl(c)) {
             out += c;
         } else if (out.back() != ' ') {
             out += ' ';
@@ -56,7 +42,7 @@ struct Heading {
 };
 
 Heading SplitHeading(std::string_view tail) {
-    tail = Trim(tail);
+    tail = TrimBlanks(tail);
     size_t nameEnd = tail.find_first_of(" \t:;(");
     if (nameEnd == 0) {
         nameEnd = tail.find_first_of(" \t;(", 1); // an operator such as `:=`
@@ -69,11 +55,11 @@ Heading SplitHeading(std::string_view tail) {
     }
     heading.name = name;
     std::string_view detail =
-        nameEnd == std::string_view::npos ? std::string_view{} : Trim(tail.substr(nameEnd));
-    while (!detail.empty() && (detail.back() == ';' || IsBlank(detail.back()))) {
+        nameEnd == std::string_view::npos ? std::string_view{} : TrimBlanks(tail.substr(nameEnd));
+    while (!detail.empty() && (detail.back() == ';' || IsBlankOrControl(detail.back()))) {
         detail.remove_suffix(1);
     }
-    while (!detail.empty() && (detail.front() == ';' || IsBlank(detail.front()))) {
+    while (!detail.empty() && (detail.front() == ';' || IsBlankOrControl(detail.front()))) {
         detail.remove_prefix(1);
     }
     heading.detail = Simplified(detail);

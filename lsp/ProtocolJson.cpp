@@ -1,5 +1,7 @@
 #include "ProtocolJson.h"
 
+#include "TextEncoding.h"
+
 #include <cmath>
 
 namespace kestrel::lsp {
@@ -118,44 +120,6 @@ QByteArray DocumentSymbolsJson(const std::vector<OutlineSymbol>& outline,
     std::string out;
     AppendSymbols(out, outline, document, encoding);
     return QByteArray(out.data(), static_cast<qsizetype>(out.size()));
-}
-
-void AppendJsonString(std::string& out, std::string_view utf8) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    out += '"';
-    size_t plain = 0; // start of the run not yet copied
-    for (size_t i = 0; i < utf8.size(); ++i) {
-        const auto c = static_cast<unsigned char>(utf8[i]);
-        if (c >= 0x20 && c != '"' && c != '\\') {
-            continue;
-        }
-        out.append(utf8.data() + plain, i - plain);
-        plain = i + 1;
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            out += "\\u00";
-            out += kHex[c >> 4];
-            out += kHex[c & 0xF];
-            break;
-        }
-    }
-    out.append(utf8.data() + plain, utf8.size() - plain);
-    out += '"';
 }
 
 QJsonObject WorkspaceEditJson(const QString& uri, const std::vector<TextEdit>& edits) {

@@ -44,9 +44,6 @@ QJsonObject RangeJson(const TextRange& range);
 QByteArray DocumentSymbolsJson(const std::vector<OutlineSymbol>& outline,
                                const TextDocument& document, PositionEncoding encoding);
 
-// Appends `utf8` as a JSON string literal.
-void AppendJsonString(std::string& out, std::string_view utf8);
-
 // A `WorkspaceEdit` that makes `edits` to the document at `uri`.
 QJsonObject WorkspaceEditJson(const QString& uri, const std::vector<TextEdit>& edits);
 

@@ -13,20 +13,6 @@ namespace {
 constexpr std::string_view kBookmarkWord = "(bookmark)";
 constexpr std::string_view kBookmarkRestLead = "bookmark(";
 
-bool IsBlankOrControl(char c) {
-    return static_cast<unsigned char>(c) <= 0x20;
-}
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsBlankOrControl(s.front())) {
-        s.remove_prefix(1);
-    }
-    while (!s.empty() && IsBlankOrControl(s.back())) {
-        s.remove_suffix(1);
-    }
-    return s;
-}
-
 char AsciiUpper(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
@@ -47,7 +33,7 @@ std::pair<std::string_view, std::string_view> SplitFirstWord(std::string_view tr
     if (blank == std::string_view::npos) {
         return {trimmed, {}};
     }
-    return {trimmed.substr(0, blank), Trim(trimmed.substr(blank + 1))};
+    return {trimmed.substr(0, blank), TrimBlanks(trimmed.substr(blank + 1))};
 }
 
 RoutineKind RoutineWord(std::string_view word) {
@@ -92,6 +78,16 @@ bool ReadExtendedHeading(std::string_view& word, std::string_view& rest, SymbolC
 
 } // namespace
 
+std::string_view TrimBlanks(std::string_view s) {
+    while (!s.empty() && IsBlankOrControl(s.front())) {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && IsBlankOrControl(s.back())) {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
 const std::vector<std::string>& ReservedWords() {
     static const std::vector<std::string> words{
         "UNIT",      "LIBRARY",  "PROJECT", "IMPLEMENTATION",
@@ -128,7 +124,7 @@ std::optional<SymbolRow> ClassifySourceLine(std::string_view text, int32_t line,
 
     // The line, trimmed, is split at its first blank into the first word and
     // the rest. A bookmark line is read as "(bookmark) bookmark(<line>".
-    const std::string_view trimmed = Trim(text);
+    const std::string_view trimmed = TrimBlanks(text);
     std::string bookmarkRest;
     std::string_view word;
     std::string_view rest;
@@ -186,7 +182,7 @@ std::optional<SymbolRow> ClassifySourceLine(std::string_view text, int32_t line,
     } else {
         row.name = std::string(head);
     }
-    row.details = std::string(Trim(rest.substr(headLength)));
+    row.details = std::string(TrimBlanks(rest.substr(headLength)));
     if (category == catHeader) {
         row.className = std::string(word);
     }

@@ -13,6 +13,15 @@ namespace kestrel {
 // list window keeps them.
 const std::vector<std::string>& ReservedWords();
 
+// What the classifier counts as blank: every character of code 0x20 or
+// below (blanks, tabs, line ends, control characters).
+inline bool IsBlankOrControl(char c) {
+    return static_cast<unsigned char>(c) <= 0x20;
+}
+
+// `s` without blank characters at either end.
+std::string_view TrimBlanks(std::string_view s);
+
 // "%.5d": zero-filled to at least five digits.
 std::string FormatLineCaption(int32_t line);
 

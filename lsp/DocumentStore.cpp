@@ -58,6 +58,9 @@ std::string DecodeFileText(std::string_view bytes) {
     if (bytes.starts_with(kByteOrderMark)) {
         bytes.remove_prefix(kByteOrderMark.size());
     }
+    if (encoding == TextEncoding::Utf8) {
+        return std::string(bytes); // checked whole already: nothing to convert
+    }
     return ToUtf8(bytes, encoding);
 }
 

@@ -115,8 +115,7 @@ bool SymbolQuery::Matches(std::string_view folded) const {
     return true;
 }
 
-MatchTier SymbolQuery::Tier(std::string_view text, std::string_view folded,
-                            size_t nameStart) const {
+MatchTier SymbolQuery::BestTier(std::string_view folded, size_t nameStart) const {
     const std::string_view query = folded_;
     const std::string_view name = folded.substr(std::min(nameStart, folded.size()));
     if (folded == query || name == query) {
@@ -125,9 +124,16 @@ MatchTier SymbolQuery::Tier(std::string_view text, std::string_view folded,
     if (folded.starts_with(query) || name.starts_with(query)) {
         return MatchTier::Prefix;
     }
-    if (query.empty()) {
-        return MatchTier::Subsequence;
+    return MatchTier::WordStart;
+}
+
+MatchTier SymbolQuery::Tier(std::string_view text, std::string_view folded,
+                            size_t nameStart) const {
+    const MatchTier best = BestTier(folded, nameStart);
+    if (best != MatchTier::WordStart) {
+        return best;
     }
+    const std::string_view query = folded_;
     for (size_t at = folded.find(query); at != std::string_view::npos;
          at = folded.find(query, at + 1)) {
         if (IsWordStart(text, folded, at)) {

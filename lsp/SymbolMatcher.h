@@ -39,6 +39,9 @@ public:
 
     // The tier of a text that Matches.
     MatchTier Tier(std::string_view text, std::string_view folded, size_t nameStart) const;
+    // The best tier a text that Matches may have, found cheaply: Exact or
+    // Prefix are final; WordStart may turn out Subsequence.
+    MatchTier BestTier(std::string_view folded, size_t nameStart) const;
 
 private:
     bool MatchesInitials(std::string_view text, std::string_view folded) const;

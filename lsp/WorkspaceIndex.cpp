@@ -6,6 +6,7 @@
 #include <limits>
 #include <mutex>
 #include <queue>
+#include <thread>
 
 namespace kestrel::lsp {
 
@@ -46,7 +47,9 @@ public:
 
     std::shared_ptr<const FileSymbols> Take() {
         file_->strings.shrink_to_fit();
+        file_->folded.shrink_to_fit();
         file_->symbols.shrink_to_fit();
+        file_->keys.shrink_to_fit();
         return std::move(file_);
     }
 
@@ -85,10 +88,12 @@ private:
         entry.name = {entry.text.offset + static_cast<uint32_t>(text.size() - symbol.name.size()),
                       static_cast<uint32_t>(symbol.name.size())};
         entry.container = container.empty() ? IndexedSymbol::Span{} : Store(container);
-        entry.folded = Store(folded);
-        entry.nameStart = static_cast<uint32_t>(foldedPrefix.empty() ? 0 : foldedPrefix.size() + 1);
-        entry.mask = ByteMask(folded);
         file_->symbols.push_back(entry);
+        file_->keys.push_back(
+            {ByteMask(folded), static_cast<uint32_t>(file_->folded.size()),
+             static_cast<uint32_t>(folded.size()),
+             static_cast<uint32_t>(foldedPrefix.empty() ? 0 : foldedPrefix.size() + 1)});
+        file_->folded += folded;
     }
 
     const TextDocument& document_;
@@ -97,6 +102,10 @@ private:
     std::string module_;
 };
 
+// Below this many entries a query runs on one thread.
+constexpr size_t kSymbolsPerThread = 50'000;
+constexpr uint32_t kMaxLength = (uint32_t{1} << 30) - 1;
+
 // A match's place in the answer: smaller is better.
 struct RankKey {
     uint32_t tierAndLength; // tier in the top bits, the name's length below
@@ -104,6 +113,53 @@ struct RankKey {
     uint32_t symbol;        // the entry's place in its file
     auto operator<=>(const RankKey&) const = default;
 };
+
+// The best `limit` matches among files [first, last), unordered.
+std::vector<RankKey> Rank(const std::vector<std::shared_ptr<const FileSymbols>>& files,
+                          size_t first, size_t last, const SymbolQuery& matcher, size_t limit) {
+    const uint64_t mask = matcher.Mask();
+    std::priority_queue<RankKey> best; // the worst on top
+    for (auto f = static_cast<uint32_t>(first); f < last; ++f) {
+        const FileSymbols& file = *files[f];
+        const std::string_view foldedTexts = file.folded;
+        for (uint32_t s = 0; s < file.keys.size(); ++s) {
+            const SearchKey& search = file.keys[s];
+            if ((search.mask & mask) != mask) {
+                continue;
+            }
+            const std::string_view folded = foldedTexts.substr(search.offset, search.length);
+            if (!matcher.Matches(folded)) {
+                continue;
+            }
+            // Ranked in two steps: the cheap tests first, the search for
+            // word starts only for what could still make it in.
+            const uint32_t length =
+                std::min<uint32_t>(search.length - search.nameStart, kMaxLength);
+            const auto rank = [&](MatchTier tier) {
+                return RankKey{(static_cast<uint32_t>(tier) << 30) | length, f, s};
+            };
+            RankKey key = rank(matcher.BestTier(folded, search.nameStart));
+            if (best.size() == limit && key > best.top()) {
+                continue;
+            }
+            if (key.tierAndLength >> 30 == static_cast<uint32_t>(MatchTier::WordStart)) {
+                key = rank(matcher.Tier(file.Text(file.symbols[s].text), folded, search.nameStart));
+            }
+            if (best.size() < limit) {
+                best.push(key);
+            } else if (key < best.top()) {
+                best.pop();
+                best.push(key);
+            }
+        }
+    }
+    std::vector<RankKey> keys;
+    keys.reserve(best.size());
+    for (; !best.empty(); best.pop()) {
+        keys.push_back(best.top());
+    }
+    return keys;
+}
 
 } // namespace
 
@@ -167,56 +223,50 @@ void WorkspaceIndex::Remove(const std::string& path) {
 }
 
 std::vector<SymbolMatch> WorkspaceIndex::Query(std::string_view query, size_t limit) const {
-    const SymbolQuery matcher(query);
-    const uint64_t mask = matcher.Mask();
     std::vector<std::shared_ptr<const FileSymbols>> files;
-    // The best `limit` so far, the worst on top.
-    std::priority_queue<RankKey> best;
+    size_t symbols = 0;
     {
         std::shared_lock lock(mutex_);
         files.reserve(files_.size());
         for (const auto& [path, entry] : files_) {
-            files.push_back(entry.symbols);
+            if (entry.symbols) {
+                files.push_back(entry.symbols);
+                symbols += entry.symbols->keys.size();
+            }
         }
     }
     if (limit == 0) {
         return {};
     }
-    for (uint32_t f = 0; f < files.size(); ++f) {
-        const FileSymbols* file = files[f].get();
-        if (file == nullptr) {
-            continue;
+    // A large index is searched on every core, a share of the files each.
+    const SymbolQuery matcher(query);
+    const size_t shares =
+        symbols < kSymbolsPerThread
+            ? 1
+            : std::clamp<size_t>(symbols / kSymbolsPerThread, 1,
+                                 std::max(1u, std::thread::hardware_concurrency()));
+    std::vector<std::vector<RankKey>> best(shares);
+    {
+        std::vector<std::jthread> helpers;
+        for (size_t share = 1; share < shares; ++share) {
+            helpers.emplace_back([&, share] {
+                best[share] = Rank(files, share * files.size() / shares,
+                                   (share + 1) * files.size() / shares, matcher, limit);
+            });
         }
-        const std::string_view strings = file->strings;
-        for (uint32_t s = 0; s < file->symbols.size(); ++s) {
-            const IndexedSymbol& symbol = file->symbols[s];
-            if ((symbol.mask & mask) != mask) {
-                continue;
-            }
-            const std::string_view folded =
-                strings.substr(symbol.folded.offset, symbol.folded.length);
-            if (!matcher.Matches(folded)) {
-                continue;
-            }
-            const uint32_t length = std::min<uint32_t>(symbol.name.length, 0x3FFFFFFF);
-            if (best.size() == limit && RankKey{length, f, s} > best.top()) {
-                continue; // even an exact match would not make it in
-            }
-            const auto tier = static_cast<uint32_t>(matcher.Tier(
-                strings.substr(symbol.text.offset, symbol.text.length), folded, symbol.nameStart));
-            const RankKey key{(tier << 30) | length, f, s};
-            if (best.size() < limit) {
-                best.push(key);
-            } else if (key < best.top()) {
-                best.pop();
-                best.push(key);
-            }
-        }
+        best[0] = Rank(files, 0, files.size() / shares, matcher, limit);
     }
-    std::vector<SymbolMatch> matches(best.size());
-    for (size_t i = matches.size(); i-- > 0; best.pop()) {
-        const RankKey& key = best.top();
-        matches[i] = {files[key.file], &files[key.file]->symbols[key.symbol]};
+    std::vector<RankKey> all = std::move(best[0]);
+    for (size_t share = 1; share < shares; ++share) {
+        all.insert(all.end(), best[share].begin(), best[share].end());
+    }
+    const size_t count = std::min(limit, all.size());
+    std::partial_sort(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(count), all.end());
+    std::vector<SymbolMatch> matches;
+    matches.reserve(count);
+    for (size_t i = 0; i < count; ++i) {
+        const auto& file = files[all[i].file];
+        matches.push_back({file, &file->symbols[all[i].symbol]});
     }
     return matches;
 }

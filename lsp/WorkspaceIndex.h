@@ -13,30 +13,39 @@
 namespace kestrel::lsp {
 
 // One entry of the workspace index: an outline entry of some file, with
-// its place in protocol positions and its search text. Texts are offsets
-// into the file's string storage.
+// its place in protocol positions. Texts are offsets into the file's string
+// storage.
 struct IndexedSymbol {
     struct Span {
         uint32_t offset = 0;
         uint32_t length = 0;
     };
-    Span name;              // as the outline names it
-    Span container;         // the entry it stands in: its class, unit or program
-    Span text;              // what a query is matched against: "Class.Name", ...
-    Span folded;            // ... and the same case-folded
-    uint32_t nameStart = 0; // where the name begins in the folded text
-    uint64_t mask = 0;      // ByteMask of the folded text
+    Span name;      // as the outline names it
+    Span container; // the entry it stands in: its class, unit or program
+    Span text;      // what a query is matched against: "Class.Name", ...
     int32_t line = 0;
     int32_t from = 0; // the name's characters on its line
     int32_t to = 0;
     SymbolKind kind = SymbolKind::Function;
 };
 
-// The index entries of one file.
+// What a query reads of every entry: the case-folded search text. Kept
+// apart from the rest, and small, so that a query runs through memory
+// quickly.
+struct SearchKey {
+    uint64_t mask = 0;   // ByteMask of the folded text
+    uint32_t offset = 0; // into FileSymbols::folded
+    uint32_t length = 0;
+    uint32_t nameStart = 0; // where the name begins in the folded text
+};
+
+// The index entries of one file; `keys` runs beside `symbols`.
 struct FileSymbols {
     std::string uri;
     std::string strings;
+    std::string folded;
     std::vector<IndexedSymbol> symbols;
+    std::vector<SearchKey> keys;
 
     std::string_view Text(IndexedSymbol::Span span) const {
         return std::string_view(strings).substr(span.offset, span.length);
@@ -78,7 +87,7 @@ public:
     void Remove(const std::string& path);
 
     // The best `limit` matches of `query`, best first: by tier, then shorter
-    // names, then path, then place in the file.
+    // names (case-folded), then path, then place in the file.
     std::vector<SymbolMatch> Query(std::string_view query, size_t limit) const;
 
     size_t FileCount() const;

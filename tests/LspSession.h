@@ -100,6 +100,8 @@ public:
                      {"uri", uri}, {"languageId", "pascal"}, {"version", 1}, {"text", text}}}});
     }
 
+    qint64 ProcessId() const { return process_.processId(); }
+
     // Every message the server sent so far.
     const QList<QJsonObject>& Received() const { return received_; }
 

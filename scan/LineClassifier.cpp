@@ -1,5 +1,7 @@
 #include "LineClassifier.h"
 
+#include "SourceMarks.h"
+
 #include <algorithm>
 #include <tuple>
 #include <utility>
@@ -8,7 +10,6 @@ namespace kestrel {
 
 namespace {
 
-constexpr std::string_view kBookmarkPrefix = "{//*";
 constexpr std::string_view kBookmarkWord = "(bookmark)";
 constexpr std::string_view kBookmarkRestLead = "bookmark(";
 

@@ -407,10 +407,11 @@ void WorkspaceTest::clientWatchesFiles() {
 }
 
 void WorkspaceTest::badInput() {
+    static const char kBinary[] = "unit Bin;\0\x01\x02procedure BinProc;\n";
     QTemporaryDir dir;
     const QString root = dir.path();
     WriteFile(root + "/good.pas", Unit("Good", "GoodProc"));
-    WriteFile(root + "/binary.pas", QByteArray("unit Bin;\0\x01\x02procedure BinProc;\n", 33));
+    WriteFile(root + "/binary.pas", QByteArray::fromRawData(kBinary, sizeof kBinary - 1));
     WriteFile(root + "/locked.pas", Unit("Locked", "LockedProc"));
     QFile::setPermissions(root + "/locked.pas", QFileDevice::Permissions());
     WriteFile(root + "/afile.pas", Unit("F", "FileProc"));

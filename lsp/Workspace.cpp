@@ -12,6 +12,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace kestrel::lsp {
 
@@ -133,6 +134,9 @@ void Workspace::Initialize(const QJsonObject& params, PositionEncoding encoding)
 }
 
 void Workspace::Start() {
+    if (indexer_) {
+        return;
+    }
     for (const QString& message : std::exchange(pendingLog_, {})) {
         Log(kWarning, message);
     }
@@ -262,8 +266,9 @@ bool Workspace::InWorkspace(const std::string& path) const {
 
 void Workspace::ChangedOnDisk(std::vector<std::string> paths) {
     std::vector<std::string> wanted;
+    std::unordered_set<std::string> seen;
     for (std::string& path : paths) {
-        if (InWorkspace(path) && std::find(wanted.begin(), wanted.end(), path) == wanted.end()) {
+        if (InWorkspace(path) && seen.insert(path).second) {
             wanted.push_back(std::move(path));
         }
     }

@@ -1,10 +1,10 @@
 #include "BookmarkEdits.h"
 
+#include "SourceMarks.h"
+
 namespace kestrel::lsp {
 
 namespace {
-
-constexpr std::string_view kMarker = "{//*";
 
 // Whether a brace comment is open at `offset`, by the scanner's rule: "{"
 // opens one, the next "}" closes it, and comments do not nest.
@@ -32,11 +32,12 @@ std::optional<TextEdit> InsertBookmarkEdit(const TextDocument& document, TextPos
         document.CharacterOf(cursor.line, document.LineEnd(cursor.line), encoding);
     if (cursor.character <= lineLength) {
         const TextPosition at = document.PositionOf(document.OffsetOf(cursor, encoding), encoding);
-        return TextEdit{{at, at}, "{//*}"};
+        return TextEdit{{at, at}, kBookmarkMarker};
     }
     const TextPosition end{cursor.line, lineLength};
     return TextEdit{{end, end},
-                    std::string(static_cast<size_t>(cursor.character - lineLength), ' ') + "{//*}"};
+                    std::string(static_cast<size_t>(cursor.character - lineLength), ' ') +
+                        kBookmarkMarker};
 }
 
 std::vector<TextEdit> RemoveBookmarkEdits(const TextDocument& document, int64_t line,
@@ -63,7 +64,7 @@ std::vector<TextEdit> RemoveBookmarkEdits(const TextDocument& document, int64_t 
             break; // never closed: there is no end to delete up to
         }
         const std::string_view onLine = text.substr(open, std::min(close + 1, lineEnd) - open);
-        if (onLine.find(kMarker) != std::string_view::npos) {
+        if (onLine.find(kBookmarkPrefix) != std::string_view::npos) {
             edits.push_back(
                 {{document.PositionOf(open, encoding), document.PositionOf(close + 1, encoding)},
                  {}});

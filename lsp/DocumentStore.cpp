@@ -1,5 +1,6 @@
 #include "DocumentStore.h"
 
+#include "SourceMarks.h"
 #include "TextEncoding.h"
 
 #include <QFile>
@@ -9,12 +10,6 @@
 #include <filesystem>
 
 namespace kestrel::lsp {
-
-namespace {
-
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-
-} // namespace
 
 void DocumentStore::Open(const QString& uri, std::string text, int64_t version) {
     open_.insert(uri, {std::make_shared<TextDocument>(std::move(text)), version});
@@ -55,9 +50,7 @@ std::shared_ptr<const TextDocument> DocumentStore::Get(const QString& uri, QStri
 
 std::string DecodeFileText(std::string_view bytes) {
     const TextEncoding encoding = DetectEncoding(bytes);
-    if (bytes.starts_with(kByteOrderMark)) {
-        bytes.remove_prefix(kByteOrderMark.size());
-    }
+    StripByteOrderMark(bytes);
     if (encoding == TextEncoding::Utf8) {
         return std::string(bytes); // checked whole already: nothing to convert
     }

@@ -4,6 +4,7 @@
 #include "LineClassifier.h"
 #include "MemorySource.h"
 #include "ScanRows.h"
+#include "SourceMarks.h"
 
 #include <QHash>
 #include <QString>
@@ -15,7 +16,6 @@ namespace kestrel::lsp {
 
 namespace {
 
-constexpr std::string_view kMarker = "{//*";
 constexpr std::string_view kBlanks = " \t\r\n\f\v";
 
 bool IsBlank(char c) {
@@ -83,7 +83,7 @@ Heading SplitHeading(std::string_view tail) {
 // The text after a bookmark's marker: the comment's own text for
 // `{//* note}`, what follows on the line for `{//*} note`.
 std::string BookmarkName(std::string_view line, size_t marker) {
-    std::string_view after = line.substr(marker + kMarker.size());
+    std::string_view after = line.substr(marker + kBookmarkPrefix.size());
     if (after.starts_with('}')) {
         after.remove_prefix(1);
     } else {
@@ -194,12 +194,12 @@ private:
     }
 
     void AddBookmark() {
-        size_t marker = lineText_.find(kMarker);
-        size_t markerLength = kMarker.size();
+        size_t marker = lineText_.find(kBookmarkPrefix);
+        size_t markerLength = kBookmarkPrefix.size();
         if (marker == std::string_view::npos) {
             // The marker continues a comment opened on an earlier line.
-            marker = lineText_.find(kMarker.substr(1));
-            markerLength = kMarker.size() - 1;
+            marker = lineText_.find(kBookmarkPrefix.substr(1));
+            markerLength = kBookmarkPrefix.size() - 1;
         }
         if (marker == std::string_view::npos) {
             const auto [from, to] = Find({}, 0);
@@ -209,7 +209,7 @@ private:
         const size_t close = lineText_.find('}', marker + markerLength);
         const size_t end = close == std::string_view::npos ? lineText_.size() : close + 1;
         const std::string name =
-            markerLength == kMarker.size()
+            markerLength == kBookmarkPrefix.size()
                 ? BookmarkName(lineText_, marker)
                 : BookmarkName(std::string("{") + std::string(lineText_.substr(marker)), 0);
         BookmarkContainer().push_back(Symbol(name, SymbolKind::Key, marker, end));

@@ -3,6 +3,7 @@
 #include "ProtocolJson.h"
 
 #include "FolderWalk.h"
+#include "TextEncoding.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,5 +1,7 @@
 #include "MainWindow.h"
 
+#include "DiskSync.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -14,7 +16,7 @@
 namespace workbench {
 
 MainWindow::MainWindow(QWidget* parent)
-    : QMainWindow(parent), services_(new HostServices(*this, 3)) {
+    : QMainWindow(parent), services_(new HostServices(*this, 3)), diskSync_(new DiskSync(*this)) {
     setWindowTitle(tr("Kestrel Workbench"));
     setObjectName("AppBuilder");
     BuildMenus();
@@ -190,6 +192,7 @@ EditorDocument* MainWindow::OpenFile(const QString& path, bool report) {
     documents_ << document;
     editWindow_->AddDocument(document);
     editWindow_->show();
+    diskSync_->Track(document);
     if (document->Editor()->isReadOnly() && report) {
         QMessageBox::information(this, tr("Open"),
                                  tr("%1 holds characters that this editor cannot write back "
@@ -204,11 +207,16 @@ bool MainWindow::SaveDocument(EditorDocument* document, const QString& path) {
         return false;
     }
     const QString target = path.isEmpty() ? document->Path() : path;
+    if (!diskSync_->MaySave(document, target)) {
+        return false;
+    }
+    const QString previousPath = document->Path();
     QString error;
     if (!document->Save(target, error)) {
         QMessageBox::critical(this, tr("Save"), tr("Cannot save %1: %2").arg(target, error));
         return false;
     }
+    diskSync_->Saved(document, previousPath);
     return true;
 }
 
@@ -240,6 +248,7 @@ bool MainWindow::CloseDocument(EditorDocument* document) {
             return false;
         }
     }
+    diskSync_->Forget(document);
     documents_.removeOne(document);
     editWindow_->RemoveDocument(document);
     delete document->Editor();

@@ -11,6 +11,8 @@
 
 namespace workbench {
 
+class DiskSync;
+
 // The stand-in IDE's main window: the menu bar, the open files, the code
 // editor window, and the add-in with the host services it is given.
 class MainWindow : public QMainWindow {
@@ -24,6 +26,7 @@ public:
     bool LoadAddIn(const QString& path, QString* error = nullptr, bool quiet = false);
     AddInHost& AddIns() { return addIn_; }
     HostServices* Services() const { return services_; }
+    DiskSync& Disk() const { return *diskSync_; }
 
     // Opens `path` (or shows it when it is open already); a message box
     // reports failure when `report`.
@@ -56,6 +59,7 @@ private:
     CodeEditor* CurrentEditor() const;
 
     HostServices* services_;
+    DiskSync* diskSync_;
     AddInHost addIn_;
     QPointer<TEditWindow> editWindow_;
     QList<EditorDocument*> documents_;

@@ -16,7 +16,8 @@
 namespace workbench {
 
 MainWindow::MainWindow(QWidget* parent)
-    : QMainWindow(parent), services_(new HostServices(*this, 3)), diskSync_(new DiskSync(*this)) {
+    : QMainWindow(parent), services_(new HostServices(*this, 3)), diskSync_(new DiskSync(*this)),
+      recovery_(new RecoveryStore(RecoveryStore::DefaultFolder(), this)) {
     setWindowTitle(tr("Kestrel Workbench"));
     setObjectName("AppBuilder");
     BuildMenus();
@@ -29,6 +30,8 @@ MainWindow::MainWindow(QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+    // Unsaved changes outlive the window in their recovery copies.
+    recovery_->Flush();
     // The add-in first, then the services it was given; anything still alive
     // after that was not given back by the add-in.
     addIn_.Shutdown();
@@ -134,6 +137,7 @@ bool MainWindow::LoadAddIn(const QString& path, QString* error, bool quiet) {
 }
 
 void MainWindow::RunAddInCommand(const std::function<void()>& command) {
+    const RecoveryStore::CrashGuard crashGuard(*recovery_);
     QString failure;
     try {
         command();
@@ -183,6 +187,29 @@ EditorDocument* MainWindow::OpenFile(const QString& path, bool report) {
         }
         return nullptr;
     }
+    AddDocument(document);
+    if (document->Editor()->isReadOnly() && report) {
+        QMessageBox::information(this, tr("Open"),
+                                 tr("%1 holds characters that this editor cannot write back "
+                                    "exactly; it is opened read-only.")
+                                     .arg(path));
+    }
+    return document;
+}
+
+EditorDocument* MainWindow::OpenRecovered(const RecoveryStore::Copy& copy) {
+    if (FindDocument(copy.path)) {
+        return nullptr;
+    }
+    FileStamp base;
+    base.exists = copy.hasBase;
+    base.contents = copy.base;
+    EditorDocument* document = EditorDocument::Recovered(copy.path, copy.bytes, base, this);
+    AddDocument(document);
+    return document;
+}
+
+void MainWindow::AddDocument(EditorDocument* document) {
     if (!editWindow_) {
         editWindow_ = new TEditWindow(this);
         connect(editWindow_, &TEditWindow::CloseRequested, this,
@@ -192,14 +219,8 @@ EditorDocument* MainWindow::OpenFile(const QString& path, bool report) {
     documents_ << document;
     editWindow_->AddDocument(document);
     editWindow_->show();
+    recovery_->Track(document);
     diskSync_->Track(document);
-    if (document->Editor()->isReadOnly() && report) {
-        QMessageBox::information(this, tr("Open"),
-                                 tr("%1 holds characters that this editor cannot write back "
-                                    "exactly; it is opened read-only.")
-                                     .arg(path));
-    }
-    return document;
 }
 
 bool MainWindow::SaveDocument(EditorDocument* document, const QString& path) {
@@ -249,6 +270,7 @@ bool MainWindow::CloseDocument(EditorDocument* document) {
         }
     }
     diskSync_->Forget(document);
+    recovery_->Forget(document);
     documents_.removeOne(document);
     editWindow_->RemoveDocument(document);
     delete document->Editor();

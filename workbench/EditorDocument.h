@@ -28,6 +28,8 @@ public:
     // recovery copy; `base` describes the file the text was edited from.
     static EditorDocument* Recovered(const QString& path, std::string_view fileBytes,
                                      const FileStamp& base, QObject* parent = nullptr);
+    // The editor goes with its document, wherever it was shown.
+    ~EditorDocument() override;
 
     const QString& Path() const { return path_; }
     QString DisplayName() const;

@@ -1,0 +1,99 @@
+#include "TextLineReader.h"
+
+#include "FindBraceOrLineFeed.h"
+
+#include <algorithm>
+
+namespace kestrel {
+
+namespace {
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr std::string_view kBookmarkPrefix = "{//*";
+} // namespace
+
+void TextLineReader::Reset(std::string_view fileBytes) {
+    if (fileBytes.starts_with(kByteOrderMark)) {
+        fileBytes.remove_prefix(kByteOrderMark.size());
+    }
+    begin_ = fileBytes.data();
+    position_ = begin_;
+    end_ = begin_ + fileBytes.size();
+    inComment_ = false;
+}
+
+bool TextLineReader::Next(std::string_view& text) {
+    const char* const hit = FindBraceOrLineFeed(position_, end_);
+    if (inComment_ || hit == end_ || *hit != '\n') {
+        return NextWithBraces(text, hit);
+    }
+    // Most lines: no brace and no open comment, so the text is the line as
+    // it stands, without its CR LF (the host's CR before a bare LF included).
+    const char* const lineEnd = (hit != position_ && hit[-1] == '\r') ? hit - 1 : hit;
+    text = std::string_view(position_, static_cast<size_t>(lineEnd - position_));
+    position_ = hit + 1;
+    return true;
+}
+
+// The general case, from the first brace or LF of the line (`hit`): the line
+// text gathers the runs outside comments, the comment text starts as "{"
+// and gathers every character inside them, closing braces included; the
+// brace that opens a comment goes to neither.
+bool TextLineReader::NextWithBraces(std::string_view& text, const char* hit) {
+    const char* const lineStart = position_;
+    line_.clear();
+    comment_.assign(1, '{');
+    bool inComment = inComment_;
+    const char* run = lineStart;
+    for (;; hit = FindBraceOrLineFeed(hit + 1, end_)) {
+        if (hit == end_) {
+            // The end of the bytes: an unfinished line is dropped.
+            position_ = end_;
+            inComment_ = inComment;
+            text = {};
+            return false;
+        }
+        const char c = *hit;
+        if (inComment) {
+            if (c == '{') {
+                continue; // no nesting: an ordinary comment character
+            }
+            if (c == '}') {
+                comment_.append(run, hit + 1);
+                inComment = false;
+                run = hit + 1;
+                continue;
+            }
+            // The line ends inside the comment: its CR LF goes to the
+            // comment text and the line text is returned whole.
+            comment_.append(run, hit);
+            if (hit == lineStart || hit[-1] != '\r') {
+                comment_ += '\r';
+            }
+            comment_ += '\n';
+            break;
+        }
+        if (c == '\n') {
+            const bool carriageReturn = hit != run && hit[-1] == '\r';
+            line_.append(run, carriageReturn ? hit - 1 : hit);
+            break;
+        }
+        line_.append(run, hit);
+        inComment = c == '{';
+        run = hit + 1;
+    }
+    position_ = hit + 1;
+    inComment_ = inComment;
+    if (comment_.find(kBookmarkPrefix) != std::string::npos) {
+        comment_ += line_;
+        text = comment_;
+    } else {
+        text = line_;
+    }
+    return true;
+}
+
+uint64_t CountLines(std::string_view fileBytes) {
+    return static_cast<uint64_t>(std::count(fileBytes.begin(), fileBytes.end(), '\n')) + 1;
+}
+
+} // namespace kestrel

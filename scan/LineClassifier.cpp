@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kestrel {
 
 namespace {
@@ -24,14 +28,65 @@ std::string_view Trim(std::string_view s) {
     return s;
 }
 
+// Whether `text` holds "{//*".
+bool HasBookmarkPrefix(std::string_view text) {
+    for (size_t brace = text.find('{'); brace != std::string_view::npos;
+         brace = text.find('{', brace + 1)) {
+        if (text.substr(brace).starts_with(kBookmarkPrefix)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The position of the first blank in `text`, or npos. The first word is
+// short on most lines, so the first sixteen bytes are looked at together.
+size_t FirstBlank(std::string_view text) {
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i blank = _mm_set1_epi8(' ');
+    for (; i + 16 <= text.size(); i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+        if (const int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, blank))) {
+            return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+        }
+    }
+#endif
+    for (; i < text.size(); ++i) {
+        if (text[i] == ' ') {
+            return i;
+        }
+    }
+    return std::string_view::npos;
+}
+
 char AsciiUpper(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+inline bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return AsciiUpper(x) == AsciiUpper(y);
            });
+}
+
+// The lengths of the keywords as bits of a mask (all lengths from 63 on
+// share the top bit): most first words are turned away on their length
+// alone. Worked out once for the reserved words.
+uint64_t KeywordLengths(const std::vector<std::string>& keywords) {
+    const auto lengths = [](const std::vector<std::string>& words) {
+        uint64_t mask = 0;
+        for (const std::string& word : words) {
+            mask |= uint64_t{1} << std::min<size_t>(word.size(), 63);
+        }
+        return mask;
+    };
+    static const uint64_t reserved = lengths(ReservedWords());
+    return &keywords == &ReservedWords() ? reserved : lengths(keywords);
+}
+
+bool MayBeKeyword(std::string_view word, uint64_t keywordLengths) {
+    return (keywordLengths >> std::min<size_t>(word.size(), 63)) & 1;
 }
 
 bool IsKeyword(std::string_view word, const std::vector<std::string>& keywords) {
@@ -69,41 +124,39 @@ std::string FormatLineCaption(int32_t line) {
     return std::string(p, end);
 }
 
-std::optional<SymbolRow> ClassifySourceLine(std::string_view text, int32_t line,
-                                            bool& inImplementation,
-                                            const std::vector<std::string>& keywords) {
+bool ClassifySourceLine(std::string_view text, int32_t line, bool& inImplementation,
+                        const std::vector<std::string>& keywords, SymbolRow& row) {
     SymbolCategory category = catHeader;
 
     // The line, trimmed, is split at its first blank into the first word and
     // the rest. A bookmark line is read as "(bookmark) bookmark(<line>".
     const std::string_view trimmed = Trim(text);
-    std::string bookmarkRest;
+    thread_local std::string bookmarkRest; // kept, so a bookmark costs no allocation
     std::string_view word;
     std::string_view rest;
-    if (trimmed.find(kBookmarkPrefix) != std::string_view::npos) {
+    if (HasBookmarkPrefix(trimmed)) {
         category = catBookmark;
         word = kBookmarkWord;
-        bookmarkRest.reserve(kBookmarkRestLead.size() + trimmed.size());
-        bookmarkRest += kBookmarkRestLead;
+        bookmarkRest.assign(kBookmarkRestLead);
         bookmarkRest += trimmed;
         rest = bookmarkRest;
     } else {
-        const size_t blank = trimmed.find(' ');
+        const size_t blank = FirstBlank(trimmed);
         word = trimmed.substr(0, blank);
+        if (!MayBeKeyword(word, KeywordLengths(keywords))) {
+            return false;
+        }
         rest =
             blank == std::string_view::npos ? std::string_view{} : Trim(trimmed.substr(blank + 1));
     }
 
     // Most lines end here, so nothing is copied before the keyword test.
     if (!IsKeyword(word, keywords)) {
-        return std::nullopt;
+        return false;
     }
-    std::string upper(word);
-    std::transform(upper.begin(), upper.end(), upper.begin(), AsciiUpper);
-
-    if (upper == "PROCEDURE") {
+    if (EqualsIgnoringAsciiCase(word, "PROCEDURE")) {
         category = catProcedure;
-    } else if (upper == "FUNCTION") {
+    } else if (EqualsIgnoringAsciiCase(word, "FUNCTION")) {
         category = catFunction;
     }
     if (!inImplementation && (category == catProcedure || category == catFunction)) {
@@ -118,23 +171,35 @@ std::optional<SymbolRow> ClassifySourceLine(std::string_view text, int32_t line,
     const std::string_view head = rest.substr(0, headLength);
     const size_t dot = head.find('.');
 
-    SymbolRow row;
+    // Assigned rather than built, so a row that is filled again reuses its
+    // storage.
     row.line = line;
     row.caption = FormatLineCaption(line);
     row.category = category;
     if (dot != std::string_view::npos) {
-        row.className = std::string(head.substr(0, dot));
-        row.name = std::string(head.substr(dot + 1));
+        row.className.assign(head.substr(0, dot));
+        row.name.assign(head.substr(dot + 1));
     } else {
-        row.name = std::string(head);
+        row.className.clear();
+        row.name.assign(head);
     }
-    row.details = std::string(Trim(rest.substr(headLength)));
+    row.details.assign(Trim(rest.substr(headLength)));
     if (category == catHeader) {
-        row.className = std::string(word);
+        row.className.assign(word);
     }
 
-    if (upper == "IMPLEMENTATION") {
+    if (EqualsIgnoringAsciiCase(word, "IMPLEMENTATION")) {
         inImplementation = true;
+    }
+    return true;
+}
+
+std::optional<SymbolRow> ClassifySourceLine(std::string_view text, int32_t line,
+                                            bool& inImplementation,
+                                            const std::vector<std::string>& keywords) {
+    SymbolRow row;
+    if (!ClassifySourceLine(text, line, inImplementation, keywords, row)) {
+        return std::nullopt;
     }
     return row;
 }

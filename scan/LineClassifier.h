@@ -23,4 +23,9 @@ std::optional<SymbolRow> ClassifySourceLine(std::string_view text, int32_t line,
                                             bool& inImplementation,
                                             const std::vector<std::string>& keywords);
 
+// The same into `row`, which keeps its storage from one row to the next:
+// gives false, and leaves `row` as it was, when the line makes no row.
+bool ClassifySourceLine(std::string_view text, int32_t line, bool& inImplementation,
+                        const std::vector<std::string>& keywords, SymbolRow& row);
+
 } // namespace kestrel

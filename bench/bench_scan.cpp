@@ -2,8 +2,8 @@
 // virtual call per character as through the editor host's reader, and the
 // reader for text in memory, each alone and with the classifier.
 #include "LargeUnit.h"
-#include "LineClassifier.h"
 #include "ScanLines.h"
+#include "ScanRows.h"
 #include "TextLineReader.h"
 
 #include <benchmark/benchmark.h>
@@ -48,22 +48,25 @@ const std::string& Unit() {
     return unit;
 }
 
-// Scans the unit with a fresh `Source` per iteration, classifying each line
-// when `classify` is set.
-template <class Source> void Scan(benchmark::State& state, bool classify) {
+// Reads the unit's lines with a fresh `Source` per iteration.
+template <class Source> void ReadLines(benchmark::State& state) {
+    const std::string& unit = Unit();
+    for (auto _ : state) {
+        Source source(unit);
+        ScanLines(source, [&](std::string_view text, int32_t) { benchmark::DoNotOptimize(text); });
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * unit.size()));
+}
+
+// The unit's rows, through the one path from a source to rows.
+template <class Source> void ReadRows(benchmark::State& state) {
     const std::string& unit = Unit();
     size_t rows = 0;
     for (auto _ : state) {
         Source source(unit);
-        bool inImplementation = false;
-        SymbolRow row;
-        const auto& keywords = ReservedWords();
-        ScanLines(source, [&](std::string_view text, int32_t line) {
-            benchmark::DoNotOptimize(text.data());
-            if (classify && ClassifySourceLine(text, line, inImplementation, keywords, row)) {
-                benchmark::DoNotOptimize(row.details.data());
-                ++rows;
-            }
+        ScanRows(source, [&](SymbolRow&& row) {
+            benchmark::DoNotOptimize(row.details.data());
+            ++rows;
         });
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * unit.size()));
@@ -71,22 +74,22 @@ template <class Source> void Scan(benchmark::State& state, bool classify) {
 }
 
 void BM_CharacterReader(benchmark::State& state) {
-    Scan<HostLikeReader>(state, false);
+    ReadLines<HostLikeReader>(state);
 }
 BENCHMARK(BM_CharacterReader)->Unit(benchmark::kMillisecond);
 
 void BM_CharacterReaderAndClassifier(benchmark::State& state) {
-    Scan<HostLikeReader>(state, true);
+    ReadRows<HostLikeReader>(state);
 }
 BENCHMARK(BM_CharacterReaderAndClassifier)->Unit(benchmark::kMillisecond);
 
 void BM_MemoryReader(benchmark::State& state) {
-    Scan<TextLineReader>(state, false);
+    ReadLines<TextLineReader>(state);
 }
 BENCHMARK(BM_MemoryReader)->Unit(benchmark::kMillisecond);
 
 void BM_MemoryReaderAndClassifier(benchmark::State& state) {
-    Scan<TextLineReader>(state, true);
+    ReadRows<TextLineReader>(state);
 }
 BENCHMARK(BM_MemoryReaderAndClassifier)->Unit(benchmark::kMillisecond);
 

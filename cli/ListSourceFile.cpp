@@ -1,10 +1,11 @@
 #include "ListSourceFile.h"
 
-#include "LineClassifier.h"
 #include "RowFormatter.h"
+#include "ScanRows.h"
 #include "TextEncoding.h"
 
 #include <limits>
+#include <utility>
 
 namespace kestrel {
 
@@ -15,11 +16,9 @@ constexpr size_t kEmitAt = size_t{256} << 10;
 
 template <class OnRow>
 void ScanShownRows(TextLineReader& reader, const ListerOptions& options, OnRow&& onRow) {
-    bool inImplementation = false;
-    ScanLines(reader, [&](std::string_view text, int32_t line) {
-        auto row = ClassifySourceLine(text, line, inImplementation, ReservedWords());
-        if (row && (row->category == catHeader || options.show[row->category])) {
-            onRow(*row);
+    ScanRows(reader, [&](SymbolRow&& row) {
+        if (options.Shows(row.category)) {
+            onRow(std::as_const(row));
         }
     });
 }

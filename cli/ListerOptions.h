@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SymbolCategory.h"
+
 #include <array>
 #include <string>
 #include <vector>
@@ -9,8 +11,8 @@ namespace kestrel {
 struct ListerOptions {
     bool json = false;
     bool help = false;
-    // Which of the four filterable categories to print, by category value.
-    std::array<bool, 4> show{true, true, true, true};
+    // Which of the filterable categories to print, by category value.
+    std::array<bool, kCategoryCount> show{true, true, true, true};
     std::vector<std::string> files;
     // -R: folders among the files are walked for Pascal sources.
     bool recursive = false;
@@ -21,6 +23,9 @@ struct ListerOptions {
 
     // Whether each row names its file: several files, a folder or a list.
     bool NamesFiles() const { return files.size() > 1 || recursive || !filesFrom.empty(); }
+
+    // Header rows always print.
+    bool Shows(SymbolCategory category) const { return category == catHeader || show[category]; }
 };
 
 // Parses the command line (without the program name). Returns false with a

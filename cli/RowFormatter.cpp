@@ -104,22 +104,6 @@ size_t DisplayWidth(std::string_view utf8) {
 
 } // namespace
 
-const char* CategoryName(SymbolCategory category) {
-    switch (category) {
-    case catDeclaration:
-        return "declaration";
-    case catProcedure:
-        return "procedure";
-    case catFunction:
-        return "function";
-    case catBookmark:
-        return "bookmark";
-    case catHeader:
-        break;
-    }
-    return "header";
-}
-
 std::string JsonFileMember(std::string_view path) {
     std::string member = "\"file\": ";
     if (IsValidUtf8(path)) {
@@ -144,7 +128,7 @@ void AppendJsonRow(std::string& out, const SymbolRow& row, TextEncoding encoding
     out += ", \"caption\": ";
     AppendJsonText(out, row.caption, TextEncoding::Utf8);
     out += ", \"category\": \"";
-    out += CategoryName(row.category);
+    out += CategoryInfoOf(row.category).jsonName;
     out += "\", \"name\": ";
     AppendJsonText(out, row.name, encoding);
     out += ", \"class\": ";
@@ -160,8 +144,9 @@ void AppendTable(std::string& out, const std::vector<SymbolRow>& rows, TextEncod
     table.reserve(rows.size() + 1);
     table.push_back({"Line", "Category", "Name", "Class", "Details"});
     for (const SymbolRow& row : rows) {
-        table.push_back({row.caption, CategoryName(row.category), TableCell(row.name, encoding),
-                         TableCell(row.className, encoding), TableCell(row.details, encoding)});
+        table.push_back({row.caption, CategoryInfoOf(row.category).jsonName,
+                         TableCell(row.name, encoding), TableCell(row.className, encoding),
+                         TableCell(row.details, encoding)});
     }
     std::array<size_t, 5> widths{};
     for (const Cells& cells : table) {

@@ -8,8 +8,6 @@
 
 namespace kestrel {
 
-const char* CategoryName(SymbolCategory category);
-
 // The "file" member that starts each JSON row of a file, with its comma: the
 // path as a string where it is valid UTF-8, else {"bytes": "<base64>"},
 // which gives the very bytes back.

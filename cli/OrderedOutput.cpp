@@ -12,52 +12,49 @@ OrderedOutput::OrderedOutput(int outputFd, int errorFd, size_t window, std::stri
 
 void OrderedOutput::Emit(size_t slot, std::string& output, bool last, const std::string& error) {
     std::unique_lock lock(mutex_);
-    if (failed_) {
-        output.clear();
-        return;
-    }
     Slot& own = slots_[slot - head_];
-    if (own.output.empty()) {
-        own.output.swap(output);
-    } else {
-        own.output += output;
-    }
-    output.clear();
     own.error += error;
     own.finished = last;
-    if (slot != head_ && !last && own.output.size() > kHeldBytes) {
-        changed_.wait(lock, [&] { return failed_ || slot == head_; });
+    if (!failed_ && slot == head_) {
+        // Written straight from the caller's buffer, which keeps its storage.
+        WriteHead(lock, output);
+    } else {
+        own.output += output;
+        if (!last && own.output.size() > kHeldBytes) {
+            changed_.wait(lock, [&] { return failed_ || slot == head_; });
+            if (!failed_) {
+                WriteHead(lock, {});
+            }
+        }
     }
-    if (slot == head_ && !failed_) {
-        WriteHead(lock);
-    }
+    output.clear();
 }
 
-// With the lock held and the head's owner (or the writer of the slot before
-// it) calling: writes the head's bytes, and the slots after it that are
-// already finished.
-void OrderedOutput::WriteHead(std::unique_lock<std::mutex>& lock) {
+// With the lock held, by the head's owner: writes what the head holds, then
+// `more`, then the slots after it that are already finished.
+void OrderedOutput::WriteHead(std::unique_lock<std::mutex>& lock, std::string_view more) {
     for (;;) {
         Slot& head = slots_.front();
-        std::string output = std::move(head.output);
+        std::string held = std::move(head.output);
         std::string error = std::move(head.error);
         head.output.clear();
         head.error.clear();
         const bool finished = head.finished;
-        if (!output.empty() && !head.started) {
-            if (wroteAny_) {
-                output.insert(0, separator_);
-            }
+        std::string_view separator;
+        if (!head.started && (!held.empty() || !more.empty())) {
+            separator = wroteAny_ ? separator_ : std::string_view();
             wroteAny_ = true;
             head.started = true;
         }
         // Only the head's owner writes, so the lock is not needed meanwhile.
         // A failure to write a message is not the output's failure.
         lock.unlock();
-        const bool written = WriteAll(outputFd_, output);
+        const bool written = WriteAll(outputFd_, separator) && WriteAll(outputFd_, held) &&
+                             WriteAll(outputFd_, more);
         const int writeErrno = errno;
         WriteAll(errorFd_, error);
         lock.lock();
+        more = {};
         if (!written) {
             failed_ = true;
             writeError_ = std::strerror(writeErrno);

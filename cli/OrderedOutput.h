@@ -5,6 +5,7 @@
 #include <deque>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 namespace kestrel {
 
@@ -50,8 +51,8 @@ private:
         bool started = false; // some of its output is written
     };
 
-    void WriteHead(std::unique_lock<std::mutex>& lock);
-    bool WriteAll(int fd, std::string_view bytes);
+    void WriteHead(std::unique_lock<std::mutex>& lock, std::string_view more);
+    static bool WriteAll(int fd, std::string_view bytes);
 
     const int outputFd_;
     const int errorFd_;

@@ -1,7 +1,5 @@
 #include "TextLineReader.h"
 
-#include "FindBraceOrLineFeed.h"
-
 #include <algorithm>
 
 namespace kestrel {
@@ -19,19 +17,6 @@ void TextLineReader::Reset(std::string_view fileBytes) {
     position_ = begin_;
     end_ = begin_ + fileBytes.size();
     inComment_ = false;
-}
-
-bool TextLineReader::Next(std::string_view& text) {
-    const char* const hit = FindBraceOrLineFeed(position_, end_);
-    if (inComment_ || hit == end_ || *hit != '\n') {
-        return NextWithBraces(text, hit);
-    }
-    // Most lines: no brace and no open comment, so the text is the line as
-    // it stands, without its CR LF (the host's CR before a bare LF included).
-    const char* const lineEnd = (hit != position_ && hit[-1] == '\r') ? hit - 1 : hit;
-    text = std::string_view(position_, static_cast<size_t>(lineEnd - position_));
-    position_ = hit + 1;
-    return true;
 }
 
 // The general case, from the first brace or LF of the line (`hit`): the line

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FindBraceOrLineFeed.h"
+
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -26,7 +28,19 @@ public:
     // The next line, valid until the next call. At the end of the bytes it
     // gives the empty text and false, and the characters of an unfinished
     // last line are dropped.
-    bool Next(std::string_view& text);
+    bool Next(std::string_view& text) {
+        const char* const hit = FindBraceOrLineFeed(position_, end_);
+        if (inComment_ || hit == end_ || *hit != '\n') {
+            return NextWithBraces(text, hit);
+        }
+        // Most lines: no brace and no open comment, so the text is the line
+        // as it stands, without its CR LF (the host's CR before a bare LF
+        // included).
+        const char* const lineEnd = (hit != position_ && hit[-1] == '\r') ? hit - 1 : hit;
+        text = std::string_view(position_, static_cast<size_t>(lineEnd - position_));
+        position_ = hit + 1;
+        return true;
+    }
 
     // Inside a { } comment at the start of the next line.
     bool InComment() const { return inComment_; }

@@ -2,10 +2,6 @@
 
 #include <algorithm>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace kestrel {
 
 namespace {
@@ -39,20 +35,10 @@ bool HasBookmarkPrefix(std::string_view text) {
     return false;
 }
 
-// The position of the first blank in `text`, or npos. The first word is
-// short on most lines, so the first sixteen bytes are looked at together.
+// The position of the first blank, or npos: a plain loop, since the first
+// word is short on most lines.
 size_t FirstBlank(std::string_view text) {
-    size_t i = 0;
-#if defined(__SSE2__)
-    const __m128i blank = _mm_set1_epi8(' ');
-    for (; i + 16 <= text.size(); i += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
-        if (const int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, blank))) {
-            return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
-        }
-    }
-#endif
-    for (; i < text.size(); ++i) {
+    for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == ' ') {
             return i;
         }

@@ -1,5 +1,7 @@
 #include "SourceFileBytes.h"
 
+#include "FileDescriptor.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -15,32 +17,15 @@ namespace {
 constexpr size_t kKeptCapacity = size_t{16} << 20;
 constexpr size_t kFirstStreamCapacity = size_t{64} << 10;
 
-// Closes a descriptor that this file opened when it goes out of scope.
-class OwnedDescriptor {
-public:
-    explicit OwnedDescriptor(int fd) : fd_(fd) {}
-    OwnedDescriptor(const OwnedDescriptor&) = delete;
-    OwnedDescriptor& operator=(const OwnedDescriptor&) = delete;
-    ~OwnedDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 } // namespace
 
 FileResult SourceFileBytes::Read(const std::string& path) {
-    const OwnedDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
-    if (fd.get() < 0) {
+    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    if (fd.Get() < 0) {
         size_ = 0;
         return {std::strerror(errno)};
     }
-    return ReadDescriptor(fd.get());
+    return ReadDescriptor(fd.Get());
 }
 
 FileResult SourceFileBytes::ReadStandardInput() {

@@ -1,21 +1,15 @@
 #include "TextLineReader.h"
 
+#include "SourceMarks.h"
+
 #include <algorithm>
 
 namespace kestrel {
 
-namespace {
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-constexpr std::string_view kBookmarkPrefix = "{//*";
-} // namespace
-
 void TextLineReader::Reset(std::string_view fileBytes) {
-    if (fileBytes.starts_with(kByteOrderMark)) {
-        fileBytes.remove_prefix(kByteOrderMark.size());
-    }
-    begin_ = fileBytes.data();
-    position_ = begin_;
-    end_ = begin_ + fileBytes.size();
+    StripByteOrderMark(fileBytes);
+    position_ = fileBytes.data();
+    end_ = position_ + fileBytes.size();
     inComment_ = false;
 }
 

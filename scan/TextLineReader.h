@@ -49,7 +49,6 @@ private:
     bool NextWithBraces(std::string_view& text, const char* hit);
 
     const char* position_ = nullptr;
-    const char* begin_ = nullptr;
     const char* end_ = nullptr;
     bool inComment_ = false;
     std::string line_;

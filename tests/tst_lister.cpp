@@ -1,5 +1,6 @@
 // kestrel-list as a user runs it: options, exit codes, JSON and the table.
 #include "ListerOptions.h"
+#include "TestFiles.h"
 
 #include <QDirIterator>
 #include <QJsonDocument>
@@ -14,6 +15,8 @@
 #include <unistd.h>
 
 using namespace kestrel;
+using testing::ReadFile;
+using testing::WriteFile;
 
 namespace {
 
@@ -23,10 +26,12 @@ struct Run {
     QByteArray err;
 };
 
-// Runs the lister with `input` on its standard input, and its standard
-// output in `outputFile` when one is named.
-Run List(const QStringList& args, const QByteArray& input = {}, const QString& outputFile = {}) {
+// Runs the lister in `workingDirectory`, with `input` on its standard input
+// and its standard output in `outputFile` when one is named.
+Run List(const QStringList& args, const QString& workingDirectory = {},
+         const QByteArray& input = {}, const QString& outputFile = {}) {
     QProcess process;
+    process.setWorkingDirectory(workingDirectory);
     if (!outputFile.isEmpty()) {
         process.setStandardOutputFile(outputFile);
     }
@@ -58,13 +63,20 @@ QList<QJsonObject> JsonLines(const QByteArray& out) {
     return objects;
 }
 
-QString WriteFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
-        return {};
+// Where two outputs first differ, line by line; empty when they are equal.
+QString FirstDifference(const QByteArray& got, const QByteArray& expected) {
+    const QList<QByteArray> a = got.split('\n');
+    const QList<QByteArray> b = expected.split('\n');
+    for (qsizetype i = 0; i < std::max(a.size(), b.size()); ++i) {
+        const QByteArray x = i < a.size() ? a[i] : QByteArray("(no line)");
+        const QByteArray y = i < b.size() ? b[i] : QByteArray("(no line)");
+        if (x != y) {
+            return QString("line %1:\n   got: %2\n  want: %3")
+                .arg(i + 1)
+                .arg(QString::fromUtf8(x), QString::fromUtf8(y));
+        }
     }
-    return path;
+    return {};
 }
 
 // The files of JSON rows, in the order they first appear.
@@ -97,6 +109,7 @@ void MakeTree(const QString& root) {
 }
 
 const QString kSample = QStringLiteral(KESTREL_SAMPLES_DIR "/Unit1.pas");
+const QString kGolden = QStringLiteral(KESTREL_GOLDEN_DIR);
 
 } // namespace
 
@@ -220,7 +233,7 @@ private slots:
         QTEST(run.exitCode, "exitCode");
         QFETCH(QString, stderrHas);
         QVERIFY2(QString::fromUtf8(run.err).contains(stderrHas), run.err.constData());
-        QCOMPARE(run.err.count('\n') >= 1, true);
+        QVERIFY2(run.err.endsWith('\n'), run.err.constData());
     }
 
     void helpGoesToStdout() {
@@ -322,7 +335,7 @@ private slots:
         const QString listFile = WriteFile(dir, "list.txt", list);
         const QStringList expected{root + "b.pas", root + "a/Y.PP", root + "a/z.inc", root + "c.p"};
         for (const Run& run : {List({"--json", "-R", "--files-from=" + listFile}),
-                               List({"--json", "-R", "--files-from=-"}, list)}) {
+                               List({"--json", "-R", "--files-from=-"}, {}, list)}) {
             QCOMPARE(run.exitCode, 1);
             QCOMPARE(FilesOf(run.out), expected);
             QCOMPARE(run.err, "kestrel-list: " + (root + "missing.pas").toUtf8() +
@@ -376,7 +389,7 @@ private slots:
 
     void failsWhenTheOutputCannotBeWritten() {
         QFETCH(QStringList, args);
-        const Run run = List(args, {}, "/dev/full");
+        const Run run = List(args, {}, {}, "/dev/full");
         QCOMPARE(run.exitCode, 1);
         QVERIFY2(run.err.contains("kestrel-list: cannot write the output: No space left on device"),
                  run.err.constData());
@@ -391,7 +404,8 @@ private slots:
             QCOMPARE(::write(fd, "unit U;\n", 8), 8);
             ::close(fd);
         }
-        const Run run = List({"--json", "--files-from=-"}, name + "\n" + kSample.toUtf8() + "\n");
+        const Run run =
+            List({"--json", "--files-from=-"}, {}, name + "\n" + kSample.toUtf8() + "\n");
         QCOMPARE(run.exitCode, 0);
         const auto rows = JsonLines(run.out);
         QCOMPARE(rows.size(), 19);
@@ -423,23 +437,61 @@ private slots:
         }
         stop = true;
         rewriter.join();
-    }
-
-    void listsFreePascalSourcesWhenInstalled() {
-        const QString root = "/usr/share/fpcsrc";
-        if (!QFileInfo(root).isDir()) {
-            QSKIP("fpc-source is not installed");
+        // Whole outputs of real units against the files under tests/golden: a
+        // change of format that the cases above let through shows here. With
+        // KESTREL_UPDATE_GOLDEN set, the files are written anew instead.
+        void matchesTheGoldenFiles_data() {
+            QTest::addColumn<QStringList>("args");
+            QTest::addColumn<QString>("expected");
+            QTest::newRow("sample, table") << QStringList{kSample} << "Unit1.table";
+            QTest::newRow("sample, JSON") << QStringList{"--json", kSample} << "Unit1.jsonl";
+            for (const QString unit : {"Geometry.pas", "Plugin.dpr", "Legacy.pas"}) {
+                const QString base = QFileInfo(unit).completeBaseName();
+                QTest::addRow("%s, table", qPrintable(unit))
+                    << QStringList{unit} << base + ".table";
+                QTest::addRow("%s, JSON", qPrintable(unit))
+                    << QStringList{"--json", unit} << base + ".jsonl";
+            }
+            QTest::newRow("several, table")
+                << QStringList{"Geometry.pas", "Plugin.dpr", "Legacy.pas"} << "several.table";
+            QTest::newRow("several, JSON, some categories")
+                << QStringList{"--json", "--show=PB", "Geometry.pas", "Legacy.pas"}
+                << "several-PB.jsonl";
         }
-        QStringList files;
-        QDirIterator it(root, {"*.pas", "*.pp"}, QDir::Files, QDirIterator::Subdirectories);
-        while (it.hasNext() && files.size() < 400) {
-            files << it.next();
-        }
-        const Run run = List(QStringList{"--json"} + files);
-        QCOMPARE(run.exitCode, 0);
-        QVERIFY(!JsonLines(run.out).isEmpty());
-    }
-};
 
-QTEST_GUILESS_MAIN(ListerTest)
+        void matchesTheGoldenFiles() {
+            QFETCH(QStringList, args);
+            QFETCH(QString, expected);
+            const Run run = List(args, kGolden);
+            QVERIFY2(run.exitCode == 0 && run.err.isEmpty(), run.err.constData());
+            const QString path = kGolden + "/" + expected;
+            if (qEnvironmentVariableIsSet("KESTREL_UPDATE_GOLDEN")) {
+                QFile file(path);
+                QVERIFY2(file.open(QIODevice::WriteOnly) && file.write(run.out) == run.out.size(),
+                         qPrintable(path));
+                QSKIP("golden file written");
+            }
+            const QByteArray want = ReadFile(path);
+            QVERIFY2(!want.isEmpty(), qPrintable("cannot read " + path));
+            const QString difference = FirstDifference(run.out, want);
+            QVERIFY2(difference.isEmpty(), qPrintable(expected + ", " + difference));
+        }
+
+        void listsFreePascalSourcesWhenInstalled() {
+            const QString root = "/usr/share/fpcsrc";
+            if (!QFileInfo(root).isDir()) {
+                QSKIP("fpc-source is not installed");
+            }
+            QStringList files;
+            QDirIterator it(root, {"*.pas", "*.pp"}, QDir::Files, QDirIterator::Subdirectories);
+            while (it.hasNext() && files.size() < 400) {
+                files << it.next();
+            }
+            const Run run = List(QStringList{"--json"} + files);
+            QCOMPARE(run.exitCode, 0);
+            QVERIFY(!JsonLines(run.out).isEmpty());
+        }
+    };
+
+    QTEST_GUILESS_MAIN(ListerTest)
 #include "tst_lister.moc"

@@ -7,12 +7,13 @@
 #include "ReadSourceLine.h"
 #include "ScanLines.h"
 #include "TextLineReader.h"
+#include "ThrowingSource.h"
 
 #include <QDirIterator>
 #include <QtTest>
-#include <stdexcept>
 
 using namespace kestrel;
+using testing::ThrowingSource;
 
 namespace {
 
@@ -54,24 +55,6 @@ QStringList Texts(const std::vector<std::pair<std::string, int32_t>>& lines) {
     }
     return texts;
 }
-
-// Serves a fixed text and throws on one position.
-class ThrowingSource final : public CharacterSource {
-public:
-    ThrowingSource(std::string_view bytes, int32_t throwAt) : inner_(bytes), throwAt_(throwAt) {}
-    int32_t GetText(int32_t position, char* destination, int32_t count) override {
-        ++requests;
-        if (position == throwAt_) {
-            throw std::runtime_error("read failed");
-        }
-        return inner_.GetText(position, destination, count);
-    }
-    int requests = 0;
-
-private:
-    MemorySource inner_;
-    int32_t throwAt_;
-};
 
 } // namespace
 

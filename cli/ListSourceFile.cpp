@@ -16,7 +16,7 @@ constexpr size_t kEmitAt = size_t{256} << 10;
 
 template <class OnRow>
 void ScanShownRows(TextLineReader& reader, const ListerOptions& options, OnRow&& onRow) {
-    ScanRows(reader, [&](SymbolRow&& row) {
+    ScanRows(reader, ReservedWords(), options.headings, [&](SymbolRow&& row) {
         if (options.Shows(row.category)) {
             onRow(std::as_const(row));
         }

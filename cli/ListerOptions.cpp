@@ -55,6 +55,8 @@ const char* ListerUsage() {
            "  --json              one JSON object per line, in source order\n"
            "  --show=DPFB         categories to list: Declarations, Procedures,\n"
            "                      Functions, Bookmarks (header lines are always listed)\n"
+           "  --all               also the program line, constructors, destructors,\n"
+           "                      operators and class methods\n"
            "  -R, --recursive     list the Pascal sources in the folders given (.pas .pp\n"
            "                      .p .inc .lpr .dpr .dpk), in path order; hidden and\n"
            "                      version-control folders and links to folders are skipped\n"
@@ -76,6 +78,8 @@ bool ParseListerOptions(const std::vector<std::string>& args, ListerOptions& opt
             onlyFiles = true;
         } else if (arg == "--json") {
             options.json = true;
+        } else if (arg == "--all") {
+            options.headings = Headings::Extended;
         } else if (arg == "--help" || arg == "-h") {
             options.help = true;
         } else if (arg == "-R" || arg == "--recursive") {

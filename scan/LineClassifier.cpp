@@ -3,6 +3,8 @@
 #include "SourceMarks.h"
 
 #include <algorithm>
+#include <tuple>
+#include <utility>
 
 namespace kestrel {
 
@@ -89,6 +91,54 @@ bool IsKeyword(std::string_view word, const std::vector<std::string>& keywords) 
     });
 }
 
+std::pair<std::string_view, std::string_view> SplitFirstWord(std::string_view trimmed) {
+    const size_t blank = FirstBlank(trimmed);
+    if (blank == std::string_view::npos) {
+        return {trimmed, {}};
+    }
+    return {trimmed.substr(0, blank), Trim(trimmed.substr(blank + 1))};
+}
+
+RoutineKind RoutineWord(std::string_view word) {
+    static constexpr std::pair<std::string_view, RoutineKind> kWords[] = {
+        {"PROCEDURE", RoutineKind::Procedure},     {"FUNCTION", RoutineKind::Function},
+        {"CONSTRUCTOR", RoutineKind::Constructor}, {"DESTRUCTOR", RoutineKind::Destructor},
+        {"OPERATOR", RoutineKind::Operator},
+    };
+    for (const auto& [text, kind] : kWords) {
+        if (EqualsIgnoringAsciiCase(word, text)) {
+            return kind;
+        }
+    }
+    return RoutineKind::None;
+}
+
+// The headings only the extended set knows: the program line, and routines
+// opened by another word than PROCEDURE or FUNCTION. Moves `word` and `rest`
+// past a leading CLASS. Gives false when the line is none of them.
+bool ReadExtendedHeading(std::string_view& word, std::string_view& rest, SymbolCategory& category,
+                         RoutineKind& routine, bool& classRoutine) {
+    if (EqualsIgnoringAsciiCase(word, "PROGRAM")) {
+        return true; // a header row, like UNIT
+    }
+    if (EqualsIgnoringAsciiCase(word, "CLASS")) {
+        classRoutine = true;
+        std::tie(word, rest) = SplitFirstWord(rest);
+    }
+    routine = RoutineWord(word);
+    switch (routine) {
+    case RoutineKind::None:
+        return false;
+    case RoutineKind::Function:
+    case RoutineKind::Operator:
+        category = catFunction;
+        return true;
+    default:
+        category = catProcedure;
+        return true;
+    }
+}
+
 } // namespace
 
 const std::vector<std::string>& ReservedWords() {
@@ -120,7 +170,8 @@ std::string FormatLineCaption(int32_t line) {
 }
 
 bool ClassifySourceLine(std::string_view text, int32_t line, bool& inImplementation,
-                        const std::vector<std::string>& keywords, SymbolRow& row) {
+                        const std::vector<std::string>& keywords, SymbolRow& row,
+                        Headings headings) {
     SymbolCategory category = catHeader;
 
     // The line, trimmed, is split at its first blank into the first word and
@@ -138,7 +189,9 @@ bool ClassifySourceLine(std::string_view text, int32_t line, bool& inImplementat
     } else {
         const size_t blank = FirstBlank(trimmed);
         word = trimmed.substr(0, blank);
-        if (!MayBeKeyword(word, KeywordLengths(keywords))) {
+        // The reserved words' lengths turn away most lines at once; the
+        // extended headings have words of other lengths.
+        if (headings == Headings::Classic && !MayBeKeyword(word, KeywordLengths(keywords))) {
             return false;
         }
         rest =
@@ -146,13 +199,22 @@ bool ClassifySourceLine(std::string_view text, int32_t line, bool& inImplementat
     }
 
     // Most lines end here, so nothing is copied before the keyword test.
-    if (!IsKeyword(word, keywords)) {
+    RoutineKind routine = RoutineKind::None;
+    bool classRoutine = false;
+    bool implementationLine = false;
+    if (IsKeyword(word, keywords)) {
+        if (EqualsIgnoringAsciiCase(word, "PROCEDURE")) {
+            category = catProcedure;
+        } else if (EqualsIgnoringAsciiCase(word, "FUNCTION")) {
+            category = catFunction;
+        }
+        if (headings == Headings::Extended && category != catBookmark) {
+            routine = RoutineWord(word);
+        }
+        implementationLine = EqualsIgnoringAsciiCase(word, "IMPLEMENTATION");
+    } else if (headings == Headings::Classic || category == catBookmark ||
+               !ReadExtendedHeading(word, rest, category, routine, classRoutine)) {
         return false;
-    }
-    if (EqualsIgnoringAsciiCase(word, "PROCEDURE")) {
-        category = catProcedure;
-    } else if (EqualsIgnoringAsciiCase(word, "FUNCTION")) {
-        category = catFunction;
     }
     if (!inImplementation && (category == catProcedure || category == catFunction)) {
         category = catDeclaration;
@@ -171,6 +233,8 @@ bool ClassifySourceLine(std::string_view text, int32_t line, bool& inImplementat
     row.line = line;
     row.caption = FormatLineCaption(line);
     row.category = category;
+    row.routine = routine;
+    row.classRoutine = classRoutine;
     if (dot != std::string_view::npos) {
         row.className.assign(head.substr(0, dot));
         row.name.assign(head.substr(dot + 1));
@@ -183,7 +247,7 @@ bool ClassifySourceLine(std::string_view text, int32_t line, bool& inImplementat
         row.className.assign(word);
     }
 
-    if (EqualsIgnoringAsciiCase(word, "IMPLEMENTATION")) {
+    if (implementationLine) {
         inImplementation = true;
     }
     return true;
@@ -191,9 +255,10 @@ bool ClassifySourceLine(std::string_view text, int32_t line, bool& inImplementat
 
 std::optional<SymbolRow> ClassifySourceLine(std::string_view text, int32_t line,
                                             bool& inImplementation,
-                                            const std::vector<std::string>& keywords) {
+                                            const std::vector<std::string>& keywords,
+                                            Headings headings) {
     SymbolRow row;
-    if (!ClassifySourceLine(text, line, inImplementation, keywords, row)) {
+    if (!ClassifySourceLine(text, line, inImplementation, keywords, row, headings)) {
         return std::nullopt;
     }
     return row;

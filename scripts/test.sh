@@ -21,13 +21,17 @@ cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j"$jobs"
 corpus=$(mktemp -d)
 trap 'rm -rf "$corpus"' EXIT
-# The scanner and host buffer, then the reader for text in memory against
-# the character reader; each target has half the time.
-total=${KESTREL_FUZZ_SECONDS:-60}
-for target in fuzz_scan fuzz_textreader; do
+# Each target: its seed folder, its dictionary if any, and its share of the
+# time. fuzz_textreader holds the reader for text in memory to the
+# character reader.
+targets=("fuzz_scan fuzz/corpus fuzz/scan.dict" "fuzz_textreader fuzz/corpus fuzz/scan.dict"
+    "fuzz_lsp fuzz/corpus-lsp")
+share=$(( ${KESTREL_FUZZ_SECONDS:-60} / ${#targets[@]} ))
+for entry in "${targets[@]}"; do
+    read -r target seeds dict <<<"$entry"
+    echo "-- $target, ${share}s"
     mkdir -p "$corpus/$target"
-    echo "-- $target"
-    build/fuzz/fuzz/$target -max_total_time=$(( (total + 1) / 2 )) -max_len=65536 \
-        -dict=fuzz/scan.dict -print_final_stats=1 "$corpus/$target" fuzz/corpus 2>&1 | tail -n 12
+    "build/fuzz/fuzz/$target" -max_total_time="$share" -max_len=65536 ${dict:+-dict="$dict"} \
+        -print_final_stats=1 "$corpus/$target" "$seeds" 2>&1 | tail -n 12
 done
 echo "fuzzing passed"

@@ -33,10 +33,11 @@ std::string ReadError(const SourcePath& path, ListerScratch& scratch) {
         return read.error;
     }
     // Line numbers are 32-bit, as in the add-in; only a file of more than
-    // 2 GiB can have more lines than that.
+    // 2 GiB can have more lines than that. (The number after the last LF
+    // goes to the end's empty text, which makes no row.)
     const std::string_view bytes = scratch.bytes.Bytes();
-    if (bytes.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max()) &&
-        CountLines(bytes) > static_cast<uint64_t>(std::numeric_limits<int32_t>::max())) {
+    constexpr auto kLastLine = static_cast<uint64_t>(std::numeric_limits<int32_t>::max());
+    if (bytes.size() > kLastLine && CountLines(bytes) > kLastLine + 1) {
         return "more lines than a line number can hold (2,147,483,647)";
     }
     return {};

@@ -210,11 +210,11 @@ private slots:
         QTest::addColumn<int>("result");
         QTest::newRow("GO on line 7") << "go" << 7 << 7;
         QTest::newRow("double-click on line 7") << "double" << 7 << 7;
-        QTest::newRow("Enter on line 8") << "enter" << 8 << 8;
+        QTest::newRow("Enter on line 8 does nothing") << "enter" << 8 << -1;
         QTest::newRow("GO on a header row") << "go" << 5 << 5;
         QTest::newRow("title bar close") << "close" << 7 << -1;
         QTest::newRow("abort") << "abort" << 7 << -1;
-        QTest::newRow("Escape") << "escape" << 7 << -1;
+        QTest::newRow("Escape does nothing") << "escape" << 7 << -1;
         QTest::newRow("double-click with nothing selected") << "double-empty" << 0 << -1;
         QTest::newRow("GO with nothing selected") << "go-empty" << 0 << -1;
     }
@@ -242,12 +242,14 @@ private slots:
                 stayedOpen = form.isVisible();
             } else if (how == "enter") {
                 QTest::keyClick(list, Qt::Key_Return);
+                stayedOpen = form.isVisible();
             } else if (how == "close") {
                 form.close();
             } else if (how == "abort") {
                 QTest::mouseClick(form.btnAbort, Qt::LeftButton);
             } else if (how == "escape") {
-                QTest::keyClick(&form, Qt::Key_Escape);
+                QTest::keyClick(list, Qt::Key_Escape);
+                stayedOpen = form.isVisible();
             }
             if (how == "go-empty") {
                 stayedOpen = form.isVisible();

@@ -60,6 +60,11 @@ TfrmProc::TfrmProc(QWidget* owner) : QDialog(owner) {
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(WindowFont(10, font()));
+    placement_ = new FramePlacement(this, [this](const QMargins& frame) {
+        move(wantedBounds_.topLeft());
+        resize(qMax(1, wantedBounds_.width() - frame.left() - frame.right()),
+               qMax(1, wantedBounds_.height() - frame.top() - frame.bottom()));
+    });
     SetOuterBounds(QRect(29, 77, 606, 350));
 
     Panel2 = new QFrame(this);
@@ -134,7 +139,6 @@ TfrmProc::TfrmProc(QWidget* owner) : QDialog(owner) {
     lstProc = new SymbolListView(this);
     lstProc->setObjectName("lstProc");
     connect(lstShowLine, &SymbolListView::RowDoubleClicked, this, &TfrmProc::btnGoClick);
-    connect(lstShowLine, &SymbolListView::EnterPressed, this, &TfrmProc::btnGoClick);
     connect(lstShowLine->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &TfrmProc::lstShowLineChange);
     connect(lstShowLine->Rows(), &QAbstractItemModel::modelReset, this,
@@ -163,22 +167,14 @@ void TfrmProc::FormCreate() {
 }
 
 QRect TfrmProc::OuterBounds() const {
-    return frameGeometry();
+    return isVisible() ? frameGeometry() : wantedBounds_;
 }
 
 void TfrmProc::SetOuterBounds(const QRect& bounds) {
-    // The frame's own size is what the window system adds to the client
-    // area; before the first showing it is not known and counts as none, so
-    // the bounds are applied again once the window is shown.
-    if (!isVisible()) {
-        pendingBounds_ = bounds;
-    }
-    const QRect frame = frameGeometry();
-    const QRect client = geometry();
-    const int extraWidth = frame.width() - client.width();
-    const int extraHeight = frame.height() - client.height();
-    move(bounds.topLeft());
-    resize(qMax(1, bounds.width() - extraWidth), qMax(1, bounds.height() - extraHeight));
+    // The window system places the frame at the position given but takes
+    // the size for the client area's, so the frame's size comes off it.
+    wantedBounds_ = bounds;
+    placement_->Apply();
 }
 
 const std::vector<std::string>& TfrmProc::Keywords() {
@@ -308,10 +304,17 @@ void TfrmProc::showEvent(QShowEvent* event) {
         FormActivate();
     }
     QDialog::showEvent(event);
-    if (pendingBounds_.isValid() && !isMaximized()) {
-        const QRect bounds = std::exchange(pendingBounds_, QRect());
-        SetOuterBounds(bounds);
+}
+
+void TfrmProc::keyPressEvent(QKeyEvent* event) {
+    // A line comes back only from GO or a double-click, and the window has
+    // no cancel button: Escape and Enter neither choose nor close.
+    const int key = event->key();
+    if (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter) {
+        event->accept();
+        return;
     }
+    QDialog::keyPressEvent(event);
 }
 
 } // namespace kestrel

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FramePlacement.h"
 #include "SymbolListView.h"
 
 #include <QComboBox>
@@ -30,6 +31,7 @@ public:
     void AddSourceLine(std::string_view text, int32_t line, bool& inImplementation);
 
     // The window's outer rectangle, frame included, in screen coordinates.
+    // Before the first showing it is the rectangle last set.
     QRect OuterBounds() const;
     void SetOuterBounds(const QRect& bounds);
 
@@ -59,6 +61,7 @@ public slots:
 protected:
     bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void FormCreate();
@@ -67,7 +70,8 @@ private:
     QToolButton* FilterButton(int tag) const;
     const std::vector<std::string>& Keywords();
 
-    QRect pendingBounds_; // outer bounds set before the frame was known
+    QRect wantedBounds_; // the outer bounds last set
+    FramePlacement* placement_;
     std::vector<std::string> keywords_;
     bool keywordsStale_ = true;
 };

@@ -7,7 +7,8 @@ packages=(
     cmake g++ make clang libclang-rt-dev ccache
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libbenchmark-dev
-    universal-ctags binutils python3 fontconfig fonts-dejavu-core
+    universal-ctags binutils python3 fontconfig fonts-dejavu-core fonts-liberation2
+    xvfb xauth openbox x11-utils xdotool
 )
 
 missing=()

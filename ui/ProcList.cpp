@@ -10,6 +10,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QVBoxLayout>
+#include <algorithm>
 
 static void InitKestrelResources() {
     Q_INIT_RESOURCE(kestrel_ui);
@@ -43,6 +44,11 @@ QIcon TwoStateIcon(const char* normal, const char* disabled) {
 // Texts of the source are shown as UTF-8 where they are valid UTF-8, else as
 // Windows-1252: the host hands over bytes without saying which.
 QString Display(std::string_view bytes) {
+    // Most source text is ASCII, which reads the same either way.
+    if (std::all_of(bytes.begin(), bytes.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    }
     const std::string utf8 = ToUtf8(bytes, DetectEncoding(bytes));
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }

@@ -157,6 +157,7 @@ SymbolListView::SymbolListView(QWidget* parent)
     header()->setSectionsClickable(true);
     header()->setSectionsMovable(false);
     header()->setStretchLastSection(false);
+    LetterByLetter();
     // Black text; the selection stays as visible when the list loses the
     // focus.
     QPalette p = palette();
@@ -212,6 +213,23 @@ void SymbolListView::FitColumns() {
         const int icon = column == 0 ? iconSize().width() + 6 : 0;
         header()->resizeSection(column, widest[column] + padding + icon);
     }
+}
+
+void SymbolListView::LetterByLetter() {
+    // Source texts are shown letter by letter, as an editor shows code; their
+    // widths then add up, which keeps fitting the columns fast.
+    if ((font().styleStrategy() & QFont::PreferNoShaping) == 0) {
+        QFont letterByLetter = font();
+        letterByLetter.setStyleStrategy(QFont::PreferNoShaping);
+        setFont(letterByLetter);
+    }
+}
+
+void SymbolListView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::FontChange) {
+        LetterByLetter();
+    }
+    QTreeView::changeEvent(event);
 }
 
 void SymbolListView::mouseDoubleClickEvent(QMouseEvent* event) {

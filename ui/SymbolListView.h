@@ -80,8 +80,11 @@ signals:
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    void LetterByLetter();
+
     SymbolListModel* model_;
 };
 

@@ -9,7 +9,7 @@ namespace kestrel {
 
 namespace {
 
-constexpr qreal kUnknown = std::numeric_limits<qreal>::quiet_NaN();
+constexpr float kUnknown = std::numeric_limits<float>::quiet_NaN();
 
 // Printable Latin-1 characters other than the soft hyphen, which a
 // layout may hide.
@@ -20,43 +20,50 @@ bool Simple(char16_t c) {
 } // namespace
 
 TextWidths::TextWidths(const QFont& font)
-    : metrics_(font), kernings_(256 * 256, std::numeric_limits<float>::quiet_NaN()) {
-    advances_.fill(kUnknown);
-}
+    : metrics_(font),
+      summable_((font.styleStrategy() & QFont::PreferNoShaping) != 0), characters_{0}, advances_{0},
+      kernings_(256 * 256, kUnknown) {}
 
-qreal TextWidths::Advance(char16_t c) {
-    qreal& advance = advances_[c];
-    if (std::isnan(advance)) {
-        advance = metrics_.horizontalAdvance(QString(QChar(c)));
+int TextWidths::Slot(char16_t c) {
+    uint8_t& slot = slots_[c];
+    if (slot == 0) {
+        // Latin-1 has fewer printable characters than a byte has values.
+        slot = static_cast<uint8_t>(characters_.size());
+        characters_.push_back(c);
+        advances_.push_back(static_cast<float>(metrics_.horizontalAdvance(QString(QChar(c)))));
     }
-    return advance;
+    return slot;
 }
 
-qreal TextWidths::Kerning(char16_t left, char16_t right) {
-    float& kerning = kernings_[static_cast<size_t>(left) * 256 + right];
+float TextWidths::Kerning(int left, int right) {
+    float& kerning = kernings_[static_cast<size_t>(left) * 256 + static_cast<size_t>(right)];
     if (std::isnan(kerning)) {
-        const QChar pair[] = {QChar(left), QChar(right)};
-        kerning = static_cast<float>(metrics_.horizontalAdvance(QString(pair, 2)) -
-                                     Advance(left) - Advance(right));
+        const QChar pair[] = {QChar(characters_[static_cast<size_t>(left)]),
+                              QChar(characters_[static_cast<size_t>(right)])};
+        kerning = static_cast<float>(metrics_.horizontalAdvance(QString(pair, 2))) -
+                  advances_[static_cast<size_t>(left)] - advances_[static_cast<size_t>(right)];
     }
     return kerning;
 }
 
 int TextWidths::Width(QStringView text) {
-    qreal width = 0;
-    char16_t previous = 0;
+    float width = 0;
+    int previous = 0;
     for (const QChar qc : text) {
         const char16_t c = qc.unicode();
-        if (!Simple(c)) {
+        if (!summable_ || !Simple(c)) {
             return static_cast<int>(std::ceil(metrics_.horizontalAdvance(text.toString())));
         }
-        width += Advance(c);
+        const int slot = Slot(c);
+        width += advances_[static_cast<size_t>(slot)];
         if (previous != 0) {
-            width += Kerning(previous, c);
+            width += Kerning(previous, slot);
         }
-        previous = c;
+        previous = slot;
     }
-    return static_cast<int>(std::ceil(width));
+    // Sums of many small fractions drift; a hundredth of a pixel is not a
+    // pixel more.
+    return static_cast<int>(std::ceil(width - 0.01f));
 }
 
 TextWidths& TextWidths::For(const QFont& font) {

@@ -57,7 +57,7 @@ bool ReadSize(QSettings& settings, const char* name, int& value) {
 void CreateStore(const QSettings& settings) {
     const QFileInfo store(settings.fileName());
     if (!store.exists() && QDir().mkpath(store.absolutePath())) {
-        QFile(store.absoluteFilePath()).open(QIODevice::WriteOnly);
+        QFile(store.absoluteFilePath()).open(QIODevice::WriteOnly | QIODevice::NewOnly);
     }
 }
 

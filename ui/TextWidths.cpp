@@ -48,16 +48,19 @@ float TextWidths::Kerning(int left, int right) {
 
 int TextWidths::Width(QStringView text) {
     float width = 0;
-    int previous = 0;
+    size_t previous = 0;
     for (const QChar qc : text) {
         const char16_t c = qc.unicode();
         if (!summable_ || !Simple(c)) {
             return static_cast<int>(std::ceil(metrics_.horizontalAdvance(text.toString())));
         }
-        const int slot = Slot(c);
-        width += advances_[static_cast<size_t>(slot)];
+        const size_t slot = slots_[c] != 0 ? slots_[c] : static_cast<size_t>(Slot(c));
+        width += advances_[slot];
         if (previous != 0) {
-            width += Kerning(previous, slot);
+            const float kerning = kernings_[previous * 256 + slot];
+            width += std::isnan(kerning)
+                         ? Kerning(static_cast<int>(previous), static_cast<int>(slot))
+                         : kerning;
         }
         previous = slot;
     }

@@ -48,6 +48,8 @@ xauth -q -f "$XAUTHORITY" add "$DISPLAY" MIT-MAGIC-COOKIE-1 "$cookie"
 export HOME="$work" XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache" \
     XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 "$work/runtime"
+# No session bus: the programs on this display must not reach the user's.
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-session-bus"
 unset WAYLAND_DISPLAY SESSION_MANAGER
 
 openbox --sm-disable --config-file /etc/xdg/openbox/rc.xml >"$work/openbox.log" 2>&1 &

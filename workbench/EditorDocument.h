@@ -22,6 +22,8 @@ public:
     // Loads `path` into a new editor; null with a message in `error` when
     // the file cannot be read.
     static EditorDocument* Load(const QString& path, QString& error, QObject* parent = nullptr);
+    // The editor goes with its document, wherever it was shown.
+    ~EditorDocument() override;
 
     const QString& Path() const { return path_; }
     QString DisplayName() const;

@@ -18,12 +18,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const char* bytes = reinterpret_cast<const char*>(data + 1);
     size -= 1;
 
-    LanguageServer server([](const QByteArray& body) {
-        QJsonParseError error;
-        if (!QJsonDocument::fromJson(body, &error).isObject()) {
-            std::abort();
-        }
-    });
+    // Workspace folders that the input names are not walked: the target is
+    // the framing and the dispatcher, not the file system.
+    LanguageServer server(
+        [](const QByteArray& body) {
+            QJsonParseError error;
+            if (!QJsonDocument::fromJson(body, &error).isObject()) {
+                std::abort();
+            }
+        },
+        [](const std::string&, const SourceTreeVisitor&, const std::atomic<bool>&) {});
     // A small limit, so that refusing a large body is reached too.
     MessageFramer framer(4096);
     std::vector<Frame> frames;

@@ -51,6 +51,9 @@ std::shared_ptr<const TextDocument> DocumentStore::Get(const QString& uri, QStri
 std::string DecodeFileText(std::string_view bytes) {
     const TextEncoding encoding = DetectEncoding(bytes);
     StripByteOrderMark(bytes);
+    if (encoding == TextEncoding::Utf8) {
+        return std::string(bytes); // checked whole already: nothing to convert
+    }
     return ToUtf8(bytes, encoding);
 }
 

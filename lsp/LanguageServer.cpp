@@ -4,6 +4,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <mutex>
+
 namespace kestrel::lsp {
 
 namespace {
@@ -55,7 +57,19 @@ QByteArray JsonText(const QJsonValue& value) {
     return array.sliced(1, array.size() - 2);
 }
 
+// Sends one message at a time, from whichever thread.
+LanguageServer::Send Serialised(LanguageServer::Send send) {
+    return
+        [send = std::move(send), mutex = std::make_shared<std::mutex>()](const QByteArray& body) {
+            std::lock_guard lock(*mutex);
+            send(body);
+        };
+}
+
 } // namespace
+
+LanguageServer::LanguageServer(Send send, SourceTreeWalk walk)
+    : send_(Serialised(std::move(send))), workspace_(send_, std::move(walk)) {}
 
 void LanguageServer::Handle(const std::vector<Frame>& frames) {
     std::vector<Message> messages;
@@ -109,7 +123,10 @@ void LanguageServer::HandleMessage(const Message& message, const QSet<QString>& 
             RespondError(isRequest ? id : QJsonValue::Null, InvalidRequest,
                          QStringLiteral("no method"));
         }
-        return; // a response: this server sends no requests, so none is awaited
+        if (isRequest) {
+            workspace_.Answered(json); // the client's answer to a request of ours
+        }
+        return;
     }
     const QJsonValue methodValue = json.value(Key("method"));
     const QJsonValue paramsValue = json.value(Key("params"));
@@ -171,6 +188,9 @@ QByteArray LanguageServer::Request(const QString& method, const QJsonObject& par
     if (method == QLatin1StringView("textDocument/codeAction")) {
         return JsonText(CodeActions(params));
     }
+    if (method == QLatin1StringView("workspace/symbol")) {
+        return workspace_.Symbols(params, documents_);
+    }
     throw RequestError{MethodNotFound, QStringLiteral("unknown method %1").arg(method)};
 }
 
@@ -182,19 +202,27 @@ void LanguageServer::Notification(const QString& method, const QJsonObject& para
     if (!initialized_ || shutdown_) {
         return;
     }
-    if (method == QLatin1StringView("textDocument/didOpen")) {
+    if (method == QLatin1StringView("initialized")) {
+        workspace_.Start();
+    } else if (method == QLatin1StringView("textDocument/didOpen")) {
         DidOpen(params);
     } else if (method == QLatin1StringView("textDocument/didChange")) {
         DidChange(params);
     } else if (method == QLatin1StringView("textDocument/didClose")) {
-        documents_.Close(StringMember(ObjectMember(params, Key("textDocument")), Key("uri")));
+        const QString uri = StringMember(ObjectMember(params, Key("textDocument")), Key("uri"));
+        documents_.Close(uri);
+        workspace_.DocumentClosed(uri);
     } else if (method == QLatin1StringView("textDocument/didSave")) {
         DidSave(params);
     } else if (method == QLatin1StringView("$/setTrace")) {
         SetTrace(params);
+    } else if (method == QLatin1StringView("workspace/didChangeWatchedFiles")) {
+        workspace_.DidChangeWatchedFiles(params);
+    } else if (method == QLatin1StringView("workspace/didChangeWorkspaceFolders")) {
+        workspace_.DidChangeWorkspaceFolders(params);
     }
-    // `initialized`, `$/cancelRequest` (taken care of in Handle) and any
-    // other notification need nothing.
+    // `$/cancelRequest` (taken care of in Handle) and any other
+    // notification need nothing.
 }
 
 QJsonValue LanguageServer::Initialize(const QJsonObject& params) {
@@ -211,6 +239,7 @@ QJsonValue LanguageServer::Initialize(const QJsonObject& params) {
     const QLatin1StringView encodingName =
         encoding_ == PositionEncoding::Utf8 ? utf8 : QLatin1StringView("utf-16");
     SetTrace(params);
+    workspace_.Initialize(params, encoding_);
     initialized_ = true;
 
     QJsonObject serverCapabilities{
@@ -223,6 +252,7 @@ QJsonValue LanguageServer::Initialize(const QJsonObject& params) {
         {Key("codeActionProvider"),
          QJsonObject{{Key("codeActionKinds"), QJsonArray{kBookmarkActionKind}}}},
     };
+    Workspace::AddCapabilities(serverCapabilities);
     QJsonObject result{
         {Key("capabilities"), serverCapabilities},
         {Key("serverInfo"),
@@ -276,6 +306,7 @@ void LanguageServer::DidOpen(const QJsonObject& params) {
     const QString uri = StringMember(item, Key("uri"));
     const QByteArray text = StringMember(item, Key("text")).toUtf8();
     documents_.Open(uri, text.toStdString(), IntegerMember(item, Key("version")));
+    workspace_.DocumentChanged(uri);
 }
 
 void LanguageServer::DidChange(const QJsonObject& params) {
@@ -293,6 +324,7 @@ void LanguageServer::DidChange(const QJsonObject& params) {
         documents_.Change(uri, range, std::string_view(text.constData(), text.size()), encoding_,
                           version);
     }
+    workspace_.DocumentChanged(uri);
 }
 
 void LanguageServer::DidSave(const QJsonObject& params) {
@@ -301,6 +333,7 @@ void LanguageServer::DidSave(const QJsonObject& params) {
         const QByteArray text = params.value(Key("text")).toString().toUtf8();
         documents_.Change(uri, std::nullopt, std::string_view(text.constData(), text.size()),
                           encoding_, 0);
+        workspace_.DocumentChanged(uri);
     }
 }
 

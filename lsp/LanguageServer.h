@@ -3,6 +3,7 @@
 #include "DocumentStore.h"
 #include "MessageFraming.h"
 #include "ProtocolJson.h"
+#include "Workspace.h"
 
 #include <QJsonObject>
 #include <QJsonValue>
@@ -19,7 +20,9 @@ class LanguageServer {
 public:
     using Send = std::function<void(const QByteArray& body)>;
 
-    explicit LanguageServer(Send send) : send_(std::move(send)) {}
+    // `send` is called from the server's background threads too, one
+    // message at a time. `walk` lists a workspace folder's sources.
+    explicit LanguageServer(Send send, SourceTreeWalk walk = WalkSourceTree);
 
     // Handles frames in the order they arrived. A request that a
     // `$/cancelRequest` among the same frames cancels is answered as
@@ -66,6 +69,8 @@ private:
     bool initialized_ = false;
     bool shutdown_ = false;
     bool exitRequested_ = false;
+    // Last, so that its threads end before anything they use goes.
+    Workspace workspace_;
 };
 
 } // namespace kestrel::lsp

@@ -3,6 +3,7 @@
 #include "LanguageServer.h"
 #include "MessageFraming.h"
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <poll.h>
@@ -54,9 +55,11 @@ int main() {
     // A client that goes away makes writes fail instead of killing us.
     std::signal(SIGPIPE, SIG_IGN);
 
-    bool outputGone = false;
+    std::atomic<bool> outputGone{false};
     LanguageServer server([&outputGone](const QByteArray& body) {
-        outputGone = outputGone || !WriteAll(FrameMessage(body));
+        if (!WriteAll(FrameMessage(body))) {
+            outputGone = true;
+        }
     });
     MessageFramer framer;
     std::vector<Frame> frames;

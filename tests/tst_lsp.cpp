@@ -311,7 +311,9 @@ private slots:
         QCOMPARE(capabilities["textDocumentSync"]["change"].toInt(), 2);
         QVERIFY(capabilities.contains("documentSymbolProvider"));
         QVERIFY(capabilities.contains("codeActionProvider"));
-        QCOMPARE(capabilities.size(), 4); // nothing that is not implemented
+        QCOMPARE(capabilities.value("workspaceSymbolProvider"), true);
+        QCOMPARE(capabilities["workspace"]["workspaceFolders"]["changeNotifications"], true);
+        QCOMPARE(capabilities.size(), 6); // nothing that is not implemented
         QCOMPARE(init["serverInfo"]["name"].toString(), "kestrel-lsp");
         QCOMPARE(init["serverInfo"]["version"].toString(), "1.02");
 

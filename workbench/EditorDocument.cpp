@@ -1,6 +1,7 @@
 #include "EditorDocument.h"
 
 #include "DisplayText.h"
+#include "ReplaceText.h"
 
 #include <QFileInfo>
 #include <QScrollBar>
@@ -10,6 +11,8 @@
 namespace workbench {
 
 EditorDocument* EditorDocument::Load(const QString& path, QString& error, QObject* parent) {
+    // Taken before the read, so a write during it shows at the next look.
+    FileStamp stamp = FileStamp::Of(path);
     std::string bytes;
     const kestrel::FileResult read =
         kestrel::ReadFileBytes(QFile::encodeName(path).toStdString(), bytes);
@@ -17,7 +20,18 @@ EditorDocument* EditorDocument::Load(const QString& path, QString& error, QObjec
         error = QString::fromLocal8Bit(read.error.c_str());
         return nullptr;
     }
-    return new EditorDocument(path, kestrel::BufferFromFileBytes(bytes), parent);
+    stamp.contents = FileStamp::HashOf(bytes);
+    auto* document = new EditorDocument(path, kestrel::BufferFromFileBytes(bytes), parent);
+    document->stamp_ = stamp;
+    return document;
+}
+
+EditorDocument* EditorDocument::Recovered(const QString& path, std::string_view fileBytes,
+                                          const FileStamp& base, QObject* parent) {
+    auto* document = new EditorDocument(path, kestrel::BufferFromFileBytes(fileBytes), parent);
+    document->stamp_ = base;
+    document->editor_->document()->setModified(true);
+    return document;
 }
 
 EditorDocument::EditorDocument(const QString& path, kestrel::HostBuffer loaded, QObject* parent)
@@ -58,9 +72,12 @@ std::shared_ptr<const std::string> EditorDocument::BufferBytes() const {
     return buffer_;
 }
 
+std::string EditorDocument::FileBytes() const {
+    return kestrel::FileBytesFromBuffer(loaded_, *BufferBytes());
+}
+
 bool EditorDocument::Save(const QString& path, QString& error) {
-    const std::shared_ptr<const std::string> current = BufferBytes();
-    const std::string fileBytes = kestrel::FileBytesFromBuffer(loaded_, *current);
+    const std::string fileBytes = FileBytes();
     const kestrel::FileResult written =
         kestrel::WriteFileAtomically(QFile::encodeName(path).toStdString(), fileBytes);
     if (!written) {
@@ -72,8 +89,31 @@ bool EditorDocument::Save(const QString& path, QString& error) {
     saved.encoding = loaded_.encoding;
     loaded_ = std::move(saved);
     path_ = QFileInfo(path).absoluteFilePath();
+    stamp_ = FileStamp::Of(path_);
+    stamp_.contents = FileStamp::HashOf(fileBytes);
     editor_->document()->setModified(false);
     return true;
+}
+
+void EditorDocument::Reload(std::string_view fileBytes, const FileStamp& stamp) {
+    if (!editor_) {
+        return;
+    }
+    const int line = editor_->CursorLine();
+    const int column = editor_->CursorColumn();
+    const int top = editor_->verticalScrollBar()->value();
+    const int left = editor_->horizontalScrollBar()->value();
+
+    kestrel::HostBuffer loaded = kestrel::BufferFromFileBytes(fileBytes);
+    ReplaceDocumentText(editor_->document(), DisplayFromBytes(loaded.bytes, loaded.encoding));
+    loaded_ = std::move(loaded);
+    stamp_ = stamp;
+    editor_->setReadOnly(!RoundTrips(loaded_.bytes, loaded_.encoding));
+    editor_->document()->setModified(false);
+
+    editor_->SetCursorLineColumn(line, column);
+    editor_->verticalScrollBar()->setValue(top);
+    editor_->horizontalScrollBar()->setValue(left);
 }
 
 int EditorDocument::CharIndexForByteColumn(const QString& text, int byteColumn, int* beyond) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CodeEditor.h"
+#include "FileStamp.h"
 #include "HostBuffer.h"
 
 #include <QObject>
@@ -8,6 +9,7 @@
 #include <QString>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace workbench {
@@ -22,6 +24,10 @@ public:
     // Loads `path` into a new editor; null with a message in `error` when
     // the file cannot be read.
     static EditorDocument* Load(const QString& path, QString& error, QObject* parent = nullptr);
+    // A document with unsaved text `fileBytes` for `path`, made from a
+    // recovery copy; `base` describes the file the text was edited from.
+    static EditorDocument* Recovered(const QString& path, std::string_view fileBytes,
+                                     const FileStamp& base, QObject* parent = nullptr);
     // The editor goes with its document, wherever it was shown.
     ~EditorDocument() override;
 
@@ -34,6 +40,16 @@ public:
     // Writes the text to `path` atomically; on failure the file on disk is
     // untouched and `error` says why.
     bool Save(const QString& path, QString& error);
+    // The bytes a save would write now.
+    std::string FileBytes() const;
+
+    // The file as it was read or last saved.
+    const FileStamp& DiskStamp() const { return stamp_; }
+    void SetDiskStamp(const FileStamp& stamp) { stamp_ = stamp; }
+    // Takes `fileBytes`, read from disk as `stamp`, as the new text: one undo
+    // step (earlier edits stay in the undo history), the cursor's line and
+    // column and the view's place kept, and the document unmodified.
+    void Reload(std::string_view fileBytes, const FileStamp& stamp);
 
     // The editor's text as the host buffer's bytes; kept until the next
     // edit, so readers and writers made in between share one copy.
@@ -68,6 +84,7 @@ private:
     kestrel::HostBuffer loaded_;
     QPointer<CodeEditor> editor_;
     mutable std::shared_ptr<const std::string> buffer_;
+    FileStamp stamp_;
 };
 
 } // namespace workbench

@@ -2,6 +2,7 @@
 
 #include "DisplayText.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -73,18 +74,20 @@ bool EditorDocument::Save(const QString& path, QString& error) {
 }
 
 int EditorDocument::CharIndexForByteColumn(const QString& text, int byteColumn, int* beyond) const {
+    // Walks whole characters only: a column inside a multi-byte character
+    // (or a surrogate pair) stops at that character's start.
     int bytes = 0;
     int i = 0;
-    while (i < text.size() && bytes < byteColumn) {
-        bytes += ByteLength(text.at(i), loaded_.encoding);
+    while (i < text.size()) {
+        const int length = ByteLength(text.at(i), loaded_.encoding);
+        if (bytes + length > byteColumn) {
+            break;
+        }
+        bytes += length;
         ++i;
     }
-    // Inside a multi-byte character: its start.
-    while (bytes > byteColumn && i > 0) {
-        --i;
-        bytes -= ByteLength(text.at(i), loaded_.encoding);
-    }
-    *beyond = byteColumn - bytes;
+    // Only a column past the line's end lies beyond it.
+    *beyond = i == text.size() ? byteColumn - bytes : 0;
     return i;
 }
 
@@ -179,8 +182,20 @@ void EditorDocument::SetTopLine(int32_t line) {
         return;
     }
     // A plain-text editor scrolls by lines: value n shows line n + 1 first.
-    editor_->verticalScrollBar()->setValue(qMax(0, line - 1));
-    editor_->horizontalScrollBar()->setValue(0);
+    // Lines laid out for the new place may be wider than the view; the
+    // horizontal scroll bar they bring shortens the view and raises the
+    // vertical maximum, but only once the pending layout runs. So lay out
+    // and scroll again until the place holds.
+    QScrollBar* bar = editor_->verticalScrollBar();
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const int maximum = bar->maximum();
+        bar->setValue(qMax(0, line - 1));
+        editor_->horizontalScrollBar()->setValue(0);
+        QCoreApplication::sendPostedEvents(editor_, QEvent::LayoutRequest);
+        if (bar->maximum() == maximum) {
+            break;
+        }
+    }
 }
 
 } // namespace workbench

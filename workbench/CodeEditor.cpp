@@ -43,6 +43,14 @@ CodeEditor::CodeEditor(QWidget* parent)
     UpdateLineNumberAreaWidth();
 }
 
+void CodeEditor::AdoptDocument(QTextDocument* document) {
+    // The editor owns it from now on, and deletes the document it had.
+    document->setParent(this);
+    document->setDefaultFont(font());
+    setDocument(document);
+    setTabStopDistance(4 * CharWidth());
+}
+
 int CodeEditor::CharWidth() const {
     return qMax(1, fontMetrics().horizontalAdvance(QLatin1Char(' ')));
 }

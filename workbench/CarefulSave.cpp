@@ -268,7 +268,7 @@ SaveResult SaveCarefully(const std::string& path, std::string_view bytes,
             // The file would change hands: better to write over it where it
             // lies; where that is not allowed either, the new file is the
             // saver's and does not take set-user-id or set-group-id along.
-            if (::access(target.c_str(), W_OK) == 0) {
+            if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) == 0) {
                 return WriteInPlace(target, bytes, backupFolder,
                                     "because its owner and group could not be kept otherwise");
             }

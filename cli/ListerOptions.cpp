@@ -1,20 +1,28 @@
 #include "ListerOptions.h"
 
+#include <algorithm>
+
 namespace kestrel {
 
 namespace {
 
-bool ParseShow(const std::string& letters, std::array<bool, 4>& show, std::string& error) {
-    static constexpr std::string_view kLetters = "DPFB";
+bool ParseShow(const std::string& letters, std::array<bool, kCategoryCount>& show,
+               std::string& error) {
     show.fill(false);
     for (const char c : letters) {
         const char upper = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-        const size_t index = kLetters.find(upper);
-        if (index == std::string_view::npos) {
-            error = std::string("--show takes letters of DPFB, not '") + c + "'";
+        const auto found =
+            std::find_if(kFilterCategories.begin(), kFilterCategories.end(),
+                         [upper](const CategoryInfo& info) { return info.letter == upper; });
+        if (found == kFilterCategories.end()) {
+            std::string all;
+            for (const CategoryInfo& info : kFilterCategories) {
+                all += info.letter;
+            }
+            error = "--show takes letters of " + all + ", not '" + c + "'";
             return false;
         }
-        show[index] = true;
+        show[found->category] = true;
     }
     return true;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SymbolCategory.h"
+
 #include <array>
 #include <string>
 #include <vector>
@@ -9,9 +11,12 @@ namespace kestrel {
 struct ListerOptions {
     bool json = false;
     bool help = false;
-    // Which of the four filterable categories to print, by category value.
-    std::array<bool, 4> show{true, true, true, true};
+    // Which of the filterable categories to print, by category value.
+    std::array<bool, kCategoryCount> show{true, true, true, true};
     std::vector<std::string> files;
+
+    // Header rows always print.
+    bool Shows(SymbolCategory category) const { return category == catHeader || show[category]; }
 };
 
 // Parses the command line (without the program name). Returns false with a

@@ -58,22 +58,6 @@ size_t DisplayWidth(std::string_view utf8) {
 
 } // namespace
 
-const char* CategoryName(SymbolCategory category) {
-    switch (category) {
-    case catDeclaration:
-        return "declaration";
-    case catProcedure:
-        return "procedure";
-    case catFunction:
-        return "function";
-    case catBookmark:
-        return "bookmark";
-    case catHeader:
-        break;
-    }
-    return "header";
-}
-
 void AppendJsonRows(std::string& out, std::span<const SymbolRow> rows, TextEncoding encoding,
                     const std::string& file) {
     for (const SymbolRow& row : rows) {
@@ -88,7 +72,7 @@ void AppendJsonRows(std::string& out, std::span<const SymbolRow> rows, TextEncod
         out += ", \"caption\": ";
         AppendJsonString(out, row.caption);
         out += ", \"category\": ";
-        AppendJsonString(out, CategoryName(row.category));
+        AppendJsonString(out, CategoryInfoOf(row.category).jsonName);
         out += ", \"name\": ";
         AppendJsonString(out, ToUtf8(row.name, encoding));
         out += ", \"class\": ";
@@ -105,8 +89,9 @@ void AppendTable(std::string& out, const std::vector<SymbolRow>& rows, TextEncod
     table.reserve(rows.size() + 1);
     table.push_back({"Line", "Category", "Name", "Class", "Details"});
     for (const SymbolRow& row : rows) {
-        table.push_back({row.caption, CategoryName(row.category), TableCell(row.name, encoding),
-                         TableCell(row.className, encoding), TableCell(row.details, encoding)});
+        table.push_back({row.caption, CategoryInfoOf(row.category).jsonName,
+                         TableCell(row.name, encoding), TableCell(row.className, encoding),
+                         TableCell(row.details, encoding)});
     }
     std::array<size_t, 5> widths{};
     for (const Cells& cells : table) {

@@ -9,8 +9,6 @@
 
 namespace kestrel {
 
-const char* CategoryName(SymbolCategory category);
-
 // One JSON object per row, each on its own line; `file` is added when not
 // empty. Texts are decoded by `encoding` and written as UTF-8.
 void AppendJsonRows(std::string& out, std::span<const SymbolRow> rows, TextEncoding encoding,

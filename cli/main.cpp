@@ -1,10 +1,9 @@
 // kestrel-list: the symbol rows of Pascal sources, on the command line.
 #include "HostBufferSource.h"
-#include "LineClassifier.h"
 #include "ListerOptions.h"
 #include "MappedFile.h"
 #include "RowFormatter.h"
-#include "ScanLines.h"
+#include "ScanRows.h"
 
 #include <cstdio>
 #include <span>
@@ -15,13 +14,11 @@ namespace {
 
 // Scans the buffer as the add-in does and hands each row to be printed to
 // `onRow`, in source order.
-template <class OnRow>
-void ListRows(CharacterSource& source, const ListerOptions& options, OnRow&& onRow) {
-    bool inImplementation = false;
-    ScanLines(source, [&](const std::string& text, int32_t line) {
-        auto row = ClassifySourceLine(text, line, inImplementation, ReservedWords());
-        if (row && (row->category == catHeader || options.show[row->category])) {
-            onRow(std::move(*row));
+template <class Source, class OnRow>
+void ListRows(Source& source, const ListerOptions& options, OnRow&& onRow) {
+    ScanRows(source, [&](SymbolRow&& row) {
+        if (options.Shows(row.category)) {
+            onRow(std::move(row));
         }
     });
 }

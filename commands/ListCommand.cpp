@@ -5,36 +5,12 @@
 #include "HostRef.h"
 #include "HourGlass.h"
 #include "ProcList.h"
-#include "ScanLines.h"
 #include "ToolServices.h"
 #include "WindowLookup.h"
 
 #include <memory>
 
 namespace kestrel {
-
-namespace {
-
-// Reads the whole buffer into the window's two lists, each in one batch
-// update.
-void ScanInto(TfrmProc& form, TIEditReader* reader) {
-    HostReaderSource source(reader);
-    bool inImplementation = false;
-    form.lstProc->BeginUpdate();
-    form.lstShowLine->BeginUpdate();
-    struct EndUpdates {
-        TfrmProc& form;
-        ~EndUpdates() {
-            form.lstShowLine->EndUpdate();
-            form.lstProc->EndUpdate();
-        }
-    } endUpdates{form};
-    ScanLines(source, [&](const std::string& text, int32_t line) {
-        form.AddSourceLine(text, line, inImplementation);
-    });
-}
-
-} // namespace
 
 void TEditHeaderExpert::memFindProcClick(TIMenuItemIntf* /*sender*/) {
     QWidget* editWindow = FindTopLevelWindow("TeditWindow");
@@ -66,7 +42,7 @@ void TEditHeaderExpert::memFindProcClick(TIMenuItemIntf* /*sender*/) {
             return;
         }
         form = std::make_unique<TfrmProc>(AddInApplication::Instance().OwnerWindow());
-        ScanInto(*form, reader.Get());
+        form->LoadSource(HostReaderSource(reader.Get()));
         // The reader, the editor and the module are given back here, in
         // that order, before the window is shown.
     }

@@ -3,9 +3,8 @@
 // bytes it was loaded from.
 #include "HostBuffer.h"
 #include "HostBufferSource.h"
-#include "LineClassifier.h"
 #include "MemorySource.h"
-#include "ScanLines.h"
+#include "ScanRows.h"
 
 #include <cstdlib>
 
@@ -29,13 +28,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::abort();
     }
     MemorySource source(buffer.bytes);
-    bool inImplementation = false;
-    ScanLines(source, [&](const std::string& text, int32_t line) {
-        if (auto row = ClassifySourceLine(text, line, inImplementation, ReservedWords())) {
-            if (row->line != line || !IsValidUtf8(ToUtf8(row->details, buffer.encoding))) {
-                std::abort();
-            }
+    int32_t lastLine = 0;
+    ScanRows(source, [&](SymbolRow&& row) {
+        if (row.line <= lastLine || !IsValidUtf8(ToUtf8(row.details, buffer.encoding))) {
+            std::abort();
         }
+        lastLine = row.line;
     });
     return 0;
 }

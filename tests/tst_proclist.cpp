@@ -3,10 +3,10 @@
 #include "About.h"
 #include "ColumnSort.h"
 #include "CursorTable.h"
+#include "LineClassifier.h"
 #include "MemorySource.h"
 #include "ModalAnswer.h"
 #include "ProcList.h"
-#include "ScanLines.h"
 
 #include <QCollator>
 #include <QDesktopServices>
@@ -34,15 +34,7 @@ const char* const kUnit = "unit Shapes;\r\n"                       // 1
                           "procedure Gamma;\r\n";                  // 10
 
 void Fill(TfrmProc& form, std::string_view text) {
-    MemorySource source(text);
-    bool inImplementation = false;
-    form.lstProc->BeginUpdate();
-    form.lstShowLine->BeginUpdate();
-    ScanLines(source, [&](const std::string& line, int32_t number) {
-        form.AddSourceLine(line, number, inImplementation);
-    });
-    form.lstShowLine->EndUpdate();
-    form.lstProc->EndUpdate();
+    form.LoadSource(MemorySource(text));
 }
 
 QStringList Lines(const SymbolListView* list) {
@@ -271,9 +263,10 @@ private slots:
     void linesPastFiveDigitsComeBackWhole() {
         TfrmProc form;
         bool inImplementation = false;
-        form.AddSourceLine("unit A;", 99999, inImplementation);
-        form.AddSourceLine("unit B;", 100000, inImplementation);
-        form.AddSourceLine("unit C;", 123456, inImplementation);
+        for (const auto& [text, line] : {std::pair("unit A;", 99999), std::pair("unit B;", 100000),
+                                         std::pair("unit C;", 123456)}) {
+            form.AddRow(*ClassifySourceLine(text, line, inImplementation, ReservedWords()));
+        }
         QCOMPARE(form.lstShowLine->Rows()->Row(1).caption, QString("100000"));
         form.show();
         form.lstShowLineColumnClick(0); // descending

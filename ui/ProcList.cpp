@@ -2,7 +2,6 @@
 
 #include "About.h"
 #include "ColumnSort.h"
-#include "LineClassifier.h"
 #include "TextEncoding.h"
 #include "WindowFont.h"
 #include "WindowSettings.h"
@@ -76,29 +75,21 @@ TfrmProc::TfrmProc(QWidget* owner) : QDialog(owner) {
     Label1->move(11, 7);
     Label1->adjustSize();
 
-    struct Filter {
-        QToolButton** button;
-        const char* name;
-        int x;
-        const char* icon;
-        const char* hint;
-    };
-    const Filter filters[] = {
-        {&btnD, "btnD", 50, ":/kestrel/declaration", "Declarations"},
-        {&btnP, "btnP", 70, ":/kestrel/procedure", "Procedures"},
-        {&btnF, "btnF", 90, ":/kestrel/function", "Functions"},
-        {&btnB, "btnB", 110, ":/kestrel/bookmark", "Bookmarks"},
-    };
-    for (int tag = 0; tag < 4; ++tag) {
-        const Filter& f = filters[tag];
-        QToolButton* button = SpeedButton(Panel2, f.name, f.x, QIcon(f.icon), f.hint);
+    for (const CategoryInfo& info : kFilterCategories) {
+        const int tag = info.category;
+        QToolButton* button =
+            SpeedButton(Panel2, info.button, 50 + 20 * tag, QIcon(info.glyph), info.displayName);
         // Each button toggles alone: it may be up or down whatever the
         // others are.
         button->setCheckable(true);
         button->setProperty("Tag", tag);
         connect(button, &QToolButton::clicked, this, [this, button] { btnDClick(button); });
-        *f.button = button;
+        filterButtons_[tag] = button;
     }
+    btnD = filterButtons_[catDeclaration];
+    btnP = filterButtons_[catProcedure];
+    btnF = filterButtons_[catFunction];
+    btnB = filterButtons_[catBookmark];
 
     btnGo = SpeedButton(Panel2, "btnGo", 168, TwoStateIcon(":/kestrel/go", ":/kestrel/go-disabled"),
                         "GO !");
@@ -193,57 +184,40 @@ const std::vector<std::string>& TfrmProc::Keywords() {
 }
 
 QToolButton* TfrmProc::FilterButton(int tag) const {
-    switch (tag) {
-    case catDeclaration:
-        return btnD;
-    case catProcedure:
-        return btnP;
-    case catFunction:
-        return btnF;
-    case catBookmark:
-        return btnB;
-    default:
-        return nullptr;
-    }
+    return tag >= 0 && tag < kCategoryCount ? filterButtons_[tag] : nullptr;
 }
 
-void TfrmProc::AddSourceLine(std::string_view text, int32_t line, bool& inImplementation) {
-    const bool visible[5] = {true, btnD->isChecked(), btnP->isChecked(), btnF->isChecked(),
-                             btnB->isChecked()};
-    std::optional<SymbolRow> row = ClassifySourceLine(text, line, inImplementation, Keywords());
-    if (!row) {
-        return;
-    }
+void TfrmProc::AddRow(const SymbolRow& row) {
     ListRow listRow;
-    listRow.caption = QString::fromLatin1(row->caption);
-    listRow.name = Display(row->name);
-    listRow.className = Display(row->className);
-    listRow.details = Display(row->details);
-    listRow.imageIndex = row->category;
-    listRow.line = row->line;
-    SymbolListView* target = visible[row->category + 1] ? lstShowLine : lstProc;
-    target->Rows()->Append(std::move(listRow));
+    listRow.caption = QString::fromLatin1(row.caption);
+    listRow.name = Display(row.name);
+    listRow.className = Display(row.className);
+    listRow.details = Display(row.details);
+    listRow.imageIndex = row.category;
+    listRow.line = row.line;
+    const bool shown = row.category == catHeader || FilterButton(row.category)->isChecked();
+    (shown ? lstShowLine : lstProc)->Rows()->Append(std::move(listRow));
 }
 
 void TfrmProc::btnDClick(QToolButton* sender) {
     const int tag = Tag(sender);
-    lstProc->BeginUpdate();
-    lstShowLine->BeginUpdate();
-    if (sender->isChecked()) {
-        // Show: the parked rows of this category join the visible list, in
-        // their order, and the list is sorted again as the user last chose.
-        for (ListRow& row : lstProc->TakeRows(tag)) {
-            lstShowLine->Rows()->Append(std::move(row));
-        }
-        SortAscending = !SortAscending;
-        SortByColumn(lstShowLine, SortColumn);
-    } else {
-        for (ListRow& row : lstShowLine->TakeRows(tag)) {
-            lstProc->Rows()->Append(std::move(row));
+    {
+        ListUpdate parked(lstProc);
+        ListUpdate shown(lstShowLine);
+        if (sender->isChecked()) {
+            // Show: the parked rows of this category join the visible list, in
+            // their order, and the list is sorted again as the user last chose.
+            for (ListRow& row : lstProc->TakeRows(tag)) {
+                lstShowLine->Rows()->Append(std::move(row));
+            }
+            SortAscending = !SortAscending;
+            SortByColumn(lstShowLine, SortColumn);
+        } else {
+            for (ListRow& row : lstShowLine->TakeRows(tag)) {
+                lstProc->Rows()->Append(std::move(row));
+            }
         }
     }
-    lstProc->EndUpdate();
-    lstShowLine->EndUpdate();
     lstShowLineChange();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ScanRows.h"
 #include "SymbolListView.h"
 
 #include <QComboBox>
@@ -7,8 +8,9 @@
 #include <QFrame>
 #include <QLabel>
 #include <QToolButton>
+#include <array>
 #include <string>
-#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace kestrel {
@@ -25,9 +27,21 @@ class TfrmProc : public QDialog {
 public:
     explicit TfrmProc(QWidget* owner = nullptr);
 
-    // Classifies one source line and appends its row, if any, to
-    // lstShowLine when its category is shown, else to lstProc.
-    void AddSourceLine(std::string_view text, int32_t line, bool& inImplementation);
+    // Scans `source` (anything ScanRows reads) into the lists in one batch
+    // update, with the keywords of cboReserved.
+    template <class Source> void LoadSource(Source&& source) {
+        ListUpdate parked(lstProc);
+        ListUpdate shown(lstShowLine);
+        ScanRows(std::forward<Source>(source), Keywords(),
+                 [this](SymbolRow&& row) { AddRow(row); });
+    }
+
+    // Appends one row to lstShowLine when its category is shown, else to
+    // lstProc.
+    void AddRow(const SymbolRow& row);
+
+    // The first words that make a line a row: the items of cboReserved.
+    const std::vector<std::string>& Keywords();
 
     // The window's outer rectangle, frame included, in screen coordinates.
     QRect OuterBounds() const;
@@ -65,8 +79,8 @@ private:
     void FormActivate();
     void GoLine();
     QToolButton* FilterButton(int tag) const;
-    const std::vector<std::string>& Keywords();
 
+    std::array<QToolButton*, kCategoryCount> filterButtons_{};
     QRect pendingBounds_; // outer bounds set before the frame was known
     std::vector<std::string> keywords_;
     bool keywordsStale_ = true;

@@ -10,14 +10,12 @@ namespace kestrel {
 namespace {
 
 const char* const kHeaders[] = {"Line", "Name", "Class", "Details"};
-const char* const kIcons[] = {":/kestrel/declaration", ":/kestrel/procedure", ":/kestrel/function",
-                              ":/kestrel/bookmark"};
 
 } // namespace
 
 SymbolListModel::SymbolListModel(QObject* parent) : QAbstractTableModel(parent) {
-    for (int i = 0; i < 4; ++i) {
-        icons_[i] = QIcon(kIcons[i]);
+    for (const CategoryInfo& info : kFilterCategories) {
+        icons_[info.category] = QIcon(info.glyph);
     }
     QPixmap blank(16, 16);
     blank.fill(Qt::transparent);
@@ -42,7 +40,8 @@ QVariant SymbolListModel::data(const QModelIndex& index, int role) const {
     }
     if (role == Qt::DecorationRole && index.column() == 0) {
         // Rows without an image keep its place, so the captions line up.
-        return row.imageIndex >= 0 && row.imageIndex < 4 ? icons_[row.imageIndex] : blank_;
+        return row.imageIndex >= 0 && row.imageIndex < kCategoryCount ? icons_[row.imageIndex]
+                                                                      : blank_;
     }
     return {};
 }

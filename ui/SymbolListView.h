@@ -50,7 +50,7 @@ private:
     std::vector<ListRow> rows_;
     size_t shownRows_ = 0; // rows the view knows of; the rest wait for EndUpdate
     int updateDepth_ = 0;
-    QIcon icons_[4];
+    QIcon icons_[kCategoryCount];
     QIcon blank_;
 };
 
@@ -83,6 +83,18 @@ protected:
 
 private:
     SymbolListModel* model_;
+};
+
+// A batch update of one list, held for as long as the guard lives.
+class ListUpdate {
+public:
+    explicit ListUpdate(SymbolListView* list) : list_(list) { list_->BeginUpdate(); }
+    ~ListUpdate() { list_->EndUpdate(); }
+    ListUpdate(const ListUpdate&) = delete;
+    ListUpdate& operator=(const ListUpdate&) = delete;
+
+private:
+    SymbolListView* list_;
 };
 
 } // namespace kestrel

@@ -5,7 +5,6 @@
 #include "MainWindow.h"
 #include "MemorySource.h"
 #include "ProcList.h"
-#include "ScanLines.h"
 
 #include <QMenu>
 #include <QSettings>
@@ -55,15 +54,7 @@ int main(int argc, char** argv) {
     // The symbol list window: every category shown, sorted by Name.
     kestrel::TfrmProc list(&window);
     const std::string buffer = *document->BufferBytes();
-    kestrel::MemorySource source(buffer);
-    bool inImplementation = false;
-    list.lstProc->BeginUpdate();
-    list.lstShowLine->BeginUpdate();
-    kestrel::ScanLines(source, [&](const std::string& text, int32_t line) {
-        list.AddSourceLine(text, line, inImplementation);
-    });
-    list.lstShowLine->EndUpdate();
-    list.lstProc->EndUpdate();
+    list.LoadSource(kestrel::MemorySource(buffer));
     for (QToolButton* button : {list.btnD, list.btnP, list.btnF, list.btnB}) {
         button->setChecked(true);
         list.btnDClick(button);

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "LineClassifier.h"
+#include "ScanLines.h"
+
+#include <string_view>
+#include <utility>
+
+namespace kestrel {
+
+// The one path from source text to symbol rows: reads `source` from its
+// start and hands each row its lines give, in source order, to `onRow` as a
+// SymbolRow&&. `source` is anything ScanLines has an overload for (any
+// character source, or a reader of its own that hands over its lines the
+// same way). `keywords` are the first words that make a line a row.
+template <class Source, class OnRow>
+void ScanRows(Source&& source, const std::vector<std::string>& keywords, OnRow&& onRow) {
+    bool inImplementation = false;
+    ScanLines(source, [&](std::string_view text, int32_t line) {
+        if (std::optional<SymbolRow> row =
+                ClassifySourceLine(text, line, inImplementation, keywords)) {
+            onRow(std::move(*row));
+        }
+    });
+}
+
+// The same with the reserved words as keywords.
+template <class Source, class OnRow> void ScanRows(Source&& source, OnRow&& onRow) {
+    ScanRows(std::forward<Source>(source), ReservedWords(), std::forward<OnRow>(onRow));
+}
+
+} // namespace kestrel

@@ -57,6 +57,24 @@ private slots:
         QTest::newRow("missing") << dir.filePath("nothing.so") << "nothing.so";
         QTest::newRow("not a library") << WriteFile(dir, "text.so", "not an ELF file") << "text.so";
         QTest::newRow("no entry point") << QString(MEMORY_MANAGER) << "is not an add-in";
+        QTest::newRow("folder") << dir.path() << "not a regular file";
+        const QString fifo = dir.filePath("pipe.so");
+        ::mkfifo(QFile::encodeName(fifo).constData(), 0644);
+        QTest::newRow("FIFO") << fifo << "not a regular file";
+        // The real add-in, cut short or built for another machine.
+        const QByteArray addIn = ReadFile(ADDIN0017);
+        for (const qsizetype keep : {qsizetype{40}, qsizetype{200}, qsizetype{5000}}) {
+            QTest::newRow(qPrintable(QString("cut to %1 bytes").arg(keep)))
+                << WriteFile(dir, QString("cut%1.so").arg(keep), addIn.left(keep))
+                << (keep < 64 ? "not an ELF" : "truncated");
+        }
+        QByteArray arm = addIn;
+        arm[18] = char(183); // e_machine: AArch64
+        arm[19] = 0;
+        QTest::newRow("AArch64") << WriteFile(dir, "arm.so", arm) << "another architecture";
+        QByteArray narrow = addIn;
+        narrow[4] = 1; // ELFCLASS32
+        QTest::newRow("32-bit") << WriteFile(dir, "narrow.so", narrow) << "another architecture";
     }
 
     void brokenAddInsAreReported() {

@@ -1,18 +1,14 @@
 #include "CurrentFile.h"
 #include "EditHeaderExpert.h"
+#include "EditorRefs.h"
 #include "EditorView.h"
 #include "HostReaderSource.h"
 #include "HostRef.h"
 #include "SeekEditorPos.h"
+#include "SourceMarks.h"
 #include "ToolServices.h"
 
 namespace kestrel {
-
-namespace {
-
-constexpr const char* kBookmarkMarker = "{//*}";
-
-} // namespace
 
 void TEditHeaderExpert::memBookmarkClick(TIMenuItemIntf* /*sender*/) {
     if (ToolServices == nullptr) {
@@ -22,14 +18,11 @@ void TEditHeaderExpert::memBookmarkClick(TIMenuItemIntf* /*sender*/) {
     if (!name) {
         return;
     }
-    HostRef<TIModuleInterface> module(ToolServices->GetModuleInterface(name->c_str()));
-    if (!module) {
+    const EditorRefs refs = OpenEditor(ToolServices, *name);
+    if (!refs) {
         return;
     }
-    HostRef<TIEditorInterface> editor(module->GetEditorInterface());
-    if (!editor) {
-        return;
-    }
+    TIEditorInterface* editor = refs.editor.Get();
 
     EditorPos cursor{};
     {

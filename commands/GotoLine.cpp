@@ -1,4 +1,5 @@
 #include "EditHeaderExpert.h"
+#include "EditorRefs.h"
 #include "EditorView.h"
 #include "HostRef.h"
 #include "HostString.h"
@@ -12,15 +13,11 @@ void TEditHeaderExpert::GotoProcLine(int32_t line) {
         return;
     }
     const std::string name = HostString(ToolServices->GetCurrentFile()).Str();
-    HostRef<TIModuleInterface> module(ToolServices->GetModuleInterface(name.c_str()));
-    if (!module) {
+    const EditorRefs refs = OpenEditor(ToolServices, name);
+    if (!refs) {
         return;
     }
-    HostRef<TIEditorInterface> editor(module->GetEditorInterface());
-    if (!editor) {
-        return;
-    }
-    HostRef<TIEditView> view(editor->GetView(0));
+    HostRef<TIEditView> view(refs.editor->GetView(0));
     if (!view) {
         return;
     }

@@ -1,6 +1,7 @@
 #include "AddInApplication.h"
 #include "CurrentFile.h"
 #include "EditHeaderExpert.h"
+#include "EditorRefs.h"
 #include "HostReaderSource.h"
 #include "HostRef.h"
 #include "HourGlass.h"
@@ -29,15 +30,11 @@ void TEditHeaderExpert::memFindProcClick(TIMenuItemIntf* /*sender*/) {
     std::unique_ptr<TfrmProc> form;
     {
         HourGlass hourGlass;
-        HostRef<TIModuleInterface> module(ToolServices->GetModuleInterface(name->c_str()));
-        if (!module) {
+        const EditorRefs refs = OpenEditor(ToolServices, *name);
+        if (!refs) {
             return;
         }
-        HostRef<TIEditorInterface> editor(module->GetEditorInterface());
-        if (!editor) {
-            return;
-        }
-        HostRef<TIEditReader> reader(editor->CreateReader());
+        HostRef<TIEditReader> reader(refs.editor->CreateReader());
         if (!reader) {
             return;
         }

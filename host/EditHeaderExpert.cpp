@@ -8,9 +8,6 @@ namespace kestrel {
 
 namespace {
 
-constexpr uint16_t kCtrl = 0x4000;
-constexpr uint16_t kAlt = 0x8000;
-
 // Click handlers travel to the host as (code, object) pairs.
 template <void (TEditHeaderExpert::*Handler)(TIMenuItemIntf*)>
 TIMenuClickEvent BindClick(TEditHeaderExpert* expert) {
@@ -25,11 +22,7 @@ TIMenuClickEvent BindClick(TEditHeaderExpert* expert) {
 } // namespace
 
 int32_t ExpertInterfaceVersion() {
-#if KESTREL_INTERFACE_VERSION == 17
-    return 3;
-#else
-    return 2;
-#endif
+    return KESTREL_INTERFACE_VERSION == 17 ? kInterfaceVersion0017 : kInterfaceVersion0016;
 }
 
 TEditHeaderExpert::TEditHeaderExpert() {
@@ -71,14 +64,14 @@ void TEditHeaderExpert::InsertMenuItems() {
     }
     menBookmark =
         parent->InsertItem(menEditSep->GetIndex() + 1, "Insert bookmark", "KestrelExpBookmarkItem",
-                           "", kCtrl | kAlt | 'B', 0, 0, mfEnabled | mfVisible,
+                           "", scCtrl | scAlt | 'B', 0, 0, mfEnabled | mfVisible,
                            BindClick<&TEditHeaderExpert::memBookmarkClick>(this));
     if (menBookmark == nullptr) {
         return;
     }
     menFindProc = parent->InsertItem(
-        menBookmark->GetIndex() + 1, "Kestrel", "KestrelExpKestrelItem", "", kCtrl | kAlt | 'L', 0,
-        0, mfEnabled | mfVisible, BindClick<&TEditHeaderExpert::memFindProcClick>(this));
+        menBookmark->GetIndex() + 1, "Kestrel", "KestrelExpKestrelItem", "", scCtrl | scAlt | 'L',
+        0, 0, mfEnabled | mfVisible, BindClick<&TEditHeaderExpert::memFindProcClick>(this));
 }
 
 void TEditHeaderExpert::ReleaseMenuItems() {

@@ -25,6 +25,11 @@ using WindowHandle = uintptr_t;
 // shared memory manager (SysGetMem); the receiver frees them (SysFreeMem).
 using HostText = char*;
 
+// What GetInterfaceVersion reports, on both sides: 3 under host interface
+// 0017, 2 under 0016.
+inline constexpr int32_t kInterfaceVersion0017 = 3;
+inline constexpr int32_t kInterfaceVersion0016 = 2;
+
 // The base of every reference-counted host object.
 class TInterface {
 public:
@@ -69,6 +74,12 @@ class TIMenuItemIntf;
 inline constexpr int32_t mfEnabled = 2;
 inline constexpr int32_t mfVisible = 4;
 
+// A menu item's shortcut: the key code in the low byte, with these bits for
+// the modifiers.
+inline constexpr uint16_t scShift = 0x2000;
+inline constexpr uint16_t scCtrl = 0x4000;
+inline constexpr uint16_t scAlt = 0x8000;
+
 // A click handler bound to an object: Code is called with Data and the
 // clicked item.
 struct TIMenuClickEvent {
@@ -99,8 +110,9 @@ public:
     KESTREL_UNUSED_SLOT(21)
     KESTREL_UNUSED_SLOT(22)
     // Inserts a new item at `index` of this item's submenu; a caption "-" is
-    // a separator. `shortCut`: key code in the low byte, 0x2000 Shift,
-    // 0x4000 Ctrl, 0x8000 Alt. Returns the new item, never null.
+    // a separator; `shortCut` as above (0 for none). Returns the new item,
+    // or null when the host could not insert one (an item without a submenu,
+    // or one whose menu is gone).
     virtual TIMenuItemIntf* InsertItem(int32_t index, const char* caption, const char* name,
                                        const char* hint, uint16_t shortCut, int32_t context,
                                        int32_t groupIndex, int32_t flags,

@@ -1,5 +1,8 @@
 #include "HostBuffer.h"
 
+#include "FileDescriptor.h"
+#include "SourceMarks.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -10,8 +13,6 @@
 namespace kestrel {
 
 namespace {
-
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 std::string ErrnoText() {
     return std::strerror(errno);
@@ -38,10 +39,7 @@ bool HostBuffer::PrefersBareLineFeeds() const {
 
 HostBuffer BufferFromFileBytes(std::string_view fileBytes) {
     HostBuffer buffer;
-    if (fileBytes.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
-        buffer.hadByteOrderMark = true;
-        fileBytes.remove_prefix(kByteOrderMark.size());
-    }
+    buffer.hadByteOrderMark = StripByteOrderMark(fileBytes);
     buffer.encoding = DetectEncoding(fileBytes);
     const size_t lineFeeds =
         static_cast<size_t>(std::count(fileBytes.begin(), fileBytes.end(), '\n'));
@@ -89,7 +87,7 @@ std::string FileBytesFromBuffer(const HostBuffer& buffer, std::string_view curre
     std::string out;
     out.reserve(current.size() + 3);
     if (buffer.hadByteOrderMark) {
-        out += kByteOrderMark;
+        out += kUtf8ByteOrderMark;
     }
     const size_t totalEnds = CountLineEnds(current);
     size_t ordinal = 0;
@@ -120,18 +118,15 @@ std::string FileBytesFromBuffer(const HostBuffer& buffer, std::string_view curre
 }
 
 FileResult ReadFileBytes(const std::string& path, std::string& bytes) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.IsOpen()) {
         return {ErrnoText()};
     }
     struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        const std::string error = ErrnoText();
-        ::close(fd);
-        return {error};
+    if (::fstat(fd.Get(), &info) != 0) {
+        return {ErrnoText()};
     }
     if (S_ISDIR(info.st_mode)) {
-        ::close(fd);
         return {"Is a directory"};
     }
     // Read straight into the string; the size is a hint only, since pipes
@@ -142,15 +137,13 @@ FileResult ReadFileBytes(const std::string& path, std::string& bytes) {
         if (size == bytes.size()) {
             bytes.resize(bytes.size() * 2);
         }
-        const ssize_t n = ::read(fd, bytes.data() + size, bytes.size() - size);
+        const ssize_t n = ::read(fd.Get(), bytes.data() + size, bytes.size() - size);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
             }
-            const std::string error = ErrnoText();
-            ::close(fd);
             bytes.clear();
-            return {error};
+            return {ErrnoText()};
         }
         if (n == 0) {
             break;
@@ -158,34 +151,34 @@ FileResult ReadFileBytes(const std::string& path, std::string& bytes) {
         size += static_cast<size_t>(n);
     }
     bytes.resize(size);
-    ::close(fd);
     return {};
 }
 
 FileResult WriteFileAtomically(const std::string& path, std::string_view bytes) {
     std::string temp = path + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
+    FileDescriptor fd(::mkstemp(temp.data()));
+    if (!fd.IsOpen()) {
         return {ErrnoText()};
     }
     // Keep the permissions of the file being replaced.
     struct stat info {};
     if (::stat(path.c_str(), &info) == 0) {
-        ::fchmod(fd, info.st_mode & 07777);
+        ::fchmod(fd.Get(), info.st_mode & 07777);
     } else {
         const mode_t mask = ::umask(0);
         ::umask(mask);
-        ::fchmod(fd, 0666 & ~mask);
+        ::fchmod(fd.Get(), 0666 & ~mask);
     }
+    // The temporary file goes on every failure; errno is read first.
     const auto fail = [&] {
         const std::string error = ErrnoText();
-        ::close(fd);
+        fd.Close();
         ::unlink(temp.c_str());
         return FileResult{error};
     };
     size_t written = 0;
     while (written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+        const ssize_t n = ::write(fd.Get(), bytes.data() + written, bytes.size() - written);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -194,18 +187,8 @@ FileResult WriteFileAtomically(const std::string& path, std::string_view bytes) 
         }
         written += static_cast<size_t>(n);
     }
-    if (::fsync(fd) != 0) {
+    if (::fsync(fd.Get()) != 0 || fd.Close() != 0 || ::rename(temp.c_str(), path.c_str()) != 0) {
         return fail();
-    }
-    if (::close(fd) != 0) {
-        const std::string error = ErrnoText();
-        ::unlink(temp.c_str());
-        return {error};
-    }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
-        const std::string error = ErrnoText();
-        ::unlink(temp.c_str());
-        return {error};
     }
     return {};
 }

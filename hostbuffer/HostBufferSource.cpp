@@ -1,15 +1,11 @@
 #include "HostBufferSource.h"
 
+#include "SourceMarks.h"
+
 namespace kestrel {
 
-namespace {
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-}
-
 HostBufferSource::HostBufferSource(std::string_view fileBytes) : file_(fileBytes) {
-    if (file_.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
-        file_.remove_prefix(kByteOrderMark.size());
-    }
+    StripByteOrderMark(file_);
 }
 
 bool HostBufferSource::Peek(char& c) const {

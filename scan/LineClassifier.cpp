@@ -1,12 +1,13 @@
 #include "LineClassifier.h"
 
+#include "SourceMarks.h"
+
 #include <algorithm>
 
 namespace kestrel {
 
 namespace {
 
-constexpr std::string_view kBookmarkPrefix = "{//*";
 constexpr std::string_view kBookmarkWord = "(bookmark)";
 constexpr std::string_view kBookmarkRestLead = "bookmark(";
 

@@ -1,5 +1,7 @@
 #include "ReadSourceLine.h"
 
+#include "SourceMarks.h"
+
 #include <cstring>
 #include <limits>
 
@@ -7,7 +9,6 @@ namespace kestrel {
 
 namespace {
 
-constexpr std::string_view kBookmarkPrefix = "{//*";
 constexpr size_t kKeptScratch = 1 << 20;
 
 // Scratch storage for the two texts, kept from line to line so that a line

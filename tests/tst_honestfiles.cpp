@@ -196,7 +196,6 @@ private slots:
         QVERIFY(std::is_sorted(seen.begin(), seen.end()));
         QCOMPARE(seen.last(), 1000);
         QCOMPARE(document->Editor()->blockCount(), 200001);
-        delete document->Editor();
         QVERIFY(!EditorDocument::Load(many, error, nullptr, [](int p) { return p < 500; }));
         QVERIFY(error.contains("cancelled"));
     }

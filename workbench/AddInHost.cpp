@@ -51,7 +51,8 @@ bool AddInHost::Load(const QString& path, HostServices* services, QString& error
     }
     kestrel::TExpertInitProc entry = nullptr;
     for (const auto& [name, version] :
-         {std::pair{"INITEXPERT0017", 3}, std::pair{"INITEXPERT0016", 2}}) {
+         {std::pair{"INITEXPERT0017", kestrel::kInterfaceVersion0017},
+          std::pair{"INITEXPERT0016", kestrel::kInterfaceVersion0016}}) {
         entry = reinterpret_cast<kestrel::TExpertInitProc>(dlsym(handle_, name));
         if (entry != nullptr) {
             entryName_ = name;

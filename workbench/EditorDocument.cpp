@@ -83,6 +83,10 @@ EditorDocument::EditorDocument(const QString& path, kestrel::HostBuffer loaded, 
     connect(editor_->document(), &QTextDocument::contentsChange, this, [this] { buffer_.reset(); });
 }
 
+EditorDocument::~EditorDocument() {
+    delete editor_.data();
+}
+
 QString EditorDocument::DisplayName() const {
     return QFileInfo(path_).fileName();
 }

@@ -30,6 +30,8 @@ public:
     // the load.
     static EditorDocument* Load(const QString& path, QString& error, QObject* parent = nullptr,
                                 const LoadProgress& progress = {});
+    // The editor goes with its document, wherever it was shown.
+    ~EditorDocument() override;
 
     const QString& Path() const { return path_; }
     QString DisplayName() const;

@@ -1,6 +1,7 @@
 #include "HostObjects.h"
 
 #include "EditorPos.h"
+#include "HostRef.h"
 #include "HostString.h"
 #include "MainWindow.h"
 #include "MemorySource.h"
@@ -105,13 +106,13 @@ QKeySequence KeySequenceFromShortCut(uint16_t shortCut) {
     }
     QKeyCombination combination(static_cast<Qt::Key>(key));
     Qt::KeyboardModifiers modifiers;
-    if (shortCut & 0x2000) {
+    if (shortCut & scShift) {
         modifiers |= Qt::ShiftModifier;
     }
-    if (shortCut & 0x4000) {
+    if (shortCut & scCtrl) {
         modifiers |= Qt::ControlModifier;
     }
-    if (shortCut & 0x8000) {
+    if (shortCut & scAlt) {
         modifiers |= Qt::AltModifier;
     }
     return QKeySequence(QKeyCombination(modifiers, combination.key()));
@@ -142,12 +143,8 @@ TIMenuItemIntf* HostMenuItem::InsertItem(int32_t index, const char* caption, con
             window->RunAddInCommand([&] {
                 // The handler gets the clicked item as a host object of its
                 // own, given back after the call.
-                auto* sender = new HostMenuItem(*window, item, version);
-                struct Releaser {
-                    HostMenuItem* item;
-                    ~Releaser() { item->Release(); }
-                } releaser{sender};
-                onClick.Code(onClick.Data, sender);
+                const HostRef<HostMenuItem> sender(new HostMenuItem(*window, item, version));
+                onClick.Code(onClick.Data, sender.Get());
             });
         });
     }
@@ -175,7 +172,7 @@ TIEditView* HostEditor::GetView(int32_t index) {
     if (!document_ || index != 0) {
         return nullptr;
     }
-    if (version_ == 3) {
+    if (version_ == kInterfaceVersion0017) {
         return new HostView<EditorPos0017>(document_, version_);
     }
     return new HostView<EditorPos0016>(document_, version_);

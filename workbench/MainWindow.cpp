@@ -14,7 +14,7 @@
 namespace workbench {
 
 MainWindow::MainWindow(QWidget* parent)
-    : QMainWindow(parent), services_(new HostServices(*this, 3)) {
+    : QMainWindow(parent), services_(new HostServices(*this, kestrel::kInterfaceVersion0017)) {
     setWindowTitle(tr("Kestrel Workbench"));
     setObjectName("AppBuilder");
     BuildMenus();
@@ -35,11 +35,10 @@ MainWindow::~MainWindow() {
         if (editWindow_) {
             editWindow_->RemoveDocument(document);
         }
-        delete document->Editor();
     }
-    delete editWindow_;
-    qDeleteAll(documents_);
+    qDeleteAll(documents_); // their editors with them
     documents_.clear();
+    delete editWindow_;
     if (const int left = LiveHostObjects(); left != 0) {
         qWarning("workbench: %d host object(s) were not released by the add-in", left);
     }
@@ -249,8 +248,7 @@ bool MainWindow::CloseDocument(EditorDocument* document) {
     }
     documents_.removeOne(document);
     editWindow_->RemoveDocument(document);
-    delete document->Editor();
-    document->deleteLater();
+    document->deleteLater(); // its editor with it
     if (documents_.isEmpty()) {
         editWindow_->hide();
         editWindow_->deleteLater();

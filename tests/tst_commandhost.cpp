@@ -14,6 +14,8 @@
 using namespace kestrel;
 using namespace testhost;
 using testing::AnswerNext;
+using testing::MessageBoxAnswer;
+using testing::ShownWindows;
 
 // The code editor window that the list command looks for.
 class TEditWindow : public QWidget {
@@ -133,11 +135,10 @@ private slots:
 
     void listNeedsTheEditorWindow() {
         editWindow.reset();
-        const auto seen = AnswerList([](QDialog*) {});
+        const ShownWindows shown;
         Click("KestrelExpKestrelItem");
-        QTest::qWait(30);
-        QVERIFY(!*seen);
-        QVERIFY(log.calls.isEmpty());
+        QVERIFY2(shown.classes.isEmpty(), qPrintable(shown.classes.join(", ")));
+        QVERIFY2(log.calls.isEmpty(), qPrintable(log.calls.join(", ")));
     }
 
     void unopenableFileIsReported_data() {
@@ -150,20 +151,11 @@ private slots:
         QFETCH(QString, item);
         services->fileOpen = false;
         services->openable = false;
-        QString text, title;
-        QMessageBox::Icon icon = QMessageBox::NoIcon;
-        AnswerNext<QMessageBox>(
-            [&](QMessageBox* box) {
-                text = box->text();
-                title = box->windowTitle();
-                icon = box->icon();
-                box->accept();
-            },
-            pollers.get());
+        const MessageBoxAnswer answer(QMessageBox::Ok);
         Click(item.toLatin1().constData());
-        QCOMPARE(text, QString("Could not open /src/Unit1.pas"));
-        QCOMPARE(title, QString("Error"));
-        QCOMPARE(icon, QMessageBox::Critical);
+        QCOMPARE(answer.text, QString("Could not open /src/Unit1.pas"));
+        QCOMPARE(answer.title, QString("Error"));
+        QCOMPARE(answer.icon, QMessageBox::Critical);
         QCOMPARE(log.calls, QStringList({"GetCurrentFile", "IsFileOpen(/src/Unit1.pas)",
                                          "OpenFile(/src/Unit1.pas)"}));
     }
@@ -239,10 +231,9 @@ private slots:
         services->hasModule = missing != "module";
         FakeModule::nullEditor = missing == "editor";
         FakeEditor::nullReader = missing == "reader";
-        const auto seen = AnswerList([](QDialog*) {});
+        const ShownWindows shown;
         Click(item.toLatin1().constData());
-        QTest::qWait(20);
-        QVERIFY(!*seen);
+        QVERIFY2(shown.classes.isEmpty(), qPrintable(shown.classes.join(", ")));
         QTEST(log.calls.last(), "last");
         QVERIFY(!log.calls.contains("CreateWriter"));
     }
@@ -273,7 +264,7 @@ private slots:
         QFETCH(QString, throwOn);
         services->file.cursorColumn = 2;
         log.throwOn = throwOn;
-        const auto seen = AnswerList([](QDialog*) {});
+        const ShownWindows shown;
         bool threw = false;
         try {
             Click(item.toLatin1().constData());
@@ -282,7 +273,7 @@ private slots:
         }
         log.throwOn.clear();
         QVERIFY(threw);
-        QVERIFY(!*seen);
+        QVERIFY2(shown.classes.isEmpty(), qPrintable(shown.classes.join(", ")));
         QStringList releases;
         for (const QString& call : log.calls) {
             if (call.startsWith("Release")) {

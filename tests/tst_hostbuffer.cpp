@@ -5,9 +5,18 @@
 
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cerrno>
+#include <cstring>
 #include <sys/stat.h>
 
 using namespace kestrel;
+
+// A file operation that must succeed; its error is the failure message.
+#define VERIFY_FILE_RESULT(call)                                                                   \
+    do {                                                                                           \
+        const FileResult result_ = (call);                                                         \
+        QVERIFY2(result_, result_.error.c_str());                                                  \
+    } while (false)
 
 namespace {
 
@@ -76,7 +85,7 @@ private slots:
         }
         QCOMPARE(Q(forward), Q(buffer.bytes));
         for (int32_t i = static_cast<int32_t>(buffer.bytes.size()) - 1; i >= 0; --i) {
-            QVERIFY(source.GetText(i, &c, 1) == 1);
+            QCOMPARE(source.GetText(i, &c, 1), 1);
             QCOMPARE(c, buffer.bytes[static_cast<size_t>(i)]);
         }
         char block[4] = {};
@@ -151,12 +160,12 @@ private slots:
         QTemporaryDir dir;
         const std::string path = (dir.path() + "/Unit1.pas").toStdString();
         const std::string original = "\xEF\xBB\xBFunit U;\r\nvar s: string = 'caf\xE9';\nend.";
-        QVERIFY(WriteFileAtomically(path, original));
+        VERIFY_FILE_RESULT(WriteFileAtomically(path, original));
         std::string read;
-        QVERIFY(ReadFileBytes(path, read));
+        VERIFY_FILE_RESULT(ReadFileBytes(path, read));
         const HostBuffer buffer = BufferFromFileBytes(read);
-        QVERIFY(WriteFileAtomically(path, FileBytesFromBuffer(buffer, buffer.bytes)));
-        QVERIFY(ReadFileBytes(path, read));
+        VERIFY_FILE_RESULT(WriteFileAtomically(path, FileBytesFromBuffer(buffer, buffer.bytes)));
+        VERIFY_FILE_RESULT(ReadFileBytes(path, read));
         QCOMPARE(read, original);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"Unit1.pas"});
     }
@@ -167,13 +176,13 @@ private slots:
         }
         QTemporaryDir dir;
         const std::string path = (dir.path() + "/Unit1.pas").toStdString();
-        QVERIFY(WriteFileAtomically(path, "old"));
-        QVERIFY(::chmod(dir.path().toLocal8Bit().constData(), 0555) == 0);
+        VERIFY_FILE_RESULT(WriteFileAtomically(path, "old"));
+        QVERIFY2(::chmod(dir.path().toLocal8Bit().constData(), 0555) == 0, std::strerror(errno));
         const FileResult result = WriteFileAtomically(path, "new");
         ::chmod(dir.path().toLocal8Bit().constData(), 0755);
         QVERIFY(!result);
         std::string read;
-        QVERIFY(ReadFileBytes(path, read));
+        VERIFY_FILE_RESULT(ReadFileBytes(path, read));
         QCOMPARE(read, std::string("old"));
     }
 
@@ -194,11 +203,11 @@ private slots:
     void savePreservesPermissions() {
         QTemporaryDir dir;
         const std::string path = (dir.path() + "/script.pas").toStdString();
-        QVERIFY(WriteFileAtomically(path, "a"));
-        QVERIFY(::chmod(path.c_str(), 0640) == 0);
-        QVERIFY(WriteFileAtomically(path, "b"));
+        VERIFY_FILE_RESULT(WriteFileAtomically(path, "a"));
+        QVERIFY2(::chmod(path.c_str(), 0640) == 0, std::strerror(errno));
+        VERIFY_FILE_RESULT(WriteFileAtomically(path, "b"));
         struct stat info {};
-        QVERIFY(::stat(path.c_str(), &info) == 0);
+        QVERIFY2(::stat(path.c_str(), &info) == 0, std::strerror(errno));
         QCOMPARE(info.st_mode & 0777, 0640u);
     }
 };

@@ -1,5 +1,6 @@
 // kestrel-list as a user runs it: options, exit codes, JSON and the table.
 #include "ListerOptions.h"
+#include "TestFiles.h"
 
 #include <QDirIterator>
 #include <QJsonDocument>
@@ -9,6 +10,8 @@
 #include <QtTest>
 
 using namespace kestrel;
+using testing::ReadFile;
+using testing::WriteFile;
 
 namespace {
 
@@ -18,8 +21,9 @@ struct Run {
     QByteArray err;
 };
 
-Run List(const QStringList& args) {
+Run List(const QStringList& args, const QString& workingDirectory = {}) {
     QProcess process;
+    process.setWorkingDirectory(workingDirectory);
     process.start(KESTREL_LIST_PATH, args);
     process.waitForFinished(120000);
     Run run;
@@ -46,16 +50,24 @@ QList<QJsonObject> JsonLines(const QByteArray& out) {
     return objects;
 }
 
-QString WriteFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
-        return {};
+// Where two outputs first differ, line by line; empty when they are equal.
+QString FirstDifference(const QByteArray& got, const QByteArray& expected) {
+    const QList<QByteArray> a = got.split('\n');
+    const QList<QByteArray> b = expected.split('\n');
+    for (qsizetype i = 0; i < std::max(a.size(), b.size()); ++i) {
+        const QByteArray x = i < a.size() ? a[i] : QByteArray("(no line)");
+        const QByteArray y = i < b.size() ? b[i] : QByteArray("(no line)");
+        if (x != y) {
+            return QString("line %1:\n   got: %2\n  want: %3")
+                .arg(i + 1)
+                .arg(QString::fromUtf8(x), QString::fromUtf8(y));
+        }
     }
-    return path;
+    return {};
 }
 
 const QString kSample = QStringLiteral(KESTREL_SAMPLES_DIR "/Unit1.pas");
+const QString kGolden = QStringLiteral(KESTREL_GOLDEN_DIR);
 
 } // namespace
 
@@ -179,7 +191,7 @@ private slots:
         QTEST(run.exitCode, "exitCode");
         QFETCH(QString, stderrHas);
         QVERIFY2(QString::fromUtf8(run.err).contains(stderrHas), run.err.constData());
-        QCOMPARE(run.err.count('\n') >= 1, true);
+        QVERIFY2(run.err.endsWith('\n'), run.err.constData());
     }
 
     void helpGoesToStdout() {
@@ -248,6 +260,45 @@ private slots:
             QCOMPARE(objects.last()["caption"].toString(), QString("120000"));
         }
         QCOMPARE(List({path}).exitCode, 0);
+    }
+
+    // Whole outputs of real units against the files under tests/golden: a
+    // change of format that the cases above let through shows here. With
+    // KESTREL_UPDATE_GOLDEN set, the files are written anew instead.
+    void matchesTheGoldenFiles_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("sample, table") << QStringList{kSample} << "Unit1.table";
+        QTest::newRow("sample, JSON") << QStringList{"--json", kSample} << "Unit1.jsonl";
+        for (const QString unit : {"Geometry.pas", "Plugin.dpr", "Legacy.pas"}) {
+            const QString base = QFileInfo(unit).completeBaseName();
+            QTest::addRow("%s, table", qPrintable(unit)) << QStringList{unit} << base + ".table";
+            QTest::addRow("%s, JSON", qPrintable(unit))
+                << QStringList{"--json", unit} << base + ".jsonl";
+        }
+        QTest::newRow("several, table")
+            << QStringList{"Geometry.pas", "Plugin.dpr", "Legacy.pas"} << "several.table";
+        QTest::newRow("several, JSON, some categories")
+            << QStringList{"--json", "--show=PB", "Geometry.pas", "Legacy.pas"}
+            << "several-PB.jsonl";
+    }
+
+    void matchesTheGoldenFiles() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, expected);
+        const Run run = List(args, kGolden);
+        QVERIFY2(run.exitCode == 0 && run.err.isEmpty(), run.err.constData());
+        const QString path = kGolden + "/" + expected;
+        if (qEnvironmentVariableIsSet("KESTREL_UPDATE_GOLDEN")) {
+            QFile file(path);
+            QVERIFY2(file.open(QIODevice::WriteOnly) && file.write(run.out) == run.out.size(),
+                     qPrintable(path));
+            QSKIP("golden file written");
+        }
+        const QByteArray want = ReadFile(path);
+        QVERIFY2(!want.isEmpty(), qPrintable("cannot read " + path));
+        const QString difference = FirstDifference(run.out, want);
+        QVERIFY2(difference.isEmpty(), qPrintable(expected + ", " + difference));
     }
 
     void listsFreePascalSourcesWhenInstalled() {

@@ -2,11 +2,12 @@
 // end of the buffer.
 #include "MemorySource.h"
 #include "ReadSourceLine.h"
+#include "ThrowingSource.h"
 
 #include <QtTest>
-#include <stdexcept>
 
 using namespace kestrel;
+using testing::ThrowingSource;
 
 namespace {
 
@@ -21,24 +22,6 @@ QStringList ReadAll(std::string_view bytes) {
     }
     return lines;
 }
-
-// Serves a fixed text and throws on one position.
-class ThrowingSource final : public CharacterSource {
-public:
-    ThrowingSource(std::string_view bytes, int32_t throwAt) : inner_(bytes), throwAt_(throwAt) {}
-    int32_t GetText(int32_t position, char* destination, int32_t count) override {
-        ++requests;
-        if (position == throwAt_) {
-            throw std::runtime_error("read failed");
-        }
-        return inner_.GetText(position, destination, count);
-    }
-    int requests = 0;
-
-private:
-    MemorySource inner_;
-    int32_t throwAt_;
-};
 
 } // namespace
 

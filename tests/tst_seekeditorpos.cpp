@@ -1,31 +1,12 @@
 // The bookmark command's walk to the cursor: where the marker goes, and
 // with how many blanks.
-#include "MemorySource.h"
 #include "SeekEditorPos.h"
+#include "ThrowingSource.h"
 
 #include <QtTest>
-#include <stdexcept>
 
 using namespace kestrel;
-
-namespace {
-
-class FailingSource final : public CharacterSource {
-public:
-    FailingSource(std::string_view bytes, int32_t failAt) : inner_(bytes), failAt_(failAt) {}
-    int32_t GetText(int32_t position, char* destination, int32_t count) override {
-        if (position == failAt_) {
-            throw std::runtime_error("read failed");
-        }
-        return inner_.GetText(position, destination, count);
-    }
-
-private:
-    MemorySource inner_;
-    int32_t failAt_;
-};
-
-} // namespace
+using testing::ThrowingSource;
 
 class SeekEditorPosTest : public QObject {
     Q_OBJECT
@@ -48,8 +29,8 @@ private slots:
         QTest::newRow("second line") << QByteArray("abc\r\ndef\r\n") << 2 << 2 << true << 6 << 0;
         QTest::newRow("second line beyond")
             << QByteArray("abc\r\nd\r\nxyz\r\n") << 2 << 4 << true << 6 << 2;
-        QTest::newRow("empty line beyond") << QByteArray("a\r\n\r\nb\r\n") << 2 << 3 << true << 3
-                                           << 2;
+        QTest::newRow("empty line beyond")
+            << QByteArray("a\r\n\r\nb\r\n") << 2 << 3 << true << 3 << 2;
         QTest::newRow("tab is one column") << QByteArray("\tab\r\n") << 1 << 3 << true << 2 << 0;
         QTest::newRow("lone CR is a column") << QByteArray("a\rb\r\n") << 1 << 3 << true << 2 << 0;
         QTest::newRow("end of a last line without break")
@@ -81,9 +62,9 @@ private slots:
     }
 
     void failingReadReachesNothing() {
-        FailingSource source("abc\r\n", 2);
+        ThrowingSource source("abc\r\n", 2);
         QVERIFY(!SeekEditorPos(source, 1, 5).reached);
-        FailingSource early("abc\r\n", 5);
+        ThrowingSource early("abc\r\n", 5);
         QVERIFY(SeekEditorPos(early, 1, 2).reached); // reached before the failure
     }
 };

@@ -30,13 +30,15 @@ bool ParseShow(const std::string& letters, std::array<bool, kCategoryCount>& sho
 } // namespace
 
 const char* ListerUsage() {
-    return "Usage: kestrel-list [--json] [--show=DPFB] FILE...\n"
+    return "Usage: kestrel-list [--json] [--show=DPFB] [--all] FILE...\n"
            "Lists the unit, library and project lines, the IMPLEMENTATION line,\n"
            "procedure and function headings and bookmark lines of Pascal sources.\n"
            "\n"
            "  --json        one JSON object per line, in source order\n"
            "  --show=DPFB   categories to list: Declarations, Procedures,\n"
            "                Functions, Bookmarks (header lines are always listed)\n"
+           "  --all         also the program line, constructors, destructors,\n"
+           "                operators and class methods\n"
            "  --help        this text\n";
 }
 
@@ -50,6 +52,8 @@ bool ParseListerOptions(const std::vector<std::string>& args, ListerOptions& opt
             onlyFiles = true;
         } else if (arg == "--json") {
             options.json = true;
+        } else if (arg == "--all") {
+            options.headings = Headings::Extended;
         } else if (arg == "--help" || arg == "-h") {
             options.help = true;
         } else if (arg.rfind("--show=", 0) == 0) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LineClassifier.h"
 #include "SymbolCategory.h"
 
 #include <array>
@@ -11,6 +12,7 @@ namespace kestrel {
 struct ListerOptions {
     bool json = false;
     bool help = false;
+    Headings headings = Headings::Classic; // --all: the extended headings
     // Which of the filterable categories to print, by category value.
     std::array<bool, kCategoryCount> show{true, true, true, true};
     std::vector<std::string> files;

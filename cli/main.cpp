@@ -16,7 +16,7 @@ namespace {
 // `onRow`, in source order.
 template <class Source, class OnRow>
 void ListRows(Source& source, const ListerOptions& options, OnRow&& onRow) {
-    ScanRows(source, [&](SymbolRow&& row) {
+    ScanRows(source, ReservedWords(), options.headings, [&](SymbolRow&& row) {
         if (options.Shows(row.category)) {
             onRow(std::move(row));
         }

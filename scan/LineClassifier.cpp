@@ -3,6 +3,8 @@
 #include "SourceMarks.h"
 
 #include <algorithm>
+#include <tuple>
+#include <utility>
 
 namespace kestrel {
 
@@ -40,6 +42,54 @@ bool IsKeyword(std::string_view word, const std::vector<std::string>& keywords) 
                        [word](const std::string& k) { return EqualsIgnoringAsciiCase(word, k); });
 }
 
+std::pair<std::string_view, std::string_view> SplitFirstWord(std::string_view trimmed) {
+    const size_t blank = trimmed.find(' ');
+    if (blank == std::string_view::npos) {
+        return {trimmed, {}};
+    }
+    return {trimmed.substr(0, blank), Trim(trimmed.substr(blank + 1))};
+}
+
+RoutineKind RoutineWord(std::string_view word) {
+    static constexpr std::pair<std::string_view, RoutineKind> kWords[] = {
+        {"PROCEDURE", RoutineKind::Procedure},     {"FUNCTION", RoutineKind::Function},
+        {"CONSTRUCTOR", RoutineKind::Constructor}, {"DESTRUCTOR", RoutineKind::Destructor},
+        {"OPERATOR", RoutineKind::Operator},
+    };
+    for (const auto& [text, kind] : kWords) {
+        if (EqualsIgnoringAsciiCase(word, text)) {
+            return kind;
+        }
+    }
+    return RoutineKind::None;
+}
+
+// The headings only the extended set knows: the program line, and routines
+// opened by another word than PROCEDURE or FUNCTION. Moves `word` and `rest`
+// past a leading CLASS. Gives false when the line is none of them.
+bool ReadExtendedHeading(std::string_view& word, std::string_view& rest, SymbolCategory& category,
+                         RoutineKind& routine, bool& classRoutine) {
+    if (EqualsIgnoringAsciiCase(word, "PROGRAM")) {
+        return true; // a header row, like UNIT
+    }
+    if (EqualsIgnoringAsciiCase(word, "CLASS")) {
+        classRoutine = true;
+        std::tie(word, rest) = SplitFirstWord(rest);
+    }
+    routine = RoutineWord(word);
+    switch (routine) {
+    case RoutineKind::None:
+        return false;
+    case RoutineKind::Function:
+    case RoutineKind::Operator:
+        category = catFunction;
+        return true;
+    default:
+        category = catProcedure;
+        return true;
+    }
+}
+
 } // namespace
 
 const std::vector<std::string>& ReservedWords() {
@@ -72,7 +122,8 @@ std::string FormatLineCaption(int32_t line) {
 
 std::optional<SymbolRow> ClassifySourceLine(std::string_view text, int32_t line,
                                             bool& inImplementation,
-                                            const std::vector<std::string>& keywords) {
+                                            const std::vector<std::string>& keywords,
+                                            Headings headings) {
     SymbolCategory category = catHeader;
 
     // The line, trimmed, is split at its first blank into the first word and
@@ -89,23 +140,27 @@ std::optional<SymbolRow> ClassifySourceLine(std::string_view text, int32_t line,
         bookmarkRest += trimmed;
         rest = bookmarkRest;
     } else {
-        const size_t blank = trimmed.find(' ');
-        word = trimmed.substr(0, blank);
-        rest =
-            blank == std::string_view::npos ? std::string_view{} : Trim(trimmed.substr(blank + 1));
+        std::tie(word, rest) = SplitFirstWord(trimmed);
     }
 
     // Most lines end here, so nothing is copied before the keyword test.
-    if (!IsKeyword(word, keywords)) {
+    RoutineKind routine = RoutineKind::None;
+    bool classRoutine = false;
+    std::string upper;
+    if (IsKeyword(word, keywords)) {
+        upper = word;
+        std::transform(upper.begin(), upper.end(), upper.begin(), AsciiUpper);
+        if (upper == "PROCEDURE") {
+            category = catProcedure;
+        } else if (upper == "FUNCTION") {
+            category = catFunction;
+        }
+        if (headings == Headings::Extended && category != catBookmark) {
+            routine = RoutineWord(upper);
+        }
+    } else if (headings == Headings::Classic || category == catBookmark ||
+               !ReadExtendedHeading(word, rest, category, routine, classRoutine)) {
         return std::nullopt;
-    }
-    std::string upper(word);
-    std::transform(upper.begin(), upper.end(), upper.begin(), AsciiUpper);
-
-    if (upper == "PROCEDURE") {
-        category = catProcedure;
-    } else if (upper == "FUNCTION") {
-        category = catFunction;
     }
     if (!inImplementation && (category == catProcedure || category == catFunction)) {
         category = catDeclaration;
@@ -123,6 +178,8 @@ std::optional<SymbolRow> ClassifySourceLine(std::string_view text, int32_t line,
     row.line = line;
     row.caption = FormatLineCaption(line);
     row.category = category;
+    row.routine = routine;
+    row.classRoutine = classRoutine;
     if (dot != std::string_view::npos) {
         row.className = std::string(head.substr(0, dot));
         row.name = std::string(head.substr(dot + 1));

@@ -16,11 +16,19 @@ const std::vector<std::string>& ReservedWords();
 // "%.5d": zero-filled to at least five digits.
 std::string FormatLineCaption(int32_t line);
 
+// Which headings make rows. `Classic` gives the rows the add-in lists.
+// `Extended` also takes the program line, constructors, destructors,
+// operators and class methods (`class procedure` and the like), as an
+// outline of the file wants them, and records each routine's opening word.
+enum class Headings { Classic, Extended };
+
 // Classifies one line as the source line reader returned it. Gives the row,
-// or nothing when the line's first word is not one of `keywords`. Sets
+// or nothing when the line's first word is not one of `keywords` (nor, for
+// extended headings, one of the extra heading words). Sets
 // `inImplementation` on the IMPLEMENTATION line (after building its row).
 std::optional<SymbolRow> ClassifySourceLine(std::string_view text, int32_t line,
                                             bool& inImplementation,
-                                            const std::vector<std::string>& keywords);
+                                            const std::vector<std::string>& keywords,
+                                            Headings headings = Headings::Classic);
 
 } // namespace kestrel

@@ -12,16 +12,24 @@ namespace kestrel {
 // start and hands each row its lines give, in source order, to `onRow` as a
 // SymbolRow&&. `source` is anything ScanLines has an overload for (any
 // character source, or a reader of its own that hands over its lines the
-// same way). `keywords` are the first words that make a line a row.
+// same way). `keywords` are the first words that make a line a row;
+// `headings` says whether the extended headings make rows too.
 template <class Source, class OnRow>
-void ScanRows(Source&& source, const std::vector<std::string>& keywords, OnRow&& onRow) {
+void ScanRows(Source&& source, const std::vector<std::string>& keywords, Headings headings,
+              OnRow&& onRow) {
     bool inImplementation = false;
     ScanLines(source, [&](std::string_view text, int32_t line) {
         if (std::optional<SymbolRow> row =
-                ClassifySourceLine(text, line, inImplementation, keywords)) {
+                ClassifySourceLine(text, line, inImplementation, keywords, headings)) {
             onRow(std::move(*row));
         }
     });
+}
+
+// The add-in's rows for `keywords`.
+template <class Source, class OnRow>
+void ScanRows(Source&& source, const std::vector<std::string>& keywords, OnRow&& onRow) {
+    ScanRows(std::forward<Source>(source), keywords, Headings::Classic, std::forward<OnRow>(onRow));
 }
 
 // The same with the reserved words as keywords.

@@ -7,6 +7,17 @@
 
 namespace kestrel {
 
+// The word that opens a routine heading. Only the extended headings of the
+// classifier record it; the add-in's rows leave it at None.
+enum class RoutineKind : unsigned char {
+    None,
+    Procedure,
+    Function,
+    Constructor,
+    Destructor,
+    Operator
+};
+
 // One entry of the symbol list: the texts are the source's bytes, undecoded.
 struct SymbolRow {
     int32_t line = 0;
@@ -15,6 +26,8 @@ struct SymbolRow {
     std::string className;
     std::string details;
     SymbolCategory category = catHeader;
+    RoutineKind routine = RoutineKind::None;
+    bool classRoutine = false; // `class procedure` and the like (extended headings only)
 
     bool operator==(const SymbolRow&) const = default;
 };

@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libbenchmark-dev
     universal-ctags binutils python3 fontconfig fonts-dejavu-core
+    neovim
 )
 
 missing=()

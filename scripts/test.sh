@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Every test: installs what is missing, builds the normal and the sanitizer
-# builds, runs all tests in both, then fuzzes the scanner for a while
-# (KESTREL_FUZZ_SECONDS, default 60).
+# builds, runs all tests in both, then fuzzes for a while
+# (KESTREL_FUZZ_SECONDS in all, default 60, shared by the fuzz targets).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,6 +21,14 @@ cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j"$jobs"
 corpus=$(mktemp -d)
 trap 'rm -rf "$corpus"' EXIT
-build/fuzz/fuzz/fuzz_scan -max_total_time="${KESTREL_FUZZ_SECONDS:-60}" -max_len=65536 \
-    -print_final_stats=1 "$corpus" fuzz/corpus 2>&1 | tail -n 12
+# Each target: its seed folder and its share of the time.
+targets=("fuzz_scan fuzz/corpus" "fuzz_lsp fuzz/corpus-lsp")
+share=$(( ${KESTREL_FUZZ_SECONDS:-60} / ${#targets[@]} ))
+for entry in "${targets[@]}"; do
+    read -r target seeds <<<"$entry"
+    echo "-- $target, ${share}s"
+    mkdir -p "$corpus/$target"
+    "build/fuzz/fuzz/$target" -max_total_time="$share" -max_len=65536 \
+        -print_final_stats=1 "$corpus/$target" "$seeds" 2>&1 | tail -n 12
+done
 echo "fuzzing passed"

@@ -110,6 +110,81 @@ private slots:
         QTEST(row->category, "category");
         QCOMPARE(row->line, line);
         QCOMPARE(inImplementation, after || text.trimmed().toUpper() == "IMPLEMENTATION");
+
+        // The extended headings give the same row, with the routine's
+        // opening word recorded.
+        bool extendedState = after;
+        auto extended = ClassifySourceLine(text.toStdString(), line, extendedState, ReservedWords(),
+                                           Headings::Extended);
+        QVERIFY(extended.has_value());
+        QCOMPARE(extendedState, inImplementation);
+        QCOMPARE(extended->routine == RoutineKind::None,
+                 row->category == catHeader || row->category == catBookmark);
+        extended->routine = RoutineKind::None;
+        QVERIFY(*extended == *row);
+    }
+
+    // Rows only the extended headings give; "-" in the when column means the
+    // category is the same before and after IMPLEMENTATION.
+    void extendedRows_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<SymbolCategory>("after");
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QByteArray>("className");
+        QTest::addColumn<QByteArray>("details");
+        QTest::addColumn<int>("routine");
+        QTest::addColumn<bool>("classRoutine");
+        using R = RoutineKind;
+        QTest::newRow("program") << QByteArray("program P;") << catHeader << QByteArray("P")
+                                 << QByteArray("program") << QByteArray(";") << int(R::None)
+                                 << false;
+        QTest::newRow("constructor") << QByteArray("constructor TFoo.Create(A: Integer);")
+                                     << catProcedure << QByteArray("Create") << QByteArray("TFoo")
+                                     << QByteArray("(A: Integer);") << int(R::Constructor) << false;
+        QTest::newRow("destructor") << QByteArray("  DESTRUCTOR Destroy; override;") << catProcedure
+                                    << QByteArray("Destroy; override") << QByteArray()
+                                    << QByteArray(";") << int(R::Destructor) << false;
+        QTest::newRow("operator") << QByteArray("operator +(A, B: TVec): TVec;") << catFunction
+                                  << QByteArray("+") << QByteArray()
+                                  << QByteArray("(A, B: TVec): TVec;") << int(R::Operator) << false;
+        QTest::newRow("class function")
+            << QByteArray("class function TFoo.New: TFoo;") << catFunction
+            << QByteArray("New: TFoo") << QByteArray("TFoo") << QByteArray(";") << int(R::Function)
+            << true;
+        QTest::newRow("class procedure, any case")
+            << QByteArray("Class  Procedure X;") << catProcedure << QByteArray("X") << QByteArray()
+            << QByteArray(";") << int(R::Procedure) << true;
+        QTest::newRow("class operator")
+            << QByteArray("class operator Add(A, B: T): T;") << catFunction << QByteArray("Add")
+            << QByteArray() << QByteArray("(A, B: T): T;") << int(R::Operator) << true;
+    }
+
+    void extendedRows() {
+        QFETCH(QByteArray, text);
+        QFETCH(SymbolCategory, after);
+        for (const bool inImplementationAtStart : {false, true}) {
+            bool inImplementation = inImplementationAtStart;
+            QVERIFY(!ClassifySourceLine(text.toStdString(), 7, inImplementation, ReservedWords()));
+            const auto row = ClassifySourceLine(text.toStdString(), 7, inImplementation,
+                                                ReservedWords(), Headings::Extended);
+            QVERIFY(row.has_value());
+            QCOMPARE(inImplementation, inImplementationAtStart);
+            QCOMPARE(row->category,
+                     after == catHeader || inImplementationAtStart ? after : catDeclaration);
+            QTEST(QByteArray::fromStdString(row->name), "name");
+            QTEST(QByteArray::fromStdString(row->className), "className");
+            QTEST(QByteArray::fromStdString(row->details), "details");
+            QTEST(int(row->routine), "routine");
+            QTEST(row->classRoutine, "classRoutine");
+        }
+        // Not headings even so.
+        for (const char* other : {"class", "class var X: Integer;", "classprocedure X;",
+                                  "programs P;", "class\tprocedure X;"}) {
+            bool inImplementation = false;
+            QVERIFY2(!ClassifySourceLine(other, 1, inImplementation, ReservedWords(),
+                                         Headings::Extended),
+                     other);
+        }
     }
 
     void noRow_data() {

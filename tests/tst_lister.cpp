@@ -163,6 +163,28 @@ private slots:
         QCOMPARE(categories, QStringList({"header", "header", "bookmark", "bookmark"}));
     }
 
+    // --all adds the sample's two constructor headings and changes no other
+    // row.
+    void allAddsTheExtendedRows() {
+        QList<QJsonObject> rows = JsonLines(List({"--json", kSample}).out);
+        const QList<QJsonObject> all = JsonLines(List({"--json", "--all", kSample}).out);
+        QCOMPARE(all.size(), rows.size() + 2);
+        QList<QJsonObject> added;
+        for (const QJsonObject& row : all) {
+            if (!rows.removeOne(row)) {
+                added << row;
+            }
+        }
+        QVERIFY(rows.isEmpty());
+        QCOMPARE(added.size(), 2);
+        QCOMPARE(added[0]["line"].toInt(), 17);
+        QCOMPARE(added[0]["category"].toString(), "declaration");
+        QCOMPARE(added[1]["line"].toInt(), 39);
+        QCOMPARE(added[1]["category"].toString(), "procedure");
+        QCOMPARE(added[1]["class"].toString(), "TShape");
+        QCOMPARE(added[1]["name"].toString(), "Create");
+    }
+
     void tableIsAligned() {
         const Run run = List({kSample});
         QCOMPARE(run.exitCode, 0);

@@ -1,0 +1,134 @@
+// kestrel-lsp's request paths, measured inside the process: the outline of
+// a large unit (fpc-source's sharepoint.pp when installed, else a generated
+// unit of the same size), its JSON, a whole documentSymbol request, and a
+// one-character edit followed by documentSymbol on a 10,000-line unit.
+#include "LanguageServer.h"
+#include "LargeUnit.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <benchmark/benchmark.h>
+
+using namespace kestrel::lsp;
+
+namespace {
+
+constexpr const char* kSharepoint = "/usr/share/fpcsrc/3.2.2/packages/odata/src/sharepoint.pp";
+
+std::string LargeText() {
+    QFile file(QString::fromLatin1(kSharepoint));
+    if (file.open(QIODevice::ReadOnly)) {
+        const QByteArray bytes = file.readAll();
+        return DecodeFileText(std::string_view(bytes.constData(), bytes.size()));
+    }
+    return kestrel::MakeLargeUnit(3'800'000);
+}
+
+// The first `lines` lines of a generated unit.
+std::string UnitOfLines(int lines) {
+    std::string unit = kestrel::MakeLargeUnit(static_cast<size_t>(lines) * 48);
+    size_t at = 0;
+    for (int i = 0; i < lines && at != std::string::npos; ++i) {
+        at = unit.find('\n', at);
+        at = at == std::string::npos ? at : at + 1;
+    }
+    unit.resize(at == std::string::npos ? unit.size() : at);
+    return unit;
+}
+
+QByteArray Message(const QJsonObject& message) {
+    QJsonObject json = message;
+    json.insert(QLatin1StringView("jsonrpc"), QStringLiteral("2.0"));
+    return QJsonDocument(json).toJson(QJsonDocument::Compact);
+}
+
+QJsonObject TextDocumentParams(const QString& uri) {
+    return {{QLatin1StringView("textDocument"), QJsonObject{{QLatin1StringView("uri"), uri}}}};
+}
+
+// A server that has the document open.
+struct OpenServer {
+    QByteArray lastAnswer;
+    LanguageServer server{[this](const QByteArray& body) { lastAnswer = body; }};
+    const QString uri = QStringLiteral("file:///bench/unit.pas");
+
+    explicit OpenServer(const std::string& text) {
+        Send({{QLatin1StringView("id"), 1},
+              {QLatin1StringView("method"), QStringLiteral("initialize")},
+              {QLatin1StringView("params"), QJsonObject{}}});
+        QJsonObject item{{QLatin1StringView("uri"), uri},
+                         {QLatin1StringView("languageId"), QStringLiteral("pascal")},
+                         {QLatin1StringView("version"), 1},
+                         {QLatin1StringView("text"), QString::fromStdString(text)}};
+        Send({{QLatin1StringView("method"), QStringLiteral("textDocument/didOpen")},
+              {QLatin1StringView("params"),
+               QJsonObject{{QLatin1StringView("textDocument"), item}}}});
+    }
+    void Send(const QJsonObject& message) { server.Handle({Frame{Message(message), {}}}); }
+};
+
+void BM_OutlineOfLargeUnit(benchmark::State& state) {
+    const TextDocument document(LargeText());
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(BuildOutline(document).size());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * document.Text().size()));
+}
+BENCHMARK(BM_OutlineOfLargeUnit)->Unit(benchmark::kMillisecond);
+
+void BM_OutlineJsonOfLargeUnit(benchmark::State& state) {
+    const TextDocument document(LargeText());
+    const std::vector<OutlineSymbol> outline = BuildOutline(document);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(
+            DocumentSymbolsJson(outline, document, PositionEncoding::Utf16).size());
+    }
+}
+BENCHMARK(BM_OutlineJsonOfLargeUnit)->Unit(benchmark::kMillisecond);
+
+// From the request's bytes to the response's bytes.
+void BM_DocumentSymbolRequestOnLargeUnit(benchmark::State& state) {
+    OpenServer open(LargeText());
+    const QByteArray request =
+        Message({{QLatin1StringView("id"), 2},
+                 {QLatin1StringView("method"), QStringLiteral("textDocument/documentSymbol")},
+                 {QLatin1StringView("params"), TextDocumentParams(open.uri)}});
+    for (auto _ : state) {
+        open.server.Handle({Frame{request, {}}});
+    }
+    state.counters["response_bytes"] = static_cast<double>(open.lastAnswer.size());
+}
+BENCHMARK(BM_DocumentSymbolRequestOnLargeUnit)->Unit(benchmark::kMillisecond);
+
+// One character typed, as an incremental change, then the outline asked
+// for again, as an editor does after each keystroke.
+void BM_EditThenDocumentSymbolOn10000Lines(benchmark::State& state) {
+    OpenServer open(UnitOfLines(10'000));
+    const QByteArray symbols =
+        Message({{QLatin1StringView("id"), 3},
+                 {QLatin1StringView("method"), QStringLiteral("textDocument/documentSymbol")},
+                 {QLatin1StringView("params"), TextDocumentParams(open.uri)}});
+    int version = 1;
+    for (auto _ : state) {
+        const QJsonObject at{{QLatin1StringView("line"), 5000},
+                             {QLatin1StringView("character"), 0}};
+        QJsonObject change{
+            {QLatin1StringView("range"),
+             QJsonObject{{QLatin1StringView("start"), at}, {QLatin1StringView("end"), at}}},
+            {QLatin1StringView("text"), QStringLiteral(" ")}};
+        QJsonObject params{{QLatin1StringView("textDocument"),
+                            QJsonObject{{QLatin1StringView("uri"), open.uri},
+                                        {QLatin1StringView("version"), ++version}}},
+                           {QLatin1StringView("contentChanges"), QJsonArray{change}}};
+        open.server.Handle(
+            {Frame{Message({{QLatin1StringView("method"), QStringLiteral("textDocument/didChange")},
+                            {QLatin1StringView("params"), params}}),
+                   {}},
+             Frame{symbols, {}}});
+    }
+}
+BENCHMARK(BM_EditThenDocumentSymbolOn10000Lines)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

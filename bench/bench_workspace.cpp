@@ -1,0 +1,146 @@
+// kestrel-lsp over a whole project: fpc-source's tree indexed on every core
+// (its .pas and .pp units in the process; the whole tree as the server
+// that a client starts, from `initialized` to the end of the progress, with
+// the server's resident memory), and workspace/symbol queries over the
+// tree's index. Skipped when fpc-source-3.2.2 is not installed.
+#include "LspSession.h"
+#include "WorkspaceIndexer.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <benchmark/benchmark.h>
+
+using namespace kestrel::lsp;
+
+namespace {
+
+const std::string kFpcTree = "/usr/share/fpcsrc/3.2.2";
+
+bool HaveTree(benchmark::State& state) {
+    if (QFileInfo(QString::fromStdString(kFpcTree)).isDir()) {
+        return true;
+    }
+    state.SkipWithError("fpc-source-3.2.2 is not installed");
+    return false;
+}
+
+bool IsUnit(const std::string& path) {
+    const QString suffix = QFileInfo(QString::fromStdString(path)).suffix().toLower();
+    return suffix == QLatin1StringView("pas") || suffix == QLatin1StringView("pp");
+}
+
+// The tree's walk, keeping only the units.
+void WalkUnits(const std::string& root, const SourceTreeVisitor& visit,
+               const std::atomic<bool>& stop) {
+    SourceTreeVisitor units = visit;
+    units.file = [&visit](const std::string& path) {
+        if (IsUnit(path)) {
+            visit.file(path);
+        }
+    };
+    WalkSourceTree(root, units, stop);
+}
+
+void Index(WorkspaceIndex& index, SourceTreeWalk walk) {
+    WorkspaceIndexer::Hooks hooks{[](const std::string&) {}, [](const std::string&) {},
+                                  [](const std::string&) {}};
+    WorkspaceIndexer indexer(index, std::move(walk), PositionEncoding::Utf16, hooks);
+    indexer.IndexFolders({kFpcTree}, nullptr);
+    indexer.WaitUntilIdle();
+}
+
+void BM_IndexUnits(benchmark::State& state) {
+    if (!HaveTree(state)) {
+        return;
+    }
+    size_t files = 0;
+    size_t symbols = 0;
+    for (auto _ : state) {
+        WorkspaceIndex index;
+        Index(index, WalkUnits);
+        files = index.FileCount();
+        symbols = index.SymbolCount();
+    }
+    state.counters["files"] = static_cast<double>(files);
+    state.counters["symbols"] = static_cast<double>(symbols);
+}
+BENCHMARK(BM_IndexUnits)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+const WorkspaceIndex& TreeIndex() {
+    static WorkspaceIndex index;
+    static const bool built = (Index(index, WalkSourceTree), true);
+    (void)built;
+    return index;
+}
+
+void BM_Query(benchmark::State& state, const char* query) {
+    if (!HaveTree(state)) {
+        return;
+    }
+    const WorkspaceIndex& index = TreeIndex();
+    size_t answers = 0;
+    for (auto _ : state) {
+        answers = index.Query(query, 200).size();
+        benchmark::DoNotOptimize(answers);
+    }
+    state.counters["answers"] = static_cast<double>(answers);
+    state.counters["symbols"] = static_cast<double>(index.SymbolCount());
+}
+BENCHMARK_CAPTURE(BM_Query, one_letter, "a")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Query, empty, "")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Query, routine, "getmem")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Query, class_and_method, "tstrings.add")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Query, bookmarks, "bookmark")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Query, no_match, "xyzzyq")->Unit(benchmark::kMillisecond);
+
+long ResidentKilobytes(qint64 pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine()) {
+        if (line.startsWith("VmRSS:")) {
+            return line.mid(6).trimmed().split(' ').first().toLong();
+        }
+    }
+    return 0;
+}
+
+// The server as a client starts it on the tree: from `initialized` until
+// the progress ends and a query is answered.
+void BM_ServerIndexesTree(benchmark::State& state) {
+    if (!HaveTree(state)) {
+        return;
+    }
+    long resident = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        LspSession session(KESTREL_LSP_PATH);
+        session.Result(
+            "initialize",
+            {{"processId", QJsonValue::Null},
+             {"rootUri", LspSession::FileUri(QString::fromStdString(kFpcTree))},
+             {"capabilities", QJsonObject{{"window", QJsonObject{{"workDoneProgress", true}}}}}});
+        state.ResumeTiming();
+        session.Notify("initialized");
+        const bool ended = session.WaitFor([](const QJsonObject& message) {
+            return message.value("method") == "$/progress" &&
+                   message.value("params")["value"]["kind"] == "end";
+        });
+        const QJsonArray answer =
+            session.Result("workspace/symbol", {{"query", "tstrings.add"}}).toArray();
+        state.PauseTiming();
+        if (!ended || answer.isEmpty()) {
+            state.SkipWithError("the server did not index the tree");
+            break;
+        }
+        resident = ResidentKilobytes(session.ProcessId());
+        state.ResumeTiming();
+    }
+    state.counters["resident_MB"] = static_cast<double>(resident) / 1024.0;
+}
+BENCHMARK(BM_ServerIndexesTree)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+} // namespace
+
+BENCHMARK_MAIN();

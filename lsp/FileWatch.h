@@ -1,0 +1,60 @@
+#pragma once
+
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+namespace kestrel::lsp {
+
+// Watches folders for changes made by other programs (a checkout, a build
+// step, another editor), with inotify, for clients that do not watch files
+// for the server. Changes are gathered until the folders have been quiet
+// for a moment, then handed on in one batch, in the order they happened.
+class FileWatch {
+public:
+    struct Changes {
+        std::vector<std::string> paths; // files and folders created, changed, deleted or moved
+        bool overflow = false;          // events were lost: everything must be looked at again
+    };
+    using OnChanges = std::function<void(Changes changes)>;
+    using Log = std::function<void(const std::string& message)>;
+
+    // `onChanges` is called on the watch's own thread; `wanted` picks the
+    // names of files worth reporting (folders are always reported).
+    FileWatch(OnChanges onChanges, std::function<bool(std::string_view name)> wanted, Log log);
+    ~FileWatch();
+    FileWatch(const FileWatch&) = delete;
+    FileWatch& operator=(const FileWatch&) = delete;
+
+    // Ends the watch's thread: no more changes are handed on. Watch and
+    // Unwatch may still be called.
+    void Stop();
+
+    // Whether the system's watching could be set up.
+    bool Available() const { return inotify_ >= 0; }
+
+    // Watches one folder (not what is below it).
+    void Watch(const std::string& folder);
+    // Stops watching `path` and every folder below it.
+    void Unwatch(const std::string& path);
+
+private:
+    void Run();
+    void Read(Changes& changes);
+
+    OnChanges onChanges_;
+    std::function<bool(std::string_view)> wanted_;
+    Log log_;
+    int inotify_ = -1;
+    int wakeup_ = -1; // an eventfd that ends the thread
+    std::mutex mutex_;
+    std::unordered_map<int, std::string> folders_; // watch descriptor -> folder
+    std::unordered_map<std::string, int> watches_;
+    bool limitLogged_ = false;
+    std::thread thread_;
+};
+
+} // namespace kestrel::lsp

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <cstddef>
+#include <vector>
+
+namespace kestrel::lsp {
+
+// What the framing makes of the bytes it was given: a message's body, or a
+// frame it had to refuse (the reason says why).
+struct Frame {
+    QByteArray body;
+    QString error; // empty for a message
+    bool IsError() const { return !error.isEmpty(); }
+};
+
+// Splits a byte stream into messages framed by a header block that ends in
+// an empty line and carries `Content-Length`. Memory stays bounded whatever
+// the bytes: a body over `maxBody` is skipped unread, and a header block
+// over `maxHeader` is dropped up to its end.
+class MessageFramer {
+public:
+    static constexpr size_t kMaxBody = size_t{64} << 20;
+    static constexpr size_t kMaxHeader = size_t{8} << 10;
+
+    explicit MessageFramer(size_t maxBody = kMaxBody) : maxBody_(maxBody) {}
+
+    // Takes the next bytes of the stream and appends every frame they
+    // complete to `frames`.
+    void Feed(const char* data, size_t size, std::vector<Frame>& frames);
+
+    // Bytes held for a frame not yet complete.
+    size_t Pending() const { return static_cast<size_t>(buffer_.size()); }
+
+private:
+    bool TakeHeader(std::vector<Frame>& frames);
+
+    size_t maxBody_;
+    QByteArray buffer_;
+    qsizetype bodyLength_ = -1; // the body being read; -1 while reading a header
+    size_t skipping_ = 0;       // bytes of a refused body still to drop
+    bool overlongHeader_ = false;
+};
+
+// The frame for a message body.
+QByteArray FrameMessage(const QByteArray& body);
+
+} // namespace kestrel::lsp

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrel::lsp {
+
+// How well a query matches a symbol's search text, best first.
+enum class MatchTier : uint8_t {
+    Exact,       // the whole text, or the name alone
+    Prefix,      // the start of the text or of the name
+    WordStart,   // a run from a word's start, or the initials of words
+    Subsequence, // the query's characters in order, anywhere
+};
+
+// Text made comparable without regard to case: ASCII letters lowered
+// quickly, anything else case-folded by Unicode's rules.
+std::string FoldCase(std::string_view utf8);
+
+// A set of the bytes of folded text, in 64 bits: a text can hold a query as
+// a subsequence only when its mask holds the query's mask.
+uint64_t ByteMask(std::string_view folded);
+
+// A workspace-symbol query: matches and ranks a symbol's search text, held
+// as it was written and case-folded. The name is the text's tail from
+// `nameStart` (the search text is "Class.Name" for a method).
+class SymbolQuery {
+public:
+    explicit SymbolQuery(std::string_view utf8);
+
+    bool Empty() const { return folded_.empty(); }
+    uint64_t Mask() const { return mask_; }
+
+    // Whether the query is a subsequence of `folded`, whole characters at a
+    // time.
+    bool Matches(std::string_view folded) const;
+
+    // The tier of a text that Matches.
+    MatchTier Tier(std::string_view text, std::string_view folded, size_t nameStart) const;
+    // The best tier a text that Matches may have, found cheaply: Exact or
+    // Prefix are final; WordStart may turn out Subsequence.
+    MatchTier BestTier(std::string_view folded, size_t nameStart) const;
+
+private:
+    bool MatchesInitials(std::string_view text, std::string_view folded) const;
+
+    std::string folded_;
+    std::vector<std::string_view> characters_; // the folded query, a character each
+    uint64_t mask_ = 0;
+};
+
+} // namespace kestrel::lsp

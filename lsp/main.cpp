@@ -1,0 +1,89 @@
+// kestrel-lsp: Kestrel's outline and bookmarks for any editor that speaks
+// the Language Server Protocol, over standard input and output.
+#include "LanguageServer.h"
+#include "MessageFraming.h"
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <poll.h>
+#include <unistd.h>
+
+using namespace kestrel::lsp;
+
+namespace {
+
+// Writes all of `bytes`; false when standard output is gone.
+bool WriteAll(const QByteArray& bytes) {
+    const char* data = bytes.constData();
+    size_t left = static_cast<size_t>(bytes.size());
+    while (left > 0) {
+        const ssize_t n = ::write(STDOUT_FILENO, data, left);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        data += n;
+        left -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Reads what standard input has; 0 at its end or on an error.
+ssize_t ReadSome(char* buffer, size_t size) {
+    for (;;) {
+        const ssize_t n = ::read(STDIN_FILENO, buffer, size);
+        if (n >= 0 || errno != EINTR) {
+            return n < 0 ? 0 : n;
+        }
+    }
+}
+
+bool MoreWaiting() {
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    return ::poll(&input, 1, 0) == 1 && (input.revents & POLLIN) != 0;
+}
+
+constexpr size_t kChunk = size_t{1} << 16;
+constexpr size_t kBatchBytes = size_t{1} << 22;
+
+} // namespace
+
+int main() {
+    // A client that goes away makes writes fail instead of killing us.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    std::atomic<bool> outputGone{false};
+    LanguageServer server([&outputGone](const QByteArray& body) {
+        if (!WriteAll(FrameMessage(body))) {
+            outputGone = true;
+        }
+    });
+    MessageFramer framer;
+    std::vector<Frame> frames;
+    std::vector<char> buffer(kChunk);
+    for (;;) {
+        // Take everything that is already waiting, up to a bound, so that a
+        // cancellation behind a request is seen before the request is
+        // worked on.
+        size_t batch = 0;
+        bool inputEnded = false;
+        do {
+            const ssize_t n = ReadSome(buffer.data(), buffer.size());
+            if (n == 0) {
+                inputEnded = true;
+                break;
+            }
+            framer.Feed(buffer.data(), static_cast<size_t>(n), frames);
+            batch += static_cast<size_t>(n);
+        } while (batch < kBatchBytes && MoreWaiting());
+        server.Handle(frames);
+        frames.clear();
+        // What arrived before the input ended is still answered.
+        if (server.ExitRequested() || inputEnded || outputGone) {
+            return server.ExitCode();
+        }
+    }
+}

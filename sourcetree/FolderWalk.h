@@ -1,0 +1,57 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrel {
+
+// Whether a file name is a Pascal source's: .pas, .pp, .p, .inc, .lpr, .dpr
+// or .dpk, in any case.
+bool HasPascalExtension(std::string_view name);
+
+// Whether a walk leaves a folder of this name out: hidden folders and
+// version-control folders.
+bool IsSkippedFolder(std::string_view name);
+
+// Walks the Pascal sources below a folder, one folder at a time, in path
+// order. Hidden and version-control folders are skipped, and links to
+// folders are not followed, so the walk cannot loop; links to files count
+// as the files.
+class FolderWalk {
+public:
+    struct Step {
+        enum Kind {
+            File,   // a Pascal source
+            Folder, // a folder entered (the root first)
+            Error,  // a folder that could not be read; `error` says why
+        } kind = File;
+        std::string path;
+        std::string error;
+    };
+
+    // Starts a walk of `root` (any walk before is dropped).
+    void Start(const std::string& root);
+    // The next step; false when the walk is over.
+    bool Next(Step& step);
+
+private:
+    struct Entry {
+        std::string key; // the name, with a '/' after a folder's
+        bool folder;
+    };
+    struct Folder {
+        std::string path;
+        std::vector<Entry> entries;
+        size_t next = 0;
+    };
+
+    // Reads a folder's entries into a new frame of the walk; false with
+    // `error` set when it cannot be read.
+    bool Enter(const std::string& path, std::string& error);
+
+    std::string root_; // not yet entered
+    std::vector<Folder> walk_;
+};
+
+} // namespace kestrel

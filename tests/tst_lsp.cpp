@@ -1,0 +1,599 @@
+// kestrel-lsp as an editor meets it: whole sessions over the server's
+// standard input and output, and the position arithmetic underneath.
+#include "TextDocument.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace kestrel::lsp;
+
+namespace {
+
+constexpr int kWaitMs = 20000;
+
+QByteArray Frame(const QByteArray& body) {
+    return "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+}
+
+QByteArray Frame(QJsonObject message) {
+    message.insert("jsonrpc", "2.0");
+    return Frame(QJsonDocument(message).toJson(QJsonDocument::Compact));
+}
+
+QJsonObject Uri(const QString& uri) {
+    return {{"textDocument", QJsonObject{{"uri", uri}}}};
+}
+
+QJsonObject Position(int line, int character) {
+    return {{"line", line}, {"character", character}};
+}
+
+QJsonObject Range(int line, int from, int to) {
+    return {{"start", Position(line, from)}, {"end", Position(line, to)}};
+}
+
+QString FileUri(const QString& path) {
+    return QUrl::fromLocalFile(path).toString();
+}
+
+// One server process and the client side of its pipes.
+class Session {
+public:
+    Session() {
+        process_.start(KESTREL_LSP_PATH, QStringList());
+        process_.waitForStarted(kWaitMs);
+    }
+    ~Session() {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.kill();
+            process_.waitForFinished(kWaitMs);
+        }
+    }
+
+    void Write(const QByteArray& bytes) {
+        process_.write(bytes);
+        process_.waitForBytesWritten(kWaitMs);
+    }
+    void Notify(const QString& method, const QJsonObject& params = {}) {
+        Write(Frame(QJsonObject{{"method", method}, {"params", params}}));
+    }
+    int Send(const QString& method, const QJsonObject& params = {}) {
+        Write(Frame(QJsonObject{{"id", ++lastId_}, {"method", method}, {"params", params}}));
+        return lastId_;
+    }
+
+    // The next message from the server; an empty object after a timeout.
+    QJsonObject Receive() {
+        for (;;) {
+            const qsizetype end = pending_.indexOf("\r\n\r\n");
+            if (end >= 0) {
+                const QByteArray header = pending_.first(end).toLower();
+                const qsizetype at = header.indexOf("content-length:");
+                const int length = header.mid(at + 15).trimmed().toInt();
+                if (pending_.size() >= end + 4 + length) {
+                    const QByteArray body = pending_.mid(end + 4, length);
+                    pending_.remove(0, end + 4 + length);
+                    return QJsonDocument::fromJson(body).object();
+                }
+            }
+            if (!process_.waitForReadyRead(kWaitMs)) {
+                return {};
+            }
+            pending_ += process_.readAllStandardOutput();
+        }
+    }
+    // The answer to request `id`, skipping notifications.
+    QJsonObject Answer(int id) {
+        for (QJsonObject message = Receive(); !message.isEmpty(); message = Receive()) {
+            if (message.value("id") == QJsonValue(id)) {
+                return message;
+            }
+        }
+        return {};
+    }
+    QJsonValue Result(const QString& method, const QJsonObject& params = {}) {
+        return Answer(Send(method, params)).value("result");
+    }
+    QJsonObject Initialize(const QJsonObject& capabilities = {}) {
+        const QJsonObject result = Result("initialize", {{"processId", QJsonValue::Null},
+                                                         {"rootUri", QJsonValue::Null},
+                                                         {"capabilities", capabilities}})
+                                       .toObject();
+        Notify("initialized");
+        return result;
+    }
+    void Open(const QString& uri, const QString& text) {
+        Notify("textDocument/didOpen",
+               {{"textDocument",
+                 QJsonObject{
+                     {"uri", uri}, {"languageId", "pascal"}, {"version", 1}, {"text", text}}}});
+    }
+    QJsonArray Symbols(const QString& uri) {
+        return Result("textDocument/documentSymbol", Uri(uri)).toArray();
+    }
+    // The exit code once the server has ended by itself.
+    int ExitCode(bool closeInput) {
+        if (closeInput) {
+            process_.closeWriteChannel();
+        }
+        if (!process_.waitForFinished(kWaitMs) || process_.exitStatus() != QProcess::NormalExit) {
+            return -1;
+        }
+        return process_.exitCode();
+    }
+
+private:
+    QProcess process_;
+    QByteArray pending_;
+    int lastId_ = 0;
+};
+
+// "kind name line:from-to" of each symbol's selection, depth-first, with
+// children indented: a whole outline in one comparable text.
+void Describe(const QJsonArray& symbols, QStringList& out, const QString& indent = {}) {
+    for (const QJsonValue& value : symbols) {
+        const QJsonObject symbol = value.toObject();
+        const QJsonObject selection = symbol.value("selectionRange").toObject();
+        const QJsonObject range = symbol.value("range").toObject();
+        QString line = QStringLiteral("%1%2 %3 %4:%5-%6")
+                           .arg(indent)
+                           .arg(symbol.value("kind").toInt())
+                           .arg(symbol.value("name").toString())
+                           .arg(selection["start"]["line"].toInt())
+                           .arg(selection["start"]["character"].toInt())
+                           .arg(selection["end"]["character"].toInt());
+        if (symbol.contains("detail")) {
+            line += " | " + symbol.value("detail").toString();
+        }
+        if (range["start"]["line"] != selection["start"]["line"] ||
+            range["start"]["character"].toInt() != 0) {
+            line += " (range does not hold the heading's line)";
+        }
+        out << line;
+        Describe(symbol.value("children").toArray(), out, indent + "  ");
+    }
+}
+
+QStringList Outline(const QJsonArray& symbols) {
+    QStringList out;
+    Describe(symbols, out);
+    return out;
+}
+
+int ErrorCode(const QJsonObject& answer) {
+    return answer.value("error").toObject().value("code").toInt();
+}
+
+QJsonArray EditsOf(const QJsonObject& action, const QString& uri) {
+    return action["edit"]["changes"][uri].toArray();
+}
+
+// Applies text edits (all on distinct places) to a UTF-16 text whose
+// positions are counted in UTF-16 units.
+QString Apply(QString text, const QJsonArray& edits) {
+    QList<QJsonObject> sorted;
+    for (const QJsonValue& edit : edits) {
+        sorted << edit.toObject();
+    }
+    const auto offset = [&](const QJsonObject& position) {
+        qsizetype at = 0;
+        for (int line = 0; line < position["line"].toInt(); ++line) {
+            at = text.indexOf('\n', at) + 1;
+        }
+        return at + position["character"].toInt();
+    };
+    std::sort(sorted.begin(), sorted.end(), [&](const QJsonObject& a, const QJsonObject& b) {
+        return offset(a["range"]["start"].toObject()) > offset(b["range"]["start"].toObject());
+    });
+    for (const QJsonObject& edit : sorted) {
+        const qsizetype from = offset(edit["range"]["start"].toObject());
+        const qsizetype to = offset(edit["range"]["end"].toObject());
+        text.replace(from, to - from, edit["newText"].toString());
+    }
+    return text;
+}
+
+const QString kSample = QStringLiteral(KESTREL_SAMPLES_DIR "/Unit1.pas");
+
+} // namespace
+
+class LspTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Byte offsets and protocol positions, both ways, in both encodings.
+    void positionsConvertBothWays_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<int>("line");
+        QTest::addColumn<int>("utf8");
+        QTest::addColumn<int>("utf16");
+
+        // "é" is two bytes and one UTF-16 unit; "𝔸" four bytes and two units.
+        const QByteArray mixed = "ab\r\nx\xC3\xA9y\xF0\x9D\x94\xB8z\rlast";
+        QTest::newRow("start") << mixed << 0 << 0 << 0 << 0;
+        QTest::newRow("before CR LF") << mixed << 2 << 0 << 2 << 2;
+        QTest::newRow("after CR LF") << mixed << 4 << 1 << 0 << 0;
+        QTest::newRow("after two-byte") << mixed << 7 << 1 << 3 << 2;
+        QTest::newRow("after four-byte") << mixed << 12 << 1 << 8 << 5;
+        QTest::newRow("lone CR ends a line") << mixed << 14 << 2 << 0 << 0;
+        QTest::newRow("end of text") << mixed << 18 << 2 << 4 << 4;
+        QTest::newRow("empty text") << QByteArray() << 0 << 0 << 0 << 0;
+    }
+    void positionsConvertBothWays() {
+        QFETCH(QByteArray, text);
+        QFETCH(int, offset);
+        const TextDocument document(text.toStdString());
+        for (const auto& [encoding, column] : {std::pair(PositionEncoding::Utf8, "utf8"),
+                                               std::pair(PositionEncoding::Utf16, "utf16")}) {
+            const TextPosition position = document.PositionOf(offset, encoding);
+            QTEST(static_cast<int>(position.line), "line");
+            QTEST(static_cast<int>(position.character), column);
+            QCOMPARE(document.OffsetOf(position, encoding), size_t(offset));
+        }
+    }
+
+    void positionsOutsideTheTextAreClamped() {
+        const TextDocument document("ab\r\n\xF0\x9D\x94\xB8z\n");
+        // Past the line's end: its end, before the CR LF.
+        QCOMPARE(document.OffsetOf({0, 99}, PositionEncoding::Utf16), size_t(2));
+        // Inside a surrogate pair or a UTF-8 sequence: the character's start.
+        QCOMPARE(document.OffsetOf({1, 1}, PositionEncoding::Utf16), size_t(4));
+        QCOMPARE(document.OffsetOf({1, 2}, PositionEncoding::Utf8), size_t(4));
+        // Past the last line: the end of the text.
+        QCOMPARE(document.OffsetOf({7, 0}, PositionEncoding::Utf8), document.Text().size());
+    }
+
+    void framing_data() {
+        QTest::addColumn<QList<QByteArray>>("writes");
+        QTest::addColumn<QList<int>>("errorCodes"); // in order; 0 for a result
+
+        const QByteArray init =
+            Frame(QJsonObject{{"id", 1},
+                              {"method", "initialize"},
+                              {"params", QJsonObject{{"capabilities", QJsonObject{}}}}});
+        const QByteArray symbols = Frame(QJsonObject{{"id", 2},
+                                                     {"method", "textDocument/documentSymbol"},
+                                                     {"params", Uri(FileUri(kSample))}});
+        QList<QByteArray> bytes;
+        for (const char c : init + symbols) {
+            bytes << QByteArray(1, c);
+        }
+        QTest::newRow("one byte a write") << bytes << QList<int>{0, 0};
+        QTest::newRow("two messages in one write")
+            << QList<QByteArray>{init + symbols} << QList<int>{0, 0};
+        QTest::newRow("other header fields, any case")
+            << QList<QByteArray>{"content-type: application/vscode-jsonrpc; charset=utf-8\r\n" +
+                                 QByteArray(init).replace("Content-Length", "CONTENT-LENGTH")}
+            << QList<int>{0};
+        QTest::newRow("missing Content-Length")
+            << QList<QByteArray>{"Content-Type: x\r\n\r\n" + init} << QList<int>{-32700, 0};
+        QTest::newRow("Content-Length not a number")
+            << QList<QByteArray>{"Content-Length: -5\r\n\r\n" + init} << QList<int>{-32700, 0};
+        QTest::newRow("body not JSON")
+            << QList<QByteArray>{Frame(QByteArray("{\"id\": 1, ")) + init} << QList<int>{-32700, 0};
+        QTest::newRow("body not an object")
+            << QList<QByteArray>{Frame(QByteArray("[1, 2]")) + init} << QList<int>{-32600, 0};
+        QTest::newRow("no method")
+            << QList<QByteArray>{Frame(QByteArray(R"({"jsonrpc":"2.0","id":5})")) + init}
+            << QList<int>{-32600, 0};
+        QTest::newRow("request before initialize")
+            << QList<QByteArray>{symbols + init} << QList<int>{-32002, 0};
+        QTest::newRow("Content-Length over 64 MB")
+            << QList<QByteArray>{"Content-Length: 67108865\r\n\r\n"} << QList<int>{-32700};
+    }
+    void framing() {
+        QFETCH(QList<QByteArray>, writes);
+        QFETCH(QList<int>, errorCodes);
+        Session session;
+        for (const QByteArray& bytes : writes) {
+            session.Write(bytes);
+        }
+        for (const int expected : errorCodes) {
+            const QJsonObject answer = session.Receive();
+            QVERIFY2(!answer.isEmpty(), "no answer");
+            QCOMPARE(ErrorCode(answer), expected);
+            QCOMPARE(answer.contains("result"), expected == 0);
+        }
+        // The server reads on, and ends as soon as its input does.
+        QCOMPARE(session.ExitCode(true), 1);
+    }
+
+    void lifecycle() {
+        Session session;
+        const QJsonObject init = session.Initialize();
+        const QJsonObject capabilities = init.value("capabilities").toObject();
+        QCOMPARE(capabilities.value("positionEncoding").toString(), "utf-16");
+        QCOMPARE(capabilities["textDocumentSync"]["change"].toInt(), 2);
+        QVERIFY(capabilities.contains("documentSymbolProvider"));
+        QVERIFY(capabilities.contains("codeActionProvider"));
+        QCOMPARE(capabilities.value("workspaceSymbolProvider"), true);
+        QCOMPARE(capabilities["workspace"]["workspaceFolders"]["changeNotifications"], true);
+        QCOMPARE(capabilities.size(), 6); // nothing that is not implemented
+        QCOMPARE(init["serverInfo"]["name"].toString(), "kestrel-lsp");
+        QCOMPARE(init["serverInfo"]["version"].toString(), "1.02");
+
+        QCOMPARE(ErrorCode(session.Answer(session.Send("initialize"))), -32600);
+        QCOMPARE(ErrorCode(session.Answer(session.Send("textDocument/hover"))), -32601);
+        session.Notify("workspace/didChangeConfiguration"); // ignored
+        session.Notify("$/setTrace", {{"value", "messages"}});
+        const QJsonObject answer = session.Answer(session.Send("shutdown"));
+        QVERIFY(answer.contains("result") && answer.value("result").isNull());
+        QCOMPARE(session.Receive().value("method").toString(), "$/logTrace");
+        QCOMPARE(ErrorCode(session.Answer(
+                     session.Send("textDocument/documentSymbol", Uri(FileUri(kSample))))),
+                 -32600);
+        session.Notify("exit");
+        QCOMPARE(session.ExitCode(false), 0);
+    }
+
+    void exitCodes_data() {
+        QTest::addColumn<bool>("shutdown");
+        QTest::addColumn<bool>("exit"); // else the input is closed
+        QTest::addColumn<int>("code");
+        QTest::newRow("shutdown, exit") << true << true << 0;
+        QTest::newRow("exit without shutdown") << false << true << 1;
+        QTest::newRow("input closed") << false << false << 1;
+        QTest::newRow("input closed after shutdown") << true << false << 0;
+    }
+    void exitCodes() {
+        QFETCH(bool, shutdown);
+        QFETCH(bool, exit);
+        Session session;
+        session.Initialize();
+        if (shutdown) {
+            QVERIFY(session.Result("shutdown").isNull());
+        }
+        if (exit) {
+            session.Notify("exit");
+        }
+        QTEST(session.ExitCode(!exit), "code");
+    }
+
+    // The sample unit, read from disk since it is not open.
+    void outlineOfTheSampleUnit() {
+        Session session;
+        session.Initialize();
+        const QStringList expected{
+            "2 Unit1 0:5-10 | unit",
+            "  12 GetArea 14:13-20 | : Double; virtual",
+            "  9 Create 16:16-22 | (const AName: string)",
+            "  12 Describe 17:14-22 | (Lines: TStrings)",
+            "  12 Scaled 18:13-19 | (Factor: Double): TShape",
+            "  12 GetArea 25:13-20 | : Double; override",
+            "  12 Grow 27:14-18 | (By: Double)",
+            "  12 RegisterShapes 30:10-24",
+            "  12 ShapeCount 31:9-19 | : Integer",
+            "3 implementation 33:0-14",
+            "  5 TShape 38:12-18",
+            "    9 Create 38:19-25 | (const AName: string)",
+            "    6 GetArea 43:16-23 | : Double",
+            "    6 Describe 48:17-25 | (Lines: TStrings)",
+            "    20 check the format 50:51-56",
+            "    6 Scaled 53:16-22 | (Factor: Double): TShape",
+            "  5 TCircle 58:9-16",
+            "    6 GetArea 58:17-24 | : Double",
+            "    6 Grow 63:18-22 | (By: Double)",
+            "  12 RegisterShapes 68:10-24",
+            "  20 the registry is never freed 70:2-36",
+            "  12 ShapeCount 74:9-19 | : Integer",
+        };
+        QCOMPARE(Outline(session.Symbols(FileUri(kSample))), expected);
+    }
+
+    // The extended headings, a program file, and names on non-ASCII lines in
+    // both position encodings.
+    void outlinePositions_data() {
+        QTest::addColumn<QJsonObject>("capabilities");
+        QTest::addColumn<QStringList>("expected");
+        const QJsonObject utf8{
+            {"general", QJsonObject{{"positionEncodings", QJsonArray{"utf-16", "utf-8"}}}}};
+        QTest::newRow("utf-16") << QJsonObject()
+                                << QStringList{
+                                       "2 Grüße 0:8-13 | program",
+                                       "  25 + 1:17-18 | (a, b: TVec): TVec",
+                                       "  5 TÄ",
+                                       "    6 Make 2:26-30 | : TÄ",
+                                       "    9 Free 3:21-25",
+                                       "    20 𝔸 note 4:10-23",
+                                   };
+        QTest::newRow("utf-8") << utf8
+                               << QStringList{
+                                      "2 Grüße 0:8-15 | program",
+                                      "  25 + 1:20-21 | (a, b: TVec): TVec",
+                                      "  5 TÄ",
+                                      "    6 Make 2:30-34 | : TÄ",
+                                      "    9 Free 3:24-28",
+                                      "    20 𝔸 note 4:11-26",
+                                  };
+    }
+    void outlinePositions() {
+        QFETCH(QJsonObject, capabilities);
+        QFETCH(QStringList, expected);
+        Session session;
+        const QJsonObject init = session.Initialize(capabilities);
+        const QString uri = "file:///nowhere/grusse.pas";
+        session.Open(uri, QString::fromUtf8("program Grüße;\n"
+                                            "{ äöü } operator + (a, b: TVec): TVec;\n"
+                                            "{ äöü } class function TÄ.Make: TÄ;\n"
+                                            "{ 𝔸 } destructor TÄ.Free;\n"
+                                            "x := 'é'; {//* 𝔸 note}\n"));
+        QStringList outline = Outline(session.Symbols(uri));
+        // The Class entry stands on its first method's line; only its name
+        // is checked here.
+        for (QString& line : outline) {
+            if (line.contains(" 5 ")) {
+                line = line.section(' ', 0, -2);
+            }
+        }
+        QCOMPARE(outline, expected);
+    }
+
+    // A file on disk that is not UTF-8 is read as Windows-1252, as the
+    // lister reads it; columns count the decoded characters.
+    void windows1252File() {
+        QTemporaryDir dir;
+        QFile file(dir.filePath("latin.pas"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("unit Gr\xFC\xDF"
+                   "e;\r\n\x80\x80 {//* \xE9t\xE9}\r\n");
+        file.close();
+        Session session;
+        session.Initialize();
+        QCOMPARE(Outline(session.Symbols(FileUri(file.fileName()))),
+                 (QStringList{"2 Grüße 0:5-10 | unit", "  20 été 1:3-12"}));
+    }
+
+    void unreadableDocumentsAreErrors_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("missing file") << "missing.pas";
+        QTest::newRow("folder") << ".";
+        QTest::newRow("not a file URI") << "";
+    }
+    void unreadableDocumentsAreErrors() {
+        QFETCH(QString, name);
+        QTemporaryDir dir;
+        const QString uri = name.isEmpty() ? "untitled:Untitled-1" : FileUri(dir.filePath(name));
+        Session session;
+        session.Initialize();
+        const QJsonObject answer =
+            session.Answer(session.Send("textDocument/documentSymbol", Uri(uri)));
+        QCOMPARE(ErrorCode(answer), -32803);
+        QVERIFY(!answer["error"]["message"].toString().isEmpty());
+        QVERIFY(!answer.contains("result"));
+    }
+
+    // Incremental and full changes, then the outline of what the editor holds.
+    void editsReachTheOutline() {
+        Session session;
+        session.Initialize();
+        const QString uri = "file:///nowhere/edited.pas";
+        session.Open(uri, "unit A;\r\nimplementation\r\nprocedure P\xC3\xA9;\r\nend.\r\n");
+        const auto change = [&](int version, const QJsonArray& changes) {
+            session.Notify("textDocument/didChange",
+                           {{"textDocument", QJsonObject{{"uri", uri}, {"version", version}}},
+                            {"contentChanges", changes}});
+        };
+        // Insert after "Pé" (UTF-16 column 12), and a new routine line.
+        change(2, {QJsonObject{{"range", Range(2, 12, 12)}, {"text", "Q"}},
+                   QJsonObject{{"range", Range(3, 0, 0)}, {"text", "function F: Integer;\r\n"}}});
+        QCOMPARE(Outline(session.Symbols(uri)),
+                 (QStringList{"2 A 0:5-6 | unit", "3 implementation 1:0-14", "  12 PéQ 2:10-13",
+                              "  12 F 3:9-10 | : Integer"}));
+        // A range across a line end, replaced by nothing: the routines
+        // become declarations.
+        change(3, {QJsonObject{
+                      {"range", QJsonObject{{"start", Position(0, 7)}, {"end", Position(1, 14)}}},
+                      {"text", ""}}});
+        QCOMPARE(Outline(session.Symbols(uri)), (QStringList{"2 A 0:5-6 | unit", "  12 PéQ 1:10-13",
+                                                             "  12 F 2:9-10 | : Integer"}));
+        change(4, {QJsonObject{{"text", "library L;\n"}}});
+        QCOMPARE(Outline(session.Symbols(uri)), QStringList{"2 L 0:8-9 | library"});
+        // Closed: the file is read from disk again, and there is none.
+        session.Notify("textDocument/didClose", Uri(uri));
+        QCOMPARE(ErrorCode(session.Answer(session.Send("textDocument/documentSymbol", Uri(uri)))),
+                 -32803);
+    }
+
+    void codeActions_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("line");
+        QTest::addColumn<int>("character");
+        QTest::addColumn<QString>("afterInsert");
+        QTest::addColumn<QString>("afterRemove"); // empty: not offered
+
+        QTest::newRow("inside a line") << "abc\r\n"
+                                       << 0 << 1 << "a{//*}bc\r\n"
+                                       << "";
+        QTest::newRow("at the line's end") << "abc\r\n"
+                                           << 0 << 3 << "abc{//*}\r\n"
+                                           << "";
+        QTest::newRow("beyond the line's end, padded") << "abc\r\nx" << 0 << 6 << "abc   {//*}\r\nx"
+                                                       << "";
+        QTest::newRow("after a non-BMP character") << "𝔸b\n"
+                                                   << 0 << 2 << "𝔸{//*}b\n"
+                                                   << "";
+        QTest::newRow("remove a plain marker") << "  x := 1; {//*} check\n"
+                                               << 0 << 0 << "{//*}  x := 1; {//*} check\n"
+                                               << "  x := 1;  check\n";
+        QTest::newRow("remove a marker with text, keep other comments")
+            << "{ keep } y; {//* why? } {also}\n"
+            << 0 << 2 << "{ {//*}keep } y; {//* why? } {also}\n"
+            << "{ keep } y;  {also}\n";
+        QTest::newRow("marker comment running onto the next line")
+            << "z; {//* a\nb } w;\n"
+            << 0 << 0 << "{//*}z; {//* a\nb } w;\n"
+            << "z;  w;\n";
+        QTest::newRow("marker inside a comment opened on an earlier line")
+            << "{ a\n{//* b } c;\n"
+            << 1 << 0 << "{ a\n{//*}{//* b } c;\n"
+            << "";
+    }
+    void codeActions() {
+        QFETCH(QString, text);
+        QFETCH(int, line);
+        QFETCH(int, character);
+        Session session;
+        session.Initialize();
+        const QString uri = "file:///nowhere/actions.pas";
+        session.Open(uri, text);
+        const QJsonArray actions =
+            session
+                .Result("textDocument/codeAction",
+                        {{"textDocument", QJsonObject{{"uri", uri}}},
+                         {"range", Range(line, character, character)},
+                         {"context", QJsonObject{{"diagnostics", QJsonArray()}}}})
+                .toArray();
+        QVERIFY(!actions.isEmpty());
+        QCOMPARE(actions[0]["title"].toString(), "Insert bookmark");
+        QTEST(Apply(text, EditsOf(actions[0].toObject(), uri)), "afterInsert");
+        QFETCH(QString, afterRemove);
+        QCOMPARE(actions.size(), afterRemove.isEmpty() ? 1 : 2);
+        if (!afterRemove.isEmpty()) {
+            QCOMPARE(actions[1]["title"].toString(), "Remove bookmark");
+            QCOMPARE(Apply(text, EditsOf(actions[1].toObject(), uri)), afterRemove);
+        }
+        // A client that asks only for quick fixes gets none of these.
+        QCOMPARE(session
+                     .Result("textDocument/codeAction",
+                             {{"textDocument", QJsonObject{{"uri", uri}}},
+                              {"range", Range(line, 0, 0)},
+                              {"context", QJsonObject{{"diagnostics", QJsonArray()},
+                                                      {"only", QJsonArray{"quickfix"}}}}})
+                     .toArray()
+                     .size(),
+                 0);
+    }
+
+    // A request and its cancellation that arrive together: the request is
+    // answered as cancelled, and the next one normally.
+    void cancelledRequest() {
+        Session session;
+        session.Initialize();
+        session.Write(
+            Frame(QJsonObject{{"id", 70},
+                              {"method", "textDocument/documentSymbol"},
+                              {"params", Uri(FileUri(kSample))}}) +
+            Frame(QJsonObject{{"method", "$/cancelRequest"}, {"params", QJsonObject{{"id", 70}}}}));
+        QCOMPARE(ErrorCode(session.Answer(70)), -32800);
+        QVERIFY(!session.Symbols(FileUri(kSample)).isEmpty());
+    }
+
+    void invalidParamsAreNamed() {
+        Session session;
+        session.Initialize();
+        const QJsonObject answer = session.Answer(session.Send(
+            "textDocument/codeAction",
+            {{"textDocument", QJsonObject{{"uri", FileUri(kSample)}}},
+             {"range", QJsonObject{{"start", Position(0, -1)}, {"end", Position(0, 0)}}}}));
+        QCOMPARE(ErrorCode(answer), -32602);
+        QVERIFY(answer["error"]["message"].toString().contains("character"));
+    }
+};
+
+QTEST_GUILESS_MAIN(LspTest)
+#include "tst_lsp.moc"

@@ -1,0 +1,435 @@
+// kestrel-lsp across a whole project: the ranking of workspace-symbol
+// answers, the order of progress messages, and the index kept current by
+// sessions against real folders that change on disk.
+#include "LspSession.h"
+#include "WorkDoneProgress.h"
+#include "WorkspaceIndex.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <unistd.h>
+
+using namespace kestrel::lsp;
+
+namespace {
+
+constexpr int kEventuallyMs = 15000;
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
+    file.write(bytes);
+}
+
+QByteArray Unit(const QByteArray& name, const QByteArray& routine) {
+    return "unit " + name + ";\ninterface\nprocedure " + routine + ";\nimplementation\nprocedure " +
+           routine + ";\nbegin\nend;\nend.\n";
+}
+
+// A workspace-symbol answer as "name@path:line" lines, paths relative to
+// `root`.
+QStringList Describe(const QJsonArray& symbols, const QString& root) {
+    QStringList out;
+    for (const QJsonValue& value : symbols) {
+        const QJsonObject symbol = value.toObject();
+        const QJsonObject location = symbol.value("location").toObject();
+        const QString path = QUrl(location.value("uri").toString()).toLocalFile();
+        out.append(QStringLiteral("%1@%2:%3")
+                       .arg(symbol.value("name").toString(), QDir(root).relativeFilePath(path))
+                       .arg(location.value("range")
+                                .toObject()
+                                .value("start")
+                                .toObject()
+                                .value("line")
+                                .toInt()));
+    }
+    return out;
+}
+
+class Workspace : public LspSession {
+public:
+    explicit Workspace(const QString& root) : LspSession(KESTREL_LSP_PATH), root_(root) {}
+
+    QStringList Query(const QString& query) {
+        return Describe(Result("workspace/symbol", {{"query", query}}).toArray(), root_);
+    }
+    // Asks again until the answer is `expected`; the last answer.
+    QStringList Eventually(const QString& query, const QStringList& expected) {
+        QDeadlineTimer deadline(kEventuallyMs);
+        QStringList answer = Query(query);
+        while (answer != expected && !deadline.hasExpired()) {
+            QThread::msleep(50);
+            answer = Query(query);
+        }
+        return answer;
+    }
+    bool IndexEnded() {
+        return WaitFor([](const QJsonObject& message) {
+            return message.value("method") == "$/progress" &&
+                   message.value("params").toObject().value("value").toObject().value("kind") ==
+                       "end";
+        });
+    }
+    QStringList LogLines() const {
+        QStringList lines;
+        for (const QJsonObject& message : Received()) {
+            if (message.value("method") == "window/logMessage") {
+                lines.append(message.value("params").toObject().value("message").toString());
+            }
+        }
+        return lines;
+    }
+
+private:
+    QString root_;
+};
+
+QJsonObject Folders(const QStringList& paths,
+                    const QJsonObject& capabilities = {
+                        {"window", QJsonObject{{"workDoneProgress", true}}}}) {
+    QJsonArray folders;
+    for (const QString& path : paths) {
+        folders.append(QJsonObject{{"uri", LspSession::FileUri(path)}, {"name", path}});
+    }
+    return {{"rootUri", QJsonValue::Null},
+            {"workspaceFolders", folders},
+            {"capabilities", capabilities}};
+}
+
+} // namespace
+
+class WorkspaceTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void ranking_data();
+    void ranking();
+    void answersAreCapped();
+    void progressOrder_data();
+    void progressOrder();
+    void diskChanges();
+    void openDocuments();
+    void workspaceFolders();
+    void clientWatchesFiles();
+    void badInput();
+};
+
+void WorkspaceTest::ranking_data() {
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QStringList>("expected"); // search texts, best first
+
+    QTest::newRow("exact name, then subsequence")
+        << "getarea" << QStringList{"GetArea", "TShape.GetArea", "get_area_total"};
+    QTest::newRow("exact, path, then word starts by length")
+        << "TARGET" << QStringList{"Target", "Target", "TShape.SetTarget", "BigTarget"};
+    QTest::newRow("prefix, initials by length, subsequence")
+        << "ga"
+        << QStringList{"Gather", "GetArea", "TShape.GetArea", "get_area_total", "BigTarget"};
+    QTest::newRow("class and name") << "tshape.ga" << QStringList{"TShape.GetArea"};
+    QTest::newRow("every bookmark")
+        << "bookmark" << QStringList{"bookmark", "bookmark.Check the format"};
+    QTest::newRow("a word of a bookmark") << "format" << QStringList{"bookmark.Check the format"};
+    QTest::newRow("case folded beyond ASCII") << "ÉMILE" << QStringList{"Émile"};
+    QTest::newRow("a character, not its lead byte") << "èmile" << QStringList{};
+    QTest::newRow("nothing") << "zz" << QStringList{};
+}
+
+void WorkspaceTest::ranking() {
+    QFETCH(QString, query);
+    QFETCH(QStringList, expected);
+    WorkspaceIndex index;
+    const std::pair<const char*, const char*> files[] = {
+        {"/w/a.pas", "unit Shapes;\ninterface\nprocedure Target;\nfunction GetArea: Double;\n"
+                     "implementation\nprocedure TShape.GetArea;\nbegin\nend;\n"
+                     "procedure TShape.SetTarget;\nprocedure BigTarget;\n"
+                     "procedure get_area_total;\nprocedure Gather;\n{//* Check the format}\n"
+                     "{//*}\nprocedure \xC3\x89mile;\nend.\n"},
+        {"/w/b.pas", "program B;\nprocedure Target;\nbegin\nend.\n"},
+    };
+    for (const auto& [path, text] : files) {
+        index.SetFromDisk(path, IndexDocument(TextDocument(text), path, PositionEncoding::Utf16));
+    }
+    QStringList texts;
+    const QByteArray utf8 = query.toUtf8();
+    for (const SymbolMatch& match : index.Query(utf8.toStdString(), 200)) {
+        texts.append(QString::fromStdString(std::string(match.file->Text(match.symbol->text))));
+    }
+    QCOMPARE(texts, expected);
+}
+
+void WorkspaceTest::answersAreCapped() {
+    std::string text = "unit Many;\ninterface\n";
+    for (int i = 0; i < 300; ++i) {
+        text += "procedure P" + std::to_string(i) + ";\n";
+    }
+    WorkspaceIndex index;
+    index.SetFromDisk("/m.pas", IndexDocument(TextDocument(text), "m", PositionEncoding::Utf16));
+    const std::vector<SymbolMatch> matches = index.Query("p", 200);
+    QCOMPARE(matches.size(), size_t{200});
+    // All prefixes: shorter names first, then in file order.
+    const auto name = [&matches](size_t i) {
+        return matches[i].file->Text(matches[i].symbol->name);
+    };
+    QCOMPARE(name(0), "P0");
+    QCOMPARE(name(10), "P10");
+    QCOMPARE(name(199), "P199");
+}
+
+void WorkspaceTest::progressOrder_data() {
+    QTest::addColumn<QString>("events"); // A/R: token accepted/refused, b, rN/M, e
+    QTest::addColumn<QString>("sent");
+
+    QTest::newRow("token first") << "A b r1/2 r2/2 e"
+                                 << "begin:0 report:50 report:100 end";
+    QTest::newRow("token during the scan") << "b r1/2 A r2/2 e"
+                                           << "begin:50 report:100 end";
+    QTest::newRow("token after the end") << "b r1/2 r2/2 e A"
+                                         << "begin:100 end";
+    QTest::newRow("token refused") << "b r1/2 R r2/2 e"
+                                   << "";
+    QTest::newRow("each percentage once, one answer") << "A b r1/3 r1/3 r2/3 e A"
+                                                      << "begin:0 report:33 report:66 end";
+}
+
+void WorkspaceTest::progressOrder() {
+    QFETCH(QString, events);
+    QFETCH(QString, sent);
+    QStringList kinds;
+    WorkDoneProgress progress(
+        [&kinds](const QByteArray& body) {
+            const QJsonObject message = QJsonDocument::fromJson(body).object();
+            QCOMPARE(message.value("method").toString(), QString("$/progress"));
+            const QJsonObject params = message.value("params").toObject();
+            QCOMPARE(params.value("token").toString(), QString("t"));
+            const QJsonObject value = params.value("value").toObject();
+            QString kind = value.value("kind").toString();
+            if (value.contains("percentage")) {
+                kind += ':' + QString::number(value.value("percentage").toInt());
+            }
+            kinds.append(kind);
+        },
+        "t", "Indexing");
+    for (const QString& event : events.split(' ')) {
+        if (event == "A" || event == "R") {
+            progress.TokenAnswered(event == "A");
+        } else if (event == "b") {
+            progress.Begin();
+        } else if (event == "e") {
+            progress.End(1, 2);
+        } else {
+            const QStringList parts = event.mid(1).split('/');
+            progress.Report(parts[0].toUInt(), parts[1].toUInt());
+        }
+    }
+    QCOMPARE(kinds.join(' '), sent);
+}
+
+void WorkspaceTest::diskChanges() {
+    QTemporaryDir dir;
+    const QString root = dir.path();
+    WriteFile(root + "/src/alpha.pas", Unit("Alpha", "AlphaOne"));
+    WriteFile(root + "/.git/hidden.pas", Unit("Hidden", "HiddenProc"));
+    WriteFile(root + "/src/readme.txt", Unit("Text", "TextProc"));
+    Workspace session(root);
+    session.Initialize(Folders({root}));
+    QVERIFY(session.IndexEnded());
+
+    // The progress bar: created, then begin, reports rising, end.
+    QStringList order;
+    int percentage = -1;
+    for (const QJsonObject& message : session.Received()) {
+        const QString method = message.value("method").toString();
+        if (method == "window/workDoneProgress/create") {
+            order.append("create");
+        } else if (method == "$/progress") {
+            const QJsonObject value = message.value("params").toObject().value("value").toObject();
+            const QString kind = value.value("kind").toString();
+            if (order.isEmpty() || order.last() != kind) {
+                order.append(kind);
+            }
+            if (value.contains("percentage")) {
+                QVERIFY(value.value("percentage").toInt() >= percentage);
+                percentage = value.value("percentage").toInt();
+            }
+        }
+    }
+    QVERIFY2(order == QStringList({"create", "begin", "end"}) ||
+                 order == QStringList({"create", "begin", "report", "end"}),
+             qPrintable(order.join(' ')));
+
+    QCOMPARE(session.Query("alphaone"),
+             QStringList({"AlphaOne@src/alpha.pas:2", "AlphaOne@src/alpha.pas:4"}));
+    QCOMPARE(session.Query("hiddenproc"), QStringList());
+    QCOMPARE(session.Query("textproc"), QStringList());
+
+    struct Step {
+        const char* what;
+        std::function<bool()> act;
+        QString query;
+        QStringList expected;
+    };
+    const QString src = root + "/src";
+    const Step steps[] = {
+        {"file added",
+         [&] {
+             WriteFile(src + "/gamma.pas", Unit("Gamma", "GammaRay"));
+             return true;
+         },
+         "gammaray",
+         {"GammaRay@src/gamma.pas:2", "GammaRay@src/gamma.pas:4"}},
+        {"file changed",
+         [&] {
+             WriteFile(src + "/gamma.pas", Unit("Gamma", "GammaBurst"));
+             return true;
+         },
+         "gamma",
+         {"Gamma@src/gamma.pas:0", "GammaBurst@src/gamma.pas:2", "GammaBurst@src/gamma.pas:4"}},
+        {"file renamed",
+         [&] { return QFile::rename(src + "/gamma.pas", src + "/delta.pas"); },
+         "gammaburst",
+         {"GammaBurst@src/delta.pas:2", "GammaBurst@src/delta.pas:4"}},
+        {"file deleted", [&] { return QFile::remove(src + "/delta.pas"); }, "gammaburst", {}},
+        {"folder created",
+         [&] {
+             WriteFile(src + "/new/n.pas", Unit("N", "NewProc"));
+             return true;
+         },
+         "newproc",
+         {"NewProc@src/new/n.pas:2", "NewProc@src/new/n.pas:4"}},
+        {"folder renamed",
+         [&] { return QDir().rename(src + "/new", src + "/moved"); },
+         "newproc",
+         {"NewProc@src/moved/n.pas:2", "NewProc@src/moved/n.pas:4"}},
+        {"file added in the renamed folder",
+         [&] {
+             WriteFile(src + "/moved/m.pas", Unit("M", "MovedProc"));
+             return true;
+         },
+         "movedproc",
+         {"MovedProc@src/moved/m.pas:2", "MovedProc@src/moved/m.pas:4"}},
+        {"folder deleted", [&] { return QDir(src + "/moved").removeRecursively(); }, "proc", {}},
+    };
+    for (const Step& step : steps) {
+        QVERIFY2(step.act(), step.what);
+        QCOMPARE(session.Eventually(step.query, step.expected), step.expected);
+    }
+    QCOMPARE(session.Query("alphaone").size(), 2);
+}
+
+void WorkspaceTest::openDocuments() {
+    QTemporaryDir dir;
+    const QString root = dir.path();
+    WriteFile(root + "/a.pas", Unit("A", "DiskName"));
+    Workspace session(root);
+    session.Initialize(Folders({root}));
+    QVERIFY(session.IndexEnded());
+
+    // The editor's text wins over the disk's while the file is open.
+    const QString uri = LspSession::FileUri(root + "/a.pas");
+    session.Open(uri, Unit("A", "EditorName"));
+    QCOMPARE(session.Query("editorname"),
+             QStringList({"EditorName@a.pas:2", "EditorName@a.pas:4"}));
+    QCOMPARE(session.Query("diskname"), QStringList());
+    session.Notify("textDocument/didChange",
+                   {{"textDocument", QJsonObject{{"uri", uri}, {"version", 2}}},
+                    {"contentChanges",
+                     QJsonArray{QJsonObject{{"text", QString::fromLatin1(Unit("A", "Typed"))}}}}});
+    WriteFile(root + "/a.pas", Unit("A", "DiskAgain"));
+    QCOMPARE(session.Query("typed"), QStringList({"Typed@a.pas:2", "Typed@a.pas:4"}));
+    // Closed: the disk's text again.
+    session.Notify("textDocument/didClose", {{"textDocument", QJsonObject{{"uri", uri}}}});
+    QCOMPARE(session.Eventually("diskagain", {"DiskAgain@a.pas:2", "DiskAgain@a.pas:4"}),
+             QStringList({"DiskAgain@a.pas:2", "DiskAgain@a.pas:4"}));
+    QCOMPARE(session.Query("typed"), QStringList());
+
+    // A document outside the folders counts while it is open.
+    QTemporaryDir other;
+    const QString outside = LspSession::FileUri(other.path() + "/o.pas");
+    session.Open(outside, QString::fromLatin1(Unit("O", "Outside")));
+    QCOMPARE(session.Query("outside").size(), 2);
+    session.Notify("textDocument/didClose", {{"textDocument", QJsonObject{{"uri", outside}}}});
+    QCOMPARE(session.Query("outside"), QStringList());
+}
+
+void WorkspaceTest::workspaceFolders() {
+    QTemporaryDir first;
+    QTemporaryDir second;
+    WriteFile(first.path() + "/one.pas", Unit("One", "FirstProc"));
+    WriteFile(second.path() + "/two.pas", Unit("Two", "SecondProc"));
+    Workspace session(first.path());
+    session.Initialize(Folders({first.path()}));
+    QVERIFY(session.IndexEnded());
+    QCOMPARE(session.Query("secondproc"), QStringList());
+
+    const QJsonObject folder{{"uri", LspSession::FileUri(second.path())}, {"name", "second"}};
+    session.Notify(
+        "workspace/didChangeWorkspaceFolders",
+        {{"event", QJsonObject{{"added", QJsonArray{folder}}, {"removed", QJsonArray{}}}}});
+    QVERIFY(session.IndexEnded());
+    QCOMPARE(session.Query("secondproc").size(), 2);
+    session.Notify(
+        "workspace/didChangeWorkspaceFolders",
+        {{"event", QJsonObject{{"added", QJsonArray{}}, {"removed", QJsonArray{folder}}}}});
+    QCOMPARE(session.Query("secondproc"), QStringList());
+    QCOMPARE(session.Query("firstproc").size(), 2);
+}
+
+void WorkspaceTest::clientWatchesFiles() {
+    QTemporaryDir dir;
+    const QString root = dir.path();
+    WriteFile(root + "/w.pas", Unit("W", "Before"));
+    Workspace session(root);
+    session.Initialize(Folders(
+        {root}, {{"window", QJsonObject{{"workDoneProgress", true}}},
+                 {"workspace", QJsonObject{{"didChangeWatchedFiles",
+                                            QJsonObject{{"dynamicRegistration", true}}}}}}));
+    QVERIFY(session.IndexEnded());
+    QJsonObject registration;
+    for (const QJsonObject& message : session.Received()) {
+        if (message.value("method") == "client/registerCapability") {
+            registration = message.value("params").toObject().value("registrations")[0].toObject();
+        }
+    }
+    QCOMPARE(registration.value("method").toString(), QString("workspace/didChangeWatchedFiles"));
+    QVERIFY(registration.value("registerOptions")["watchers"][0]["globPattern"].toString().contains(
+        "pas"));
+
+    WriteFile(root + "/w.pas", Unit("W", "After"));
+    session.Notify("workspace/didChangeWatchedFiles",
+                   {{"changes", QJsonArray{QJsonObject{
+                                    {"uri", LspSession::FileUri(root + "/w.pas")}, {"type", 2}}}}});
+    QCOMPARE(session.Eventually("after", {"After@w.pas:2", "After@w.pas:4"}),
+             QStringList({"After@w.pas:2", "After@w.pas:4"}));
+}
+
+void WorkspaceTest::badInput() {
+    static const char kBinary[] = "unit Bin;\0\x01\x02procedure BinProc;\n";
+    QTemporaryDir dir;
+    const QString root = dir.path();
+    WriteFile(root + "/good.pas", Unit("Good", "GoodProc"));
+    WriteFile(root + "/binary.pas", QByteArray::fromRawData(kBinary, sizeof kBinary - 1));
+    WriteFile(root + "/locked.pas", Unit("Locked", "LockedProc"));
+    QFile::setPermissions(root + "/locked.pas", QFileDevice::Permissions());
+    WriteFile(root + "/afile.pas", Unit("F", "FileProc"));
+    Workspace session(root);
+    session.Initialize(Folders({root + "/missing", root + "/afile.pas", root}));
+    QVERIFY(session.IndexEnded());
+    QCOMPARE(session.Query("goodproc").size(), 2);
+    QCOMPARE(session.Query("binproc"), QStringList());
+
+    const QString log = session.LogLines().join('\n');
+    QVERIFY2(log.contains(root + "/missing: No such file or directory"), qPrintable(log));
+    QVERIFY2(log.contains(root + "/afile.pas: not a folder"), qPrintable(log));
+    QVERIFY2(log.contains(root + "/binary.pas: binary file"), qPrintable(log));
+    if (::geteuid() != 0) { // root reads any file
+        QVERIFY2(log.contains(root + "/locked.pas"), qPrintable(log));
+        QCOMPARE(session.Query("lockedproc"), QStringList());
+    }
+}
+
+QTEST_GUILESS_MAIN(WorkspaceTest)
+#include "tst_workspace.moc"

@@ -6,8 +6,8 @@ set -euo pipefail
 packages=(
     cmake g++ make clang libclang-rt-dev ccache
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    libbenchmark-dev
-    universal-ctags binutils python3 fontconfig fonts-dejavu-core
+    libbenchmark-dev libxxhash-dev
+    universal-ctags binutils python3 fontconfig fonts-dejavu-core strace
     neovim
 )
 

@@ -58,6 +58,10 @@ private slots:
         CodeEditor* editor = document->Editor();
         editor->setFocus();
         QTest::keyClicks(editor, "X");
+        if (readOnly) { // typing beyond the line's end is refused too
+            editor->SetCursorLineColumn(2, 10);
+            QTest::keyClicks(editor, "Y");
+        }
         // The add-in's writer is refused the same way.
         {
             HostRef<TIModuleInterface> module(
@@ -74,6 +78,16 @@ private slots:
             QVERIFY(!window.SaveDocument(document));
             QVERIFY(answer.text.contains("not saved over"));
             QCOMPARE(ReadFile(path), file);
+            // Saved under another name, the text is that file's and may be
+            // edited there.
+            const QString copy = dir.filePath("reserved-copy.pas");
+            QVERIFY(window.SaveDocument(document, copy));
+            QCOMPARE(ReadFile(path), file);
+            QVERIFY(!document->IsReadOnly());
+            editor->SetCursorLineColumn(1, 1);
+            QTest::keyClicks(editor, "Z");
+            QVERIFY(window.SaveDocument(document));
+            QVERIFY(ReadFile(copy).startsWith("Za"));
         } else {
             QVERIFY(window.SaveDocument(document));
             QCOMPARE(ReadFile(path), "{//*}X" + file);

@@ -98,7 +98,7 @@ void CodeEditor::SetCursorLineColumn(int line, int column) {
 }
 
 bool CodeEditor::FillVirtualSpace(const QString& text) {
-    if (virtualColumns_ == 0 || textCursor().hasSelection()) {
+    if (virtualColumns_ == 0 || textCursor().hasSelection() || isReadOnly()) {
         return false;
     }
     // The blanks and the typed text make one undo step.

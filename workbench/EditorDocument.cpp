@@ -3,6 +3,7 @@
 #include "CarefulSave.h"
 #include "DisplayText.h"
 #include "FileReading.h"
+#include "ReplaceText.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -51,6 +52,8 @@ QTextDocument* FillDocument(const QString& text, const EditorDocument::LoadProgr
 
 EditorDocument* EditorDocument::Load(const QString& path, QString& error, QObject* parent,
                                      const LoadProgress& progress) {
+    // Taken before the read, so a write during it shows at the next look.
+    FileStamp stamp = FileStamp::Of(path);
     std::string bytes;
     const ReadProgress reading = [&](int64_t done, int64_t total) {
         return !progress || progress(static_cast<int>(total > 0 ? 100 * done / total : 100));
@@ -58,6 +61,7 @@ EditorDocument* EditorDocument::Load(const QString& path, QString& error, QObjec
     if (!ReadRegularFile(path, bytes, error, reading)) {
         return nullptr;
     }
+    stamp.contents = FileStamp::HashOf(bytes);
     kestrel::HostBuffer loaded = kestrel::BufferFromFileBytes(bytes);
     std::string().swap(bytes);
     QTextDocument* text = FillDocument(DisplayFromBytes(loaded.bytes, loaded.encoding), progress);
@@ -67,6 +71,18 @@ EditorDocument* EditorDocument::Load(const QString& path, QString& error, QObjec
     }
     auto* document = new EditorDocument(path, std::move(loaded), text, parent);
     document->readOnlyOnDisk_ = InspectFile(path).readOnlyOnDisk;
+    document->stamp_ = stamp;
+    return document;
+}
+
+EditorDocument* EditorDocument::Recovered(const QString& path, std::string_view fileBytes,
+                                          const FileStamp& base, QObject* parent) {
+    kestrel::HostBuffer loaded = kestrel::BufferFromFileBytes(fileBytes);
+    QTextDocument* text = FillDocument(DisplayFromBytes(loaded.bytes, loaded.encoding), {});
+    auto* document = new EditorDocument(path, std::move(loaded), text, parent);
+    document->readOnlyOnDisk_ = InspectFile(path).readOnlyOnDisk;
+    document->stamp_ = base;
+    document->editor_->document()->setModified(true);
     return document;
 }
 
@@ -104,6 +120,10 @@ std::shared_ptr<const std::string> EditorDocument::BufferBytes() const {
             BytesFromDisplay(editor_->document()->toRawText(), loaded_.encoding));
     }
     return buffer_;
+}
+
+std::string EditorDocument::FileBytes() const {
+    return kestrel::FileBytesFromBuffer(loaded_, *BufferBytes());
 }
 
 std::optional<EditorDocument::Unencodable> EditorDocument::FirstUnencodable() const {
@@ -148,10 +168,39 @@ bool EditorDocument::Save(const QString& path, QString& error, bool asUtf8, QStr
     saved.encoding = basis.encoding;
     loaded_ = std::move(saved);
     buffer_.reset();
+    // A read-only text saved under another name is that file's exact text,
+    // and may be edited there.
+    roundTrips_ = RoundTrips(loaded_.bytes, loaded_.encoding);
+    editor_->setReadOnly(!roundTrips_);
     path_ = QFileInfo(path).absoluteFilePath();
     readOnlyOnDisk_ = InspectFile(path_).readOnlyOnDisk;
+    stamp_ = FileStamp::Of(path_);
+    stamp_.contents = FileStamp::HashOf(fileBytes);
     editor_->document()->setModified(false);
     return true;
+}
+
+void EditorDocument::Reload(std::string_view fileBytes, const FileStamp& stamp) {
+    if (!editor_) {
+        return;
+    }
+    const int line = editor_->CursorLine();
+    const int column = editor_->CursorColumn();
+    const int top = editor_->verticalScrollBar()->value();
+    const int left = editor_->horizontalScrollBar()->value();
+
+    kestrel::HostBuffer loaded = kestrel::BufferFromFileBytes(fileBytes);
+    ReplaceDocumentText(editor_->document(), DisplayFromBytes(loaded.bytes, loaded.encoding));
+    loaded_ = std::move(loaded);
+    stamp_ = stamp;
+    roundTrips_ = RoundTrips(loaded_.bytes, loaded_.encoding);
+    readOnlyOnDisk_ = InspectFile(path_).readOnlyOnDisk;
+    editor_->setReadOnly(!roundTrips_);
+    editor_->document()->setModified(false);
+
+    editor_->SetCursorLineColumn(line, column);
+    editor_->verticalScrollBar()->setValue(top);
+    editor_->horizontalScrollBar()->setValue(left);
 }
 
 int EditorDocument::CharIndexForByteColumn(const QString& text, int byteColumn, int* beyond) const {

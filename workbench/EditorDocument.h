@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CodeEditor.h"
+#include "FileStamp.h"
 #include "HostBuffer.h"
 
 #include <QObject>
@@ -10,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace workbench {
@@ -30,6 +32,10 @@ public:
     // the load.
     static EditorDocument* Load(const QString& path, QString& error, QObject* parent = nullptr,
                                 const LoadProgress& progress = {});
+    // A document with unsaved text `fileBytes` for `path`, made from a
+    // recovery copy; `base` describes the file the text was edited from.
+    static EditorDocument* Recovered(const QString& path, std::string_view fileBytes,
+                                     const FileStamp& base, QObject* parent = nullptr);
     // The editor goes with its document, wherever it was shown.
     ~EditorDocument() override;
 
@@ -59,6 +65,16 @@ public:
     // and `error` says why. `note` says what the user should know about a
     // save that worked (written in place, say).
     bool Save(const QString& path, QString& error, bool asUtf8 = false, QString* note = nullptr);
+    // The bytes a save would write now.
+    std::string FileBytes() const;
+
+    // The file as it was read or last saved.
+    const FileStamp& DiskStamp() const { return stamp_; }
+    void SetDiskStamp(const FileStamp& stamp) { stamp_ = stamp; }
+    // Takes `fileBytes`, read from disk as `stamp`, as the new text: one undo
+    // step (earlier edits stay in the undo history), the cursor's line and
+    // column and the view's place kept, and the document unmodified.
+    void Reload(std::string_view fileBytes, const FileStamp& stamp);
 
     // The editor's text as the host buffer's bytes; kept until the next
     // edit, so readers and writers made in between share one copy.
@@ -99,6 +115,7 @@ private:
     bool readOnlyOnDisk_ = false;
     QPointer<CodeEditor> editor_;
     mutable std::shared_ptr<const std::string> buffer_;
+    FileStamp stamp_;
 };
 
 } // namespace workbench

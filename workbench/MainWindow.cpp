@@ -1,5 +1,7 @@
 #include "MainWindow.h"
 
+#include "DiskSync.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -14,7 +16,9 @@
 namespace workbench {
 
 MainWindow::MainWindow(QWidget* parent)
-    : QMainWindow(parent), services_(new HostServices(*this, kestrel::kInterfaceVersion0017)) {
+    : QMainWindow(parent), services_(new HostServices(*this, kestrel::kInterfaceVersion0017)),
+      diskSync_(new DiskSync(*this)),
+      recovery_(new RecoveryStore(RecoveryStore::DefaultFolder(), this)) {
     setWindowTitle(tr("Kestrel Workbench"));
     setObjectName("AppBuilder");
     BuildMenus();
@@ -27,6 +31,8 @@ MainWindow::MainWindow(QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+    // Unsaved changes outlive the window in their recovery copies.
+    recovery_->Flush();
     // The add-in first, then the services it was given; anything still alive
     // after that was not given back by the add-in.
     addIn_.Shutdown();
@@ -131,6 +137,7 @@ bool MainWindow::LoadAddIn(const QString& path, QString* error, bool quiet) {
 }
 
 void MainWindow::RunAddInCommand(const std::function<void()>& command) {
+    const RecoveryStore::CrashGuard crashGuard(*recovery_);
     QString failure;
     try {
         command();
@@ -181,6 +188,29 @@ EditorDocument* MainWindow::OpenFile(const QString& path, bool report) {
         }
         return nullptr;
     }
+    AddDocument(document);
+    if (document->IsReadOnly() && report) {
+        QMessageBox::information(this, tr("Open"),
+                                 tr("%1 holds characters that this editor cannot write back "
+                                    "exactly; it is opened read-only.")
+                                     .arg(path));
+    }
+    return document;
+}
+
+EditorDocument* MainWindow::OpenRecovered(const RecoveryStore::Copy& copy) {
+    if (FindDocument(copy.path)) {
+        return nullptr;
+    }
+    FileStamp base;
+    base.exists = copy.hasBase;
+    base.contents = copy.base;
+    EditorDocument* document = EditorDocument::Recovered(copy.path, copy.bytes, base, this);
+    AddDocument(document);
+    return document;
+}
+
+void MainWindow::AddDocument(EditorDocument* document) {
     if (!editWindow_) {
         editWindow_ = new TEditWindow(this);
         connect(editWindow_, &TEditWindow::CloseRequested, this,
@@ -190,13 +220,8 @@ EditorDocument* MainWindow::OpenFile(const QString& path, bool report) {
     documents_ << document;
     editWindow_->AddDocument(document);
     editWindow_->show();
-    if (document->IsReadOnly() && report) {
-        QMessageBox::information(this, tr("Open"),
-                                 tr("%1 holds characters that this editor cannot write back "
-                                    "exactly; it is opened read-only.")
-                                     .arg(path));
-    }
-    return document;
+    recovery_->Track(document);
+    diskSync_->Track(document);
 }
 
 bool MainWindow::SaveDocument(EditorDocument* document, const QString& path) {
@@ -208,6 +233,10 @@ bool MainWindow::SaveDocument(EditorDocument* document, const QString& path) {
     if (!ConfirmSave(document, target, asUtf8)) {
         return false;
     }
+    if (!diskSync_->MaySave(document, target)) {
+        return false;
+    }
+    const QString previousPath = document->Path();
     QString error;
     QString note;
     if (!document->Save(target, error, asUtf8, &note)) {
@@ -215,6 +244,7 @@ bool MainWindow::SaveDocument(EditorDocument* document, const QString& path) {
         return false;
     }
     ShowFileNote(note);
+    diskSync_->Saved(document, previousPath);
     return true;
 }
 
@@ -246,6 +276,8 @@ bool MainWindow::CloseDocument(EditorDocument* document) {
             return false;
         }
     }
+    diskSync_->Forget(document);
+    recovery_->Forget(document);
     documents_.removeOne(document);
     editWindow_->RemoveDocument(document);
     document->deleteLater(); // its editor with it

@@ -3,6 +3,7 @@
 #include "AddInHost.h"
 #include "EditorDocument.h"
 #include "HostObjects.h"
+#include "RecoveryStore.h"
 #include "TEditWindow.h"
 
 #include <QMainWindow>
@@ -10,6 +11,8 @@
 #include <functional>
 
 namespace workbench {
+
+class DiskSync;
 
 // The stand-in IDE's main window: the menu bar, the open files, the code
 // editor window, and the add-in with the host services it is given.
@@ -24,10 +27,15 @@ public:
     bool LoadAddIn(const QString& path, QString* error = nullptr, bool quiet = false);
     AddInHost& AddIns() { return addIn_; }
     HostServices* Services() const { return services_; }
+    DiskSync& Disk() const { return *diskSync_; }
+    RecoveryStore& Recovery() const { return *recovery_; }
 
     // Opens `path` (or shows it when it is open already); a message box
     // reports failure when `report`.
     EditorDocument* OpenFile(const QString& path, bool report = true);
+    // Opens a recovery copy as a modified document; null when its file is
+    // open already.
+    EditorDocument* OpenRecovered(const RecoveryStore::Copy& copy);
     EditorDocument* FindDocument(const QString& path) const;
     EditorDocument* CurrentDocument() const;
     TEditWindow* EditWindow() const { return editWindow_; }
@@ -52,6 +60,7 @@ protected:
 
 private:
     void BuildMenus();
+    void AddDocument(EditorDocument* document);
     void OpenWithDialog();
     void SaveAs();
     void Find(bool next);
@@ -63,6 +72,8 @@ private:
     void ShowFileNote(const QString& note);
 
     HostServices* services_;
+    DiskSync* diskSync_;
+    RecoveryStore* recovery_;
     AddInHost addIn_;
     QPointer<TEditWindow> editWindow_;
     QList<EditorDocument*> documents_;

@@ -1,5 +1,7 @@
 // The Kestrel workbench: a small editor host that loads the add-in.
+#include "CrashFlush.h"
 #include "MainWindow.h"
+#include "RecoveryOffer.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -19,8 +21,10 @@ int main(int argc, char** argv) {
     parser.addPositionalArgument("files", "Files to open.", "[files...]");
     parser.process(app);
 
+    workbench::InstallCrashFlush();
     workbench::MainWindow window;
     window.show();
+    workbench::OfferRecovery(window);
     if (!parser.isSet(noAddIn)) {
         window.LoadAddIn(parser.isSet(addIn) ? parser.value(addIn) : workbench::DefaultAddInPath());
     }

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "DiskChangeBar.h"
+#include "DiskWatch.h"
+#include "EditorDocument.h"
+
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+
+namespace workbench {
+
+class MainWindow;
+
+// Keeps the open documents in step with their files on disk. A file that
+// another program changes is reloaded at once when its document has no
+// unsaved edits; otherwise a bar offers to reload it, to overwrite it or to
+// decide later, and saving over it asks first. A deleted file is announced.
+class DiskSync : public QObject {
+    Q_OBJECT
+
+public:
+    enum class State { InSync, Changed, Deleted };
+
+    explicit DiskSync(MainWindow& window);
+
+    // Starts watching the document's file, and looks at it now.
+    void Track(EditorDocument* document);
+    void Forget(EditorDocument* document);
+
+    // Before `document` is saved to `target`: true when that may go ahead,
+    // after asking when the file there changed since it was read.
+    bool MaySave(EditorDocument* document, const QString& target);
+    // After `document`, read from `previousPath`, was saved.
+    void Saved(EditorDocument* document, const QString& previousPath);
+
+    // Compares the document with its file now and acts on the difference.
+    void Check(EditorDocument* document);
+    void CheckAll();
+
+    State StateOf(EditorDocument* document) const;
+    // The bar of the code editor window, once it has been needed.
+    DiskChangeBar* Bar() const { return bar_; }
+
+private:
+    struct Entry {
+        State state = State::InSync;
+        QString error;          // why the changed file cannot be read, if it cannot
+        FileStamp::Hash disk;   // of the changed file's bytes
+        bool dismissed = false; // "Later" was chosen for this change
+    };
+
+    void SetState(EditorDocument* document, State state, const DiskCheck& check = {});
+    void UpdateBar();
+    void Reload(EditorDocument* document);
+    void Overwrite(EditorDocument* document);
+    EditorDocument* Current() const;
+
+    MainWindow& window_;
+    DiskWatch watch_;
+    QHash<EditorDocument*, Entry> entries_;
+    QPointer<DiskChangeBar> bar_;
+    EditorDocument* overwriteConfirmed_ = nullptr;
+    EditorDocument* recreating_ = nullptr;
+};
+
+} // namespace workbench

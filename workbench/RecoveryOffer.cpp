@@ -1,0 +1,56 @@
+#include "RecoveryOffer.h"
+
+#include "MainWindow.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace workbench {
+
+void OfferRecovery(MainWindow& window) {
+    RecoveryStore& store = window.Recovery();
+    const QList<RecoveryStore::Copy> copies = store.ClaimLeftBehind();
+    if (copies.isEmpty()) {
+        store.DiscardClaimed(); // sessions that had nothing left to recover
+        return;
+    }
+    QStringList lines;
+    for (const RecoveryStore::Copy& copy : copies) {
+        lines << QObject::tr("%1 (changed %2)")
+                     .arg(copy.path, QLocale().toString(copy.written, QLocale::ShortFormat));
+    }
+    QMessageBox box(QMessageBox::Question, QObject::tr("Recover unsaved changes"),
+                    QObject::tr("The workbench ended without saving changes to:\n\n%1\n\n"
+                                "Recover them? They open as unsaved changes; save them to keep "
+                                "them.")
+                        .arg(lines.join('\n')),
+                    QMessageBox::Yes | QMessageBox::Discard | QMessageBox::Ignore, &window);
+    box.button(QMessageBox::Yes)->setText(QObject::tr("&Recover"));
+    box.button(QMessageBox::Ignore)->setText(QObject::tr("&Later"));
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::Ignore);
+    switch (box.exec()) {
+    case QMessageBox::Yes: {
+        bool all = true;
+        for (const RecoveryStore::Copy& copy : copies) {
+            all = window.OpenRecovered(copy) != nullptr && all;
+        }
+        // The recovered documents have copies of their own now; a copy
+        // whose file was open already is kept for another time.
+        if (all) {
+            store.DiscardClaimed();
+        } else {
+            store.ReleaseClaimed();
+        }
+        break;
+    }
+    case QMessageBox::Discard:
+        store.DiscardClaimed();
+        break;
+    default:
+        store.ReleaseClaimed();
+        break;
+    }
+}
+
+} // namespace workbench

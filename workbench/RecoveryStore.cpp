@@ -1,0 +1,314 @@
+#include "RecoveryStore.h"
+
+#include "EditorDocument.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTextDocument>
+#include <algorithm>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace workbench {
+
+namespace {
+
+constexpr int kIdleMs = 2000;       // typing rests this long before copies are written
+constexpr int kMostDelayMs = 20000; // and steady typing waits no longer than this
+constexpr char kMagic[] = "Kestrel recovery copy 1\n";
+const QString kSuffix = QStringLiteral(".kestrel-recovery");
+
+std::string Header(const QString& path, const FileStamp& base, size_t length) {
+    std::string header = kMagic;
+    header += "path " + QFile::encodeName(path).toPercentEncoding().toStdString() + "\n";
+    header += "base " + (base.exists ? base.contents.ToHex().toStdString() : "none") + "\n";
+    header += "length " + std::to_string(length) + "\n\n";
+    return header;
+}
+
+// A copy as written by Header and the bytes after it; false for anything
+// else, such as a copy cut short.
+bool ParseCopy(const QByteArray& data, RecoveryStore::Copy& copy) {
+    if (!data.startsWith(kMagic)) {
+        return false;
+    }
+    const qsizetype end = data.indexOf("\n\n");
+    if (end < 0) {
+        return false;
+    }
+    bool pathSeen = false;
+    bool baseSeen = false;
+    qsizetype length = -1;
+    for (const QByteArray& line : data.first(end).split('\n').mid(1)) {
+        const qsizetype space = line.indexOf(' ');
+        const QByteArray key = line.first(qMax<qsizetype>(space, 0));
+        const QByteArray value = line.mid(space + 1);
+        if (key == "path") {
+            copy.path = QFile::decodeName(QByteArray::fromPercentEncoding(value));
+            pathSeen = !copy.path.isEmpty();
+        } else if (key == "base") {
+            copy.hasBase = value != "none";
+            baseSeen =
+                !copy.hasBase || FileStamp::Hash::FromHex(QString::fromLatin1(value), copy.base);
+        } else if (key == "length") {
+            bool ok = false;
+            length = value.toLongLong(&ok);
+            length = ok ? length : -1;
+        }
+    }
+    const QByteArray bytes = data.sliced(end + 2);
+    if (!pathSeen || !baseSeen || length != bytes.size()) {
+        return false;
+    }
+    copy.bytes.assign(bytes.constData(), static_cast<size_t>(bytes.size()));
+    return true;
+}
+
+// Opens `folder`'s lock file and takes its lock; -1 when another process
+// holds it (or it cannot be opened).
+int TakeLock(const QString& folder) {
+    const QByteArray path = QFile::encodeName(folder + "/lock");
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return -1;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace
+
+RecoveryStore::RecoveryStore(const QString& folder, QObject* parent)
+    : QObject(parent), root_(folder) {
+    idle_.setSingleShot(true);
+    idle_.setInterval(kIdleMs);
+    connect(&idle_, &QTimer::timeout, this, &RecoveryStore::Flush);
+}
+
+RecoveryStore::~RecoveryStore() {
+    bool kept = false;
+    for (auto& [document, entry] : entries_) {
+        kept = kept || entry.onDisk;
+        crash_slots::Release(entry.slot);
+    }
+    ReleaseClaimed();
+    if (lock_ >= 0) {
+        if (!kept) {
+            QDir(session_).removeRecursively();
+        }
+        ::close(lock_);
+    }
+}
+
+QString RecoveryStore::DefaultFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + "/recovery";
+}
+
+void RecoveryStore::Track(EditorDocument* document) {
+    if (entries_.contains(document)) {
+        return;
+    }
+    entries_.try_emplace(document);
+    QTextDocument* text = document->Editor()->document();
+    connect(text, &QTextDocument::contentsChanged, this, [this, document] { Edited(document); });
+    connect(text, &QTextDocument::modificationChanged, this, [this, document](bool modified) {
+        if (!modified) {
+            Remove(document);
+        }
+    });
+    // A recovered document is written at once: it exists nowhere else.
+    if (document->IsModified()) {
+        entries_[document].dirty = true;
+        Flush();
+    }
+}
+
+void RecoveryStore::Forget(EditorDocument* document) {
+    if (!entries_.contains(document)) {
+        return;
+    }
+    Remove(document);
+    crash_slots::Release(entries_.at(document).slot);
+    entries_.erase(document);
+    if (CodeEditor* editor = document->Editor()) {
+        disconnect(editor->document(), nullptr, this, nullptr);
+    }
+}
+
+QString RecoveryStore::CopyPathOf(EditorDocument* document) const {
+    const auto it = entries_.find(document);
+    return it == entries_.end() ? QString() : it->second.file;
+}
+
+void RecoveryStore::Edited(EditorDocument* document) {
+    Entry& entry = entries_[document];
+    entry.dirty = true;
+    if (armed_ > 0 && document->IsModified()) {
+        Prepare(document);
+    }
+    if (!dirtySince_.isValid()) {
+        dirtySince_.start();
+    }
+    if (dirtySince_.elapsed() >= kMostDelayMs) {
+        Flush();
+    } else {
+        idle_.start();
+    }
+}
+
+void RecoveryStore::Flush() {
+    idle_.stop();
+    dirtySince_.invalidate();
+    for (auto& [document, entry] : entries_) {
+        if (!std::exchange(entry.dirty, false)) {
+            continue;
+        }
+        if (!document->IsModified()) {
+            Remove(document);
+            continue;
+        }
+        const RecoveryImage* image = Prepare(document);
+        if (image != nullptr && WriteRecoveryImage(*image)) {
+            crash_slots::MarkWritten(entry.slot, image);
+            entry.onDisk = true;
+        } else if (!std::exchange(warned_, true)) {
+            qWarning("workbench: cannot write recovery copies in %s", qPrintable(root_));
+        }
+    }
+}
+
+const RecoveryImage* RecoveryStore::Prepare(EditorDocument* document) {
+    Entry& entry = entries_[document];
+    if (!OpenSession()) {
+        return nullptr;
+    }
+    if (entry.slot < 0) {
+        entry.slot = crash_slots::Claim();
+    }
+    if (entry.file.isEmpty()) {
+        entry.file = QStringLiteral("%1/%2%3").arg(session_).arg(nextCopy_++).arg(kSuffix);
+    }
+    auto image = std::make_unique<RecoveryImage>();
+    const std::string bytes = document->FileBytes();
+    image->bytes = Header(document->Path(), document->DiskStamp(), bytes.size()) + bytes;
+    image->path = QFile::encodeName(entry.file).toStdString();
+    image->temp = image->path + ".tmp";
+    image->crashTemp = image->path + ".crash";
+    entry.previous = std::move(entry.latest);
+    entry.latest = std::move(image);
+    crash_slots::Publish(entry.slot, entry.latest.get());
+    return entry.latest.get();
+}
+
+void RecoveryStore::Remove(EditorDocument* document) {
+    auto it = entries_.find(document);
+    if (it == entries_.end()) {
+        return;
+    }
+    Entry& entry = it->second;
+    crash_slots::Publish(entry.slot, nullptr);
+    crash_slots::MarkWritten(entry.slot, nullptr);
+    if (!entry.file.isEmpty()) {
+        QFile::remove(entry.file);
+    }
+    entry.onDisk = false;
+    entry.dirty = false;
+}
+
+bool RecoveryStore::OpenSession() {
+    if (lock_ >= 0) {
+        return true;
+    }
+    const QString session =
+        QStringLiteral("%1/%2-%3")
+            .arg(root_)
+            .arg(QCoreApplication::applicationPid())
+            .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+    // Copies may hold private text: only the user reads them.
+    if (!QDir().mkpath(session) ||
+        !QFile::setPermissions(root_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner) ||
+        !QFile::setPermissions(session, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
+        return false;
+    }
+    lock_ = TakeLock(session);
+    if (lock_ < 0) {
+        return false;
+    }
+    session_ = session;
+    return true;
+}
+
+QList<RecoveryStore::Copy> RecoveryStore::ClaimLeftBehind() {
+    QList<Copy> copies;
+    const QDir root(root_);
+    for (const QFileInfo& folder : root.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString path = folder.absoluteFilePath();
+        if (path == QFileInfo(session_).absoluteFilePath() || claimed_.contains(path)) {
+            continue;
+        }
+        const int lock = TakeLock(path);
+        if (lock < 0) {
+            continue; // its workbench still runs
+        }
+        claimedLocks_ << lock;
+        claimed_ << path;
+        const QDir session(path);
+        for (const QFileInfo& file : session.entryInfoList({"*" + kSuffix}, QDir::Files)) {
+            QFile in(file.absoluteFilePath());
+            Copy copy;
+            if (in.open(QIODevice::ReadOnly) && ParseCopy(in.readAll(), copy)) {
+                copy.written = file.lastModified();
+                copies << std::move(copy);
+            }
+        }
+    }
+    // The newest copy of each file.
+    std::stable_sort(copies.begin(), copies.end(),
+                     [](const Copy& a, const Copy& b) { return a.written > b.written; });
+    QSet<QString> seen;
+    copies.removeIf([&seen](const Copy& copy) {
+        const bool older = seen.contains(copy.path);
+        seen.insert(copy.path);
+        return older;
+    });
+    return copies;
+}
+
+void RecoveryStore::DiscardClaimed() {
+    for (const QString& folder : std::as_const(claimed_)) {
+        QDir(folder).removeRecursively();
+    }
+    ReleaseClaimed();
+}
+
+void RecoveryStore::ReleaseClaimed() {
+    for (const int lock : std::as_const(claimedLocks_)) {
+        ::close(lock);
+    }
+    claimedLocks_.clear();
+    claimed_.clear();
+}
+
+RecoveryStore::CrashGuard::CrashGuard(RecoveryStore& store) : store_(store) {
+    if (store_.armed_++ == 0) {
+        for (auto& [document, entry] : store_.entries_) {
+            if (entry.dirty && document->IsModified()) {
+                store_.Prepare(document);
+            }
+        }
+    }
+}
+
+RecoveryStore::CrashGuard::~CrashGuard() {
+    --store_.armed_;
+}
+
+} // namespace workbench

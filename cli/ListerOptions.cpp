@@ -27,25 +27,51 @@ bool ParseShow(const std::string& letters, std::array<bool, kCategoryCount>& sho
     return true;
 }
 
+bool ParseJobs(const std::string& text, unsigned& jobs, std::string& error) {
+    unsigned value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9' || value > 9999) {
+            value = 0;
+            break;
+        }
+        value = value * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (value < 1 || value > 1024) {
+        error = "-j takes a number of jobs from 1 to 1024, not '" + text + "'";
+        return false;
+    }
+    jobs = value;
+    return true;
+}
+
 } // namespace
 
 const char* ListerUsage() {
-    return "Usage: kestrel-list [--json] [--show=DPFB] [--all] FILE...\n"
+    return "Usage: kestrel-list [OPTION]... FILE...\n"
            "Lists the unit, library and project lines, the IMPLEMENTATION line,\n"
            "procedure and function headings and bookmark lines of Pascal sources.\n"
+           "FILE - is standard input.\n"
            "\n"
-           "  --json        one JSON object per line, in source order\n"
-           "  --show=DPFB   categories to list: Declarations, Procedures,\n"
-           "                Functions, Bookmarks (header lines are always listed)\n"
-           "  --all         also the program line, constructors, destructors,\n"
-           "                operators and class methods\n"
-           "  --help        this text\n";
+           "  --json              one JSON object per line, in source order\n"
+           "  --show=DPFB         categories to list: Declarations, Procedures,\n"
+           "                      Functions, Bookmarks (header lines are always listed)\n"
+           "  --all               also the program line, constructors, destructors,\n"
+           "                      operators and class methods\n"
+           "  -R, --recursive     list the Pascal sources in the folders given (.pas .pp\n"
+           "                      .p .inc .lpr .dpr .dpk), in path order; hidden and\n"
+           "                      version-control folders and links to folders are skipped\n"
+           "  --files-from=LIST   also list the paths in LIST, one a line (- for\n"
+           "                      standard input)\n"
+           "  -j N, --jobs=N      scan N files at once (default: one per core); the\n"
+           "                      output is the same for every N\n"
+           "  --help              this text\n";
 }
 
 bool ParseListerOptions(const std::vector<std::string>& args, ListerOptions& options,
                         std::string& error) {
     bool onlyFiles = false;
-    for (const std::string& arg : args) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
         if (onlyFiles || arg.empty() || arg[0] != '-' || arg == "-") {
             options.files.push_back(arg);
         } else if (arg == "--") {
@@ -56,6 +82,29 @@ bool ParseListerOptions(const std::vector<std::string>& args, ListerOptions& opt
             options.headings = Headings::Extended;
         } else if (arg == "--help" || arg == "-h") {
             options.help = true;
+        } else if (arg == "-R" || arg == "--recursive") {
+            options.recursive = true;
+        } else if (arg.starts_with("--files-from=")) {
+            options.filesFrom = arg.substr(13);
+            if (options.filesFrom.empty()) {
+                error = "--files-from needs a file name";
+                return false;
+            }
+        } else if (arg == "-j" || arg.starts_with("--jobs=") ||
+                   (arg.starts_with("-j") && arg.size() > 2)) {
+            std::string value;
+            if (arg == "-j") {
+                if (i + 1 == args.size()) {
+                    error = "-j needs a number of jobs";
+                    return false;
+                }
+                value = args[++i];
+            } else {
+                value = arg.substr(arg[1] == 'j' ? 2 : 7);
+            }
+            if (!ParseJobs(value, options.jobs, error)) {
+                return false;
+            }
         } else if (arg.rfind("--show=", 0) == 0) {
             if (!ParseShow(arg.substr(7), options.show, error)) {
                 return false;
@@ -65,7 +114,7 @@ bool ParseListerOptions(const std::vector<std::string>& args, ListerOptions& opt
             return false;
         }
     }
-    if (!options.help && options.files.empty()) {
+    if (!options.help && options.files.empty() && options.filesFrom.empty()) {
         error = "no file given";
         return false;
     }

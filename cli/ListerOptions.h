@@ -16,6 +16,15 @@ struct ListerOptions {
     // Which of the filterable categories to print, by category value.
     std::array<bool, kCategoryCount> show{true, true, true, true};
     std::vector<std::string> files;
+    // -R: folders among the files are walked for Pascal sources.
+    bool recursive = false;
+    // --files-from: a file of paths, one a line ("-" for standard input).
+    std::string filesFrom;
+    // -j: files scanned at once; 0 until set, then at least 1.
+    unsigned jobs = 0;
+
+    // Whether each row names its file: several files, a folder or a list.
+    bool NamesFiles() const { return files.size() > 1 || recursive || !filesFrom.empty(); }
 
     // Header rows always print.
     bool Shows(SymbolCategory category) const { return category == catHeader || show[category]; }

@@ -2,15 +2,59 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdio>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace kestrel {
 
 namespace {
 
-void AppendJsonString(std::string& out, std::string_view utf8) {
+// The length of the run at the start of `bytes` that a JSON string takes as
+// it stands: printable ASCII but '"' and '\\'. Sixteen bytes at a time where
+// SSE2 is available.
+size_t PlainJsonRun(std::string_view bytes) {
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i blank = _mm_set1_epi8(' ');
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i backslash = _mm_set1_epi8('\\');
+    for (; i + 16 <= bytes.size(); i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + i));
+        // As signed bytes, the bytes above ASCII are below a blank too.
+        const __m128i special =
+            _mm_or_si128(_mm_cmplt_epi8(v, blank),
+                         _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)));
+        if (const int mask = _mm_movemask_epi8(special)) {
+            return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+        }
+    }
+#endif
+    for (; i < bytes.size(); ++i) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        if (c < 0x20 || c >= 0x80 || c == '"' || c == '\\') {
+            break;
+        }
+    }
+    return i;
+}
+
+// Appends `bytes`, decoded by `encoding`, as a JSON string. Runs of plain
+// ASCII, nearly all of a Pascal source, are copied as they stand.
+void AppendJsonText(std::string& out, std::string_view bytes, TextEncoding encoding) {
     out.push_back('"');
-    for (const char c : utf8) {
+    size_t i = 0;
+    while (i < bytes.size()) {
+        const size_t run = i + PlainJsonRun(bytes.substr(i));
+        out.append(bytes.data() + i, run - i);
+        if (run == bytes.size()) {
+            break;
+        }
+        const auto c = static_cast<unsigned char>(bytes[run]);
+        i = run + 1;
         switch (c) {
         case '"':
             out += "\\\"";
@@ -28,16 +72,44 @@ void AppendJsonString(std::string& out, std::string_view utf8) {
             out += "\\t";
             break;
         default:
-            if (static_cast<unsigned char>(c) < 0x20) {
+            if (c < 0x20) {
                 char escape[8];
                 std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
                 out += escape;
             } else {
-                out.push_back(c);
+                // A run of bytes above ASCII.
+                while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) >= 0x80) {
+                    ++i;
+                }
+                out += ToUtf8(bytes.substr(run, i - run), encoding);
             }
         }
     }
     out.push_back('"');
+}
+
+void AppendBase64(std::string& out, std::string_view bytes) {
+    static constexpr char kDigits[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    size_t i = 0;
+    for (; i + 3 <= bytes.size(); i += 3) {
+        const uint32_t v = static_cast<uint32_t>(static_cast<unsigned char>(bytes[i]) << 16 |
+                                                 static_cast<unsigned char>(bytes[i + 1]) << 8 |
+                                                 static_cast<unsigned char>(bytes[i + 2]));
+        for (const int shift : {18, 12, 6, 0}) {
+            out += kDigits[(v >> shift) & 63];
+        }
+    }
+    if (i < bytes.size()) {
+        const bool two = i + 1 < bytes.size();
+        const uint32_t v =
+            static_cast<uint32_t>(static_cast<unsigned char>(bytes[i]) << 16 |
+                                  (two ? static_cast<unsigned char>(bytes[i + 1]) << 8 : 0));
+        out += kDigits[(v >> 18) & 63];
+        out += kDigits[(v >> 12) & 63];
+        out += two ? kDigits[(v >> 6) & 63] : '=';
+        out += '=';
+    }
 }
 
 // A cell of the table: control characters would break the alignment, so
@@ -58,29 +130,38 @@ size_t DisplayWidth(std::string_view utf8) {
 
 } // namespace
 
-void AppendJsonRows(std::string& out, std::span<const SymbolRow> rows, TextEncoding encoding,
-                    const std::string& file) {
-    for (const SymbolRow& row : rows) {
-        out += '{';
-        if (!file.empty()) {
-            out += "\"file\": ";
-            AppendJsonString(out, ToUtf8(file, DetectEncoding(file)));
-            out += ", ";
-        }
-        out += "\"line\": ";
-        out += std::to_string(row.line);
-        out += ", \"caption\": ";
-        AppendJsonString(out, row.caption);
-        out += ", \"category\": ";
-        AppendJsonString(out, CategoryInfoOf(row.category).jsonName);
-        out += ", \"name\": ";
-        AppendJsonString(out, ToUtf8(row.name, encoding));
-        out += ", \"class\": ";
-        AppendJsonString(out, ToUtf8(row.className, encoding));
-        out += ", \"details\": ";
-        AppendJsonString(out, ToUtf8(row.details, encoding));
-        out += "}\n";
+std::string JsonFileMember(std::string_view path) {
+    std::string member = "\"file\": ";
+    if (IsValidUtf8(path)) {
+        AppendJsonText(member, path, TextEncoding::Utf8);
+    } else {
+        member += "{\"bytes\": \"";
+        AppendBase64(member, path);
+        member += "\"}";
     }
+    member += ", ";
+    return member;
+}
+
+void AppendJsonRow(std::string& out, const SymbolRow& row, TextEncoding encoding,
+                   std::string_view fileMember) {
+    out += '{';
+    out += fileMember;
+    out += "\"line\": ";
+    char digits[16];
+    const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, row.line);
+    out.append(digits, end);
+    out += ", \"caption\": \"";
+    out += row.caption; // digits only
+    out += "\", \"category\": \"";
+    out += CategoryInfoOf(row.category).jsonName;
+    out += "\", \"name\": ";
+    AppendJsonText(out, row.name, encoding);
+    out += ", \"class\": ";
+    AppendJsonText(out, row.className, encoding);
+    out += ", \"details\": ";
+    AppendJsonText(out, row.details, encoding);
+    out += "}\n";
 }
 
 void AppendTable(std::string& out, const std::vector<SymbolRow>& rows, TextEncoding encoding) {

@@ -3,16 +3,20 @@
 #include "LineClassifier.h"
 #include "TextEncoding.h"
 
-#include <span>
 #include <string>
 #include <vector>
 
 namespace kestrel {
 
-// One JSON object per row, each on its own line; `file` is added when not
-// empty. Texts are decoded by `encoding` and written as UTF-8.
-void AppendJsonRows(std::string& out, std::span<const SymbolRow> rows, TextEncoding encoding,
-                    const std::string& file);
+// The "file" member that starts each JSON row of a file, with its comma: the
+// path as a string where it is valid UTF-8, else {"bytes": "<base64>"},
+// which gives the very bytes back.
+std::string JsonFileMember(std::string_view path);
+
+// One JSON object on a line of its own. `fileMember` comes first (it may be
+// empty); texts are decoded by `encoding` and written as UTF-8.
+void AppendJsonRow(std::string& out, const SymbolRow& row, TextEncoding encoding,
+                   std::string_view fileMember);
 
 // An aligned table with a heading: Line, Category, Name, Class, Details.
 void AppendTable(std::string& out, const std::vector<SymbolRow>& rows, TextEncoding encoding);

@@ -1,35 +1,15 @@
 // kestrel-list: the symbol rows of Pascal sources, on the command line.
-#include "HostBufferSource.h"
+#include "ListSourceFile.h"
 #include "ListerOptions.h"
-#include "MappedFile.h"
-#include "RowFormatter.h"
-#include "ScanRows.h"
+#include "OrderedOutput.h"
+#include "SourcePaths.h"
 
+#include <atomic>
 #include <cstdio>
-#include <span>
+#include <thread>
+#include <unistd.h>
 
 using namespace kestrel;
-
-namespace {
-
-// Scans the buffer as the add-in does and hands each row to be printed to
-// `onRow`, in source order.
-template <class Source, class OnRow>
-void ListRows(Source& source, const ListerOptions& options, OnRow&& onRow) {
-    ScanRows(source, ReservedWords(), options.headings, [&](SymbolRow&& row) {
-        if (options.Shows(row.category)) {
-            onRow(std::move(row));
-        }
-    });
-}
-
-void Write(const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
-}
-
-constexpr size_t kFlushAt = 1 << 16;
-
-} // namespace
 
 int main(int argc, char** argv) {
     ListerOptions options;
@@ -40,51 +20,39 @@ int main(int argc, char** argv) {
     }
     if (options.help) {
         std::fputs(ListerUsage(), stdout);
-        return 0;
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    const unsigned jobs =
+        options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
+
+    // Files are claimed in listing order by whichever thread is free, and
+    // their output goes out in that order; blank lines part the tables.
+    SourcePaths paths(options);
+    OrderedOutput out(STDOUT_FILENO, STDERR_FILENO, 2 * size_t{jobs},
+                      !options.json && options.NamesFiles() ? "\n" : "");
+    std::atomic<bool> failed = false;
+    const auto work = [&] {
+        ListerScratch scratch;
+        SourcePath path;
+        size_t slot = 0;
+        while (out.Claim(slot, [&] { return paths.Next(path); })) {
+            if (!ListSourceFile(path, options, scratch, out, slot)) {
+                failed = true;
+            }
+        }
+    };
+    std::vector<std::thread> threads;
+    for (unsigned i = 1; i < jobs; ++i) {
+        threads.emplace_back(work);
+    }
+    work();
+    for (std::thread& thread : threads) {
+        thread.join();
     }
 
-    int status = 0;
-    const bool several = options.files.size() > 1;
-    bool first = true;
-    for (const std::string& file : options.files) {
-        MappedFile mapped;
-        const FileResult read = mapped.Open(file == "-" ? "/dev/stdin" : file);
-        if (!read) {
-            std::fflush(stdout);
-            std::fprintf(stderr, "kestrel-list: %s: %s\n", file.c_str(), read.error.c_str());
-            status = 1;
-            continue;
-        }
-        // The file is served as the editor host would serve its buffer.
-        HostBufferSource source(mapped.Bytes());
-        const TextEncoding encoding = source.Encoding();
-        std::string out;
-        if (options.json) {
-            // Streamed: each row is printed as the scan finds it.
-            const std::string name = several ? file : std::string();
-            ListRows(source, options, [&](SymbolRow&& row) {
-                AppendJsonRows(out, std::span(&row, 1), encoding, name);
-                if (out.size() >= kFlushAt) {
-                    Write(out);
-                    out.clear();
-                }
-            });
-        } else {
-            // The table needs every row for its column widths.
-            std::vector<SymbolRow> rows;
-            ListRows(source, options, [&](SymbolRow&& row) { rows.push_back(std::move(row)); });
-            if (several) {
-                out += first ? "" : "\n";
-                out += "==> " + file + " <==\n";
-            }
-            AppendTable(out, rows, encoding);
-        }
-        first = false;
-        Write(out);
-    }
-    if (std::fflush(stdout) != 0) {
-        std::fprintf(stderr, "kestrel-list: cannot write the output\n");
+    if (const std::string writeError = out.WriteError(); !writeError.empty()) {
+        std::fprintf(stderr, "kestrel-list: cannot write the output: %s\n", writeError.c_str());
         return 1;
     }
-    return status;
+    return failed ? 1 : 0;
 }

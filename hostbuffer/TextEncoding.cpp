@@ -2,6 +2,10 @@
 
 #include <array>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kestrel {
 
 namespace {
@@ -46,6 +50,31 @@ size_t ValidSequenceLength(std::string_view s) {
     return 0;
 }
 
+// The length of the run of ASCII bytes at the start of `bytes`.
+size_t AsciiPrefixLength(std::string_view bytes) {
+    const char* const begin = bytes.data();
+    const char* const end = begin + bytes.size();
+    const char* p = begin;
+#if defined(__SSE2__)
+    // Sixty-four bytes at a time: a byte above ASCII has its top bit set.
+    while (end - p >= 64) {
+        const auto load = [p](int offset) {
+            return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + offset));
+        };
+        const __m128i any =
+            _mm_or_si128(_mm_or_si128(load(0), load(16)), _mm_or_si128(load(32), load(48)));
+        if (_mm_movemask_epi8(any) != 0) {
+            break;
+        }
+        p += 64;
+    }
+#endif
+    while (p != end && static_cast<unsigned char>(*p) < 0x80) {
+        ++p;
+    }
+    return static_cast<size_t>(p - begin);
+}
+
 } // namespace
 
 void AppendUtf8(std::string& out, char32_t cp) {
@@ -69,17 +98,8 @@ void AppendUtf8(std::string& out, char32_t cp) {
 bool IsValidUtf8(std::string_view bytes) {
     size_t i = 0;
     while (i < bytes.size()) {
-        // ASCII runs are the common case; skip them eight bytes at a time.
-        while (i + 8 <= bytes.size()) {
-            uint64_t word = 0;
-            for (size_t k = 0; k < 8; ++k) {
-                word |= static_cast<uint64_t>(static_cast<unsigned char>(bytes[i + k])) << (8 * k);
-            }
-            if (word & 0x8080808080808080ull) {
-                break;
-            }
-            i += 8;
-        }
+        // ASCII runs are the common case.
+        i += AsciiPrefixLength(bytes.substr(i));
         if (i >= bytes.size()) {
             break;
         }

@@ -27,23 +27,72 @@ std::string_view Trim(std::string_view s) {
     return s;
 }
 
+// Whether `text` holds "{//*".
+bool HasBookmarkPrefix(std::string_view text) {
+    for (size_t brace = text.find('{'); brace != std::string_view::npos;
+         brace = text.find('{', brace + 1)) {
+        if (text.substr(brace).starts_with(kBookmarkPrefix)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The position of the first blank, or npos: a plain loop, since the first
+// word is short on most lines.
+size_t FirstBlank(std::string_view text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == ' ') {
+            return i;
+        }
+    }
+    return std::string_view::npos;
+}
+
 char AsciiUpper(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return AsciiUpper(x) == AsciiUpper(y);
-           });
+    if (a.size() != b.size() || (!a.empty() && AsciiUpper(a[0]) != AsciiUpper(b[0]))) {
+        return false;
+    }
+    return std::equal(a.begin(), a.end(), b.begin(),
+                      [](char x, char y) { return AsciiUpper(x) == AsciiUpper(y); });
+}
+
+// The lengths of the keywords as bits of a mask (all lengths from 63 on
+// share the top bit): most first words are turned away on their length
+// alone. Worked out once for the reserved words.
+uint64_t KeywordLengths(const std::vector<std::string>& keywords) {
+    const auto lengths = [](const std::vector<std::string>& words) {
+        uint64_t mask = 0;
+        for (const std::string& word : words) {
+            mask |= uint64_t{1} << std::min<size_t>(word.size(), 63);
+        }
+        return mask;
+    };
+    static const std::vector<std::string>* const reservedWords = &ReservedWords();
+    static const uint64_t reserved = lengths(*reservedWords);
+    return &keywords == reservedWords ? reserved : lengths(keywords);
+}
+
+bool MayBeKeyword(std::string_view word, uint64_t keywordLengths) {
+    return (keywordLengths >> std::min<size_t>(word.size(), 63)) & 1;
 }
 
 bool IsKeyword(std::string_view word, const std::vector<std::string>& keywords) {
-    return std::any_of(keywords.begin(), keywords.end(),
-                       [word](const std::string& k) { return EqualsIgnoringAsciiCase(word, k); });
+    // Length and first letter first: they turn away nearly every other
+    // keyword without a call.
+    const char first = word.empty() ? '\0' : AsciiUpper(word[0]);
+    return std::any_of(keywords.begin(), keywords.end(), [&](const std::string& k) {
+        return k.size() == word.size() && (k.empty() || AsciiUpper(k[0]) == first) &&
+               EqualsIgnoringAsciiCase(word, k);
+    });
 }
 
 std::pair<std::string_view, std::string_view> SplitFirstWord(std::string_view trimmed) {
-    const size_t blank = trimmed.find(' ');
+    const size_t blank = FirstBlank(trimmed);
     if (blank == std::string_view::npos) {
         return {trimmed, {}};
     }
@@ -120,47 +169,52 @@ std::string FormatLineCaption(int32_t line) {
     return std::string(p, end);
 }
 
-std::optional<SymbolRow> ClassifySourceLine(std::string_view text, int32_t line,
-                                            bool& inImplementation,
-                                            const std::vector<std::string>& keywords,
-                                            Headings headings) {
+bool ClassifySourceLine(std::string_view text, int32_t line, bool& inImplementation,
+                        const std::vector<std::string>& keywords, SymbolRow& row,
+                        Headings headings) {
     SymbolCategory category = catHeader;
 
     // The line, trimmed, is split at its first blank into the first word and
     // the rest. A bookmark line is read as "(bookmark) bookmark(<line>".
     const std::string_view trimmed = Trim(text);
-    std::string bookmarkRest;
+    thread_local std::string bookmarkRest; // kept, so a bookmark costs no allocation
     std::string_view word;
     std::string_view rest;
-    if (trimmed.find(kBookmarkPrefix) != std::string_view::npos) {
+    if (HasBookmarkPrefix(trimmed)) {
         category = catBookmark;
         word = kBookmarkWord;
-        bookmarkRest.reserve(kBookmarkRestLead.size() + trimmed.size());
-        bookmarkRest += kBookmarkRestLead;
+        bookmarkRest.assign(kBookmarkRestLead);
         bookmarkRest += trimmed;
         rest = bookmarkRest;
     } else {
-        std::tie(word, rest) = SplitFirstWord(trimmed);
+        const size_t blank = FirstBlank(trimmed);
+        word = trimmed.substr(0, blank);
+        // The reserved words' lengths turn away most lines at once; the
+        // extended headings have words of other lengths.
+        if (headings == Headings::Classic && !MayBeKeyword(word, KeywordLengths(keywords))) {
+            return false;
+        }
+        rest =
+            blank == std::string_view::npos ? std::string_view{} : Trim(trimmed.substr(blank + 1));
     }
 
     // Most lines end here, so nothing is copied before the keyword test.
     RoutineKind routine = RoutineKind::None;
     bool classRoutine = false;
-    std::string upper;
+    bool implementationLine = false;
     if (IsKeyword(word, keywords)) {
-        upper = word;
-        std::transform(upper.begin(), upper.end(), upper.begin(), AsciiUpper);
-        if (upper == "PROCEDURE") {
+        if (EqualsIgnoringAsciiCase(word, "PROCEDURE")) {
             category = catProcedure;
-        } else if (upper == "FUNCTION") {
+        } else if (EqualsIgnoringAsciiCase(word, "FUNCTION")) {
             category = catFunction;
         }
         if (headings == Headings::Extended && category != catBookmark) {
-            routine = RoutineWord(upper);
+            routine = RoutineWord(word);
         }
+        implementationLine = EqualsIgnoringAsciiCase(word, "IMPLEMENTATION");
     } else if (headings == Headings::Classic || category == catBookmark ||
                !ReadExtendedHeading(word, rest, category, routine, classRoutine)) {
-        return std::nullopt;
+        return false;
     }
     if (!inImplementation && (category == catProcedure || category == catFunction)) {
         category = catDeclaration;
@@ -174,25 +228,38 @@ std::optional<SymbolRow> ClassifySourceLine(std::string_view text, int32_t line,
     const std::string_view head = rest.substr(0, headLength);
     const size_t dot = head.find('.');
 
-    SymbolRow row;
+    // Assigned rather than built, so a row that is filled again reuses its
+    // storage.
     row.line = line;
     row.caption = FormatLineCaption(line);
     row.category = category;
     row.routine = routine;
     row.classRoutine = classRoutine;
     if (dot != std::string_view::npos) {
-        row.className = std::string(head.substr(0, dot));
-        row.name = std::string(head.substr(dot + 1));
+        row.className.assign(head.substr(0, dot));
+        row.name.assign(head.substr(dot + 1));
     } else {
-        row.name = std::string(head);
+        row.className.clear();
+        row.name.assign(head);
     }
-    row.details = std::string(Trim(rest.substr(headLength)));
+    row.details.assign(Trim(rest.substr(headLength)));
     if (category == catHeader) {
-        row.className = std::string(word);
+        row.className.assign(word);
     }
 
-    if (upper == "IMPLEMENTATION") {
+    if (implementationLine) {
         inImplementation = true;
+    }
+    return true;
+}
+
+std::optional<SymbolRow> ClassifySourceLine(std::string_view text, int32_t line,
+                                            bool& inImplementation,
+                                            const std::vector<std::string>& keywords,
+                                            Headings headings) {
+    SymbolRow row;
+    if (!ClassifySourceLine(text, line, inImplementation, keywords, row, headings)) {
+        return std::nullopt;
     }
     return row;
 }

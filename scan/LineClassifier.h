@@ -31,4 +31,10 @@ std::optional<SymbolRow> ClassifySourceLine(std::string_view text, int32_t line,
                                             const std::vector<std::string>& keywords,
                                             Headings headings = Headings::Classic);
 
+// The same into `row`, which keeps its storage from one row to the next:
+// gives false, and leaves `row` as it was, when the line makes no row.
+bool ClassifySourceLine(std::string_view text, int32_t line, bool& inImplementation,
+                        const std::vector<std::string>& keywords, SymbolRow& row,
+                        Headings headings = Headings::Classic);
+
 } // namespace kestrel

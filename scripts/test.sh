@@ -21,14 +21,17 @@ cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j"$jobs"
 corpus=$(mktemp -d)
 trap 'rm -rf "$corpus"' EXIT
-# Each target: its seed folder and its share of the time.
-targets=("fuzz_scan fuzz/corpus" "fuzz_lsp fuzz/corpus-lsp")
+# Each target: its seed folder, its dictionary if any, and its share of the
+# time. fuzz_textreader holds the reader for text in memory to the
+# character reader.
+targets=("fuzz_scan fuzz/corpus fuzz/scan.dict" "fuzz_textreader fuzz/corpus fuzz/scan.dict"
+    "fuzz_lsp fuzz/corpus-lsp")
 share=$(( ${KESTREL_FUZZ_SECONDS:-60} / ${#targets[@]} ))
 for entry in "${targets[@]}"; do
-    read -r target seeds <<<"$entry"
+    read -r target seeds dict <<<"$entry"
     echo "-- $target, ${share}s"
     mkdir -p "$corpus/$target"
-    "build/fuzz/fuzz/$target" -max_total_time="$share" -max_len=65536 \
+    "build/fuzz/fuzz/$target" -max_total_time="$share" -max_len=65536 ${dict:+-dict="$dict"} \
         -print_final_stats=1 "$corpus/$target" "$seeds" 2>&1 | tail -n 12
 done
 echo "fuzzing passed"

@@ -1,5 +1,7 @@
 // The line classifier: which lines make a row, and the row's texts.
+#include "HostBufferSource.h"
 #include "LineClassifier.h"
+#include "ScanRows.h"
 
 #include <QtTest>
 
@@ -184,6 +186,44 @@ private slots:
             QVERIFY2(!ClassifySourceLine(other, 1, inImplementation, ReservedWords(),
                                          Headings::Extended),
                      other);
+        }
+    }
+
+    // Every case above as a line of a file, through the one rows path with
+    // each reader: the rows must agree, and where the line reads back as the
+    // case's text its row must be the case's.
+    void rowsThroughBothReaders_data() { rows_data(); }
+
+    void rowsThroughBothReaders() {
+        QFETCH(QByteArray, text);
+        QFETCH(bool, after);
+        QFETCH(int, line);
+        std::string file = after ? "implementation\r\n" : "";
+        for (int n = after ? 2 : 1; n < line; ++n) {
+            file += "\r\n";
+        }
+        file += text.toStdString() + "\r\n";
+
+        std::vector<SymbolRow> memoryRows;
+        TextLineReader reader(file);
+        ScanRows(reader, [&](SymbolRow&& row) { memoryRows.push_back(row); });
+        std::vector<SymbolRow> hostRows;
+        std::string lineText;
+        HostBufferSource host(file);
+        ScanLines(host, [&](std::string_view t, int32_t n) {
+            lineText = n == line ? std::string(t) : lineText;
+        });
+        HostBufferSource source(file);
+        ScanRows(source, [&](SymbolRow&& row) { hostRows.push_back(std::move(row)); });
+        QVERIFY(memoryRows == hostRows);
+        if (lineText == text.toStdString()) {
+            QVERIFY(!memoryRows.empty());
+            const SymbolRow& row = memoryRows.back();
+            QCOMPARE(row.line, line);
+            QTEST(QByteArray::fromStdString(row.name), "name");
+            QTEST(QByteArray::fromStdString(row.className), "className");
+            QTEST(QByteArray::fromStdString(row.details), "details");
+            QTEST(row.category, "category");
         }
     }
 

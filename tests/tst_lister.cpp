@@ -8,6 +8,11 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <atomic>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace kestrel;
 using testing::ReadFile;
@@ -21,10 +26,18 @@ struct Run {
     QByteArray err;
 };
 
-Run List(const QStringList& args, const QString& workingDirectory = {}) {
+// Runs the lister in `workingDirectory`, with `input` on its standard input
+// and its standard output in `outputFile` when one is named.
+Run List(const QStringList& args, const QString& workingDirectory = {},
+         const QByteArray& input = {}, const QString& outputFile = {}) {
     QProcess process;
     process.setWorkingDirectory(workingDirectory);
+    if (!outputFile.isEmpty()) {
+        process.setStandardOutputFile(outputFile);
+    }
     process.start(KESTREL_LIST_PATH, args);
+    process.write(input);
+    process.closeWriteChannel();
     process.waitForFinished(120000);
     Run run;
     run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
@@ -64,6 +77,35 @@ QString FirstDifference(const QByteArray& got, const QByteArray& expected) {
         }
     }
     return {};
+}
+
+// The files of JSON rows, in the order they first appear.
+QStringList FilesOf(const QByteArray& out) {
+    QStringList files;
+    for (const QJsonObject& row : JsonLines(out)) {
+        const QString file = row["file"].toString();
+        if (files.isEmpty() || files.last() != file) {
+            files << file;
+        }
+    }
+    return files;
+}
+
+// A tree of small units, each giving one row, and a few things that the
+// walk must pass over.
+void MakeTree(const QString& root) {
+    for (const char* name :
+         {"b.pas", "a.pas", "a/z.inc", "a/Y.PP", "B.dpr", "c.p", "c.lpr", "c.dpk", ".h.pas",
+          ".hidden/h.pas", ".git/g.pas", "CVS/c.pas", "notes.txt", "a.pas.bak"}) {
+        const QString path = root + "/" + name;
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("unit X;\n");
+    }
+    QVERIFY(QFile::link(root + "/a", root + "/link"));
+    QVERIFY(QFile::link(root + "/a.pas", root + "/l.pas"));
+    QVERIFY(QFile::link(root + "/missing.pas", root + "/d.pas"));
 }
 
 const QString kSample = QStringLiteral(KESTREL_SAMPLES_DIR "/Unit1.pas");
@@ -282,6 +324,141 @@ private slots:
             QCOMPARE(objects.last()["caption"].toString(), QString("120000"));
         }
         QCOMPARE(List({path}).exitCode, 0);
+    }
+
+    void walksFoldersInPathOrder() {
+        QTemporaryDir dir;
+        MakeTree(dir.path());
+        const Run run = List({"-R", "--json", dir.path()});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.err.isEmpty(), run.err.constData());
+        QStringList expected;
+        for (const char* name : {".h.pas", "B.dpr", "a.pas", "a/Y.PP", "a/z.inc", "b.pas", "c.dpk",
+                                 "c.lpr", "c.p", "l.pas"}) {
+            expected << dir.path() + "/" + name;
+        }
+        QCOMPARE(FilesOf(run.out), expected);
+        QCOMPARE(JsonLines(run.out).size(), expected.size());
+        // The same bytes whatever the number of jobs, for tables too.
+        const QByteArray table = List({"-R", "-j1", dir.path()}).out;
+        QVERIFY(table.contains("==> " + dir.path().toUtf8() + "/c.p <==\nLine"));
+        for (const QString jobs : {"1", "2", "5"}) {
+            QCOMPARE(List({"-R", "--json", "-j", jobs, dir.path()}).out, run.out);
+            QCOMPARE(List({"--recursive", "--jobs=" + jobs, dir.path()}).out, table);
+        }
+    }
+
+    void listsPathsFromAList() {
+        QTemporaryDir dir;
+        MakeTree(dir.path());
+        const QString root = dir.path() + "/";
+        const QByteArray list =
+            (root + "b.pas\n\n" + root + "a\n" + root + "missing.pas\n" + root + "c.p").toUtf8();
+        const QString listFile = WriteFile(dir, "list.txt", list);
+        const QStringList expected{root + "b.pas", root + "a/Y.PP", root + "a/z.inc", root + "c.p"};
+        for (const Run& run : {List({"--json", "-R", "--files-from=" + listFile}),
+                               List({"--json", "-R", "--files-from=-"}, {}, list)}) {
+            QCOMPARE(run.exitCode, 1);
+            QCOMPARE(FilesOf(run.out), expected);
+            QCOMPARE(run.err, "kestrel-list: " + (root + "missing.pas").toUtf8() +
+                                  ": No such file or directory\n");
+        }
+        // Without -R, a folder is an error for that path alone.
+        const Run plain = List({"--json", "--files-from=" + listFile});
+        QCOMPARE(FilesOf(plain.out), QStringList({root + "b.pas", root + "c.p"}));
+        QVERIFY(plain.err.contains(root.toUtf8() + "a: Is a directory (use -R"));
+    }
+
+    void refusesFilesWithoutEnd() {
+        const Run run = List({"--json", "/dev/zero", kSample});
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.err, QByteArray("kestrel-list: /dev/zero: not a regular file\n"));
+        QCOMPARE(JsonLines(run.out).size(), 18);
+
+        QProcess process;
+        process.setStandardInputFile("/dev/zero");
+        process.start(KESTREL_LIST_PATH, {"-"});
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitCode(), 1);
+        QVERIFY(process.readAllStandardError().contains("-: not a regular file"));
+    }
+
+    void readsAFifoOnce() {
+        QTemporaryDir dir;
+        const QByteArray fifo = QFile::encodeName(dir.filePath("unit.pas"));
+        QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+        for (int run = 0; run < 3; ++run) {
+            std::thread writer([&] {
+                QFile file(fifo);
+                if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+                    file.write("unit F;\nprocedure P;\n");
+                }
+            });
+            const Run listed = List({"--json", QString::fromUtf8(fifo)});
+            writer.join();
+            QCOMPARE(listed.exitCode, 0);
+            QCOMPARE(JsonLines(listed.out).size(), 2);
+        }
+    }
+
+    void failsWhenTheOutputCannotBeWritten_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("a few rows") << QStringList{"--json", kSample};
+        QTest::newRow("many rows, several jobs")
+            << QStringList{"--json", "-j2", kSample, kSample, kSample, kSample, kSample};
+        QTest::newRow("table") << QStringList{kSample};
+    }
+
+    void failsWhenTheOutputCannotBeWritten() {
+        QFETCH(QStringList, args);
+        const Run run = List(args, {}, {}, "/dev/full");
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains("kestrel-list: cannot write the output: No space left on device"),
+                 run.err.constData());
+    }
+
+    void namesThatAreNotUtf8ComeBackAsBytes() {
+        QTemporaryDir dir;
+        const QByteArray name = QFile::encodeName(dir.path()) + "/caf\xE9.pas";
+        {
+            const int fd = ::open(name.constData(), O_WRONLY | O_CREAT, 0600);
+            QVERIFY(fd >= 0);
+            QCOMPARE(::write(fd, "unit U;\n", 8), 8);
+            ::close(fd);
+        }
+        const Run run =
+            List({"--json", "--files-from=-"}, {}, name + "\n" + kSample.toUtf8() + "\n");
+        QCOMPARE(run.exitCode, 0);
+        const auto rows = JsonLines(run.out);
+        QCOMPARE(rows.size(), 19);
+        QCOMPARE(QByteArray::fromBase64(rows[0]["file"].toObject()["bytes"].toString().toLatin1()),
+                 name);
+        QCOMPARE(rows[1]["file"].toString(), kSample);
+    }
+
+    void fileRewrittenWhileListed() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("moving.pas");
+        QByteArray big;
+        for (int i = 0; i < 50000; ++i) {
+            big += "procedure P" + QByteArray::number(i) + ";\n";
+        }
+        std::atomic<bool> stop = false;
+        std::thread rewriter([&] {
+            for (int i = 0; !stop; ++i) {
+                QFile file(path);
+                if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+                    file.write(big.left(big.size() / (1 + i % 3)));
+                }
+            }
+        });
+        for (int run = 0; run < 20; ++run) {
+            const Run listed = List({"--json", path});
+            QVERIFY(listed.exitCode == 0 || listed.exitCode == 1);
+            QCOMPARE(JsonLines(listed.out).size(), listed.out.count('\n'));
+        }
+        stop = true;
+        rewriter.join();
     }
 
     // Whole outputs of real units against the files under tests/golden: a

@@ -1,9 +1,15 @@
 // The source line reader: brace comments, bookmark lines, line ends and the
-// end of the buffer.
+// end of the buffer; and the reader for text in memory, which must give the
+// same lines as the character reader on the host buffer of the same bytes.
+#include "HostBuffer.h"
+#include "HostBufferSource.h"
 #include "MemorySource.h"
 #include "ReadSourceLine.h"
+#include "ScanLines.h"
+#include "TextLineReader.h"
 #include "ThrowingSource.h"
 
+#include <QDirIterator>
 #include <QtTest>
 
 using namespace kestrel;
@@ -21,6 +27,33 @@ QStringList ReadAll(std::string_view bytes) {
         lines << QString::fromLatin1(ReadSourceLine(state));
     }
     return lines;
+}
+
+// Every numbered line of a scan, the end's empty text included.
+template <class Source> std::vector<std::pair<std::string, int32_t>> LinesOf(Source& source) {
+    std::vector<std::pair<std::string, int32_t>> lines;
+    ScanLines(source, [&](std::string_view text, int32_t line) { lines.emplace_back(text, line); });
+    return lines;
+}
+
+// The lines of a file's bytes as the character reader gets them through the
+// host buffer; the reader for text in memory must give exactly these.
+std::vector<std::pair<std::string, int32_t>> HostLines(std::string_view fileBytes) {
+    HostBufferSource source(fileBytes);
+    return LinesOf(source);
+}
+
+std::vector<std::pair<std::string, int32_t>> MemoryLines(std::string_view fileBytes) {
+    TextLineReader reader(fileBytes);
+    return LinesOf(reader);
+}
+
+QStringList Texts(const std::vector<std::pair<std::string, int32_t>>& lines) {
+    QStringList texts;
+    for (const auto& [text, number] : lines) {
+        texts << QString::fromLatin1(text);
+    }
+    return texts;
 }
 
 } // namespace
@@ -67,6 +100,86 @@ private slots:
         QFETCH(QByteArray, buffer);
         QFETCH(QStringList, lines);
         QCOMPARE(ReadAll(std::string_view(buffer.constData(), buffer.size())), lines);
+    }
+
+    // Every case above, as file bytes, through both readers; where the host
+    // buffer is the bytes themselves, the table's lines hold for both.
+    void memoryReaderAgrees_data() { linesOfABuffer_data(); }
+
+    void memoryReaderAgrees() {
+        QFETCH(QByteArray, buffer);
+        const std::string_view bytes(buffer.constData(), buffer.size());
+        const auto memory = MemoryLines(bytes);
+        QCOMPARE(memory, HostLines(bytes));
+        if (BufferFromFileBytes(bytes).bytes == bytes) {
+            QTEST(Texts(memory), "lines");
+        }
+    }
+
+    // Files whose host buffer differs from their bytes: the lines are those
+    // of the buffer.
+    void memoryReaderServesTheHostBuffer_data() {
+        QTest::addColumn<QByteArray>("buffer");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("bare LF ends a line like CR LF")
+            << QByteArray("unit A;\nuses B;\r\n") << QStringList{"unit A;", "uses B;", ""};
+        QTest::newRow("byte-order mark left out")
+            << QByteArray("\xEF\xBB\xBFunit A;\n") << QStringList{"unit A;", ""};
+        QTest::newRow("second byte-order mark is text")
+            << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF\n")
+            << QStringList{QString::fromLatin1("\xEF\xBB\xBF"), ""};
+        QTest::newRow("LF right after the byte-order mark")
+            << QByteArray("\xEF\xBB\xBF\nx\n") << QStringList{"", "x", ""};
+        QTest::newRow("open bookmark comment gains the host's CR")
+            << QByteArray("x; {//* note\nclosed }\n") << QStringList{"{//* note\r\nx; ", "", ""};
+        QTest::newRow("bare LF right after a comment")
+            << QByteArray("a{b}\n{c}\r\n") << QStringList{"a", "", ""};
+        QTest::newRow("CR inside a comment that closes before the LF")
+            << QByteArray("a{\r}\n") << QStringList{"a", ""};
+        QTest::newRow("marker split by a line end is no marker")
+            << QByteArray("{//\n*}\n") << QStringList{"", "", ""};
+        QTest::newRow("marker after a brace inside a comment")
+            << QByteArray("p; { a {//* b } c\n") << QStringList{"{ a {//* b }p;  c", ""};
+        QTest::newRow("comment open at the end is dropped")
+            << QByteArray("a\n{ b\nc") << QStringList{"a", "", ""};
+        QTest::newRow("lines longer than a vector")
+            << QByteArray("0123456789abcdef0123456789abcdef{x}0123456789abcdef\n")
+            << QStringList{"0123456789abcdef0123456789abcdef0123456789abcdef", ""};
+    }
+
+    void memoryReaderServesTheHostBuffer() {
+        QFETCH(QByteArray, buffer);
+        const std::string_view bytes(buffer.constData(), buffer.size());
+        const auto memory = MemoryLines(bytes);
+        QCOMPARE(memory, HostLines(bytes));
+        QTEST(Texts(memory), "lines");
+    }
+
+    void memoryReaderAgreesOnFreePascalSources() {
+        const QString root = "/usr/share/fpcsrc";
+        if (!QFileInfo(root).isDir()) {
+            QSKIP("fpc-source is not installed");
+        }
+#if defined(__SANITIZE_ADDRESS__)
+        constexpr int kEvery = 8; // every unit would take minutes under the sanitizers
+#else
+        constexpr int kEvery = 1;
+#endif
+        QDirIterator it(root, {"*.pas", "*.pp"}, QDir::Files, QDirIterator::Subdirectories);
+        int files = 0;
+        TextLineReader reader;
+        while (it.hasNext()) {
+            QFile file(it.next());
+            if (files++ % kEvery != 0) {
+                continue;
+            }
+            QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
+            const QByteArray bytes = file.readAll();
+            const std::string_view view(bytes.constData(), bytes.size());
+            reader.Reset(view);
+            QVERIFY2(LinesOf(reader) == HostLines(view), qPrintable(file.fileName()));
+        }
+        QVERIFY(files > 1000);
     }
 
     void positionAdvancesOncePerRequest() {

@@ -29,7 +29,10 @@ DiskSync::DiskSync(MainWindow& window) : QObject(&window), window_(window), watc
 void DiskSync::Track(EditorDocument* document) {
     entries_.insert(document, {});
     watch_.Watch(document->Path());
-    Check(document);
+    // A document just read matches its file; recovered changes may not.
+    if (document->IsModified()) {
+        Check(document);
+    }
 }
 
 void DiskSync::Forget(EditorDocument* document) {

@@ -24,7 +24,8 @@ public:
 
     explicit DiskSync(MainWindow& window);
 
-    // Starts watching the document's file, and looks at it now.
+    // Starts watching the document's file; looks at it now when the
+    // document holds recovered changes.
     void Track(EditorDocument* document);
     void Forget(EditorDocument* document);
 

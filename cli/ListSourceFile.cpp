@@ -1,0 +1,81 @@
+#include "ListSourceFile.h"
+
+#include "RowFormatter.h"
+#include "ScanRows.h"
+#include "TextEncoding.h"
+
+#include <limits>
+#include <utility>
+
+namespace kestrel {
+
+namespace {
+
+// JSON rows go out in pieces of about this size as they are made.
+constexpr size_t kEmitAt = size_t{256} << 10;
+
+template <class OnRow>
+void ScanShownRows(TextLineReader& reader, const ListerOptions& options, OnRow&& onRow) {
+    ScanRows(reader, ReservedWords(), options.headings, [&](SymbolRow&& row) {
+        if (options.Shows(row.category)) {
+            onRow(std::as_const(row));
+        }
+    });
+}
+
+std::string ReadError(const SourcePath& path, ListerScratch& scratch) {
+    if (!path.error.empty()) {
+        return path.error;
+    }
+    const FileResult read =
+        path.path == "-" ? scratch.bytes.ReadStandardInput() : scratch.bytes.Read(path.path);
+    if (!read) {
+        return read.error;
+    }
+    // Line numbers are 32-bit, as in the add-in; only a file of more than
+    // 2 GiB can have more lines than that. (The number after the last LF
+    // goes to the end's empty text, which makes no row.)
+    const std::string_view bytes = scratch.bytes.Bytes();
+    constexpr auto kLastLine = static_cast<uint64_t>(std::numeric_limits<int32_t>::max());
+    if (bytes.size() > kLastLine && CountLines(bytes) > kLastLine + 1) {
+        return "more lines than a line number can hold (2,147,483,647)";
+    }
+    return {};
+}
+
+} // namespace
+
+bool ListSourceFile(const SourcePath& path, const ListerOptions& options, ListerScratch& scratch,
+                    OrderedOutput& out, size_t slot) {
+    std::string& output = scratch.output;
+    output.clear();
+    if (const std::string error = ReadError(path, scratch); !error.empty()) {
+        out.Emit(slot, output, true, "kestrel-list: " + path.path + ": " + error + "\n");
+        return false;
+    }
+    const std::string_view bytes = scratch.bytes.Bytes();
+    const TextEncoding encoding = DetectEncoding(bytes);
+    scratch.reader.Reset(bytes);
+    if (options.json) {
+        const std::string fileMember = options.NamesFiles() ? JsonFileMember(path.path) : "";
+        ScanShownRows(scratch.reader, options, [&](const SymbolRow& row) {
+            AppendJsonRow(output, row, encoding, fileMember);
+            if (output.size() >= kEmitAt) {
+                out.Emit(slot, output, false);
+            }
+        });
+    } else {
+        // The table needs every row for its column widths.
+        scratch.rows.clear();
+        ScanShownRows(scratch.reader, options,
+                      [&](const SymbolRow& row) { scratch.rows.push_back(row); });
+        if (options.NamesFiles()) {
+            output += "==> " + path.path + " <==\n";
+        }
+        AppendTable(output, scratch.rows, encoding);
+    }
+    out.Emit(slot, output, true);
+    return true;
+}
+
+} // namespace kestrel

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "ListerOptions.h"
+#include "OrderedOutput.h"
+#include "SourceFileBytes.h"
+#include "SourcePaths.h"
+#include "SymbolRow.h"
+#include "TextLineReader.h"
+
+#include <string>
+#include <vector>
+
+namespace kestrel {
+
+// What one thread keeps from file to file, so that listing a file allocates
+// little once the first few are done.
+struct ListerScratch {
+    SourceFileBytes bytes;
+    TextLineReader reader;
+    std::string output;
+    std::vector<SymbolRow> rows;
+};
+
+// Reads, scans and formats one file into `slot` of `out`; an error about the
+// path, or a file that cannot be listed, becomes one line for the error
+// stream. Gives false in that case.
+bool ListSourceFile(const SourcePath& path, const ListerOptions& options, ListerScratch& scratch,
+                    OrderedOutput& out, size_t slot);
+
+} // namespace kestrel

@@ -1,0 +1,95 @@
+#include "OrderedOutput.h"
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+namespace kestrel {
+
+OrderedOutput::OrderedOutput(int outputFd, int errorFd, size_t window, std::string separator)
+    : outputFd_(outputFd), errorFd_(errorFd), window_(window == 0 ? 1 : window),
+      separator_(std::move(separator)) {}
+
+void OrderedOutput::Emit(size_t slot, std::string& output, bool last, const std::string& error) {
+    std::unique_lock lock(mutex_);
+    Slot& own = slots_[slot - head_];
+    own.error += error;
+    own.finished = last;
+    if (!failed_ && slot == head_) {
+        // Written straight from the caller's buffer, which keeps its storage.
+        WriteHead(lock, output);
+    } else {
+        own.output += output;
+        if (!last && own.output.size() > kHeldBytes) {
+            changed_.wait(lock, [&] { return failed_ || slot == head_; });
+            if (!failed_) {
+                WriteHead(lock, {});
+            }
+        }
+    }
+    output.clear();
+}
+
+// With the lock held, by the head's owner: writes what the head holds, then
+// `more`, then the slots after it that are already finished.
+void OrderedOutput::WriteHead(std::unique_lock<std::mutex>& lock, std::string_view more) {
+    for (;;) {
+        Slot& head = slots_.front();
+        std::string held = std::move(head.output);
+        std::string error = std::move(head.error);
+        head.output.clear();
+        head.error.clear();
+        const bool finished = head.finished;
+        std::string_view separator;
+        if (!head.started && (!held.empty() || !more.empty())) {
+            separator = wroteAny_ ? separator_ : std::string_view();
+            wroteAny_ = true;
+            head.started = true;
+        }
+        // Only the head's owner writes, so the lock is not needed meanwhile.
+        // A failure to write a message is not the output's failure.
+        lock.unlock();
+        const bool written = WriteAll(outputFd_, separator) && WriteAll(outputFd_, held) &&
+                             WriteAll(outputFd_, more);
+        const int writeErrno = errno;
+        WriteAll(errorFd_, error);
+        lock.lock();
+        more = {};
+        if (!written) {
+            failed_ = true;
+            writeError_ = std::strerror(writeErrno);
+            changed_.notify_all();
+            return;
+        }
+        if (!finished) {
+            return;
+        }
+        slots_.pop_front();
+        ++head_;
+        changed_.notify_all();
+        if (slots_.empty() || !slots_.front().finished) {
+            return;
+        }
+    }
+}
+
+bool OrderedOutput::WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
+
+std::string OrderedOutput::WriteError() const {
+    std::lock_guard lock(mutex_);
+    return writeError_;
+}
+
+} // namespace kestrel

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+namespace kestrel {
+
+// The output of work done on several threads, written in the order the work
+// was claimed: each piece of work has a slot, and a slot's bytes go out once
+// every earlier slot's have. The slot at the head writes as it goes; the
+// others hold their bytes back, and one that holds more than a bound waits
+// until it is the head. Claims stop while `window` slots are unwritten. So
+// the memory held stays bounded however much work there is.
+class OrderedOutput {
+public:
+    static constexpr size_t kHeldBytes = size_t{4} << 20;
+
+    // `separator` goes before each slot's output but the first to have any.
+    OrderedOutput(int outputFd, int errorFd, size_t window, std::string separator);
+
+    // Runs `claim` under the lock once a slot is free, and gives the new
+    // slot's number; `claim` says whether there is work for it. False when
+    // there is none, or once writing has failed.
+    template <class HasWork> bool Claim(size_t& slot, HasWork&& claim) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return failed_ || next_ < head_ + window_; });
+        if (failed_ || !claim()) {
+            return false;
+        }
+        slot = next_++;
+        slots_.emplace_back();
+        return true;
+    }
+
+    // Adds to a slot's output (taking the bytes from `output`) and, with
+    // `last`, finishes it; `error` goes to the error stream in its place.
+    void Emit(size_t slot, std::string& output, bool last, const std::string& error = {});
+
+    // The first write error, empty while there is none.
+    std::string WriteError() const;
+
+private:
+    struct Slot {
+        std::string output;
+        std::string error;
+        bool finished = false;
+        bool started = false; // some of its output is written
+    };
+
+    void WriteHead(std::unique_lock<std::mutex>& lock, std::string_view more);
+    static bool WriteAll(int fd, std::string_view bytes);
+
+    const int outputFd_;
+    const int errorFd_;
+    const size_t window_;
+    const std::string separator_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Slot> slots_; // from the head on
+    size_t head_ = 0;        // the first slot not yet written out
+    size_t next_ = 0;        // the next slot to claim
+    bool wroteAny_ = false;
+    bool failed_ = false;
+    std::string writeError_;
+};
+
+} // namespace kestrel

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "FolderWalk.h"
+#include "ListerOptions.h"
+
+#include <cstdio>
+#include <string>
+
+namespace kestrel {
+
+// One file to list, or in its place an error to report about that path.
+struct SourcePath {
+    std::string path;
+    std::string error;
+};
+
+// The paths to list, in listing order: the file arguments, then the lines of
+// --files-from. Under -R a folder among them gives its Pascal sources, walked
+// one folder at a time in path order (FolderWalk). Without -R a folder is an
+// error for that path.
+class SourcePaths {
+public:
+    explicit SourcePaths(const ListerOptions& options);
+    ~SourcePaths();
+    SourcePaths(const SourcePaths&) = delete;
+    SourcePaths& operator=(const SourcePaths&) = delete;
+
+    // The next path; false when there are no more.
+    bool Next(SourcePath& next);
+
+private:
+    // The next file argument or line of the list, or an error in its place.
+    bool NextTopLevel(SourcePath& next);
+
+    const ListerOptions& options_;
+    size_t nextArgument_ = 0;
+    std::FILE* list_ = nullptr; // --files-from, while it is read
+    bool listOpened_ = false;
+    char* line_ = nullptr; // getline's buffer
+    size_t lineCapacity_ = 0;
+    FolderWalk walk_;
+    bool walking_ = false;
+};
+
+} // namespace kestrel

@@ -1,0 +1,78 @@
+#include "TextLineReader.h"
+
+#include "SourceMarks.h"
+
+#include <algorithm>
+
+namespace kestrel {
+
+void TextLineReader::Reset(std::string_view fileBytes) {
+    StripByteOrderMark(fileBytes);
+    position_ = fileBytes.data();
+    end_ = position_ + fileBytes.size();
+    inComment_ = false;
+}
+
+// The general case, from the first brace or LF of the line (`hit`): the line
+// text gathers the runs outside comments, the comment text starts as "{"
+// and gathers every character inside them, closing braces included; the
+// brace that opens a comment goes to neither.
+bool TextLineReader::NextWithBraces(std::string_view& text, const char* hit) {
+    const char* const lineStart = position_;
+    line_.clear();
+    comment_.assign(1, '{');
+    bool inComment = inComment_;
+    const char* run = lineStart;
+    for (;; hit = FindBraceOrLineFeed(hit + 1, end_)) {
+        if (hit == end_) {
+            // The end of the bytes: an unfinished line is dropped.
+            position_ = end_;
+            inComment_ = inComment;
+            text = {};
+            return false;
+        }
+        const char c = *hit;
+        if (inComment) {
+            if (c == '{') {
+                continue; // no nesting: an ordinary comment character
+            }
+            if (c == '}') {
+                comment_.append(run, hit + 1);
+                inComment = false;
+                run = hit + 1;
+                continue;
+            }
+            // The line ends inside the comment: its CR LF goes to the
+            // comment text and the line text is returned whole.
+            comment_.append(run, hit);
+            if (hit == lineStart || hit[-1] != '\r') {
+                comment_ += '\r';
+            }
+            comment_ += '\n';
+            break;
+        }
+        if (c == '\n') {
+            const bool carriageReturn = hit != run && hit[-1] == '\r';
+            line_.append(run, carriageReturn ? hit - 1 : hit);
+            break;
+        }
+        line_.append(run, hit);
+        inComment = c == '{';
+        run = hit + 1;
+    }
+    position_ = hit + 1;
+    inComment_ = inComment;
+    if (comment_.find(kBookmarkPrefix) != std::string::npos) {
+        comment_ += line_;
+        text = comment_;
+    } else {
+        text = line_;
+    }
+    return true;
+}
+
+uint64_t CountLines(std::string_view fileBytes) {
+    return static_cast<uint64_t>(std::count(fileBytes.begin(), fileBytes.end(), '\n')) + 1;
+}
+
+} // namespace kestrel

@@ -12,7 +12,8 @@ if ! strace -o /dev/null true 2>/dev/null; then
 fi
 trace=$(mktemp)
 trap 'rm -f "$trace"' EXIT
-QT_QPA_PLATFORM=offscreen strace -f -qq -e trace=openat,fsync,rename -o "$trace" \
+# LeakSanitizer cannot run under ptrace.
+ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=offscreen strace -f -qq -e trace=openat,fsync,rename -o "$trace" \
     "$test_binary" longNamesSave >/dev/null
 awk '
     /openat\(.*\.kestrel-.*O_CREAT/ { temp = $NF }

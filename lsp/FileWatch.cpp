@@ -2,6 +2,9 @@
 
 #include "WorkspaceIndex.h"
 
+#include <QDeadlineTimer>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
@@ -18,6 +21,8 @@ constexpr uint32_t kEvents = IN_CREATE | IN_CLOSE_WRITE | IN_MODIFY | IN_DELETE 
 // How long the folders must stay quiet before a batch is handed on: a
 // checkout writes many files in a burst.
 constexpr int kQuietMs = 50;
+// ... but not longer than this, so that a file written on and on is seen.
+constexpr int kLongestWaitMs = 1000;
 
 } // namespace
 
@@ -91,21 +96,28 @@ void FileWatch::Unwatch(const std::string& path) {
 void FileWatch::Run() {
     pollfd fds[2] = {{inotify_, POLLIN, 0}, {wakeup_, POLLIN, 0}};
     Changes changes;
+    QDeadlineTimer due; // when what is gathered goes out, quiet or not
     for (;;) {
         const bool pending = !changes.paths.empty() || changes.overflow;
-        const int ready = ::poll(fds, 2, pending ? kQuietMs : -1);
+        const int ready = ::poll(
+            fds, 2,
+            pending ? static_cast<int>(std::min<qint64>(kQuietMs, due.remainingTime())) : -1);
         if (ready < 0 && errno == EINTR) {
             continue;
         }
         if (ready < 0 || (fds[1].revents & POLLIN) != 0) {
             return;
         }
-        if (ready == 0) {
+        if (ready > 0) {
+            Read(changes);
+            if (!pending) {
+                due.setRemainingTime(kLongestWaitMs);
+            }
+        }
+        if (ready == 0 || (pending && due.hasExpired())) {
             onChanges_(std::move(changes));
             changes = {};
-            continue;
         }
-        Read(changes);
     }
 }
 

@@ -1,10 +1,9 @@
 #include "Outline.h"
 
-#include "HostBuffer.h"
 #include "LineClassifier.h"
-#include "MemorySource.h"
 #include "ScanRows.h"
 #include "SourceMarks.h"
+#include "TextLineReader.h"
 
 #include <QHash>
 #include <QString>
@@ -290,11 +289,10 @@ std::vector<OutlineSymbol> BuildOutline(const TextDocument& document) {
         }
     }
     OutlineBuilder builder(document);
-    // The scanner reads the text as the editor host serves it (CR LF line
-    // ends, no byte-order mark), built once in memory.
-    const HostBuffer buffer = BufferFromFileBytes(text);
-    MemorySource source(buffer.bytes);
-    ScanRows(source, ReservedWords(), Headings::Extended, [&](SymbolRow&& row) {
+    // The scanner reads the lines the editor host would serve for the text
+    // (CR LF line ends, no byte-order mark), straight from the text.
+    TextLineReader reader(text);
+    ScanRows(reader, ReservedWords(), Headings::Extended, [&](const SymbolRow& row) {
         const auto index = static_cast<size_t>(row.line - 1);
         const int64_t line = lineOfScanLine.empty()
                                  ? static_cast<int64_t>(index)

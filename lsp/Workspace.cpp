@@ -140,21 +140,26 @@ void Workspace::Start() {
     for (const QString& message : std::exchange(pendingLog_, {})) {
         Log(kWarning, message);
     }
-    if (!clientWatchesFiles_) {
-        StartOwnWatch();
-    }
+    // The watch exists from the start, so that the indexer's threads never
+    // see it come; it watches folders only when the client does not.
+    watchFolders_ = !clientWatchesFiles_;
+    watch_ = std::make_unique<FileWatch>(
+        [this](FileWatch::Changes changes) {
+            if (changes.overflow) {
+                indexer_->IndexFolders(Folders(), nullptr);
+            }
+            ChangedOnDisk(std::move(changes.paths));
+        },
+        [](std::string_view name) { return HasPascalExtension(name); },
+        [this](const std::string& message) { Log(kWarning, QString::fromStdString(message)); });
     WorkspaceIndexer::Hooks hooks{
         [this](const std::string& message) { Log(kWarning, QString::fromStdString(message)); },
         [this](const std::string& folder) {
-            if (watch_) {
+            if (watchFolders_) {
                 watch_->Watch(folder);
             }
         },
-        [this](const std::string& path) {
-            if (watch_) {
-                watch_->Unwatch(path);
-            }
-        },
+        [this](const std::string& path) { watch_->Unwatch(path); },
     };
     indexer_ = std::make_unique<WorkspaceIndexer>(index_, walk_, encoding_, std::move(hooks));
     if (clientWatchesFiles_) {
@@ -174,28 +179,12 @@ void Workspace::Start() {
                     if (!accepted) {
                         // The client will not watch after all: watch
                         // ourselves, which needs the folders walked again.
-                        clientWatchesFiles_ = false;
-                        StartOwnWatch();
+                        watchFolders_ = true;
                         IndexFolders(Folders());
                     }
                 });
     }
     IndexFolders(Folders());
-}
-
-void Workspace::StartOwnWatch() {
-    if (watch_) {
-        return;
-    }
-    watch_ = std::make_unique<FileWatch>(
-        [this](FileWatch::Changes changes) {
-            if (changes.overflow) {
-                indexer_->IndexFolders(Folders(), nullptr);
-            }
-            ChangedOnDisk(std::move(changes.paths));
-        },
-        [](std::string_view name) { return HasPascalExtension(name); },
-        [this](const std::string& message) { Log(kWarning, QString::fromStdString(message)); });
 }
 
 void Workspace::IndexFolders(std::vector<std::string> folders) {
@@ -326,11 +315,9 @@ void Workspace::DidChangeWorkspaceFolders(const QJsonObject& params) {
             }
         }
         index_.RemoveUnder(folder, kept);
-        if (watch_) {
-            watch_->Unwatch(folder);
-            // Folders inside it that another workspace folder holds are
-            // watched again when that folder's walk comes round.
-        }
+        // Folders inside it that another workspace folder holds are
+        // watched again when that folder's walk comes round.
+        watch_->Unwatch(folder);
     }
     IndexFolders(std::move(added));
 }

@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -62,7 +63,6 @@ private:
     void Request(const QString& method, const QJsonObject& params,
                  std::function<void(bool accepted)> answered);
     void IndexFolders(std::vector<std::string> folders);
-    void StartOwnWatch();
     // Hands paths that changed on disk to the indexer, leaving out those
     // outside the folders or in folders the walk skips.
     void ChangedOnDisk(std::vector<std::string> paths);
@@ -85,6 +85,7 @@ private:
     QSet<QString> changedDocuments_; // open documents whose entries are stale
     WorkspaceIndex index_;
     std::unique_ptr<FileWatch> watch_;
+    std::atomic<bool> watchFolders_{false}; // whether the watch takes folders
     std::unique_ptr<WorkspaceIndexer> indexer_;
 };
 

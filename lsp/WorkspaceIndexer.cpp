@@ -2,6 +2,7 @@
 
 #include "DocumentStore.h"
 #include "FolderWalk.h"
+#include "SourceFileBytes.h"
 
 #include <QFile>
 #include <QUrl>
@@ -23,7 +24,7 @@ std::string FileUri(const std::string& path) {
 
 std::shared_ptr<const FileSymbols> IndexSourceFile(const std::string& path,
                                                    PositionEncoding encoding, std::string& error) {
-    QFile file(QFile::decodeName(QByteArray::fromStdString(path)));
+    // Only regular files: opening a FIFO put in a source's place would block.
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
         error = std::strerror(errno);
@@ -37,25 +38,22 @@ std::shared_ptr<const FileSymbols> IndexSourceFile(const std::string& path,
         error = "too large";
         return nullptr;
     }
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = file.errorString().toStdString();
+    // Each thread keeps its storage from file to file.
+    thread_local SourceFileBytes file;
+    if (const FileResult read = file.Read(path); !read) {
+        error = read.error;
         return nullptr;
     }
-    const QByteArray bytes = file.read(DocumentStore::kMaxFileSize + 1);
-    if (file.error() != QFileDevice::NoError) {
-        error = file.errorString().toStdString();
-        return nullptr;
-    }
-    if (bytes.size() > DocumentStore::kMaxFileSize) {
+    const std::string_view bytes = file.Bytes();
+    if (bytes.size() > static_cast<size_t>(DocumentStore::kMaxFileSize)) {
         error = "too large";
         return nullptr;
     }
-    const std::string_view view(bytes.constData(), static_cast<size_t>(bytes.size()));
-    if (view.find('\0') != std::string_view::npos) {
+    if (bytes.find('\0') != std::string_view::npos) {
         error = "binary file (it holds NUL bytes)";
         return nullptr;
     }
-    const TextDocument document(DecodeFileText(view));
+    const TextDocument document(DecodeFileText(bytes));
     return IndexDocument(document, FileUri(path), encoding);
 }
 

@@ -7,6 +7,7 @@
 #include "MemorySource.h"
 #include "ModalAnswer.h"
 #include "ProcList.h"
+#include "TextWidths.h"
 
 #include <QCollator>
 #include <QDesktopServices>
@@ -202,11 +203,11 @@ private slots:
         QTest::addColumn<int>("result");
         QTest::newRow("GO on line 7") << "go" << 7 << 7;
         QTest::newRow("double-click on line 7") << "double" << 7 << 7;
-        QTest::newRow("Enter on line 8") << "enter" << 8 << 8;
+        QTest::newRow("Enter on line 8 does nothing") << "enter" << 8 << -1;
         QTest::newRow("GO on a header row") << "go" << 5 << 5;
         QTest::newRow("title bar close") << "close" << 7 << -1;
         QTest::newRow("abort") << "abort" << 7 << -1;
-        QTest::newRow("Escape") << "escape" << 7 << -1;
+        QTest::newRow("Escape does nothing") << "escape" << 7 << -1;
         QTest::newRow("double-click with nothing selected") << "double-empty" << 0 << -1;
         QTest::newRow("GO with nothing selected") << "go-empty" << 0 << -1;
     }
@@ -234,12 +235,14 @@ private slots:
                 stayedOpen = form.isVisible();
             } else if (how == "enter") {
                 QTest::keyClick(list, Qt::Key_Return);
+                stayedOpen = form.isVisible();
             } else if (how == "close") {
                 form.close();
             } else if (how == "abort") {
                 QTest::mouseClick(form.btnAbort, Qt::LeftButton);
             } else if (how == "escape") {
-                QTest::keyClick(&form, Qt::Key_Escape);
+                QTest::keyClick(list, Qt::Key_Escape);
+                stayedOpen = form.isVisible();
             }
             if (how == "go-empty") {
                 stayedOpen = form.isVisible();
@@ -473,11 +476,100 @@ private slots:
         QLocale::setDefault(previous);
     }
 
+    // --- column widths ---------------------------------------------------------
+
+    // Texts are measured from their characters' advances and kerning; the
+    // sum must never fall short of what Qt lays out.
+    void textWidthsMatchTheLayout_data() {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("kerned capitals") << "AVATAR WAVE Type LTA";
+        QTest::newRow("code") << "procedure TShape.Zeta(const A: Integer; var B: string);";
+        QTest::newRow("ligatures") << "office affine fluffy";
+        QTest::newRow("Latin-1") << "Gr\u00fc\u00dfe \u00c6\u00d8\u00c5 \u00e6\u00f8\u00e5 \u00bd";
+        QTest::newRow("Cyrillic") << "\u041f\u0440\u0438\u0432\u0435\u0442";
+        QTest::newRow("combining mark") << "Cafe\u0301 e\u0301te\u0301";
+        QTest::newRow("tab") << "A\tB";
+        QTest::newRow("one letter") << "W";
+        QTest::newRow("empty") << "";
+    }
+
+    void textWidthsMatchTheLayout() {
+        QFETCH(QString, text);
+        for (const char* family : {"Liberation Sans", "DejaVu Sans", "DejaVu Serif"}) {
+            for (const int pixels : {10, 12, 17}) {
+                QFont font(family);
+                font.setPixelSize(pixels);
+                font.setStyleStrategy(QFont::PreferNoShaping);
+                const int exact = QFontMetrics(font).horizontalAdvance(text);
+                const int summed = TextWidths::For(font).Width(text);
+                QVERIFY2(summed >= exact && summed <= exact + 1,
+                         qPrintable(QString("%1 %2px: %3 for %4")
+                                        .arg(family)
+                                        .arg(pixels)
+                                        .arg(summed)
+                                        .arg(exact)));
+            }
+        }
+    }
+
+    // The widest text of each column is a short one of wide letters among
+    // thousands of longer ones of narrow letters.
+    void columnsFitTheirWidestText() {
+        TfrmProc form;
+        const QString wide[] = {"WWWWWWWWWWWWWWWWWW", "MWMWMWMWMWMW", "(W: WMWMWMWMWMWMWM);"};
+        SymbolListView* list = form.lstShowLine;
+        list->BeginUpdate();
+        for (int i = 1; i <= 5000; ++i) {
+            const QString n = QString::number(i);
+            ListRow row{QString("%1").arg(i, 5, 10, QChar('0')),
+                        "iiiiliiiiilllllilllliiiiiiiiii" + n,
+                        "Tlililililil" + n,
+                        "(i: lil; j: ijlijl; k: iljk; l: ijkl);" + n,
+                        catHeader,
+                        i};
+            if (i == 2500) {
+                row.name = wide[0];
+                row.className = wide[1];
+                row.details = wide[2];
+            }
+            list->Rows()->Append(std::move(row));
+        }
+        list->EndUpdate();
+        form.show();
+        const QFontMetrics metrics(list->font());
+        QStyleOptionViewItem option;
+        option.initFrom(list);
+        for (int column = 1; column < 4; ++column) {
+            int widest = 0;
+            int widestRow = 0;
+            for (int row = 0; row < list->Rows()->Count(); ++row) {
+                const int width =
+                    metrics.horizontalAdvance(list->Rows()->Row(row).SubItem(column - 1));
+                if (width > widest) {
+                    widest = width;
+                    widestRow = row;
+                }
+            }
+            // The premise: the widest text is not the longest.
+            QCOMPARE(widestRow, 2499);
+            QVERIFY(wide[column - 1].size() < list->Rows()->Row(0).SubItem(column - 1).size());
+            const QSize needed =
+                list->itemDelegate()->sizeHint(option, list->Rows()->index(widestRow, column));
+            QVERIFY2(list->header()->sectionSize(column) >= qMax(widest, needed.width()),
+                     qPrintable(QString("column %1: %2 for %3")
+                                    .arg(column)
+                                    .arg(list->header()->sectionSize(column))
+                                    .arg(needed.width())));
+        }
+    }
+
     // --- settings --------------------------------------------------------------
 
-    void firstCloseWritesAllEightValues() {
+    void settingsFileIsMadeAtCreationAndFilledAtClose() {
         {
             TfrmProc form;
+            QVERIFY(QFile::exists(SettingsFile()));
+            QVERIFY(QSettings(SettingsFile(), QSettings::IniFormat).allKeys().isEmpty());
             RunModal(form, [&] { form.close(); });
         }
         QSettings settings(SettingsFile(), QSettings::IniFormat);
@@ -541,16 +633,32 @@ private slots:
         QVERIFY(!next.isMaximized());
     }
 
+    void badValuesAreSkipped_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QRect>("bounds");
+        const QRect layout(29, 77, 606, 350);
+        QTest::newRow("width not a number") << "Width" << QVariant("wide") << layout;
+        QTest::newRow("height negative") << "Height" << QVariant(-5) << layout;
+        QTest::newRow("height zero") << "Height" << QVariant(0) << layout;
+        QTest::newRow("width absurd") << "Width" << QVariant(200000) << layout;
+        QTest::newRow("top absurd") << "Top" << QVariant(5000000) << layout;
+        QTest::newRow("left off the screen")
+            << "Left" << QVariant(-3000) << QRect(-3000, 77, 606, 350);
+        QTest::newRow("height usable") << "Height" << QVariant(222) << QRect(29, 77, 606, 222);
+    }
+
     void badValuesAreSkipped() {
+        QFETCH(QString, name);
+        QFETCH(QVariant, value);
         {
             QSettings settings(SettingsFile(), QSettings::IniFormat);
-            settings.setValue("Width", "wide");
-            settings.setValue("Height", 222);
+            settings.setValue(name, value);
             settings.setValue("D", "yes");
             settings.setValue("P", 7);
         }
         TfrmProc form;
-        QCOMPARE(form.OuterBounds(), QRect(29, 77, 606, 222));
+        QTEST(form.OuterBounds(), "bounds");
         QVERIFY(!form.btnD->isChecked());
         QVERIFY(form.btnP->isChecked()); // any non-zero value is down
     }
@@ -595,19 +703,78 @@ private slots:
         QCOMPARE(about.Label9->text(), QString("Please, send your suggestions and feedback to "));
         QVERIFY(about.Label10->text().endsWith(": "));
         QCOMPARE(about.size(), QSize(298, 293));
+        QCOMPARE(about.Label9->font().pixelSize(), 11);
+        QCOMPARE(about.lblEMail->font().pixelSize(), 12);
         QVERIFY(about.btnOK->isDefault());
         QCOMPARE(about.btnOK->geometry(), QRect(205, 248, 61, 24));
     }
 
+    // No text is cut off at the edge of its panel.
+    void aboutLabelsFitTheirPanels() {
+        TfrmAbout about;
+        about.show();
+        for (QLabel* label : about.findChildren<QLabel*>()) {
+            if (label->text().isEmpty()) {
+                continue; // the picture, stretched to its place
+            }
+            const QRect inside = label->parentWidget()->contentsRect();
+            const QRect needed(label->pos(), label->sizeHint());
+            QVERIFY2(inside.contains(needed) && label->size().width() >= needed.width(),
+                     qPrintable(label->objectName() + ": " + label->text()));
+        }
+    }
+
+    // The panel's outer bevel is lowered (dark above and left, light below
+    // and right) and its inner bevel raised (the other way round).
+    void aboutPanelHasALoweredOuterAndARaisedInnerBevel() {
+        TfrmAbout about;
+        about.show();
+        auto* panel = about.findChild<QWidget*>("Panel1");
+        QVERIFY(panel != nullptr);
+        const QImage image = panel->grab().toImage();
+        const QPalette& palette = panel->palette();
+        const int right = image.width() - 1;
+        const int bottom = image.height() - 1;
+        QCOMPARE(image.pixelColor(0, 20).rgb(), palette.color(QPalette::Dark).rgb());
+        QCOMPARE(image.pixelColor(20, 0).rgb(), palette.color(QPalette::Dark).rgb());
+        QCOMPARE(image.pixelColor(right, 20).rgb(), palette.color(QPalette::Light).rgb());
+        QCOMPARE(image.pixelColor(20, bottom).rgb(), palette.color(QPalette::Light).rgb());
+        QCOMPARE(image.pixelColor(1, 20).rgb(), palette.color(QPalette::Light).rgb());
+        QCOMPARE(image.pixelColor(20, 1).rgb(), palette.color(QPalette::Light).rgb());
+        QCOMPARE(image.pixelColor(right - 1, 20).rgb(), palette.color(QPalette::Dark).rgb());
+        QCOMPARE(image.pixelColor(20, bottom - 1).rgb(), palette.color(QPalette::Dark).rgb());
+    }
+
+    // The link opens on a press and a release of the left button over the
+    // address, and only then.
+    void mailLinkOpensExactlyItsAddress_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("opened");
+        QTest::newRow("click on the address") << "click" << 1;
+        QTest::newRow("release outside the address") << "outside" << 0;
+        QTest::newRow("right button") << "right" << 0;
+    }
+
     void mailLinkOpensExactlyItsAddress() {
+        QFETCH(QString, how);
         UrlRecorder recorder;
         QDesktopServices::setUrlHandler("mailto", &recorder, "open");
         TfrmAbout about;
         about.show();
-        QTest::mouseClick(about.lblEMail, Qt::LeftButton);
+        QLabel* link = about.lblEMail;
+        if (how == "click") {
+            QTest::mouseClick(link, Qt::LeftButton);
+        } else if (how == "outside") {
+            QTest::mousePress(link, Qt::LeftButton, {}, link->rect().center());
+            QTest::mouseRelease(link, Qt::LeftButton, {}, QPoint(link->width() + 20, -10));
+        } else {
+            QTest::mouseClick(link, Qt::RightButton);
+        }
         QDesktopServices::unsetUrlHandler("mailto");
-        QCOMPARE(recorder.urls.size(), 1);
-        QCOMPARE(recorder.urls.first().toString(), "mailto:" + about.lblEMail->text());
+        QTEST(static_cast<int>(recorder.urls.size()), "opened");
+        if (!recorder.urls.isEmpty()) {
+            QCOMPARE(recorder.urls.first().toString(), "mailto:" + link->text());
+        }
         QVERIFY(about.isVisible());
     }
 

@@ -114,6 +114,7 @@ private slots:
     void diskChanges();
     void openDocuments();
     void workspaceFolders();
+    void clientWatchesFiles_data();
     void clientWatchesFiles();
     void badInput();
 };
@@ -378,16 +379,29 @@ void WorkspaceTest::workspaceFolders() {
     QCOMPARE(session.Query("firstproc").size(), 2);
 }
 
+void WorkspaceTest::clientWatchesFiles_data() {
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("the client watches") << true;
+    QTest::newRow("the client refuses: the server watches") << false;
+}
+
 void WorkspaceTest::clientWatchesFiles() {
+    QFETCH(bool, accepted);
     QTemporaryDir dir;
     const QString root = dir.path();
     WriteFile(root + "/w.pas", Unit("W", "Before"));
     Workspace session(root);
+    session.AcceptRequests(accepted);
     session.Initialize(Folders(
         {root}, {{"window", QJsonObject{{"workDoneProgress", true}}},
                  {"workspace", QJsonObject{{"didChangeWatchedFiles",
                                             QJsonObject{{"dynamicRegistration", true}}}}}}));
-    QVERIFY(session.IndexEnded());
+    // Refused, the folders are walked again to be watched: two rounds.
+    for (int round = accepted ? 1 : 2; round > 0; --round) {
+        QVERIFY(session.WaitFor([](const QJsonObject& message) {
+            return message["params"]["message"].toString().startsWith("indexed ");
+        }));
+    }
     QJsonObject registration;
     for (const QJsonObject& message : session.Received()) {
         if (message.value("method") == "client/registerCapability") {
@@ -399,9 +413,12 @@ void WorkspaceTest::clientWatchesFiles() {
         "pas"));
 
     WriteFile(root + "/w.pas", Unit("W", "After"));
-    session.Notify("workspace/didChangeWatchedFiles",
-                   {{"changes", QJsonArray{QJsonObject{
-                                    {"uri", LspSession::FileUri(root + "/w.pas")}, {"type", 2}}}}});
+    if (accepted) {
+        session.Notify(
+            "workspace/didChangeWatchedFiles",
+            {{"changes", QJsonArray{QJsonObject{{"uri", LspSession::FileUri(root + "/w.pas")},
+                                                {"type", 2}}}}});
+    }
     QCOMPARE(session.Eventually("after", {"After@w.pas:2", "After@w.pas:4"}),
              QStringList({"After@w.pas:2", "After@w.pas:4"}));
 }

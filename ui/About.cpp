@@ -1,6 +1,7 @@
 #include "About.h"
 
 #include "CursorTable.h"
+#include "FramePlacement.h"
 #include "WindowFont.h"
 
 #include <QDesktopServices>
@@ -8,12 +9,28 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScreen>
 #include <QUrl>
+#include <qdrawutil.h>
 
 namespace kestrel {
 
 namespace {
+
+// A panel with a lowered outer bevel and a raised inner one, each a pixel
+// wide, in the dialog's colours.
+class BevelPanel : public QFrame {
+public:
+    using QFrame::QFrame;
+
+protected:
+    void paintEvent(QPaintEvent* /*event*/) override {
+        QPainter painter(this);
+        qDrawShadePanel(&painter, rect(), palette(), true, 1);
+        qDrawShadePanel(&painter, rect().adjusted(1, 1, -1, -1), palette(), false, 1);
+    }
+};
 
 QLabel* Label(QWidget* parent, const QString& text, int x, int y) {
     auto* label = new QLabel(text, parent);
@@ -32,10 +49,10 @@ TfrmAbout::TfrmAbout(QWidget* owner) : QDialog(owner) {
     setFont(WindowFont(11, font()));
     setFixedSize(298, 293);
 
-    auto* panel = new QFrame(this);
+    auto* panel = new BevelPanel(this);
+    panel->setObjectName("Panel1");
     panel->setGeometry(8, 6, 281, 280);
-    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    panel->setLineWidth(2);
+    panel->setContentsMargins(2, 2, 2, 2);
 
     ProgramIcon = new QLabel(panel);
     ProgramIcon->setObjectName("ProgramIcon");
@@ -47,7 +64,7 @@ TfrmAbout::TfrmAbout(QWidget* owner) : QDialog(owner) {
     ProductName->setObjectName("ProductName");
     Version = Label(panel, "Version 1.02", 89, 35);
     Version->setObjectName("Version");
-    Comments = Label(panel, "Symbols and bookmarks for Pascal", 89, 54);
+    Comments = Label(panel, "Symbols and bookmarks", 89, 54);
     Comments->setObjectName("Comments");
 
     auto* feedback = new QFrame(panel);
@@ -55,8 +72,6 @@ TfrmAbout::TfrmAbout(QWidget* owner) : QDialog(owner) {
     feedback->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     Label9 = Label(feedback, "Please, send your suggestions and feedback to ", 6, 20);
     Label9->setObjectName("Label9");
-    Label9->setFont(WindowFont(10, font())); // the whole sentence fits the panel
-    Label9->adjustSize();
     Label10 = Label(feedback, "Brenta: ", 6, 36);
     Label10->setObjectName("Label10");
     lblEMail = Label(feedback, "kestrel@brenta.example", 93, 36);
@@ -81,9 +96,15 @@ TfrmAbout::TfrmAbout(QWidget* owner) : QDialog(owner) {
 
     FormCreate();
 
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - rect().center());
-    }
+    // Centred on the screen with its frame, as the user sees it.
+    auto* placement = new FramePlacement(this, [this](const QMargins& frame) {
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            QRect outer(QPoint(), size().grownBy(frame));
+            outer.moveCenter(screen->availableGeometry().center());
+            move(outer.topLeft());
+        }
+    });
+    placement->Apply();
 }
 
 void TfrmAbout::FormCreate() {
@@ -102,9 +123,14 @@ void TfrmAbout::lblEMailClick() {
 }
 
 bool TfrmAbout::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == lblEMail && event->type() == QEvent::MouseButtonRelease &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        lblEMailClick();
+    // A click is a press and a release over the address; a release
+    // elsewhere, after the pointer has left the address, does nothing.
+    if (watched == lblEMail && event->type() == QEvent::MouseButtonRelease) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton &&
+            lblEMail->rect().contains(mouse->position().toPoint())) {
+            lblEMailClick();
+        }
         return true;
     }
     return QDialog::eventFilter(watched, event);

@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QVBoxLayout>
+#include <algorithm>
 
 static void InitKestrelResources() {
     Q_INIT_RESOURCE(kestrel_ui);
@@ -42,6 +43,11 @@ QIcon TwoStateIcon(const char* normal, const char* disabled) {
 // Texts of the source are shown as UTF-8 where they are valid UTF-8, else as
 // Windows-1252: the host hands over bytes without saying which.
 QString Display(std::string_view bytes) {
+    // Most source text is ASCII, which reads the same either way.
+    if (std::all_of(bytes.begin(), bytes.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    }
     const std::string utf8 = ToUtf8(bytes, DetectEncoding(bytes));
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
@@ -59,6 +65,11 @@ TfrmProc::TfrmProc(QWidget* owner) : QDialog(owner) {
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(WindowFont(10, font()));
+    placement_ = new FramePlacement(this, [this](const QMargins& frame) {
+        move(wantedBounds_.topLeft());
+        resize(qMax(1, wantedBounds_.width() - frame.left() - frame.right()),
+               qMax(1, wantedBounds_.height() - frame.top() - frame.bottom()));
+    });
     SetOuterBounds(QRect(29, 77, 606, 350));
 
     Panel2 = new QFrame(this);
@@ -125,7 +136,6 @@ TfrmProc::TfrmProc(QWidget* owner) : QDialog(owner) {
     lstProc = new SymbolListView(this);
     lstProc->setObjectName("lstProc");
     connect(lstShowLine, &SymbolListView::RowDoubleClicked, this, &TfrmProc::btnGoClick);
-    connect(lstShowLine, &SymbolListView::EnterPressed, this, &TfrmProc::btnGoClick);
     connect(lstShowLine->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &TfrmProc::lstShowLineChange);
     connect(lstShowLine->Rows(), &QAbstractItemModel::modelReset, this,
@@ -154,22 +164,14 @@ void TfrmProc::FormCreate() {
 }
 
 QRect TfrmProc::OuterBounds() const {
-    return frameGeometry();
+    return isVisible() ? frameGeometry() : wantedBounds_;
 }
 
 void TfrmProc::SetOuterBounds(const QRect& bounds) {
-    // The frame's own size is what the window system adds to the client
-    // area; before the first showing it is not known and counts as none, so
-    // the bounds are applied again once the window is shown.
-    if (!isVisible()) {
-        pendingBounds_ = bounds;
-    }
-    const QRect frame = frameGeometry();
-    const QRect client = geometry();
-    const int extraWidth = frame.width() - client.width();
-    const int extraHeight = frame.height() - client.height();
-    move(bounds.topLeft());
-    resize(qMax(1, bounds.width() - extraWidth), qMax(1, bounds.height() - extraHeight));
+    // The window system places the frame at the position given but takes
+    // the size for the client area's, so the frame's size comes off it.
+    wantedBounds_ = bounds;
+    placement_->Apply();
 }
 
 const std::vector<std::string>& TfrmProc::Keywords() {
@@ -282,10 +284,17 @@ void TfrmProc::showEvent(QShowEvent* event) {
         FormActivate();
     }
     QDialog::showEvent(event);
-    if (pendingBounds_.isValid() && !isMaximized()) {
-        const QRect bounds = std::exchange(pendingBounds_, QRect());
-        SetOuterBounds(bounds);
+}
+
+void TfrmProc::keyPressEvent(QKeyEvent* event) {
+    // A line comes back only from GO or a double-click, and the window has
+    // no cancel button: Escape and Enter neither choose nor close.
+    const int key = event->key();
+    if (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter) {
+        event->accept();
+        return;
     }
+    QDialog::keyPressEvent(event);
 }
 
 } // namespace kestrel

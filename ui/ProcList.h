@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FramePlacement.h"
 #include "ScanRows.h"
 #include "SymbolListView.h"
 
@@ -44,6 +45,7 @@ public:
     const std::vector<std::string>& Keywords();
 
     // The window's outer rectangle, frame included, in screen coordinates.
+    // Before the first showing it is the rectangle last set.
     QRect OuterBounds() const;
     void SetOuterBounds(const QRect& bounds);
 
@@ -73,6 +75,7 @@ public slots:
 protected:
     bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void FormCreate();
@@ -81,7 +84,8 @@ private:
     QToolButton* FilterButton(int tag) const;
 
     std::array<QToolButton*, kCategoryCount> filterButtons_{};
-    QRect pendingBounds_; // outer bounds set before the frame was known
+    QRect wantedBounds_; // the outer bounds last set
+    FramePlacement* placement_;
     std::vector<std::string> keywords_;
     bool keywordsStale_ = true;
 };

@@ -124,29 +124,22 @@ void SymbolListModel::Reorder(const std::vector<int>& order) {
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-int SymbolListModel::FittingWidth(int column, const QFontMetrics& metrics) const {
-    // Measuring every text would cost a font lookup per row; the widest text
-    // is among the longest ones, so only those are measured.
-    constexpr size_t kMeasured = 24;
-    const auto text = [&](const ListRow& row) -> const QString& {
-        return column == 0 ? row.caption : row.SubItem(column - 1);
-    };
-    std::vector<const QString*> longest;
-    longest.reserve(std::min(rows_.size(), kMeasured * 4));
+std::array<int, 4> SymbolListModel::FittingWidths(TextWidths& measure) const {
+    std::array<int, 4> widest{};
+    for (int column = 0; column < 4; ++column) {
+        widest[column] = measure.Width(QString::fromLatin1(kHeaders[column]));
+    }
     for (const ListRow& row : rows_) {
-        longest.push_back(&text(row));
-        if (longest.size() >= kMeasured * 4) {
-            std::nth_element(
-                longest.begin(), longest.begin() + kMeasured, longest.end(),
-                [](const QString* a, const QString* b) { return a->size() > b->size(); });
-            longest.resize(kMeasured);
+        if (row.measuredBy != &measure) {
+            row.widths = {measure.Width(row.caption), measure.Width(row.name),
+                          measure.Width(row.className), measure.Width(row.details)};
+            row.measuredBy = &measure;
+        }
+        for (int column = 0; column < 4; ++column) {
+            widest[column] = std::max(widest[column], row.widths[column]);
         }
     }
-    int width = metrics.horizontalAdvance(QString::fromLatin1(kHeaders[column]));
-    for (const QString* s : longest) {
-        width = std::max(width, metrics.horizontalAdvance(*s));
-    }
-    return width;
+    return widest;
 }
 
 SymbolListView::SymbolListView(QWidget* parent)
@@ -163,6 +156,7 @@ SymbolListView::SymbolListView(QWidget* parent)
     header()->setSectionsClickable(true);
     header()->setSectionsMovable(false);
     header()->setStretchLastSection(false);
+    LetterByLetter();
     // Black text; the selection stays as visible when the list loses the
     // focus.
     QPalette p = palette();
@@ -208,12 +202,33 @@ std::vector<ListRow> SymbolListView::TakeRows(int imageIndex) {
 }
 
 void SymbolListView::FitColumns() {
-    const QFontMetrics metrics(font());
+    // A list never shown (the parking list) needs no fitting.
+    if (isHidden()) {
+        return;
+    }
+    const std::array<int, 4> widest = model_->FittingWidths(TextWidths::For(font()));
     const int padding = 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 12;
     for (int column = 0; column < 4; ++column) {
         const int icon = column == 0 ? iconSize().width() + 6 : 0;
-        header()->resizeSection(column, model_->FittingWidth(column, metrics) + padding + icon);
+        header()->resizeSection(column, widest[column] + padding + icon);
     }
+}
+
+void SymbolListView::LetterByLetter() {
+    // Source texts are shown letter by letter, as an editor shows code; their
+    // widths then add up, which keeps fitting the columns fast.
+    if ((font().styleStrategy() & QFont::PreferNoShaping) == 0) {
+        QFont letterByLetter = font();
+        letterByLetter.setStyleStrategy(QFont::PreferNoShaping);
+        setFont(letterByLetter);
+    }
+}
+
+void SymbolListView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::FontChange) {
+        LetterByLetter();
+    }
+    QTreeView::changeEvent(event);
 }
 
 void SymbolListView::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -221,14 +236,6 @@ void SymbolListView::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         emit RowDoubleClicked();
     }
-}
-
-void SymbolListView::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        emit EnterPressed();
-        return;
-    }
-    QTreeView::keyPressEvent(event);
 }
 
 } // namespace kestrel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ListRow.h"
+#include "TextWidths.h"
 
 #include <QAbstractTableModel>
 #include <QTreeView>
@@ -36,8 +37,8 @@ public:
     // Puts the rows in the order of `order` (a permutation of row indexes).
     void Reorder(const std::vector<int>& order);
 
-    // The width that fits the widest entry of `column` (header included).
-    int FittingWidth(int column, const QFontMetrics& metrics) const;
+    // For each column, the width of its widest text, header included.
+    std::array<int, 4> FittingWidths(TextWidths& measure) const;
 
 signals:
     // The outermost batch update ended.
@@ -71,17 +72,19 @@ public:
     // Removes and returns the rows of one category; a selected row of
     // another category stays selected.
     std::vector<ListRow> TakeRows(int imageIndex);
+    // Sizes each column to its widest text.
     void FitColumns();
 
 signals:
     void RowDoubleClicked();
-    void EnterPressed();
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    void LetterByLetter();
+
     SymbolListModel* model_;
 };
 

@@ -2,6 +2,8 @@
 
 #include "ProcList.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QSettings>
 #include <memory>
@@ -38,25 +40,47 @@ bool ReadInteger(QSettings& settings, const char* name, int& value) {
     return ok;
 }
 
+// Bounds far beyond any screen are damage, not a place to open at; they
+// would also overflow the rectangle's arithmetic. Sizes must be positive.
+constexpr int kFarthest = 100000;
+
+bool ReadPosition(QSettings& settings, const char* name, int& value) {
+    return ReadInteger(settings, name, value) && value >= -kFarthest && value <= kFarthest;
+}
+
+bool ReadSize(QSettings& settings, const char* name, int& value) {
+    return ReadInteger(settings, name, value) && value > 0 && value <= kFarthest;
+}
+
+// Creates the settings file, empty, when it is missing, so that it exists
+// from the window's first creation on. A failure shows only at the save.
+void CreateStore(const QSettings& settings) {
+    const QFileInfo store(settings.fileName());
+    if (!store.exists() && QDir().mkpath(store.absolutePath())) {
+        QFile(store.absoluteFilePath()).open(QIODevice::WriteOnly | QIODevice::NewOnly);
+    }
+}
+
 } // namespace
 
 void RestoreWindowSettings(TfrmProc& form) {
     QSettings& settings = OpenAccessor(true);
+    CreateStore(settings);
     int value = 0;
     // Each bound is applied as soon as it is read, keeping the other three.
-    if (ReadInteger(settings, "Top", value)) {
+    if (ReadPosition(settings, "Top", value)) {
         QRect r = form.OuterBounds();
         form.SetOuterBounds(QRect(r.left(), value, r.width(), r.height()));
     }
-    if (ReadInteger(settings, "Left", value)) {
+    if (ReadPosition(settings, "Left", value)) {
         QRect r = form.OuterBounds();
         form.SetOuterBounds(QRect(value, r.top(), r.width(), r.height()));
     }
-    if (ReadInteger(settings, "Width", value)) {
+    if (ReadSize(settings, "Width", value)) {
         QRect r = form.OuterBounds();
         form.SetOuterBounds(QRect(r.left(), r.top(), value, r.height()));
     }
-    if (ReadInteger(settings, "Height", value)) {
+    if (ReadSize(settings, "Height", value)) {
         QRect r = form.OuterBounds();
         form.SetOuterBounds(QRect(r.left(), r.top(), r.width(), value));
     }

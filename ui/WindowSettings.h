@@ -8,8 +8,10 @@ class TfrmProc;
 // user's settings (organization "Brenta", application "Kestrel") under
 // "Top", "Left", "Width", "Height", "D", "P", "F", "B".
 
-// Applies the stored values that can be read; a missing value or one that
-// is not an integer is skipped and leaves the window's own.
+// Creates the settings file when it is missing, then applies the stored
+// values that can be read. A missing value, one that is not an integer, a
+// size that is not positive and any bound beyond 100,000 pixels is skipped
+// and leaves the window's own.
 void RestoreWindowSettings(TfrmProc& form);
 
 // Writes the eight values in order. A value that cannot be written is

@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Runs a command on a display of its own: a private Xvfb server with the
+# openbox window manager, both stopped when the command ends. The server picks
+# a free display number (-displayfd) and admits only clients with a fresh
+# cookie; HOME and the XDG folders point at a temporary folder, so nothing of
+# the real user's is read or written.
+#   with-window-manager.sh COMMAND [ARG...]
+set -uo pipefail
+
+work=$(mktemp -d)
+xvfb=""
+wm=""
+cleanup() {
+    [ -n "$wm" ] && kill "$wm" 2>/dev/null
+    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
+    wait 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "with-window-manager: $*" >&2
+    [ -s "$work/xvfb.log" ] && cat "$work/xvfb.log" >&2
+    exit 1
+}
+
+# Waits up to five seconds for a command to succeed.
+wait_for() {
+    for _ in $(seq 50); do
+        "$@" >/dev/null 2>&1 && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+export XAUTHORITY="$work/Xauthority"
+cookie=$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')
+# The server accepts every cookie in its file, whatever display it names.
+xauth -q -f "$XAUTHORITY" add :0 MIT-MAGIC-COOKIE-1 "$cookie" 2>/dev/null || fail "xauth failed"
+
+Xvfb -displayfd 3 -auth "$XAUTHORITY" -screen 0 1280x1024x24 -nolisten tcp \
+    3>"$work/display" 2>"$work/xvfb.log" &
+xvfb=$!
+wait_for grep -q . "$work/display" || fail "Xvfb did not start"
+export DISPLAY=":$(tr -d '\n' <"$work/display")"
+xauth -q -f "$XAUTHORITY" add "$DISPLAY" MIT-MAGIC-COOKIE-1 "$cookie"
+
+export HOME="$work" XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache" \
+    XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work/runtime"
+mkdir -m 700 "$work/runtime"
+# No session bus: the programs on this display must not reach the user's.
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-session-bus"
+unset WAYLAND_DISPLAY SESSION_MANAGER
+
+openbox --sm-disable --config-file /etc/xdg/openbox/rc.xml >"$work/openbox.log" 2>&1 &
+wm=$!
+wait_for xprop -root -notype _NET_SUPPORTING_WM_CHECK ||
+    fail "openbox did not start: $(cat "$work/openbox.log")"
+# The check window names the manager once it is ready.
+wait_for sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
+    fail "openbox is not managing the display"
+
+"$@"

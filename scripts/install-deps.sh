@@ -7,7 +7,7 @@ packages=(
     cmake g++ make clang libclang-rt-dev ccache
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libbenchmark-dev libxxhash-dev
-    universal-ctags binutils python3 fontconfig fonts-dejavu-core fonts-liberation2
+    universal-ctags binutils python3 fontconfig fonts-dejavu-core fonts-liberation2 strace
     neovim
     xvfb xauth openbox x11-utils xdotool
 )

@@ -217,6 +217,31 @@ private slots:
         QCOMPARE(ReadFile(document->Path()), file);
     }
 
+    // The host's SetPos with a byte column inside "\xC3\xA9" puts the cursor
+    // at the character's start, and the bookmark goes there.
+    void bookmarkAfterSetPosInsideACharacter() {
+        EditorDocument* document = Open("Accent.pas", "\xC3\xA9\r\n");
+        {
+            const QByteArray name = document->Path().toUtf8();
+            HostRef<TIModuleInterface> module(
+                window->Services()->GetModuleInterface(name.constData()));
+            HostRef<TIEditorInterface> editor(module->GetEditorInterface());
+            HostRef<TIEditView> view(editor->GetView(0));
+            if (QByteArray(ENTRY_NAME).endsWith("17")) {
+                auto* v = static_cast<TIEditViewOf<EditorPos0017>*>(view.Get());
+                v->SetPos(0, EditorPos0017{2, 1});
+                QCOMPARE(int(v->GetPos(0).Col), 1);
+            } else {
+                auto* v = static_cast<TIEditViewOf<EditorPos0016>*>(view.Get());
+                v->SetPos(0, EditorPos0016{2, 1});
+                QCOMPARE(int(v->GetPos(0).Col), 1);
+            }
+        }
+        PressCtrlAlt(document->Editor(), Qt::Key_B);
+        QVERIFY(window->SaveDocument(document));
+        QCOMPARE(ReadFile(document->Path()), QByteArray("{//*}\xC3\xA9\r\n"));
+    }
+
     void bookmarkThenListShowsIt() {
         EditorDocument* document =
             Open("Marked.pas", "unit M;\nimplementation\nprocedure P;\nbegin\nend;\n");

@@ -57,6 +57,24 @@ private slots:
         QTest::newRow("missing") << dir.filePath("nothing.so") << "nothing.so";
         QTest::newRow("not a library") << WriteFile(dir, "text.so", "not an ELF file") << "text.so";
         QTest::newRow("no entry point") << QString(MEMORY_MANAGER) << "is not an add-in";
+        QTest::newRow("folder") << dir.path() << "not a regular file";
+        const QString fifo = dir.filePath("pipe.so");
+        ::mkfifo(QFile::encodeName(fifo).constData(), 0644);
+        QTest::newRow("FIFO") << fifo << "not a regular file";
+        // The real add-in, cut short or built for another machine.
+        const QByteArray addIn = ReadFile(ADDIN0017);
+        for (const qsizetype keep : {qsizetype{40}, qsizetype{200}, qsizetype{5000}}) {
+            QTest::newRow(qPrintable(QString("cut to %1 bytes").arg(keep)))
+                << WriteFile(dir, QString("cut%1.so").arg(keep), addIn.left(keep))
+                << (keep < 64 ? "not an ELF" : "truncated");
+        }
+        QByteArray arm = addIn;
+        arm[18] = char(183); // e_machine: AArch64
+        arm[19] = 0;
+        QTest::newRow("AArch64") << WriteFile(dir, "arm.so", arm) << "another architecture";
+        QByteArray narrow = addIn;
+        narrow[4] = 1; // ELFCLASS32
+        QTest::newRow("32-bit") << WriteFile(dir, "narrow.so", narrow) << "another architecture";
     }
 
     void brokenAddInsAreReported() {
@@ -181,6 +199,70 @@ private slots:
         QCOMPARE(editor->TopLine(), 119);
         QCOMPARE(editor->horizontalScrollBar()->value(), 0);
         QVERIFY(!hostEditor->GetView(1));
+    }
+
+    // SetPos columns count bytes: a column inside a multi-byte character
+    // stands at that character's start, one past the line's end beyond it.
+    void viewColumnsInsideCharacters_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<int>("hostColumn");
+        QTest::addColumn<int>("editorColumn");
+        QTest::newRow("before \xC3\xA9") << QByteArray("\xC3\xA9\r\n") << 1 << 1 << 1;
+        QTest::newRow("inside \xC3\xA9") << QByteArray("\xC3\xA9\r\n") << 2 << 1 << 1;
+        QTest::newRow("after \xC3\xA9") << QByteArray("\xC3\xA9\r\n") << 3 << 3 << 2;
+        QTest::newRow("beyond \xC3\xA9") << QByteArray("\xC3\xA9\r\n") << 5 << 5 << 4;
+        QTest::newRow("inside the euro sign") << QByteArray("a\xE2\x82\xAC\n") << 4 << 2 << 2;
+        QTest::newRow("inside a surrogate pair")
+            << QByteArray("\xF0\x9F\x98\x80x\n") << 3 << 1 << 1;
+        QTest::newRow("after a surrogate pair") << QByteArray("\xF0\x9F\x98\x80x\n") << 5 << 5 << 3;
+        QTest::newRow("Windows-1252") << QByteArray("\xE9t\n") << 2 << 2 << 2;
+    }
+
+    void viewColumnsInsideCharacters() {
+        QFETCH(QByteArray, file);
+        QFETCH(int, column);
+        MainWindow window;
+        const QString path = WriteFile(dir, "columns.pas", file);
+        EditorDocument* document = window.OpenFile(path, false);
+        HostRef<TIModuleInterface> module(
+            window.Services()->GetModuleInterface(path.toUtf8().constData()));
+        HostRef<TIEditorInterface> hostEditor(module->GetEditorInterface());
+        HostRef<TIEditView> view(hostEditor->GetView(0));
+        auto* v = static_cast<TIEditViewOf<EditorPos0017>*>(view.Get());
+        v->SetPos(0, EditorPos0017{static_cast<int16_t>(column), 1});
+        QTEST(int(v->GetPos(0).Col), "hostColumn");
+        QTEST(document->Editor()->CursorColumn(), "editorColumn");
+    }
+
+    // A jump near the end of a file whose lines are wider than the view: the
+    // horizontal scroll bar that appears on the way must not leave the top
+    // line one short.
+    void jumpNearTheEndWithWideLines() {
+        MainWindow window;
+        QByteArray text;
+        for (int i = 1; i <= 100; ++i) {
+            text += i == 70 ? QByteArray(1200, 'w') : "line " + QByteArray::number(i);
+            text += "\n";
+        }
+        const QString path = WriteFile(dir, "wide.pas", text);
+        EditorDocument* document = window.OpenFile(path, false);
+        window.EditWindow()->resize(500, 400);
+        window.EditWindow()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.EditWindow()));
+        HostRef<TIModuleInterface> module(
+            window.Services()->GetModuleInterface(path.toUtf8().constData()));
+        HostRef<TIEditorInterface> hostEditor(module->GetEditorInterface());
+        HostRef<TIEditView> view(hostEditor->GetView(0));
+        auto* v = static_cast<TIEditViewOf<EditorPos0017>*>(view.Get());
+        v->SetPos(0, EditorPos0017{1, 99});
+        v->SetPos(1, EditorPos0017{1, 99});
+        QApplication::processEvents();
+        QScrollBar* bar = document->Editor()->verticalScrollBar();
+        QVERIFY(document->Editor()->horizontalScrollBar()->isVisible());
+        QCOMPARE(bar->value(), bar->maximum());
+        QCOMPARE(int(v->GetPos(1).Line), bar->maximum() + 1);
+        QCOMPARE(document->Editor()->CursorLine(), 99);
     }
 
     void saveRoundTripsByteForByte_data() {

@@ -1,6 +1,7 @@
 #include "AddInHost.h"
 
 #include "HostObjects.h"
+#include "LibraryCheck.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -39,6 +40,10 @@ AddInHost::~AddInHost() {
 }
 
 bool AddInHost::Load(const QString& path, HostServices* services, QString& error) {
+    if (const QString refusal = CheckLibrary(path); !refusal.isEmpty()) {
+        error = QStringLiteral("%1: %2").arg(path, refusal);
+        return false;
+    }
     handle_ = dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
     if (handle_ == nullptr) {
         error = QString::fromLocal8Bit(dlerror());

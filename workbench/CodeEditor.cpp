@@ -43,6 +43,14 @@ CodeEditor::CodeEditor(QWidget* parent)
     UpdateLineNumberAreaWidth();
 }
 
+void CodeEditor::AdoptDocument(QTextDocument* document) {
+    // The editor owns it from now on, and deletes the document it had.
+    document->setParent(this);
+    document->setDefaultFont(font());
+    setDocument(document);
+    setTabStopDistance(4 * CharWidth());
+}
+
 int CodeEditor::CharWidth() const {
     return qMax(1, fontMetrics().horizontalAdvance(QLatin1Char(' ')));
 }
@@ -90,7 +98,7 @@ void CodeEditor::SetCursorLineColumn(int line, int column) {
 }
 
 bool CodeEditor::FillVirtualSpace(const QString& text) {
-    if (virtualColumns_ == 0 || textCursor().hasSelection()) {
+    if (virtualColumns_ == 0 || textCursor().hasSelection() || isReadOnly()) {
         return false;
     }
     // The blanks and the typed text make one undo step.

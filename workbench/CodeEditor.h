@@ -25,6 +25,10 @@ public:
     // (1 or more), beyond the line's end where the line is shorter.
     void SetCursorLineColumn(int line, int column);
 
+    // Shows `document` (a plain-text document, which becomes the editor's)
+    // in the editor's font and tab stops.
+    void AdoptDocument(QTextDocument* document);
+
     // The number (0-based) of the first line in view.
     int TopLine() const { return firstVisibleBlock().blockNumber(); }
 

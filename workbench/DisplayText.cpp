@@ -8,6 +8,10 @@ namespace {
 
 constexpr char16_t kLoneCarriageReturn = 0xF80D;
 constexpr char16_t kParagraphSeparator = 0xF829;
+// Qt's text document takes these two as frame marks and turns them into
+// line breaks, so text that holds them cannot be kept as it is.
+constexpr char16_t kFrameStart = 0xFDD0;
+constexpr char16_t kFrameEnd = 0xFDD1;
 
 } // namespace
 
@@ -74,6 +78,7 @@ std::string BytesFromDisplay(const QString& text, TextEncoding encoding) {
         }
         if (encoding == TextEncoding::Windows1252) {
             const int b = kestrel::UnicodeToWindows1252(c);
+            // Saving asks first (FirstUnencodable); readers get a '?'.
             bytes.push_back(static_cast<char>(b < 0 ? '?' : b));
             continue;
         }
@@ -118,7 +123,40 @@ int ByteLength(QChar c, TextEncoding encoding) {
 }
 
 bool RoundTrips(std::string_view bytes, TextEncoding encoding) {
-    return BytesFromDisplay(DisplayFromBytes(bytes, encoding), encoding) == bytes;
+    // Every Windows-1252 byte maps below U+2200, so only UTF-8 text can
+    // hold a reserved code point; each is three bytes starting with EF.
+    if (encoding != TextEncoding::Utf8) {
+        return true;
+    }
+    for (size_t at = bytes.find('\xEF'); at != std::string_view::npos;
+         at = bytes.find('\xEF', at + 1)) {
+        char32_t c = 0;
+        if (at + 2 < bytes.size()) {
+            c = 0xF000 | (static_cast<char32_t>(bytes[at + 1] & 0x3F) << 6) |
+                static_cast<char32_t>(bytes[at + 2] & 0x3F);
+        }
+        if (c == kLoneCarriageReturn || c == kParagraphSeparator || c == kFrameStart ||
+            c == kFrameEnd) {
+            return false;
+        }
+    }
+    return true;
+}
+
+qsizetype FirstUnencodable(const QString& text, TextEncoding encoding) {
+    if (encoding != TextEncoding::Windows1252) {
+        return -1;
+    }
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c < 0x80 || c == kLoneCarriageReturn || c == QChar::ParagraphSeparator) {
+            continue;
+        }
+        if (kestrel::UnicodeToWindows1252(c) < 0) {
+            return i;
+        }
+    }
+    return -1;
 }
 
 } // namespace workbench

@@ -19,9 +19,13 @@ std::string BytesFromDisplay(const QString& text, kestrel::TextEncoding encoding
 // A line end ('\n') is two; the low half of a surrogate pair is 0.
 int ByteLength(QChar c, kestrel::TextEncoding encoding);
 
-// True when the display text gives back exactly `bytes`: false only for
-// buffers that hold the stand-in characters themselves, or characters that
-// Windows-1252 has no byte for.
+// True when the display text gives back exactly `bytes`: false for buffers
+// that hold a code point the display reserves (the stand-ins, and U+FDD0 and
+// U+FDD1, which Qt's text document turns into line breaks).
 bool RoundTrips(std::string_view bytes, kestrel::TextEncoding encoding);
+
+// The index of the first character of `text` that `encoding` has no bytes
+// for, or -1.
+qsizetype FirstUnencodable(const QString& text, kestrel::TextEncoding encoding);
 
 } // namespace workbench

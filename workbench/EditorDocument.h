@@ -7,7 +7,9 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,9 +23,15 @@ class EditorDocument : public QObject {
     Q_OBJECT
 
 public:
+    // Called now and then while a file loads, with the share done so far
+    // (0 to 1000); false stops the load.
+    using LoadProgress = std::function<bool(int permille)>;
+
     // Loads `path` into a new editor; null with a message in `error` when
-    // the file cannot be read.
-    static EditorDocument* Load(const QString& path, QString& error, QObject* parent = nullptr);
+    // the file cannot be read, is not a regular file, or `progress` stopped
+    // the load.
+    static EditorDocument* Load(const QString& path, QString& error, QObject* parent = nullptr,
+                                const LoadProgress& progress = {});
     // A document with unsaved text `fileBytes` for `path`, made from a
     // recovery copy; `base` describes the file the text was edited from.
     static EditorDocument* Recovered(const QString& path, std::string_view fileBytes,
@@ -37,9 +45,26 @@ public:
     kestrel::TextEncoding Encoding() const { return loaded_.encoding; }
     bool IsModified() const;
 
-    // Writes the text to `path` atomically; on failure the file on disk is
-    // untouched and `error` says why.
-    bool Save(const QString& path, QString& error);
+    // The file holds text that the editor could not write back byte for
+    // byte: it is shown but neither edited nor saved over.
+    bool IsReadOnly() const { return !roundTrips_; }
+    // The file on disk is marked read-only or not writable by this user.
+    bool ReadOnlyOnDisk() const { return readOnlyOnDisk_; }
+
+    // The first character typed into the text that the file's encoding
+    // cannot hold; line and column are 1-based, in characters.
+    struct Unencodable {
+        int line = 0;
+        int column = 0;
+        QString character;
+    };
+    std::optional<Unencodable> FirstUnencodable() const;
+
+    // Writes the text to `path` (see SaveCarefully), in UTF-8 when `asUtf8`
+    // whatever the file was; on failure the file on disk keeps its old bytes
+    // and `error` says why. `note` says what the user should know about a
+    // save that worked (written in place, say).
+    bool Save(const QString& path, QString& error, bool asUtf8 = false, QString* note = nullptr);
     // The bytes a save would write now.
     std::string FileBytes() const;
 
@@ -59,8 +84,9 @@ public:
         int32_t offset;   // into the buffer as it was when the edit began
         std::string text; // bytes, lines ending in CR LF
     };
-    // Applies insertions made against the buffer `snapshot` as one undo step.
-    void ApplyInsertions(const std::string& snapshot, const std::vector<Insertion>& insertions);
+    // Applies insertions made against the buffer `snapshot` as one undo step;
+    // false, and nothing changes, when the document is read-only.
+    bool ApplyInsertions(const std::string& snapshot, const std::vector<Insertion>& insertions);
 
     // Host positions: line and byte column, both 1-based.
     struct BytePos {
@@ -74,14 +100,19 @@ public:
 
 signals:
     void ModifiedChanged();
+    // An edit from an add-in was refused because the document is read-only.
+    void EditRefused();
 
 private:
-    EditorDocument(const QString& path, kestrel::HostBuffer loaded, QObject* parent);
+    EditorDocument(const QString& path, kestrel::HostBuffer loaded, QTextDocument* text,
+                   QObject* parent);
     int CharIndexForByteColumn(const QString& text, int byteColumn, int* beyond) const;
     int ByteColumnForCharIndex(const QString& text, int charIndex) const;
 
     QString path_;
     kestrel::HostBuffer loaded_;
+    bool roundTrips_ = true;
+    bool readOnlyOnDisk_ = false;
     QPointer<CodeEditor> editor_;
     mutable std::shared_ptr<const std::string> buffer_;
     FileStamp stamp_;

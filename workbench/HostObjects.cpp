@@ -208,7 +208,8 @@ bool HostWriter::Insert(const char* text) {
         return false;
     }
     insertions_.push_back({position_, std::string(text)});
-    return true;
+    // A read-only document refuses the edit when the writer is released.
+    return !(document_ && document_->IsReadOnly());
 }
 
 template <class Pos> Pos HostView<Pos>::GetPos(int32_t index) {

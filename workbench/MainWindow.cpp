@@ -180,15 +180,16 @@ EditorDocument* MainWindow::OpenFile(const QString& path, bool report) {
         return open;
     }
     QString error;
-    EditorDocument* document = EditorDocument::Load(path, error, this);
+    bool cancelled = false;
+    EditorDocument* document = LoadDocument(path, report, error, cancelled);
     if (document == nullptr) {
-        if (report) {
+        if (report && !cancelled) {
             QMessageBox::warning(this, tr("Open"), tr("Cannot open %1: %2").arg(path, error));
         }
         return nullptr;
     }
     AddDocument(document);
-    if (document->Editor()->isReadOnly() && report) {
+    if (document->IsReadOnly() && report) {
         QMessageBox::information(this, tr("Open"),
                                  tr("%1 holds characters that this editor cannot write back "
                                     "exactly; it is opened read-only.")
@@ -228,15 +229,21 @@ bool MainWindow::SaveDocument(EditorDocument* document, const QString& path) {
         return false;
     }
     const QString target = path.isEmpty() ? document->Path() : path;
+    bool asUtf8 = false;
+    if (!ConfirmSave(document, target, asUtf8)) {
+        return false;
+    }
     if (!diskSync_->MaySave(document, target)) {
         return false;
     }
     const QString previousPath = document->Path();
     QString error;
-    if (!document->Save(target, error)) {
+    QString note;
+    if (!document->Save(target, error, asUtf8, &note)) {
         QMessageBox::critical(this, tr("Save"), tr("Cannot save %1: %2").arg(target, error));
         return false;
     }
+    ShowFileNote(note);
     diskSync_->Saved(document, previousPath);
     return true;
 }

@@ -44,6 +44,9 @@ public:
     bool CloseDocument(EditorDocument* document);
     bool SaveDocument(EditorDocument* document, const QString& path = {});
 
+    // Files larger than this ask before they are opened.
+    void SetLargeFileLimit(int64_t bytes) { largeFileLimit_ = bytes; }
+
     QAction* FindMenuAction(const QString& objectName) const;
     // The menu (or the menu bar) that holds `action`.
     QWidget* MenuContaining(QAction* action) const;
@@ -63,6 +66,10 @@ private:
     void Find(bool next);
     void GoToLine();
     CodeEditor* CurrentEditor() const;
+    // Opening and saving safely (MainWindowFiles.cpp).
+    EditorDocument* LoadDocument(const QString& path, bool report, QString& error, bool& cancelled);
+    bool ConfirmSave(EditorDocument* document, const QString& target, bool& asUtf8);
+    void ShowFileNote(const QString& note);
 
     HostServices* services_;
     DiskSync* diskSync_;
@@ -71,6 +78,7 @@ private:
     QPointer<TEditWindow> editWindow_;
     QList<EditorDocument*> documents_;
     QString lastFind_;
+    int64_t largeFileLimit_ = int64_t{256} << 20;
 };
 
 } // namespace workbench

@@ -2,17 +2,31 @@
 
 #include <QCloseEvent>
 #include <QStatusBar>
+#include <QVBoxLayout>
 
 namespace workbench {
 
 TEditWindow::TEditWindow(QWidget* owner)
-    : QMainWindow(owner, Qt::Window), tabs_(new QTabWidget(this)), position_(new QLabel(this)),
-      encoding_(new QLabel(this)) {
+    : QMainWindow(owner, Qt::Window), banner_(new QLabel(this)), tabs_(new QTabWidget(this)),
+      position_(new QLabel(this)), encoding_(new QLabel(this)) {
     setObjectName("EditWindow_0");
     setWindowTitle(tr("Code Editor"));
     tabs_->setTabsClosable(true);
     tabs_->setDocumentMode(true);
-    setCentralWidget(tabs_);
+    banner_->setObjectName("ReadOnlyBanner");
+    banner_->setWordWrap(true);
+    banner_->setMargin(6);
+    banner_->setAutoFillBackground(true);
+    banner_->setBackgroundRole(QPalette::ToolTipBase);
+    banner_->setForegroundRole(QPalette::ToolTipText);
+    banner_->hide();
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(banner_);
+    layout->addWidget(tabs_);
+    setCentralWidget(central);
     statusBar()->addWidget(position_);
     statusBar()->addPermanentWidget(encoding_);
     connect(tabs_, &QTabWidget::currentChanged, this, [this] {
@@ -32,8 +46,15 @@ void TEditWindow::AddDocument(EditorDocument* document) {
             UpdateStatus();
         }
     });
-    connect(document, &EditorDocument::ModifiedChanged, this,
-            [this, document] { UpdateTabTitle(document); });
+    connect(document, &EditorDocument::ModifiedChanged, this, [this, document] {
+        UpdateTabTitle(document);
+        UpdateStatus(); // a save may have changed what is read-only
+    });
+    connect(document, &EditorDocument::EditRefused, this, [this, document] {
+        statusBar()->showMessage(
+            tr("%1 is read-only: the add-in's edit was not made.").arg(document->DisplayName()),
+            15000);
+    });
     SetCurrentDocument(document);
 }
 
@@ -73,14 +94,22 @@ void TEditWindow::UpdateStatus() {
     if (document == nullptr || document->Editor() == nullptr) {
         position_->clear();
         encoding_->clear();
+        banner_->hide();
         return;
     }
+    if (document->IsReadOnly()) {
+        banner_->setText(tr("Read-only: this file holds characters that the editor cannot "
+                            "write back exactly. Save As keeps the text in another file."));
+    } else if (document->ReadOnlyOnDisk()) {
+        banner_->setText(tr("Read-only on disk: you may edit, and saving asks first."));
+    }
+    banner_->setVisible(document->IsReadOnly() || document->ReadOnlyOnDisk());
     position_->setText(tr("Line %1, Col %2")
                            .arg(document->Editor()->CursorLine())
                            .arg(document->Editor()->CursorColumn()));
     QString encoding =
         document->Encoding() == kestrel::TextEncoding::Utf8 ? "UTF-8" : "Windows-1252";
-    if (document->Editor()->isReadOnly()) {
+    if (document->IsReadOnly() || document->ReadOnlyOnDisk()) {
         encoding += tr(", read-only");
     }
     encoding_->setText(encoding);

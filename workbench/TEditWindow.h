@@ -22,6 +22,9 @@ public:
     EditorDocument* CurrentDocument() const;
     void SetCurrentDocument(EditorDocument* document);
     QList<EditorDocument*> Documents() const { return documents_; }
+    // The line above the editor that says why the current file is
+    // read-only; hidden when it is not.
+    QLabel* ReadOnlyBanner() const { return banner_; }
 
 signals:
     void CloseRequested(EditorDocument* document);
@@ -34,6 +37,7 @@ private:
     void UpdateStatus();
     void UpdateTabTitle(EditorDocument* document);
 
+    QLabel* banner_;
     QTabWidget* tabs_;
     QLabel* position_;
     QLabel* encoding_;

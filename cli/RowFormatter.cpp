@@ -55,34 +55,14 @@ void AppendJsonText(std::string& out, std::string_view bytes, TextEncoding encod
         }
         const auto c = static_cast<unsigned char>(bytes[run]);
         i = run + 1;
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (c < 0x20) {
-                char escape[8];
-                std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
-                out += escape;
-            } else {
-                // A run of bytes above ASCII.
-                while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) >= 0x80) {
-                    ++i;
-                }
-                out += ToUtf8(bytes.substr(run, i - run), encoding);
+        if (c < 0x80) {
+            AppendJsonEscape(out, c);
+        } else {
+            // A run of bytes above ASCII.
+            while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) >= 0x80) {
+                ++i;
             }
+            out += ToUtf8(bytes.substr(run, i - run), encoding);
         }
     }
     out.push_back('"');

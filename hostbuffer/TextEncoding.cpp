@@ -158,8 +158,33 @@ std::string ToUtf8(std::string_view bytes, TextEncoding encoding) {
     return out;
 }
 
-void AppendJsonString(std::string& out, std::string_view utf8) {
+void AppendJsonEscape(std::string& out, unsigned char c) {
     static constexpr char kHex[] = "0123456789abcdef";
+    switch (c) {
+    case '"':
+        out += "\\\"";
+        break;
+    case '\\':
+        out += "\\\\";
+        break;
+    case '\n':
+        out += "\\n";
+        break;
+    case '\r':
+        out += "\\r";
+        break;
+    case '\t':
+        out += "\\t";
+        break;
+    default:
+        out += "\\u00";
+        out += kHex[c >> 4];
+        out += kHex[c & 0xF];
+        break;
+    }
+}
+
+void AppendJsonString(std::string& out, std::string_view utf8) {
     out += '"';
     size_t plain = 0; // start of the run not yet copied
     for (size_t i = 0; i < utf8.size(); ++i) {
@@ -169,28 +194,7 @@ void AppendJsonString(std::string& out, std::string_view utf8) {
         }
         out.append(utf8.data() + plain, i - plain);
         plain = i + 1;
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            out += "\\u00";
-            out += kHex[c >> 4];
-            out += kHex[c & 0xF];
-            break;
-        }
+        AppendJsonEscape(out, c);
     }
     out.append(utf8.data() + plain, utf8.size() - plain);
     out += '"';

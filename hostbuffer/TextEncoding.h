@@ -33,4 +33,8 @@ std::string ToUtf8(std::string_view bytes, TextEncoding encoding);
 // characters escaped, everything else as it is.
 void AppendJsonString(std::string& out, std::string_view utf8);
 
+// Appends the JSON escape of an ASCII byte that can't stand in a string as it
+// is: quote, backslash or a control character.
+void AppendJsonEscape(std::string& out, unsigned char c);
+
 } // namespace kestrel

@@ -1,0 +1,139 @@
+#include "documents/TextDocument.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace kestrel::lsp {
+
+namespace {
+
+bool IsContinuationByte(unsigned char byte) {
+    return (byte & 0xC0) == 0x80;
+}
+
+// UTF-16 code units of the UTF-8 text: one per sequence, two for the
+// four-byte ones that lie beyond the Basic Multilingual Plane.
+int64_t Utf16Length(std::string_view utf8) {
+    int64_t units = 0;
+    for (const char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        units += byte >= 0xF0 ? 2 : (IsContinuationByte(byte) ? 0 : 1);
+    }
+    return units;
+}
+
+} // namespace
+
+void TextDocument::Reindex() {
+    lineStarts_.clear();
+    lineStarts_.push_back(0);
+    loneCarriageReturn_ = false;
+    const char* const begin = text_.data();
+    const char* const end = begin + text_.size();
+    const char* p = begin;
+    while (p != end) {
+        // Line breaks are rare: find the next CR or LF in bulk.
+        const char* lf = static_cast<const char*>(std::memchr(p, '\n', end - p));
+        const char* stop = lf ? lf : end;
+        const char* cr = static_cast<const char*>(std::memchr(p, '\r', stop - p));
+        if (cr != nullptr) {
+            if (cr + 1 != end && cr[1] == '\n') {
+                p = cr + 2;
+            } else {
+                loneCarriageReturn_ = true;
+                p = cr + 1;
+            }
+        } else if (lf != nullptr) {
+            p = lf + 1;
+        } else {
+            break;
+        }
+        lineStarts_.push_back(static_cast<size_t>(p - begin));
+    }
+}
+
+size_t TextDocument::LineEnd(int64_t line) const {
+    const size_t next = static_cast<size_t>(line) + 1;
+    if (next >= lineStarts_.size()) {
+        return text_.size();
+    }
+    size_t end = lineStarts_[next];
+    if (end > 0 && text_[end - 1] == '\n') {
+        --end;
+    }
+    if (end > lineStarts_[next - 1] && text_[end - 1] == '\r') {
+        --end;
+    }
+    return end;
+}
+
+std::string_view TextDocument::LineText(int64_t line) const {
+    const size_t start = LineStart(line);
+    return std::string_view(text_).substr(start, LineEnd(line) - start);
+}
+
+int64_t TextDocument::LineOf(size_t offset) const {
+    const auto after = std::upper_bound(lineStarts_.begin(), lineStarts_.end(), offset);
+    return static_cast<int64_t>(after - lineStarts_.begin()) - 1;
+}
+
+int64_t TextDocument::CharacterOf(int64_t line, size_t offset, PositionEncoding encoding) const {
+    const size_t start = LineStart(line);
+    const std::string_view before = std::string_view(text_).substr(start, offset - start);
+    return encoding == PositionEncoding::Utf8 ? static_cast<int64_t>(before.size())
+                                              : Utf16Length(before);
+}
+
+TextPosition TextDocument::PositionOf(size_t offset, PositionEncoding encoding) const {
+    offset = std::min(offset, text_.size());
+    const int64_t line = LineOf(offset);
+    return {line, CharacterOf(line, offset, encoding)};
+}
+
+size_t TextDocument::OffsetOf(TextPosition position, PositionEncoding encoding) const {
+    if (position.line < 0) {
+        return 0;
+    }
+    if (position.line >= LineCount()) {
+        return text_.size();
+    }
+    const std::string_view text = LineText(position.line);
+    const size_t start = LineStart(position.line);
+    const int64_t wanted = std::max<int64_t>(position.character, 0);
+    if (encoding == PositionEncoding::Utf8) {
+        size_t at = std::min(static_cast<size_t>(wanted), text.size());
+        while (at > 0 && at < text.size() && IsContinuationByte(text[at])) {
+            --at;
+        }
+        return start + at;
+    }
+    int64_t units = 0;
+    size_t at = 0;
+    while (at < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[at]);
+        const int64_t width = lead >= 0xF0 ? 2 : 1;
+        if (units + width > wanted) {
+            break;
+        }
+        units += width;
+        ++at;
+        while (at < text.size() && IsContinuationByte(text[at])) {
+            ++at;
+        }
+    }
+    return start + at;
+}
+
+void TextDocument::Replace(size_t from, size_t to, std::string_view replacement) {
+    from = std::min(from, text_.size());
+    to = std::clamp(to, from, text_.size());
+    text_.replace(from, to - from, replacement);
+    Reindex();
+}
+
+void TextDocument::SetText(std::string text) {
+    text_ = std::move(text);
+    Reindex();
+}
+
+} // namespace kestrel::lsp

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "protocol/Protocol.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrel::lsp {
+
+// The text of one document, UTF-8, with its lines indexed the way the
+// protocol counts them (CR LF, LF and a lone CR each end a line), so that
+// positions and byte offsets convert both ways.
+class TextDocument {
+public:
+    TextDocument() { Reindex(); }
+    explicit TextDocument(std::string text) : text_(std::move(text)) { Reindex(); }
+
+    const std::string& Text() const { return text_; }
+    int64_t LineCount() const { return static_cast<int64_t>(lineStarts_.size()); }
+    size_t LineStart(int64_t line) const { return lineStarts_[static_cast<size_t>(line)]; }
+    // The offset just after the line's text, before its line break.
+    size_t LineEnd(int64_t line) const;
+    std::string_view LineText(int64_t line) const;
+    // Whether some line ends in a CR that no LF follows; only then do the
+    // protocol's lines differ from lines counted by LF.
+    bool HasLoneCarriageReturn() const { return loneCarriageReturn_; }
+
+    // The line that holds `offset`.
+    int64_t LineOf(size_t offset) const;
+    TextPosition PositionOf(size_t offset, PositionEncoding encoding) const;
+    // The character count of `offset` within `line` (the offset must lie on
+    // that line).
+    int64_t CharacterOf(int64_t line, size_t offset, PositionEncoding encoding) const;
+    // The offset of a position. A line past the end gives the end of the
+    // text; a character past the end of its line gives the line's end; a
+    // character inside a multi-byte or surrogate pair gives its start.
+    size_t OffsetOf(TextPosition position, PositionEncoding encoding) const;
+
+    // Replaces the bytes [from, to) by `replacement` (offsets are clamped).
+    void Replace(size_t from, size_t to, std::string_view replacement);
+    void SetText(std::string text);
+
+private:
+    void Reindex();
+
+    std::string text_;
+    std::vector<size_t> lineStarts_;
+    bool loneCarriageReturn_ = false;
+};
+
+} // namespace kestrel::lsp

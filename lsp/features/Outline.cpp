@@ -1,0 +1,291 @@
+#include "features/Outline.h"
+
+#include "LineClassifier.h"
+#include "ScanRows.h"
+#include "SourceMarks.h"
+#include "TextLineReader.h"
+
+#include <QHash>
+#include <QString>
+
+#include <algorithm>
+#include <optional>
+
+namespace kestrel::lsp {
+
+namespace {
+
+constexpr std::string_view kBlanks = " \t\r\n\f\v";
+
+// Runs of blanks and control characters become one blank.
+std::string Simplified(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (const char c : TrimBlanks(s)) {
+        if (!IsBlankOrControl(c)) {
+            out += c;
+        } else if (out.back() != ' ') {
+            out += ' ';
+        }
+    }
+    return out;
+}
+
+// A routine heading's text after the class name (`Bar(X: Integer): Boolean;`)
+// split into its name and the parameters, result and directives after it.
+struct Heading {
+    // Views into the text the heading was split from.
+    std::string_view qualifier; // `TInner` of `TInner.Bar`, else empty
+    std::string_view name;
+    std::string detail;
+};
+
+Heading SplitHeading(std::string_view tail) {
+    tail = TrimBlanks(tail);
+    size_t nameEnd = tail.find_first_of(" \t:;(");
+    if (nameEnd == 0) {
+        nameEnd = tail.find_first_of(" \t;(", 1); // an operator such as `:=`
+    }
+    Heading heading;
+    std::string_view name = tail.substr(0, nameEnd);
+    if (const size_t dot = name.rfind('.'); dot != std::string_view::npos) {
+        heading.qualifier = name.substr(0, dot);
+        name.remove_prefix(dot + 1);
+    }
+    heading.name = name;
+    std::string_view detail =
+        nameEnd == std::string_view::npos ? std::string_view{} : TrimBlanks(tail.substr(nameEnd));
+    while (!detail.empty() && (detail.back() == ';' || IsBlankOrControl(detail.back()))) {
+        detail.remove_suffix(1);
+    }
+    while (!detail.empty() && (detail.front() == ';' || IsBlankOrControl(detail.front()))) {
+        detail.remove_prefix(1);
+    }
+    heading.detail = Simplified(detail);
+    return heading;
+}
+
+// The text after a bookmark's marker: the comment's own text for
+// `{//* note}`, what follows on the line for `{//*} note`.
+std::string BookmarkName(std::string_view line, size_t marker) {
+    std::string_view after = line.substr(marker + kBookmarkPrefix.size());
+    if (after.starts_with('}')) {
+        after.remove_prefix(1);
+    } else {
+        after = after.substr(0, after.find('}'));
+    }
+    std::string name = Simplified(after);
+    return name.empty() ? std::string("bookmark") : name;
+}
+
+bool IsImplementation(std::string_view word) {
+    constexpr std::string_view kImplementation = "implementation";
+    return word.size() == kImplementation.size() &&
+           std::equal(word.begin(), word.end(), kImplementation.begin(), [](char a, char b) {
+               return (a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) == b;
+           });
+}
+
+// Builds the tree from the rows in source order.
+class OutlineBuilder {
+public:
+    explicit OutlineBuilder(const TextDocument& document) : document_(document) {}
+
+    void Add(const SymbolRow& row, int64_t line) {
+        line_ = line;
+        lineStart_ = document_.LineStart(line);
+        lineText_ = document_.LineText(line);
+        switch (row.category) {
+        case catHeader:
+            AddHeader(row);
+            break;
+        case catBookmark:
+            AddBookmark();
+            break;
+        default:
+            AddRoutine(row);
+            break;
+        }
+    }
+
+    std::vector<OutlineSymbol> Take() { return std::move(roots_); }
+
+private:
+    std::vector<OutlineSymbol>& Container() {
+        return container_ ? roots_[*container_].children : roots_;
+    }
+    // Where a bookmark goes: beside the routine before it, so a bookmark in
+    // a method's body stands in that method's class.
+    std::vector<OutlineSymbol>& BookmarkContainer() {
+        return lastClass_ ? Container()[*lastClass_].children : Container();
+    }
+
+    OutlineSymbol Symbol(std::string name, SymbolKind kind, size_t from, size_t to) const {
+        OutlineSymbol symbol;
+        symbol.name = std::move(name);
+        symbol.kind = kind;
+        symbol.line = line_;
+        symbol.selectionStart = lineStart_ + from;
+        symbol.selectionEnd = lineStart_ + to;
+        return symbol;
+    }
+
+    // Where `text` stands in the line at or after `from`; the trimmed line
+    // when it is not there (a comment inside the heading can split it).
+    std::pair<size_t, size_t> Find(std::string_view text, size_t from) const {
+        const size_t at = text.empty() ? std::string_view::npos : lineText_.find(text, from);
+        if (at != std::string_view::npos) {
+            return {at, at + text.size()};
+        }
+        const size_t first = lineText_.find_first_not_of(kBlanks);
+        if (first == std::string_view::npos) {
+            return {0, 0};
+        }
+        return {first, lineText_.find_last_not_of(kBlanks) + 1};
+    }
+
+    // The end of the line's first word, where a heading's name may begin.
+    size_t AfterFirstWord() const {
+        const size_t first = lineText_.find_first_not_of(kBlanks);
+        return first == std::string_view::npos ? 0 : lineText_.find_first_of(kBlanks, first);
+    }
+
+    void AddHeader(const SymbolRow& row) {
+        const std::string_view word = row.className;
+        if (IsImplementation(word)) {
+            const auto [from, to] = Find(word, 0);
+            roots_.push_back(Symbol(std::string(word), SymbolKind::Namespace, from, to));
+            implementation_ = true;
+            classes_.clear();
+            lastClass_.reset();
+            container_ = roots_.size() - 1;
+            return;
+        }
+        if (row.name.empty() && word.starts_with('(')) {
+            return; // "(bookmark)" written without a marker: nothing to show
+        }
+        const std::string tail = row.name + row.details;
+        const Heading heading = SplitHeading(tail);
+        std::string name(heading.name.empty() ? word : heading.name);
+        const auto [from, to] = Find(name, AfterFirstWord());
+        OutlineSymbol symbol = Symbol(std::move(name), SymbolKind::Module, from, to);
+        symbol.detail = std::string(word);
+        roots_.push_back(std::move(symbol));
+        if (!implementation_) {
+            container_ = roots_.size() - 1;
+            classes_.clear();
+            lastClass_.reset();
+        }
+    }
+
+    void AddBookmark() {
+        size_t marker = lineText_.find(kBookmarkPrefix);
+        size_t markerLength = kBookmarkPrefix.size();
+        if (marker == std::string_view::npos) {
+            // The marker continues a comment opened on an earlier line.
+            marker = lineText_.find(kBookmarkPrefix.substr(1));
+            markerLength = kBookmarkPrefix.size() - 1;
+        }
+        if (marker == std::string_view::npos) {
+            const auto [from, to] = Find({}, 0);
+            BookmarkContainer().push_back(Symbol("bookmark", SymbolKind::Key, from, to));
+            return;
+        }
+        const size_t close = lineText_.find('}', marker + markerLength);
+        const size_t end = close == std::string_view::npos ? lineText_.size() : close + 1;
+        const std::string name =
+            markerLength == kBookmarkPrefix.size()
+                ? BookmarkName(lineText_, marker)
+                : BookmarkName(std::string("{") + std::string(lineText_.substr(marker)), 0);
+        BookmarkContainer().push_back(Symbol(name, SymbolKind::Key, marker, end));
+    }
+
+    void AddRoutine(const SymbolRow& row) {
+        const std::string tail = row.name + row.details;
+        const Heading heading = SplitHeading(tail);
+        std::string className = row.className;
+        if (!heading.qualifier.empty()) {
+            className += '.';
+            className += heading.qualifier;
+        }
+        SymbolKind kind = className.empty() ? SymbolKind::Function : SymbolKind::Method;
+        if (row.routine == RoutineKind::Constructor || row.routine == RoutineKind::Destructor) {
+            kind = SymbolKind::Constructor;
+        } else if (row.routine == RoutineKind::Operator) {
+            kind = SymbolKind::Operator;
+        }
+        size_t from = AfterFirstWord();
+        if (!row.className.empty()) {
+            from = Find(row.className, from).second;
+        }
+        std::string name(heading.name);
+        if (name.empty()) {
+            name = row.routine == RoutineKind::Function ? "function" : "procedure";
+        }
+        const auto [start, end] = Find(name, from);
+        OutlineSymbol symbol = Symbol(std::move(name), kind, start, end);
+        symbol.detail = heading.detail;
+        if (className.empty()) {
+            lastClass_.reset();
+            Container().push_back(std::move(symbol));
+            return;
+        }
+        ClassEntry(className).children.push_back(std::move(symbol));
+    }
+
+    // The Class entry of the current container, made at its first routine.
+    // Pascal names ignore case, so `TFoo` and `tfoo` are one class.
+    OutlineSymbol& ClassEntry(const std::string& className) {
+        const QString key = QString::fromUtf8(className).toCaseFolded();
+        std::vector<OutlineSymbol>& container = Container();
+        if (const auto found = classes_.constFind(key); found != classes_.constEnd()) {
+            lastClass_ = *found;
+            return container[*found];
+        }
+        const auto [from, to] = Find(className, AfterFirstWord());
+        lastClass_ = container.size();
+        classes_.insert(key, container.size());
+        container.push_back(Symbol(className, SymbolKind::Class, from, to));
+        return container.back();
+    }
+
+    const TextDocument& document_;
+    std::vector<OutlineSymbol> roots_;
+    std::optional<size_t> container_; // the root that takes entries; none at the start
+    QHash<QString, size_t> classes_;  // the container's Class entries by name
+    std::optional<size_t> lastClass_; // the Class entry of the routine before
+    bool implementation_ = false;
+
+    int64_t line_ = 0;
+    size_t lineStart_ = 0;
+    std::string_view lineText_;
+};
+
+} // namespace
+
+std::vector<OutlineSymbol> BuildOutline(const TextDocument& document) {
+    const std::string& text = document.Text();
+    // The scanner counts lines by LF; the protocol also ends a line at a
+    // lone CR. Only then do the two numberings need a map.
+    std::vector<int64_t> lineOfScanLine;
+    if (document.HasLoneCarriageReturn()) {
+        lineOfScanLine.push_back(0);
+        for (size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1)) {
+            lineOfScanLine.push_back(document.LineOf(at + 1));
+        }
+    }
+    OutlineBuilder builder(document);
+    // The scanner reads the lines the editor host would serve for the text
+    // (CR LF line ends, no byte-order mark), straight from the text.
+    TextLineReader reader(text);
+    ScanRows(reader, ReservedWords(), Headings::Extended, [&](const SymbolRow& row) {
+        const auto index = static_cast<size_t>(row.line - 1);
+        const int64_t line = lineOfScanLine.empty()
+                                 ? static_cast<int64_t>(index)
+                                 : lineOfScanLine[std::min(index, lineOfScanLine.size() - 1)];
+        builder.Add(row, std::min(line, document.LineCount() - 1));
+    });
+    return builder.Take();
+}
+
+} // namespace kestrel::lsp

@@ -1,0 +1,289 @@
+#include "index/WorkspaceIndex.h"
+
+#include "index/LocalPaths.h"
+#include "index/SymbolMatcher.h"
+
+#include <algorithm>
+#include <limits>
+#include <mutex>
+#include <queue>
+#include <thread>
+
+namespace kestrel::lsp {
+
+namespace {
+
+constexpr std::string_view kBookmark = "bookmark";
+
+int32_t Clamp32(int64_t value) {
+    return static_cast<int32_t>(std::min<int64_t>(value, std::numeric_limits<int32_t>::max()));
+}
+
+class FileSymbolsBuilder {
+public:
+    FileSymbolsBuilder(const TextDocument& document, std::string uri, PositionEncoding encoding)
+        : document_(document), encoding_(encoding), file_(std::make_shared<FileSymbols>()) {
+        file_->uri = std::move(uri);
+    }
+
+    // Adds `symbols` and their children; `container` is the name they stand
+    // in, a class's when `inClass`.
+    void Add(const std::vector<OutlineSymbol>& symbols, std::string_view container, bool inClass) {
+        for (const OutlineSymbol& symbol : symbols) {
+            if (symbol.kind == SymbolKind::Namespace) {
+                Add(symbol.children, module_, false);
+                continue;
+            }
+            if (symbol.kind == SymbolKind::Module && module_.empty()) {
+                module_ = symbol.name;
+            }
+            AddOne(symbol, container, inClass);
+            if (symbol.kind == SymbolKind::Module || symbol.kind == SymbolKind::Class) {
+                Add(symbol.children, symbol.name, symbol.kind == SymbolKind::Class);
+            } else {
+                Add(symbol.children, container, inClass);
+            }
+        }
+    }
+
+    std::shared_ptr<const FileSymbols> Take() {
+        file_->strings.shrink_to_fit();
+        file_->folded.shrink_to_fit();
+        file_->symbols.shrink_to_fit();
+        file_->keys.shrink_to_fit();
+        return std::move(file_);
+    }
+
+private:
+    IndexedSymbol::Span Store(std::string_view text) {
+        IndexedSymbol::Span span{static_cast<uint32_t>(file_->strings.size()),
+                                 static_cast<uint32_t>(text.size())};
+        file_->strings += text;
+        return span;
+    }
+
+    void AddOne(const OutlineSymbol& symbol, std::string_view container, bool inClass) {
+        IndexedSymbol entry;
+        entry.kind = symbol.kind;
+        entry.line = Clamp32(symbol.line);
+        entry.from = Clamp32(document_.CharacterOf(symbol.line, symbol.selectionStart, encoding_));
+        entry.to = Clamp32(document_.CharacterOf(symbol.line, symbol.selectionEnd, encoding_));
+
+        std::string_view prefix;
+        if (symbol.kind == SymbolKind::Key) {
+            prefix = symbol.name == kBookmark ? std::string_view() : kBookmark;
+        } else if (inClass) {
+            prefix = container;
+        }
+        std::string text;
+        if (!prefix.empty()) {
+            text.reserve(prefix.size() + 1 + symbol.name.size());
+            text += prefix;
+            text += '.';
+        }
+        text += symbol.name;
+        const std::string folded = FoldCase(text);
+        const std::string foldedPrefix = prefix.empty() ? std::string() : FoldCase(prefix);
+
+        entry.text = Store(text);
+        entry.name = {entry.text.offset + static_cast<uint32_t>(text.size() - symbol.name.size()),
+                      static_cast<uint32_t>(symbol.name.size())};
+        entry.container = container.empty() ? IndexedSymbol::Span{} : Store(container);
+        file_->symbols.push_back(entry);
+        file_->keys.push_back(
+            {ByteMask(folded), static_cast<uint32_t>(file_->folded.size()),
+             static_cast<uint32_t>(folded.size()),
+             static_cast<uint32_t>(foldedPrefix.empty() ? 0 : foldedPrefix.size() + 1)});
+        file_->folded += folded;
+    }
+
+    const TextDocument& document_;
+    PositionEncoding encoding_;
+    std::shared_ptr<FileSymbols> file_;
+    std::string module_;
+};
+
+// Below this many entries a query runs on one thread.
+constexpr size_t kSymbolsPerThread = 50'000;
+constexpr uint32_t kMaxLength = (uint32_t{1} << 30) - 1;
+
+// A match's place in the answer: smaller is better.
+struct RankKey {
+    uint32_t tierAndLength; // tier in the top bits, the name's length below
+    uint32_t file;          // the file's place in path order
+    uint32_t symbol;        // the entry's place in its file
+    auto operator<=>(const RankKey&) const = default;
+};
+
+// The best `limit` matches among files [first, last), unordered.
+std::vector<RankKey> Rank(const std::vector<std::shared_ptr<const FileSymbols>>& files,
+                          size_t first, size_t last, const SymbolQuery& matcher, size_t limit) {
+    const uint64_t mask = matcher.Mask();
+    std::priority_queue<RankKey> best; // the worst on top
+    for (auto f = static_cast<uint32_t>(first); f < last; ++f) {
+        const FileSymbols& file = *files[f];
+        const std::string_view foldedTexts = file.folded;
+        for (uint32_t s = 0; s < file.keys.size(); ++s) {
+            const SearchKey& search = file.keys[s];
+            if ((search.mask & mask) != mask) {
+                continue;
+            }
+            const std::string_view folded = foldedTexts.substr(search.offset, search.length);
+            if (!matcher.Matches(folded)) {
+                continue;
+            }
+            // Ranked in two steps: the cheap tests first, the search for
+            // word starts only for what could still make it in.
+            const uint32_t length =
+                std::min<uint32_t>(search.length - search.nameStart, kMaxLength);
+            const auto rank = [&](MatchTier tier) {
+                return RankKey{(static_cast<uint32_t>(tier) << 30) | length, f, s};
+            };
+            RankKey key = rank(matcher.BestTier(folded, search.nameStart));
+            if (best.size() == limit && key > best.top()) {
+                continue;
+            }
+            if (key.tierAndLength >> 30 == static_cast<uint32_t>(MatchTier::WordStart)) {
+                key = rank(matcher.Tier(file.Text(file.symbols[s].text), folded, search.nameStart));
+            }
+            if (best.size() < limit) {
+                best.push(key);
+            } else if (key < best.top()) {
+                best.pop();
+                best.push(key);
+            }
+        }
+    }
+    std::vector<RankKey> keys;
+    keys.reserve(best.size());
+    for (; !best.empty(); best.pop()) {
+        keys.push_back(best.top());
+    }
+    return keys;
+}
+
+} // namespace
+
+std::shared_ptr<const FileSymbols> IndexDocument(const TextDocument& document, std::string uri,
+                                                 PositionEncoding encoding) {
+    FileSymbolsBuilder builder(document, std::move(uri), encoding);
+    builder.Add(BuildOutline(document), {}, false);
+    return builder.Take();
+}
+
+void WorkspaceIndex::SetFromDisk(const std::string& path,
+                                 std::shared_ptr<const FileSymbols> symbols) {
+    std::unique_lock lock(mutex_);
+    Entry& entry = files_[path];
+    if (!entry.fromEditor) {
+        entry.symbols = std::move(symbols);
+    }
+}
+
+void WorkspaceIndex::SetFromEditor(const std::string& path,
+                                   std::shared_ptr<const FileSymbols> symbols) {
+    std::unique_lock lock(mutex_);
+    files_[path] = {std::move(symbols), true};
+}
+
+void WorkspaceIndex::ReleaseFromEditor(const std::string& path) {
+    std::unique_lock lock(mutex_);
+    if (const auto found = files_.find(path); found != files_.end()) {
+        found->second.fromEditor = false;
+    }
+}
+
+bool WorkspaceIndex::IsFromEditor(const std::string& path) const {
+    std::shared_lock lock(mutex_);
+    const auto found = files_.find(path);
+    return found != files_.end() && found->second.fromEditor;
+}
+
+void WorkspaceIndex::RemoveUnder(const std::string& path, const std::vector<std::string>& keep) {
+    std::unique_lock lock(mutex_);
+    for (auto it = files_.lower_bound(path); it != files_.end() && it->first.starts_with(path);) {
+        const bool remove = IsUnder(it->first, path) && !it->second.fromEditor &&
+                            !std::binary_search(keep.begin(), keep.end(), it->first);
+        it = remove ? files_.erase(it) : std::next(it);
+    }
+}
+
+void WorkspaceIndex::Remove(const std::string& path) {
+    std::unique_lock lock(mutex_);
+    files_.erase(path);
+}
+
+std::vector<SymbolMatch> WorkspaceIndex::Query(std::string_view query, size_t limit) const {
+    std::vector<std::shared_ptr<const FileSymbols>> files;
+    size_t symbols = 0;
+    {
+        std::shared_lock lock(mutex_);
+        files.reserve(files_.size());
+        for (const auto& [path, entry] : files_) {
+            if (entry.symbols) {
+                files.push_back(entry.symbols);
+                symbols += entry.symbols->keys.size();
+            }
+        }
+    }
+    if (limit == 0) {
+        return {};
+    }
+    // A large index is searched on every core, a share of the files each.
+    const SymbolQuery matcher(query);
+    const size_t shares =
+        symbols < kSymbolsPerThread
+            ? 1
+            : std::clamp<size_t>(symbols / kSymbolsPerThread, 1,
+                                 std::max(1u, std::thread::hardware_concurrency()));
+    std::vector<std::vector<RankKey>> best(shares);
+    {
+        std::vector<std::jthread> helpers;
+        for (size_t share = 1; share < shares; ++share) {
+            helpers.emplace_back([&, share] {
+                best[share] = Rank(files, share * files.size() / shares,
+                                   (share + 1) * files.size() / shares, matcher, limit);
+            });
+        }
+        best[0] = Rank(files, 0, files.size() / shares, matcher, limit);
+    }
+    std::vector<RankKey> all = std::move(best[0]);
+    for (size_t share = 1; share < shares; ++share) {
+        all.insert(all.end(), best[share].begin(), best[share].end());
+    }
+    const size_t count = std::min(limit, all.size());
+    std::partial_sort(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(count), all.end());
+    std::vector<SymbolMatch> matches;
+    matches.reserve(count);
+    for (size_t i = 0; i < count; ++i) {
+        const auto& file = files[all[i].file];
+        matches.push_back({file, &file->symbols[all[i].symbol]});
+    }
+    return matches;
+}
+
+size_t WorkspaceIndex::FileCount() const {
+    std::shared_lock lock(mutex_);
+    return files_.size();
+}
+
+size_t WorkspaceIndex::SymbolCount() const {
+    std::shared_lock lock(mutex_);
+    size_t count = 0;
+    for (const auto& [path, entry] : files_) {
+        count += entry.symbols ? entry.symbols->symbols.size() : 0;
+    }
+    return count;
+}
+
+std::vector<std::string> WorkspaceIndex::Paths() const {
+    std::shared_lock lock(mutex_);
+    std::vector<std::string> paths;
+    paths.reserve(files_.size());
+    for (const auto& [path, entry] : files_) {
+        paths.push_back(path);
+    }
+    return paths;
+}
+
+} // namespace kestrel::lsp

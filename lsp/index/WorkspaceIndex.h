@@ -1,0 +1,108 @@
+#pragma once
+
+#include "features/Outline.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <shared_mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrel::lsp {
+
+// One entry of the workspace index: an outline entry of some file, with
+// its place in protocol positions. Texts are offsets into the file's string
+// storage.
+struct IndexedSymbol {
+    struct Span {
+        uint32_t offset = 0;
+        uint32_t length = 0;
+    };
+    Span name;      // as the outline names it
+    Span container; // the entry it stands in: its class, unit or program
+    Span text;      // what a query is matched against: "Class.Name", ...
+    int32_t line = 0;
+    int32_t from = 0; // the name's characters on its line
+    int32_t to = 0;
+    SymbolKind kind = SymbolKind::Function;
+};
+
+// What a query reads of every entry: the case-folded search text. Kept
+// apart from the rest, and small, so that a query runs through memory
+// quickly.
+struct SearchKey {
+    uint64_t mask = 0;   // ByteMask of the folded text
+    uint32_t offset = 0; // into FileSymbols::folded
+    uint32_t length = 0;
+    uint32_t nameStart = 0; // where the name begins in the folded text
+};
+
+// The index entries of one file; `keys` runs beside `symbols`.
+struct FileSymbols {
+    std::string uri;
+    std::string strings;
+    std::string folded;
+    std::vector<IndexedSymbol> symbols;
+    std::vector<SearchKey> keys;
+
+    std::string_view Text(IndexedSymbol::Span span) const {
+        return std::string_view(strings).substr(span.offset, span.length);
+    }
+};
+
+// The entries of a document's outline, positions counted in `encoding`.
+// The IMPLEMENTATION line is left out (every unit has one); its routines
+// are kept. A method's search text is "Class.Name"; a bookmark's is
+// "bookmark.Text", so the word "bookmark" finds every bookmark.
+std::shared_ptr<const FileSymbols> IndexDocument(const TextDocument& document, std::string uri,
+                                                 PositionEncoding encoding);
+
+// One answer to a query.
+struct SymbolMatch {
+    std::shared_ptr<const FileSymbols> file;
+    const IndexedSymbol* symbol = nullptr;
+};
+
+// The symbols of every indexed file, by path. Safe to use from several
+// threads: queries share the index, changes take it alone. A file that is
+// open in the editor is indexed from the editor's text, and what is read
+// from disk meanwhile does not replace it.
+class WorkspaceIndex {
+public:
+    // Entries read from disk; dropped when the file is open in the editor.
+    void SetFromDisk(const std::string& path, std::shared_ptr<const FileSymbols> symbols);
+    // Entries of a file open in the editor, kept until ReleaseFromEditor.
+    void SetFromEditor(const std::string& path, std::shared_ptr<const FileSymbols> symbols);
+    // The file is no longer open: its entries stay until the disk gives new
+    // ones or Remove drops them.
+    void ReleaseFromEditor(const std::string& path);
+    bool IsFromEditor(const std::string& path) const;
+
+    // Drops `path` and every file below it, except files open in the editor
+    // and those `keep` holds. `keep` is sorted.
+    void RemoveUnder(const std::string& path, const std::vector<std::string>& keep = {});
+    // Drops one file, also when it is open in the editor.
+    void Remove(const std::string& path);
+
+    // The best `limit` matches of `query`, best first: by tier, then shorter
+    // names (case-folded), then path, then place in the file.
+    std::vector<SymbolMatch> Query(std::string_view query, size_t limit) const;
+
+    size_t FileCount() const;
+    size_t SymbolCount() const;
+    // The indexed paths, in order (for tests and logs).
+    std::vector<std::string> Paths() const;
+
+private:
+    struct Entry {
+        std::shared_ptr<const FileSymbols> symbols;
+        bool fromEditor = false;
+    };
+
+    mutable std::shared_mutex mutex_;
+    std::map<std::string, Entry, std::less<>> files_;
+};
+
+} // namespace kestrel::lsp

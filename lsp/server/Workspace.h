@@ -1,0 +1,78 @@
+#pragma once
+
+#include "documents/DocumentStore.h"
+#include "index/FileWatch.h"
+#include "index/WorkspaceIndex.h"
+#include "index/WorkspaceIndexer.h"
+#include "protocol/Protocol.h"
+#include "transport/JsonRpcChannel.h"
+
+#include <QHash>
+#include <QJsonObject>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace kestrel::lsp {
+
+// The project as a whole: the workspace folders, the index of every Pascal
+// source in them, and what keeps that index current (the editor's text for
+// open documents, the client's or our own file watching for the rest, the
+// client's changes of folders). Answers `workspace/symbol`.
+class Workspace {
+public:
+    Workspace(JsonRpcChannel& channel, SourceTreeWalk walk);
+    ~Workspace();
+    Workspace(const Workspace&) = delete;
+    Workspace& operator=(const Workspace&) = delete;
+
+    // Takes the folders from `initialize`.
+    void Initialize(const QJsonObject& params, const ClientCapabilities& client);
+    // At `initialized`: starts indexing in the background.
+    void Start();
+    void DidChangeWatchedFiles(const QJsonObject& params);
+    void DidChangeWorkspaceFolders(const QJsonObject& params);
+    // The editor's text of `uri` is new (opened, changed or saved).
+    void DocumentChanged(const QString& uri);
+    void DocumentClosed(const QString& uri);
+
+    // The answer to `workspace/symbol`, as JSON text: `SymbolInformation[]`.
+    QByteArray Symbols(const QJsonObject& params, const DocumentStore& documents);
+
+    // At most this many symbols answer a query.
+    static constexpr size_t kMaxResults = 200;
+
+private:
+    void Log(int type, const QString& message);
+    void IndexFolders(std::vector<std::string> folders);
+    // Hands paths that changed on disk to the indexer, leaving out those
+    // outside the folders or in folders the walk skips.
+    void ChangedOnDisk(std::vector<std::string> paths);
+    bool InWorkspace(const std::string& path) const;
+    std::vector<std::string> Folders() const;
+
+    JsonRpcChannel& channel_;
+    SourceTreeWalk walk_;
+    ClientCapabilities client_;
+
+    mutable std::mutex foldersMutex_;
+    std::vector<std::string> folders_;
+
+    QStringList pendingLog_; // what Initialize found wrong, logged at Start
+    int lastProgress_ = 0;   // numbers the progress tokens
+
+    QSet<QString> changedDocuments_; // open documents whose entries are stale
+    WorkspaceIndex index_;
+    std::unique_ptr<FileWatch> watch_;
+    std::atomic<bool> watchFolders_{false}; // whether the watch takes folders
+    std::unique_ptr<WorkspaceIndexer> indexer_;
+};
+
+} // namespace kestrel::lsp

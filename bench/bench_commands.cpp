@@ -85,7 +85,7 @@ void RunList(benchmark::State& state, EditorDocument* document) {
         });
         QTest::keyClick(document->Editor(), Qt::Key_L, Qt::ControlModifier | Qt::AltModifier);
     }
-    state.counters["lines"] = document->Editor()->blockCount();
+    state.counters["lines"] = document->Editor()->LineCount();
     state.counters["rows shown"] = rows;
 }
 
@@ -174,7 +174,7 @@ void BM_BookmarkAtTheLastLine100000Lines(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         Show(document);
-        editor->SetCursorLineColumn(editor->blockCount() - 1, 3);
+        editor->SetCursorLineColumn(editor->LineCount() - 1, 3);
         state.ResumeTiming();
         QTest::keyClick(editor, Qt::Key_B, Qt::ControlModifier | Qt::AltModifier);
         state.PauseTiming();
@@ -233,7 +233,7 @@ int main(int argc, char** argv) {
     // Unsaved edits of the benchmark must not ask at exit.
     for (EditorDocument* document = main.Documents().CurrentDocument(); document;
          document = main.Documents().CurrentDocument()) {
-        document->Editor()->document()->setModified(false);
+        document->Editor()->setModified(false);
         main.Documents().CloseDocument(document);
     }
     return 0;

@@ -34,7 +34,7 @@ void BM_OpenLargeUnit(benchmark::State& state) {
         }
         window->Documents().EditWindow()->show();
         QApplication::processEvents();
-        benchmark::DoNotOptimize(document->Editor()->blockCount());
+        benchmark::DoNotOptimize(document->Editor()->LineCount());
         state.PauseTiming(); // closing is not opening
         window.reset();
         state.ResumeTiming();

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     cmake g++ make clang libclang-rt-dev ccache
-    qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev libqscintilla2-qt6-dev
     libbenchmark-dev libxxhash-dev
     universal-ctags binutils python3 fontconfig fonts-dejavu-core fonts-liberation2 strace
     neovim

@@ -86,7 +86,7 @@ class CarefulSaveTest : public QObject {
         if (document == nullptr) {
             return "not opened";
         }
-        QTextCursor(document->Editor()->document()).insertText("new ");
+        document->Editor()->insertAt("new ", 0, 0);
         if (window.Documents().SaveDocument(document) != expectSaved) {
             return "save result";
         }
@@ -228,7 +228,7 @@ private slots:
             MainWindow window;
             EditorDocument* document = window.Documents().OpenFile(path, false);
             QVERIFY(document && document->ReadOnlyOnDisk());
-            QTextCursor(document->Editor()->document()).insertText("new ");
+            document->Editor()->insertAt("new ", 0, 0);
             QString error;
             QVERIFY(!document->Save(path, error));
             QVERIFY2(error.contains("Permission denied"), qPrintable(error));

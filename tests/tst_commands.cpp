@@ -90,7 +90,7 @@ private slots:
 
     void cleanup() {
         while (EditorDocument* document = window->Documents().CurrentDocument()) {
-            document->Editor()->document()->setModified(false);
+            document->Editor()->setModified(false);
             window->Documents().CloseDocument(document);
         }
         QFile::remove(settingsDir.filePath("Brenta/Kestrel.conf"));
@@ -247,8 +247,7 @@ private slots:
             Open("Marked.pas", "unit M;\nimplementation\nprocedure P;\nbegin\nend;\n");
         document->Editor()->SetCursorLineColumn(4, 9);
         PressCtrlAlt(document->Editor(), Qt::Key_B);
-        QCOMPARE(document->Editor()->document()->findBlockByNumber(3).text(),
-                 QString("begin   {//*}"));
+        QCOMPARE(document->Editor()->LineText(4), QString("begin   {//*}"));
         QStringList rows;
         QString details;
         QVERIFY(RunList(document->Editor(), [&](QDialog* list) {

@@ -35,7 +35,7 @@ QByteArray Lines(int count, const QByteArray& changedFifth = {}) {
 }
 
 QString Text(EditorDocument* document) {
-    return document->Editor()->toPlainText();
+    return document->Editor()->text().replace("\r\n", "\n");
 }
 
 } // namespace
@@ -152,7 +152,7 @@ private slots:
         MainWindow window;
         const QString path = WriteFile(dir, "asks.pas", "unit A;\n");
         EditorDocument* document = window.Documents().OpenFile(path, false);
-        QTextCursor(document->Editor()->document()).insertText("{x}");
+        document->Editor()->insertAt("{x}", 0, 0);
         QVERIFY(OtherProgram(write, path));
         const QByteArray before = ReadFile(path);
         MessageBoxAnswer answer(QMessageBox::Cancel);

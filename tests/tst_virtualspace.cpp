@@ -32,6 +32,15 @@ class VirtualSpaceTest : public QObject {
         return {};
     }
 
+    // The middle of the cursor's left edge, in the editor's viewport.
+    QPoint CursorPoint() const {
+        const long caret = editor->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS);
+        const int x = editor->SendScintilla(QsciScintillaBase::SCI_POINTXFROMPOSITION, 0, caret);
+        const int y = editor->SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0, caret);
+        const int height = editor->SendScintilla(QsciScintillaBase::SCI_TEXTHEIGHT, 0UL);
+        return {x, y + height / 2};
+    }
+
 private slots:
     void init() {
         window = std::make_unique<MainWindow>();
@@ -88,17 +97,17 @@ private slots:
     void clickBeyondTheEnd() {
         QApplication::processEvents();
         editor->SetCursorLineColumn(2, 3);
-        const QRect end = editor->cursorRect();
-        const int charWidth = editor->fontMetrics().horizontalAdvance(QLatin1Char(' '));
+        const QPoint end = CursorPoint();
+        const int charWidth = editor->CharWidth();
         QTest::mouseClick(editor->viewport(), Qt::LeftButton, {},
-                          QPoint(end.left() + 5 * charWidth, end.center().y()));
+                          QPoint(end.x() + 5 * charWidth, end.y()));
         QCOMPARE(editor->CursorLine(), 2);
         QCOMPARE(editor->CursorColumn(), 8);
         // A click inside the text is an ordinary click.
         editor->SetCursorLineColumn(1, 1);
-        const QRect start = editor->cursorRect();
+        const QPoint start = CursorPoint();
         QTest::mouseClick(editor->viewport(), Qt::LeftButton, {},
-                          QPoint(start.left() + 2 * charWidth + 1, start.center().y()));
+                          QPoint(start.x() + 2 * charWidth + 1, start.y()));
         QCOMPARE(editor->CursorColumn(), 3);
         QCOMPARE(editor->VirtualColumns(), 0);
     }
@@ -106,11 +115,11 @@ private slots:
     void typingInVirtualSpacePadsInOneUndoStep() {
         editor->SetCursorLineColumn(2, 6);
         QTest::keyClicks(editor, "Z");
-        QCOMPARE(editor->document()->findBlockByNumber(1).text(), QString("ab   Z"));
+        QCOMPARE(editor->LineText(2), QString("ab   Z"));
         QCOMPARE(editor->CursorColumn(), 7);
         editor->undo();
-        QCOMPARE(editor->document()->findBlockByNumber(1).text(), QString("ab"));
-        QVERIFY(!editor->document()->isUndoAvailable());
+        QCOMPARE(editor->LineText(2), QString("ab"));
+        QVERIFY(!editor->isUndoAvailable());
     }
 
     void movingOnlyChangesNothingOnDisk() {
@@ -168,7 +177,7 @@ private slots:
             writer->CopyTo(12); // the CR of line 2
             writer->Insert("  {//*}");
         }
-        QCOMPARE(editor->document()->findBlockByNumber(1).text(), QString("ab  {//*}"));
+        QCOMPARE(editor->LineText(2), QString("ab  {//*}"));
         QCOMPARE(editor->CursorLine(), 2);
         QCOMPARE(editor->CursorColumn(), 10);
         QCOMPARE(editor->VirtualColumns(), 0);

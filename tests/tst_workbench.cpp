@@ -292,8 +292,7 @@ private slots:
         QCOMPARE(ReadFile(path), file);
         if (!document->Editor()->isReadOnly()) {
             // An edit at the start changes only that place.
-            QTextCursor cursor(document->Editor()->document());
-            cursor.insertText("X");
+            document->Editor()->insertAt("X", 0, 0);
             QVERIFY(window.Documents().SaveDocument(document));
             const QByteArray saved = ReadFile(path);
             const int bom = file.startsWith("\xEF\xBB\xBF") ? 3 : 0;
@@ -310,7 +309,7 @@ private slots:
 
         const QString path = WriteFile(dir, "keep.pas", "unit Keep;\n");
         EditorDocument* document = window.Documents().OpenFile(path, false);
-        QTextCursor(document->Editor()->document()).insertText("changed ");
+        document->Editor()->insertAt("changed ", 0, 0);
         QString error;
         QVERIFY(!document->Save(dir.filePath("no/such/folder/keep.pas"), error));
         QVERIFY(!error.isEmpty());
@@ -328,7 +327,7 @@ private slots:
         MainWindow window;
         const QString path = WriteFile(dir, "ask.pas", "unit Ask;\n");
         EditorDocument* document = window.Documents().OpenFile(path, false);
-        QTextCursor(document->Editor()->document()).insertText("x");
+        document->Editor()->insertAt("x", 0, 0);
         {
             MessageBoxAnswer answer(QMessageBox::Cancel);
             QVERIFY(!window.Documents().CloseDocument(document));

@@ -1,254 +1,317 @@
 #include "CodeEditor.h"
 
+#include "DisplayText.h"
+
+#include <Qsci/qscilexerpascal.h>
+
 #include <QFontDatabase>
-#include <QKeyEvent>
-#include <QPainter>
 #include <QScrollBar>
-#include <QTextBlock>
+#include <algorithm>
 
 namespace workbench {
 
 namespace {
 
-class LineNumberArea : public QWidget {
-public:
-    explicit LineNumberArea(CodeEditor* editor) : QWidget(editor), editor_(editor) {}
-    QSize sizeHint() const override { return {editor_->LineNumberAreaWidth(), 0}; }
+using Sci = QsciScintillaBase;
 
-protected:
-    void paintEvent(QPaintEvent* event) override { editor_->PaintLineNumbers(event); }
-
-private:
-    CodeEditor* editor_;
-};
+enum Margin { kLineNumbers = 0, kBookmarks = 1, kFolding = 2 };
+constexpr int kBookmarkMarker = 1;
+constexpr int kTabWidth = 4;
+// The text goes in in slices of this size, so a large file shows its
+// progress and can be stopped.
+constexpr size_t kLoadSlice = size_t{1} << 20;
 
 } // namespace
 
-CodeEditor::CodeEditor(QWidget* parent)
-    : QPlainTextEdit(parent), lineNumberArea_(new LineNumberArea(this)) {
-    setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    setLineWrapMode(QPlainTextEdit::NoWrap);
-    setTabStopDistance(4 * CharWidth());
-    connect(this, &QPlainTextEdit::blockCountChanged, this, &CodeEditor::UpdateLineNumberAreaWidth);
-    connect(this, &QPlainTextEdit::updateRequest, this, &CodeEditor::UpdateLineNumberArea);
-    connect(this, &QPlainTextEdit::cursorPositionChanged, this, [this] {
-        // A move made by anything else (the mouse, an edit, the host)
-        // leaves virtual space.
-        if (!movingItself_) {
-            desiredColumn_ = -1;
-            SetVirtualColumns(0);
-        }
-        emit CursorMoved();
-    });
-    UpdateLineNumberAreaWidth();
+CodeEditor::CodeEditor(QWidget* parent) : QsciScintilla(parent), lexer_(new QsciLexerPascal(this)) {
+    textFont_ = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    const QFont& font = textFont_;
+    setFont(font);
+    setUtf8(true);
+    setEolMode(EolWindows);
+    setTabWidth(kTabWidth);
+    setIndentationsUseTabs(false);
+    Call(SCI_SETVIRTUALSPACEOPTIONS, SCVS_USERACCESSIBLE);
+    // A lone CR is held as a private-use stand-in (see DisplayText.h); it is
+    // drawn the way the editor draws other control characters.
+    SendScintilla(SCI_SETREPRESENTATION, LoneCarriageReturnStandIn().data(), "CR");
+
+    setMarginLineNumbers(kLineNumbers, true);
+    setMarginsFont(font);
+    UpdateLineNumberWidth();
+    connect(this, &QsciScintilla::linesChanged, this, &CodeEditor::UpdateLineNumberWidth);
+
+    setMarginType(kBookmarks, SymbolMargin);
+    setMarginWidth(kBookmarks, CharWidth() * 2);
+    setMarginMarkerMask(kBookmarks, 1 << kBookmarkMarker);
+    setMarginSensitivity(kBookmarks, true);
+    Call(SCI_MARKERDEFINE, kBookmarkMarker, SC_MARK_BOOKMARK);
+    setMarkerBackgroundColor(QColor(0x2a, 0x6f, 0xdb), kBookmarkMarker);
+    setMarkerForegroundColor(QColor(0x1a, 0x4f, 0xa0), kBookmarkMarker);
+    connect(this, &QsciScintilla::marginClicked, this,
+            [this](int margin, int line, Qt::KeyboardModifiers) {
+                if (margin == kBookmarks && (markersAtLine(line) & (1 << kBookmarkMarker)) != 0) {
+                    SetCursorLineColumn(line + 1, 1);
+                }
+            });
+
+    lexer_->setDefaultFont(font);
+    lexer_->setFont(font, -1);
+    lexer_->setFoldComments(true);
+    lexer_->setFoldCompact(false);
+    lexer_->setFoldPreprocessor(true);
+
+    connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, [this] { emit CursorMoved(); });
 }
 
-void CodeEditor::AdoptDocument(QTextDocument* document) {
-    // The editor owns it from now on, and deletes the document it had.
-    document->setParent(this);
-    document->setDefaultFont(font());
-    setDocument(document);
-    setTabStopDistance(4 * CharWidth());
-}
-
-int CodeEditor::CharWidth() const {
-    return qMax(1, fontMetrics().horizontalAdvance(QLatin1Char(' ')));
-}
-
-int CodeEditor::CursorLine() const {
-    return textCursor().blockNumber() + 1;
-}
-
-int CodeEditor::CursorColumn() const {
-    return textCursor().positionInBlock() + 1 + virtualColumns_;
-}
-
-void CodeEditor::SetVirtualColumns(int columns) {
-    if (columns == virtualColumns_) {
-        return;
-    }
-    virtualColumns_ = columns;
-    // Qt draws its own cursor only where it can stand; beyond the end we
-    // draw it ourselves.
-    setCursorWidth(virtualColumns_ > 0 ? 0 : 1);
-    viewport()->update();
+void CodeEditor::keyPressEvent(QKeyEvent* event) {
+    QsciScintilla::keyPressEvent(event);
     emit CursorMoved();
 }
 
-void CodeEditor::MoveToColumn(QTextBlock block, int column, bool keepDesired) {
-    const int length = block.length() - 1;
-    QTextCursor cursor = textCursor();
-    const int inBlock = qMin(column - 1, length);
-    movingItself_ = true;
-    cursor.setPosition(block.position() + inBlock);
-    setTextCursor(cursor);
-    movingItself_ = false;
-    if (!keepDesired) {
-        desiredColumn_ = -1;
+void CodeEditor::mousePressEvent(QMouseEvent* event) {
+    QsciScintilla::mousePressEvent(event);
+    emit CursorMoved();
+}
+
+long CodeEditor::Call(unsigned int message, unsigned long wParam, long lParam) const {
+    return SendScintilla(message, wParam, lParam);
+}
+
+bool CodeEditor::LoadText(std::string_view text, const std::function<bool(int)>& progress) {
+    const bool wasReadOnly = isReadOnly();
+    setReadOnly(false);
+    Call(SCI_SETUNDOCOLLECTION, 0);
+    Call(SCI_CLEARALL);
+    Call(SCI_ALLOCATE, text.size() + 1);
+    bool loaded = true;
+    for (size_t at = 0; at < text.size();) {
+        // Slices end after a line end, so that no CR LF is cut in two.
+        size_t end = std::min(text.size(), at + kLoadSlice);
+        if (end < text.size()) {
+            const size_t lf = text.find('\n', end);
+            end = lf == std::string_view::npos ? text.size() : lf + 1;
+        }
+        SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(end - at), text.data() + at);
+        at = end;
+        if (progress && !progress(static_cast<int>(100 + 900 * at / text.size()))) {
+            loaded = false;
+            Call(SCI_CLEARALL);
+            break;
+        }
     }
-    SetVirtualColumns(qMax(0, column - 1 - length));
-    ensureCursorVisible();
+    Call(SCI_SETUNDOCOLLECTION, 1);
+    Call(SCI_EMPTYUNDOBUFFER);
+    Call(SCI_SETSAVEPOINT);
+    Call(SCI_GOTOPOS, 0);
+    setReadOnly(wasReadOnly);
+    return loaded;
+}
+
+std::string_view CodeEditor::Bytes() const {
+    const auto length = static_cast<size_t>(Call(SCI_GETLENGTH));
+    const auto* text = reinterpret_cast<const char*>(Call(SCI_GETCHARACTERPOINTER));
+    return text == nullptr ? std::string_view() : std::string_view(text, length);
+}
+
+std::string_view CodeEditor::LineBytes(int line) const {
+    const int index = std::clamp(line - 1, 0, LineCount() - 1);
+    const long start = Call(SCI_POSITIONFROMLINE, static_cast<unsigned long>(index));
+    const long end = Call(SCI_GETLINEENDPOSITION, static_cast<unsigned long>(index));
+    const auto* text = reinterpret_cast<const char*>(
+        Call(SCI_GETRANGEPOINTER, static_cast<unsigned long>(start), end - start));
+    return text == nullptr ? std::string_view() : std::string_view(text, end - start);
+}
+
+QString CodeEditor::LineText(int line) const {
+    const std::string_view text = LineBytes(line);
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void CodeEditor::ReplaceRange(size_t from, size_t to, std::string_view text) {
+    const bool wasReadOnly = isReadOnly();
+    setReadOnly(false);
+    Call(SCI_BEGINUNDOACTION);
+    Call(SCI_SETTARGETRANGE, from, static_cast<long>(to));
+    SendScintilla(SCI_REPLACETARGET, static_cast<uintptr_t>(text.size()), text.data());
+    Call(SCI_ENDUNDOACTION);
+    setReadOnly(wasReadOnly);
+}
+
+int CodeEditor::CursorLine() const {
+    return static_cast<int>(Call(SCI_LINEFROMPOSITION, Call(SCI_GETCURRENTPOS))) + 1;
+}
+
+int CodeEditor::CursorColumn() const {
+    const long caret = Call(SCI_GETCURRENTPOS);
+    const long start = Call(SCI_POSITIONFROMLINE, Call(SCI_LINEFROMPOSITION, caret));
+    return static_cast<int>(Call(SCI_COUNTCODEUNITS, start, caret)) + 1 + VirtualColumns();
+}
+
+int CodeEditor::VirtualColumns() const {
+    return static_cast<int>(Call(SCI_GETSELECTIONNCARETVIRTUALSPACE, Call(SCI_GETMAINSELECTION)));
+}
+
+size_t CodeEditor::CursorOffset() const {
+    return static_cast<size_t>(Call(SCI_GETCURRENTPOS));
+}
+
+void CodeEditor::SetCursorOffset(size_t offset, int beyond) {
+    Call(SCI_SETEMPTYSELECTION, offset);
+    Call(SCI_SETSELECTIONNCARETVIRTUALSPACE, 0, std::max(0, beyond));
+    Call(SCI_SETSELECTIONNANCHORVIRTUALSPACE, 0, std::max(0, beyond));
+    // Up and Down keep the column the cursor was put at.
+    Call(SCI_CHOOSECARETX);
+    Call(SCI_ENSUREVISIBLEENFORCEPOLICY, Call(SCI_LINEFROMPOSITION, static_cast<long>(offset)));
+    Call(SCI_SCROLLCARET);
     emit CursorMoved();
 }
 
 void CodeEditor::SetCursorLineColumn(int line, int column) {
-    const int lastBlock = document()->blockCount() - 1;
-    const QTextBlock block = document()->findBlockByNumber(qBound(0, line - 1, lastBlock));
-    MoveToColumn(block, qMax(1, column), false);
+    const auto index = static_cast<unsigned long>(std::clamp(line - 1, 0, LineCount() - 1));
+    const long start = Call(SCI_POSITIONFROMLINE, index);
+    const long end = Call(SCI_GETLINEENDPOSITION, index);
+    const long units = Call(SCI_COUNTCODEUNITS, start, end);
+    const long wanted = std::max(0, column - 1);
+    if (wanted >= units) {
+        SetCursorOffset(static_cast<size_t>(end), static_cast<int>(wanted - units));
+    } else {
+        SetCursorOffset(static_cast<size_t>(Call(SCI_POSITIONRELATIVECODEUNITS, start, wanted)), 0);
+    }
 }
 
-bool CodeEditor::FillVirtualSpace(const QString& text) {
-    if (virtualColumns_ == 0 || textCursor().hasSelection() || isReadOnly()) {
+int CodeEditor::TopLine() const {
+    return static_cast<int>(Call(SCI_DOCLINEFROMVISIBLE, Call(SCI_GETFIRSTVISIBLELINE)));
+}
+
+void CodeEditor::SetTopLine(int line) {
+    Call(SCI_SETFIRSTVISIBLELINE, Call(SCI_VISIBLEFROMDOCLINE, std::max(0, line)));
+}
+
+int CodeEditor::LineCount() const {
+    return static_cast<int>(Call(SCI_GETLINECOUNT));
+}
+
+bool CodeEditor::CursorVisible() const {
+    const long caret = Call(SCI_GETCURRENTPOS);
+    const long line = Call(SCI_LINEFROMPOSITION, caret);
+    if (!Call(SCI_GETLINEVISIBLE, line)) {
         return false;
     }
-    // The blanks and the typed text make one undo step.
-    QTextCursor cursor = textCursor();
-    cursor.beginEditBlock();
-    cursor.insertText(QString(virtualColumns_, QLatin1Char(' ')) + text);
-    cursor.endEditBlock();
-    movingItself_ = true;
-    setTextCursor(cursor);
-    movingItself_ = false;
-    desiredColumn_ = -1;
-    SetVirtualColumns(0);
-    return true;
+    const long shown = Call(SCI_VISIBLEFROMDOCLINE, line);
+    const long first = Call(SCI_GETFIRSTVISIBLELINE);
+    if (shown < first || shown >= first + Call(SCI_LINESONSCREEN)) {
+        return false;
+    }
+    long textLeft = Call(SCI_GETMARGINLEFT);
+    for (int margin = 0; margin < 5; ++margin) {
+        textLeft += Call(SCI_GETMARGINWIDTHN, margin);
+    }
+    const long x = Call(SCI_POINTXFROMPOSITION, 0, caret) + VirtualColumns() * CharWidth();
+    return x >= textLeft && x < viewport()->width();
 }
 
-void CodeEditor::keyPressEvent(QKeyEvent* event) {
-    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
-    if (mods == Qt::NoModifier && !textCursor().hasSelection()) {
-        const QTextBlock block = textCursor().block();
-        const int column = CursorColumn();
-        switch (event->key()) {
-        case Qt::Key_Right:
-            if (textCursor().atBlockEnd()) {
-                MoveToColumn(block, column + 1, false);
-                return;
-            }
-            break;
-        case Qt::Key_Left:
-            if (virtualColumns_ > 0) {
-                MoveToColumn(block, column - 1, false);
-                return;
-            }
-            break;
-        case Qt::Key_Up:
-        case Qt::Key_Down: {
-            const QTextBlock next = event->key() == Qt::Key_Up ? block.previous() : block.next();
-            if (next.isValid()) {
-                if (desiredColumn_ < 0) {
-                    desiredColumn_ = column;
-                }
-                MoveToColumn(next, desiredColumn_, true);
-            }
-            return;
-        }
-        case Qt::Key_End:
-            MoveToColumn(block, block.length(), false);
-            return;
-        case Qt::Key_Home:
-            MoveToColumn(block, 1, false);
-            return;
-        default:
-            break;
-        }
-    }
-    const QString text = event->text();
-    const bool typesText = !text.isEmpty() && text.at(0).isPrint() &&
-                           !(mods & (Qt::ControlModifier | Qt::AltModifier));
-    if (typesText && FillVirtualSpace(text)) {
-        return;
-    }
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter ||
-         event->key() == Qt::Key_Tab) &&
-        virtualColumns_ > 0) {
-        // A line break or tab typed in virtual space starts where the
-        // cursor is seen: at the line's real end.
-        SetVirtualColumns(0);
-    }
-    QPlainTextEdit::keyPressEvent(event);
+int CodeEditor::VerticalScrollValue() const {
+    return verticalScrollBar()->value();
 }
 
-void CodeEditor::inputMethodEvent(QInputMethodEvent* event) {
-    if (!event->commitString().isEmpty() && event->preeditString().isEmpty() &&
-        FillVirtualSpace(event->commitString())) {
-        return;
-    }
-    QPlainTextEdit::inputMethodEvent(event);
+int CodeEditor::VerticalScrollMaximum() const {
+    return verticalScrollBar()->maximum();
 }
 
-void CodeEditor::mousePressEvent(QMouseEvent* event) {
-    QPlainTextEdit::mousePressEvent(event);
-    if (event->button() != Qt::LeftButton || (event->modifiers() & Qt::ShiftModifier)) {
-        return;
-    }
-    // A click right of the line's end puts the cursor at the clicked column.
-    const QTextCursor cursor = cursorForPosition(event->position().toPoint());
-    if (!cursor.atBlockEnd()) {
-        return;
-    }
-    const int endX = cursorRect(cursor).left();
-    const int beyond = qRound(double(event->position().x() - endX) / CharWidth());
-    if (beyond > 0) {
-        MoveToColumn(cursor.block(), cursor.positionInBlock() + 1 + beyond, false);
-    }
+int CodeEditor::CharWidth() const {
+    return std::max(1, static_cast<int>(SendScintilla(SCI_TEXTWIDTH, STYLE_DEFAULT, " ")));
 }
 
-void CodeEditor::paintEvent(QPaintEvent* event) {
-    QPlainTextEdit::paintEvent(event);
-    if (virtualColumns_ > 0 && hasFocus()) {
-        QPainter painter(viewport());
-        QRect rect = cursorRect();
-        rect.moveLeft(rect.left() + virtualColumns_ * CharWidth());
-        rect.setWidth(1);
-        painter.fillRect(rect, palette().text());
-    }
-}
-
-int CodeEditor::LineNumberAreaWidth() const {
+void CodeEditor::UpdateLineNumberWidth() {
     int digits = 1;
-    for (int max = qMax(1, blockCount()); max >= 10; max /= 10) {
+    for (int lines = LineCount(); lines >= 10; lines /= 10) {
         ++digits;
     }
-    return 8 + fontMetrics().horizontalAdvance(QLatin1Char('9')) * digits;
-}
-
-void CodeEditor::UpdateLineNumberAreaWidth() {
-    setViewportMargins(LineNumberAreaWidth(), 0, 0, 0);
-}
-
-void CodeEditor::UpdateLineNumberArea(const QRect& rect, int dy) {
-    if (dy != 0) {
-        lineNumberArea_->scroll(0, dy);
-    } else {
-        lineNumberArea_->update(0, rect.y(), lineNumberArea_->width(), rect.height());
-    }
-    if (rect.contains(viewport()->rect())) {
-        UpdateLineNumberAreaWidth();
+    if (digits != lineDigits_) {
+        lineDigits_ = digits;
+        setMarginWidth(kLineNumbers, QString(digits + 1, QLatin1Char('9')));
     }
 }
 
-void CodeEditor::resizeEvent(QResizeEvent* event) {
-    QPlainTextEdit::resizeEvent(event);
-    const QRect area = contentsRect();
-    lineNumberArea_->setGeometry(area.left(), area.top(), LineNumberAreaWidth(), area.height());
+void CodeEditor::SetColouring(bool on) {
+    if (on == Colouring()) {
+        return;
+    }
+    setLexer(on ? lexer_ : nullptr);
+    if (!on) {
+        // Without the lexer the text takes the editor's own font again.
+        setFont(textFont_);
+    }
+    setFolding(on ? BoxedTreeFoldStyle : NoFoldStyle, kFolding);
+    setMarginsFont(textFont_);
+    lineDigits_ = 0;
+    UpdateLineNumberWidth();
+    setMarginWidth(kBookmarks, CharWidth() * 2);
 }
 
-void CodeEditor::PaintLineNumbers(QPaintEvent* event) {
-    QPainter painter(lineNumberArea_);
-    painter.fillRect(event->rect(), palette().window());
-    painter.setPen(palette().color(QPalette::PlaceholderText));
-    QTextBlock block = firstVisibleBlock();
-    int top = qRound(blockBoundingGeometry(block).translated(contentOffset()).top());
-    const int height = fontMetrics().height();
-    while (block.isValid() && top <= event->rect().bottom()) {
-        if (block.isVisible() && top + height >= event->rect().top()) {
-            painter.drawText(0, top, lineNumberArea_->width() - 4, height, Qt::AlignRight,
-                             QString::number(block.blockNumber() + 1));
+bool CodeEditor::FindText(const QString& text, bool forward) {
+    int line = -1;
+    int index = -1;
+    if (!forward) {
+        // Back from the start of the selection, which may be the last find.
+        int lineTo = 0;
+        int indexTo = 0;
+        getSelection(&line, &index, &lineTo, &indexTo);
+        if (line < 0) {
+            getCursorPosition(&line, &index);
         }
-        top += qRound(blockBoundingRect(block).height());
-        block = block.next();
     }
+    return findFirst(text, false, false, false, true, forward, line, index);
+}
+
+QString CodeEditor::WordAtCursor() const {
+    const long caret = Call(SCI_GETCURRENTPOS);
+    const long start = Call(SCI_WORDSTARTPOSITION, static_cast<unsigned long>(caret), 1);
+    const long end = Call(SCI_WORDENDPOSITION, static_cast<unsigned long>(caret), 1);
+    const std::string_view text =
+        Bytes().substr(static_cast<size_t>(start), static_cast<size_t>(end - start));
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void CodeEditor::SetBookmarkLines(const QList<int>& lines) {
+    markerDeleteAll(kBookmarkMarker);
+    for (const int line : lines) {
+        markerAdd(line - 1, kBookmarkMarker);
+    }
+}
+
+QList<int> CodeEditor::BookmarkLines() const {
+    QList<int> lines;
+    for (long line = Call(SCI_MARKERNEXT, 0, 1 << kBookmarkMarker); line >= 0;
+         line = Call(SCI_MARKERNEXT, static_cast<unsigned long>(line + 1), 1 << kBookmarkMarker)) {
+        lines << static_cast<int>(line) + 1;
+    }
+    return lines;
+}
+
+bool CodeEditor::GoToBookmark(bool next) {
+    const long current = CursorLine() - 1;
+    const long last = LineCount() - 1;
+    long line = 0;
+    if (next) {
+        line = Call(SCI_MARKERNEXT, static_cast<unsigned long>(current + 1), 1 << kBookmarkMarker);
+        if (line < 0) {
+            line = Call(SCI_MARKERNEXT, 0, 1 << kBookmarkMarker);
+        }
+    } else {
+        line = current > 0 ? Call(SCI_MARKERPREVIOUS, static_cast<unsigned long>(current - 1),
+                                  1 << kBookmarkMarker)
+                           : -1;
+        if (line < 0) {
+            line = Call(SCI_MARKERPREVIOUS, static_cast<unsigned long>(last), 1 << kBookmarkMarker);
+        }
+    }
+    if (line < 0) {
+        return false;
+    }
+    SetCursorLineColumn(static_cast<int>(line) + 1, 1);
+    return true;
 }
 
 } // namespace workbench

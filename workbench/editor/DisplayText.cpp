@@ -1,162 +1,190 @@
 #include "DisplayText.h"
 
+#include <cstring>
+
 using kestrel::TextEncoding;
 
 namespace workbench {
 
 namespace {
 
-constexpr char16_t kLoneCarriageReturn = 0xF80D;
-constexpr char16_t kParagraphSeparator = 0xF829;
-// Qt's text document takes these two as frame marks and turns them into
-// line breaks, so text that holds them cannot be kept as it is.
-constexpr char16_t kFrameStart = 0xFDD0;
-constexpr char16_t kFrameEnd = 0xFDD1;
+constexpr char32_t kLoneCarriageReturn = 0xF80D;
+constexpr char kStandIn[] = "\xEF\xA0\x8D"; // U+F80D in UTF-8
+
+size_t Utf8Length(unsigned char lead) {
+    if (lead < 0x80) {
+        return 1;
+    }
+    if (lead >= 0xF0) {
+        return 4;
+    }
+    if (lead >= 0xE0) {
+        return 3;
+    }
+    return lead >= 0xC0 ? 2 : 1;
+}
+
+// The code point at `at` (valid UTF-8 assumed, as the editor holds), and its
+// length.
+char32_t DecodeAt(std::string_view text, size_t at, size_t& length) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    length = std::min(Utf8Length(lead), text.size() - at);
+    if (length == 1) {
+        return lead;
+    }
+    char32_t c = lead & (0xFF >> (length + 1));
+    for (size_t i = 1; i < length; ++i) {
+        c = (c << 6) | (static_cast<unsigned char>(text[at + i]) & 0x3F);
+    }
+    return c;
+}
+
+bool IsStandInAt(std::string_view text, size_t at) {
+    return text.compare(at, 3, kStandIn) == 0;
+}
+
+// The host bytes of the editor's character at `at`, whose UTF-8 length is
+// `length`.
+int HostLength(std::string_view line, size_t at, size_t length, TextEncoding encoding) {
+    if (encoding == TextEncoding::Windows1252 || (length == 3 && IsStandInAt(line, at))) {
+        return 1;
+    }
+    return static_cast<int>(length);
+}
 
 } // namespace
 
-QString DisplayFromBytes(std::string_view bytes, TextEncoding encoding) {
-    QString text;
-    if (encoding == TextEncoding::Windows1252) {
-        text.reserve(static_cast<qsizetype>(bytes.size()));
-        for (const char c : bytes) {
-            text.append(QChar(static_cast<char16_t>(
-                kestrel::Windows1252ToUnicode(static_cast<unsigned char>(c)))));
-        }
-    } else {
-        text = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    }
-    // CR LF becomes the editor's line break; other CRs and U+2029 get their
-    // stand-ins.
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c == u'\r') {
-            if (i + 1 < text.size() && text.at(i + 1) == u'\n') {
-                out.append(u'\n');
-                ++i;
-            } else {
-                out.append(QChar(kLoneCarriageReturn));
-            }
-        } else if (c == QChar::ParagraphSeparator) {
-            out.append(QChar(kParagraphSeparator));
-        } else {
-            out.append(c);
-        }
-    }
-    return out;
+std::string_view LoneCarriageReturnStandIn() {
+    return kStandIn;
 }
 
-std::string BytesFromDisplay(const QString& text, TextEncoding encoding) {
-    // One pass, straight into bytes: this runs for every reader and writer
-    // the host hands out.
+bool NeedsDisplayMapping(std::string_view bytes, TextEncoding encoding) {
+    if (encoding == TextEncoding::Windows1252) {
+        return true;
+    }
+    for (const char *p = bytes.data(), *end = p + bytes.size();
+         (p = static_cast<const char*>(std::memchr(p, '\r', end - p))) != nullptr; ++p) {
+        if (p + 1 == end || p[1] != '\n') {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string DisplayFromBytes(std::string_view bytes, TextEncoding encoding) {
+    std::string text;
+    text.reserve(bytes.size() + bytes.size() / 16);
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c == '\r' && (i + 1 == bytes.size() || bytes[i + 1] != '\n')) {
+            text += kStandIn;
+        } else if (encoding == TextEncoding::Windows1252 && static_cast<unsigned char>(c) >= 0x80) {
+            kestrel::AppendUtf8(text, kestrel::Windows1252ToUnicode(static_cast<unsigned char>(c)));
+        } else {
+            text.push_back(c);
+        }
+    }
+    return text;
+}
+
+std::string BytesFromDisplay(std::string_view text, TextEncoding encoding) {
+    // One pass straight into bytes, runs of plain bytes copied whole: this
+    // runs for every reader and writer the host hands out after an edit.
     std::string bytes;
-    bytes.reserve(static_cast<size_t>(text.size()) + static_cast<size_t>(text.size()) / 16);
-    const char16_t* p = reinterpret_cast<const char16_t*>(text.constData());
-    const char16_t* const end = p + text.size();
-    for (; p != end; ++p) {
-        char32_t c = *p;
-        if (c < 0x80) {
-            if (c == u'\n') {
-                bytes += "\r\n";
-            } else {
-                bytes.push_back(static_cast<char>(c));
+    bytes.reserve(text.size());
+    size_t run = 0; // start of the plain bytes not copied yet
+    const auto flush = [&](size_t upTo) { bytes.append(text.data() + run, upTo - run); };
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '\r') {
+            if (i + 1 < text.size() && text[i + 1] == '\n') {
+                ++i; // CR LF stays as it is
+                continue;
             }
-            continue;
-        }
-        if (c == QChar::ParagraphSeparator) {
+            flush(i);
             bytes += "\r\n";
-            continue;
+            run = i + 1;
+        } else if (c == '\n') {
+            flush(i);
+            bytes += "\r\n";
+            run = i + 1;
+        } else if (c >= 0x80) {
+            size_t length = 0;
+            const char32_t code = DecodeAt(text, i, length);
+            if (code == kLoneCarriageReturn) {
+                flush(i);
+                bytes.push_back('\r');
+                run = i + length;
+            } else if (encoding == TextEncoding::Windows1252) {
+                flush(i);
+                const int b = kestrel::UnicodeToWindows1252(code);
+                bytes.push_back(static_cast<char>(b < 0 ? '?' : b));
+                run = i + length;
+            }
+            i += length - 1;
         }
-        if (c == kLoneCarriageReturn) {
-            bytes.push_back('\r');
-            continue;
+    }
+    flush(text.size());
+    return bytes;
+}
+
+LineOffset DisplayOffsetForByteColumn(std::string_view line, int byteColumn,
+                                      TextEncoding encoding) {
+    int bytes = 0;
+    size_t at = 0;
+    while (at < line.size()) {
+        const size_t length =
+            std::min(Utf8Length(static_cast<unsigned char>(line[at])), line.size() - at);
+        const int host = HostLength(line, at, length, encoding);
+        if (bytes + host > byteColumn) {
+            return {at, 0};
         }
-        if (c == kParagraphSeparator) {
-            c = QChar::ParagraphSeparator;
-        }
-        if (encoding == TextEncoding::Windows1252) {
-            const int b = kestrel::UnicodeToWindows1252(c);
-            // Saving asks first (FirstUnencodable); readers get a '?'.
-            bytes.push_back(static_cast<char>(b < 0 ? '?' : b));
-            continue;
-        }
-        if (QChar::isHighSurrogate(c) && p + 1 != end && QChar::isLowSurrogate(p[1])) {
-            c = QChar::surrogateToUcs4(static_cast<char16_t>(c), p[1]);
-            ++p;
-        } else if (QChar::isSurrogate(c)) {
-            c = 0xFFFD;
-        }
-        kestrel::AppendUtf8(bytes, c);
+        bytes += host;
+        at += length;
+    }
+    return {at, byteColumn - bytes};
+}
+
+int ByteColumnForDisplayOffset(std::string_view line, size_t offset, TextEncoding encoding) {
+    int bytes = 0;
+    for (size_t at = 0; at < offset && at < line.size();) {
+        const size_t length =
+            std::min(Utf8Length(static_cast<unsigned char>(line[at])), line.size() - at);
+        bytes += HostLength(line, at, length, encoding);
+        at += length;
     }
     return bytes;
 }
 
-int ByteLength(QChar c, TextEncoding encoding) {
-    if (c == u'\n' || c == QChar::ParagraphSeparator) {
-        return 2;
-    }
-    if (c == QChar(kLoneCarriageReturn)) {
-        return 1;
-    }
-    if (c == QChar(kParagraphSeparator)) {
-        return encoding == TextEncoding::Utf8 ? 3 : 1;
-    }
-    if (encoding == TextEncoding::Windows1252) {
-        return 1;
-    }
-    const char16_t u = c.unicode();
-    if (u < 0x80) {
-        return 1;
-    }
-    if (u < 0x800) {
-        return 2;
-    }
-    if (QChar::isHighSurrogate(u)) {
-        return 4;
-    }
-    if (QChar::isLowSurrogate(u)) {
-        return 0;
-    }
-    return 3;
-}
-
 bool RoundTrips(std::string_view bytes, TextEncoding encoding) {
     // Every Windows-1252 byte maps below U+2200, so only UTF-8 text can
-    // hold a reserved code point; each is three bytes starting with EF.
+    // hold the stand-in.
     if (encoding != TextEncoding::Utf8) {
         return true;
     }
-    for (size_t at = bytes.find('\xEF'); at != std::string_view::npos;
-         at = bytes.find('\xEF', at + 1)) {
-        char32_t c = 0;
-        if (at + 2 < bytes.size()) {
-            c = 0xF000 | (static_cast<char32_t>(bytes[at + 1] & 0x3F) << 6) |
-                static_cast<char32_t>(bytes[at + 2] & 0x3F);
-        }
-        if (c == kLoneCarriageReturn || c == kParagraphSeparator || c == kFrameStart ||
-            c == kFrameEnd) {
-            return false;
-        }
-    }
-    return true;
+    return bytes.find(kStandIn) == std::string_view::npos;
 }
 
-qsizetype FirstUnencodable(const QString& text, TextEncoding encoding) {
+size_t FirstUnencodable(std::string_view text, TextEncoding encoding, QString* character) {
     if (encoding != TextEncoding::Windows1252) {
-        return -1;
+        return std::string_view::npos;
     }
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text.at(i).unicode();
-        if (c < 0x80 || c == kLoneCarriageReturn || c == QChar::ParagraphSeparator) {
+    for (size_t i = 0; i < text.size();) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            ++i;
             continue;
         }
-        if (kestrel::UnicodeToWindows1252(c) < 0) {
+        size_t length = 0;
+        const char32_t c = DecodeAt(text, i, length);
+        if (c != kLoneCarriageReturn && kestrel::UnicodeToWindows1252(c) < 0) {
+            if (character) {
+                *character = QString::fromUtf8(text.data() + i, static_cast<qsizetype>(length));
+            }
             return i;
         }
+        i += length;
     }
-    return -1;
+    return std::string_view::npos;
 }
 
 } // namespace workbench

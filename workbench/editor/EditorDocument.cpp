@@ -1,16 +1,14 @@
 #include "EditorDocument.h"
 
+#include "BookmarkMarks.h"
 #include "CarefulSave.h"
 #include "DisplayText.h"
 #include "FileReading.h"
 #include "ReplaceText.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
-#include <QPlainTextDocumentLayout>
 #include <QScrollBar>
 #include <QStandardPaths>
-#include <QTextBlock>
 #include <cstring>
 
 namespace workbench {
@@ -24,28 +22,16 @@ QString BackupFolder() {
     return cache.isEmpty() ? QString() : cache + "/backups";
 }
 
-// Fills a new plain-text document with `text` a slice of lines at a time, so
-// that a large file can show its progress and be stopped; null when
-// `progress` stops it. Qt keeps one block per line: the time and memory go
-// there, not into the slicing.
-QTextDocument* FillDocument(const QString& text, const EditorDocument::LoadProgress& progress) {
-    auto document = std::make_unique<QTextDocument>();
-    document->setDocumentLayout(new QPlainTextDocumentLayout(document.get()));
-    document->setUndoRedoEnabled(false);
-    QTextCursor cursor(document.get());
-    constexpr qsizetype kSlice = qsizetype{1} << 18;
-    for (qsizetype at = 0; at < text.size();) {
-        qsizetype end = text.indexOf(u'\n', std::min(text.size() - 1, at + kSlice));
-        end = end < 0 ? text.size() : end + 1;
-        cursor.insertText(QStringView(text).mid(at, end - at).toString());
-        at = end;
-        if (progress && !progress(static_cast<int>(100 + 900 * at / text.size()))) {
-            return nullptr;
-        }
-    }
-    document->setUndoRedoEnabled(true);
-    document->setModified(false);
-    return document.release();
+// A new editor holding the buffer's text; null when `progress` stopped it.
+CodeEditor* FillEditor(const kestrel::HostBuffer& buffer,
+                       const EditorDocument::LoadProgress& progress) {
+    auto editor = std::make_unique<CodeEditor>();
+    editor->SetColouring(buffer.bytes.size() <= EditorDocument::kColourLimit);
+    const bool loaded =
+        NeedsDisplayMapping(buffer.bytes, buffer.encoding)
+            ? editor->LoadText(DisplayFromBytes(buffer.bytes, buffer.encoding), progress)
+            : editor->LoadText(buffer.bytes, progress);
+    return loaded ? editor.release() : nullptr;
 }
 
 } // namespace
@@ -64,12 +50,12 @@ EditorDocument* EditorDocument::Load(const QString& path, QString& error, QObjec
     stamp.contents = FileStamp::HashOf(bytes);
     kestrel::HostBuffer loaded = kestrel::BufferFromFileBytes(bytes);
     std::string().swap(bytes);
-    QTextDocument* text = FillDocument(DisplayFromBytes(loaded.bytes, loaded.encoding), progress);
-    if (text == nullptr) {
+    CodeEditor* editor = FillEditor(loaded, progress);
+    if (editor == nullptr) {
         error = tr("opening was cancelled");
         return nullptr;
     }
-    auto* document = new EditorDocument(path, std::move(loaded), text, parent);
+    auto* document = new EditorDocument(path, std::move(loaded), editor, parent);
     document->readOnlyOnDisk_ = InspectFile(path).readOnlyOnDisk;
     document->stamp_ = stamp;
     return document;
@@ -78,25 +64,27 @@ EditorDocument* EditorDocument::Load(const QString& path, QString& error, QObjec
 EditorDocument* EditorDocument::Recovered(const QString& path, std::string_view fileBytes,
                                           const FileStamp& base, QObject* parent) {
     kestrel::HostBuffer loaded = kestrel::BufferFromFileBytes(fileBytes);
-    QTextDocument* text = FillDocument(DisplayFromBytes(loaded.bytes, loaded.encoding), {});
-    auto* document = new EditorDocument(path, std::move(loaded), text, parent);
+    CodeEditor* editor = FillEditor(loaded, {});
+    auto* document = new EditorDocument(path, std::move(loaded), editor, parent);
     document->readOnlyOnDisk_ = InspectFile(path).readOnlyOnDisk;
     document->stamp_ = base;
-    document->editor_->document()->setModified(true);
+    document->SetModifiedFlag(true);
     return document;
 }
 
-EditorDocument::EditorDocument(const QString& path, kestrel::HostBuffer loaded, QTextDocument* text,
+EditorDocument::EditorDocument(const QString& path, kestrel::HostBuffer loaded, CodeEditor* editor,
                                QObject* parent)
     : QObject(parent), path_(QFileInfo(path).absoluteFilePath()), loaded_(std::move(loaded)),
-      roundTrips_(RoundTrips(loaded_.bytes, loaded_.encoding)), editor_(new CodeEditor) {
-    editor_->AdoptDocument(text);
+      roundTrips_(RoundTrips(loaded_.bytes, loaded_.encoding)), editor_(editor) {
     // A file that the editor could not give back byte for byte is shown
     // but not edited.
     editor_->setReadOnly(!roundTrips_);
-    connect(editor_->document(), &QTextDocument::modificationChanged, this,
-            &EditorDocument::ModifiedChanged);
-    connect(editor_->document(), &QTextDocument::contentsChange, this, [this] { buffer_.reset(); });
+    connect(editor_, &QsciScintilla::modificationChanged, this, &EditorDocument::ModifiedChanged);
+    connect(editor_, &QsciScintilla::textChanged, this, [this] {
+        buffer_.reset();
+        emit TextChanged();
+    });
+    bookmarks_ = new BookmarkMarks(*this);
 }
 
 EditorDocument::~EditorDocument() {
@@ -108,7 +96,18 @@ QString EditorDocument::DisplayName() const {
 }
 
 bool EditorDocument::IsModified() const {
-    return editor_ && editor_->document()->isModified();
+    return editor_ && (recoveredUnsaved_ || editor_->isModified());
+}
+
+void EditorDocument::SetModifiedFlag(bool modified) {
+    const bool was = IsModified();
+    recoveredUnsaved_ = modified;
+    if (!modified && editor_) {
+        editor_->setModified(false);
+    }
+    if (IsModified() != was) {
+        emit ModifiedChanged();
+    }
 }
 
 std::shared_ptr<const std::string> EditorDocument::BufferBytes() const {
@@ -117,7 +116,7 @@ std::shared_ptr<const std::string> EditorDocument::BufferBytes() const {
     }
     if (!buffer_) {
         buffer_ = std::make_shared<const std::string>(
-            BytesFromDisplay(editor_->document()->toRawText(), loaded_.encoding));
+            BytesFromDisplay(editor_->Bytes(), loaded_.encoding));
     }
     return buffer_;
 }
@@ -130,15 +129,17 @@ std::optional<EditorDocument::Unencodable> EditorDocument::FirstUnencodable() co
     if (!editor_) {
         return std::nullopt;
     }
-    for (QTextBlock block = editor_->document()->begin(); block.isValid(); block = block.next()) {
-        const QString text = block.text();
-        if (const qsizetype at = workbench::FirstUnencodable(text, loaded_.encoding); at >= 0) {
-            const qsizetype length = QChar::isHighSurrogate(text.at(at).unicode()) ? 2 : 1;
-            return Unencodable{block.blockNumber() + 1, static_cast<int>(at) + 1,
-                               text.mid(at, length)};
-        }
+    QString character;
+    const size_t at = workbench::FirstUnencodable(editor_->Bytes(), loaded_.encoding, &character);
+    if (at == std::string_view::npos) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    const long line =
+        editor_->SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION, static_cast<long>(at));
+    const long start = editor_->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, line);
+    const long units =
+        editor_->SendScintilla(QsciScintillaBase::SCI_COUNTCODEUNITS, start, static_cast<long>(at));
+    return Unencodable{static_cast<int>(line) + 1, static_cast<int>(units) + 1, character};
 }
 
 bool EditorDocument::Save(const QString& path, QString& error, bool asUtf8, QString* note) {
@@ -149,10 +150,9 @@ bool EditorDocument::Save(const QString& path, QString& error, bool asUtf8, QStr
         basis.bytes = kestrel::ToUtf8(basis.bytes, basis.encoding);
         basis.encoding = kestrel::TextEncoding::Utf8;
     }
-    const std::string current =
-        basis.encoding == loaded_.encoding
-            ? *BufferBytes()
-            : BytesFromDisplay(editor_->document()->toRawText(), basis.encoding);
+    const std::string current = basis.encoding == loaded_.encoding
+                                    ? *BufferBytes()
+                                    : BytesFromDisplay(editor_->Bytes(), basis.encoding);
     const std::string fileBytes = kestrel::FileBytesFromBuffer(basis, current);
     const SaveResult written = SaveCarefully(QFile::encodeName(path).toStdString(), fileBytes,
                                              QFile::encodeName(BackupFolder()).toStdString());
@@ -176,7 +176,7 @@ bool EditorDocument::Save(const QString& path, QString& error, bool asUtf8, QStr
     readOnlyOnDisk_ = InspectFile(path_).readOnlyOnDisk;
     stamp_ = FileStamp::Of(path_);
     stamp_.contents = FileStamp::HashOf(fileBytes);
-    editor_->document()->setModified(false);
+    SetModifiedFlag(false);
     return true;
 }
 
@@ -186,47 +186,47 @@ void EditorDocument::Reload(std::string_view fileBytes, const FileStamp& stamp) 
     }
     const int line = editor_->CursorLine();
     const int column = editor_->CursorColumn();
-    const int top = editor_->verticalScrollBar()->value();
+    const int top = editor_->TopLine();
     const int left = editor_->horizontalScrollBar()->value();
 
     kestrel::HostBuffer loaded = kestrel::BufferFromFileBytes(fileBytes);
-    ReplaceDocumentText(editor_->document(), DisplayFromBytes(loaded.bytes, loaded.encoding));
+    if (NeedsDisplayMapping(loaded.bytes, loaded.encoding)) {
+        ReplaceEditorText(*editor_, DisplayFromBytes(loaded.bytes, loaded.encoding));
+    } else {
+        ReplaceEditorText(*editor_, loaded.bytes);
+    }
     loaded_ = std::move(loaded);
+    buffer_.reset();
     stamp_ = stamp;
     roundTrips_ = RoundTrips(loaded_.bytes, loaded_.encoding);
     readOnlyOnDisk_ = InspectFile(path_).readOnlyOnDisk;
     editor_->setReadOnly(!roundTrips_);
-    editor_->document()->setModified(false);
+    SetModifiedFlag(false);
 
     editor_->SetCursorLineColumn(line, column);
-    editor_->verticalScrollBar()->setValue(top);
+    editor_->SetTopLine(top);
     editor_->horizontalScrollBar()->setValue(left);
 }
 
-int EditorDocument::CharIndexForByteColumn(const QString& text, int byteColumn, int* beyond) const {
-    // Walks whole characters only: a column inside a multi-byte character
-    // (or a surrogate pair) stops at that character's start.
-    int bytes = 0;
-    int i = 0;
-    while (i < text.size()) {
-        const int length = ByteLength(text.at(i), loaded_.encoding);
-        if (bytes + length > byteColumn) {
-            break;
-        }
-        bytes += length;
-        ++i;
-    }
-    // Only a column past the line's end lies beyond it.
-    *beyond = i == text.size() ? byteColumn - bytes : 0;
-    return i;
+size_t EditorDocument::EditorOffset(int32_t line, int32_t byteColumn, int* beyond) const {
+    const int lines = editor_->LineCount();
+    const int clamped = std::clamp<int32_t>(line, 1, lines);
+    const long start = editor_->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE,
+                                              static_cast<unsigned long>(clamped - 1));
+    const LineOffset at =
+        DisplayOffsetForByteColumn(editor_->LineBytes(clamped), byteColumn, loaded_.encoding);
+    *beyond = at.beyond;
+    return static_cast<size_t>(start) + at.offset;
 }
 
-int EditorDocument::ByteColumnForCharIndex(const QString& text, int charIndex) const {
-    int bytes = 0;
-    for (int i = 0; i < charIndex && i < text.size(); ++i) {
-        bytes += ByteLength(text.at(i), loaded_.encoding);
-    }
-    return bytes;
+int32_t EditorDocument::ByteColumnAt(size_t offset) const {
+    const int line = static_cast<int>(editor_->SendScintilla(
+                         QsciScintillaBase::SCI_LINEFROMPOSITION, static_cast<long>(offset))) +
+                     1;
+    const long start = editor_->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE,
+                                              static_cast<unsigned long>(line - 1));
+    return ByteColumnForDisplayOffset(editor_->LineBytes(line), offset - static_cast<size_t>(start),
+                                      loaded_.encoding);
 }
 
 bool EditorDocument::ApplyInsertions(const std::string& snapshot,
@@ -238,9 +238,9 @@ bool EditorDocument::ApplyInsertions(const std::string& snapshot,
         emit EditRefused();
         return false;
     }
-    QTextDocument* document = editor_->document();
-    QTextCursor cursor(document);
-    cursor.beginEditBlock();
+    size_t cursor = editor_->CursorOffset();
+    bool cursorMoved = false;
+    editor_->SendScintilla(QsciScintillaBase::SCI_BEGINUNDOACTION);
     // From the last offset to the first, so earlier offsets stay valid;
     // texts inserted at one offset keep their order.
     for (auto it = insertions.rbegin(); it != insertions.rend();) {
@@ -258,7 +258,7 @@ bool EditorDocument::ApplyInsertions(const std::string& snapshot,
 
         const size_t at = std::min(static_cast<size_t>(std::max(offset, 0)), snapshot.size());
         // The line of the offset, and its byte column.
-        int line = 0;
+        int line = 1;
         size_t lineStart = 0;
         for (const char* p = snapshot.data();;) {
             const void* lf = std::memchr(p, '\n', snapshot.data() + at - p);
@@ -269,17 +269,25 @@ bool EditorDocument::ApplyInsertions(const std::string& snapshot,
             lineStart = static_cast<size_t>(p - snapshot.data());
             ++line;
         }
-        const QTextBlock block = document->findBlockByNumber(line);
-        if (!block.isValid()) {
+        if (line > editor_->LineCount()) {
             continue;
         }
         int beyond = 0;
-        const int index =
-            CharIndexForByteColumn(block.text(), static_cast<int>(at - lineStart), &beyond);
-        cursor.setPosition(block.position() + index);
-        cursor.insertText(DisplayFromBytes(text, loaded_.encoding));
+        const size_t position = EditorOffset(line, static_cast<int32_t>(at - lineStart), &beyond);
+        const std::string display = DisplayFromBytes(text, loaded_.encoding);
+        editor_->SendScintilla(QsciScintillaBase::SCI_INSERTTEXT, static_cast<uintptr_t>(position),
+                               display.c_str());
+        // The cursor stays with the text it stood at, after what was
+        // inserted there, as a cursor in any text does.
+        if (position <= cursor) {
+            cursor += display.size();
+            cursorMoved = true;
+        }
     }
-    cursor.endEditBlock();
+    editor_->SendScintilla(QsciScintillaBase::SCI_ENDUNDOACTION);
+    if (cursorMoved) {
+        editor_->SetCursorOffset(cursor, 0);
+    }
     return true;
 }
 
@@ -287,50 +295,33 @@ EditorDocument::BytePos EditorDocument::CursorPos() const {
     if (!editor_) {
         return {0, 0};
     }
-    const QTextCursor cursor = editor_->textCursor();
-    const int bytes = ByteColumnForCharIndex(cursor.block().text(), cursor.positionInBlock());
-    return {cursor.blockNumber() + 1, bytes + 1 + editor_->VirtualColumns()};
+    return {editor_->CursorLine(),
+            ByteColumnAt(editor_->CursorOffset()) + 1 + editor_->VirtualColumns()};
 }
 
 EditorDocument::BytePos EditorDocument::TopLeftPos() const {
     if (!editor_) {
         return {0, 0};
     }
-    const int charWidth = qMax(1, editor_->fontMetrics().horizontalAdvance(QLatin1Char(' ')));
-    return {editor_->TopLine() + 1, editor_->horizontalScrollBar()->value() / charWidth + 1};
+    const long xOffset = editor_->SendScintilla(QsciScintillaBase::SCI_GETXOFFSET);
+    return {editor_->TopLine() + 1, static_cast<int32_t>(xOffset / editor_->CharWidth()) + 1};
 }
 
 void EditorDocument::SetCursorPos(BytePos pos) {
     if (!editor_) {
         return;
     }
-    const int lastBlock = editor_->document()->blockCount() - 1;
-    const QTextBlock block =
-        editor_->document()->findBlockByNumber(qBound(0, pos.line - 1, lastBlock));
     int beyond = 0;
-    const int index = CharIndexForByteColumn(block.text(), qMax(0, pos.column - 1), &beyond);
-    editor_->SetCursorLineColumn(block.blockNumber() + 1, index + 1 + beyond);
+    const size_t offset = EditorOffset(pos.line, std::max(0, pos.column - 1), &beyond);
+    editor_->SetCursorOffset(offset, beyond);
 }
 
 void EditorDocument::SetTopLine(int32_t line) {
     if (!editor_) {
         return;
     }
-    // A plain-text editor scrolls by lines: value n shows line n + 1 first.
-    // Lines laid out for the new place may be wider than the view; the
-    // horizontal scroll bar they bring shortens the view and raises the
-    // vertical maximum, but only once the pending layout runs. So lay out
-    // and scroll again until the place holds.
-    QScrollBar* bar = editor_->verticalScrollBar();
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        const int maximum = bar->maximum();
-        bar->setValue(qMax(0, line - 1));
-        editor_->horizontalScrollBar()->setValue(0);
-        QCoreApplication::sendPostedEvents(editor_, QEvent::LayoutRequest);
-        if (bar->maximum() == maximum) {
-            break;
-        }
-    }
+    editor_->SetTopLine(std::max(0, line - 1));
+    editor_->SendScintilla(QsciScintillaBase::SCI_SETXOFFSET, 0);
 }
 
 } // namespace workbench

@@ -19,6 +19,8 @@ namespace workbench {
 // One open file: its editor, and the host buffer it was loaded as, which
 // knows how to write it back byte for byte. Offsets and columns that the
 // host hands out count bytes of the buffer (lines end in CR LF).
+class BookmarkMarks;
+
 class EditorDocument : public QObject {
     Q_OBJECT
 
@@ -42,6 +44,8 @@ public:
     const QString& Path() const { return path_; }
     QString DisplayName() const;
     CodeEditor* Editor() const { return editor_; }
+    // The bookmark markers in the editor's margin, kept current.
+    BookmarkMarks* Bookmarks() const { return bookmarks_; }
     kestrel::TextEncoding Encoding() const { return loaded_.encoding; }
     bool IsModified() const;
 
@@ -98,23 +102,35 @@ public:
     void SetCursorPos(BytePos pos);
     void SetTopLine(int32_t line);
 
+    // Files up to this size are coloured and folded; larger ones show plain
+    // text, which keeps typing and jumps quick in them.
+    static constexpr size_t kColourLimit = size_t{8} << 20;
+
 signals:
     void ModifiedChanged();
+    // The text changed: by typing, an add-in's edit, a reload.
+    void TextChanged();
     // An edit from an add-in was refused because the document is read-only.
     void EditRefused();
 
 private:
-    EditorDocument(const QString& path, kestrel::HostBuffer loaded, QTextDocument* text,
+    EditorDocument(const QString& path, kestrel::HostBuffer loaded, CodeEditor* editor,
                    QObject* parent);
-    int CharIndexForByteColumn(const QString& text, int byteColumn, int* beyond) const;
-    int ByteColumnForCharIndex(const QString& text, int charIndex) const;
+    // Byte offsets into the editor's text for host positions, and back.
+    size_t EditorOffset(int32_t line, int32_t byteColumn, int* beyond) const;
+    int32_t ByteColumnAt(size_t offset) const;
+    void SetModifiedFlag(bool modified);
 
     QString path_;
     kestrel::HostBuffer loaded_;
     bool roundTrips_ = true;
     bool readOnlyOnDisk_ = false;
     QPointer<CodeEditor> editor_;
+    BookmarkMarks* bookmarks_ = nullptr;
     mutable std::shared_ptr<const std::string> buffer_;
+    // A recovered text is modified from the start, though the editor has
+    // nothing to undo.
+    bool recoveredUnsaved_ = false;
     FileStamp stamp_;
 };
 

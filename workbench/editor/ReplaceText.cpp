@@ -1,43 +1,43 @@
 #include "ReplaceText.h"
 
-#include <QTextCursor>
-#include <QTextDocument>
+#include "CodeEditor.h"
 
 namespace workbench {
 
-void ReplaceDocumentText(QTextDocument* document, const QString& text) {
-    // The document's raw text separates blocks with U+2029; compare like
-    // with like.
-    QString wanted = text;
-    wanted.replace(QLatin1Char('\n'), QChar::ParagraphSeparator);
-    const QString current = document->toRawText();
+namespace {
 
-    const qsizetype limit = qMin(current.size(), wanted.size());
-    qsizetype head = 0;
-    while (head < limit && current.at(head) == wanted.at(head)) {
+bool IsContinuation(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+} // namespace
+
+void ReplaceEditorText(CodeEditor& editor, std::string_view text) {
+    const std::string_view current = editor.Bytes();
+    const size_t limit = std::min(current.size(), text.size());
+    size_t head = 0;
+    while (head < limit && current[head] == text[head]) {
         ++head;
     }
-    qsizetype tail = 0;
+    size_t tail = 0;
     while (tail < limit - head &&
-           current.at(current.size() - 1 - tail) == wanted.at(wanted.size() - 1 - tail)) {
+           current[current.size() - 1 - tail] == text[text.size() - 1 - tail]) {
         ++tail;
     }
-    // Never split a surrogate pair.
-    if (head > 0 && wanted.at(head - 1).isHighSurrogate()) {
-        --head;
-    }
-    if (tail > 0 && wanted.at(wanted.size() - tail).isLowSurrogate()) {
-        --tail;
-    }
-    if (head == current.size() && head == wanted.size()) {
+    if (head == current.size() && head == text.size()) {
         return;
     }
-    QTextCursor cursor(document);
-    cursor.beginEditBlock();
-    cursor.setPosition(static_cast<int>(head));
-    cursor.setPosition(static_cast<int>(current.size() - tail), QTextCursor::KeepAnchor);
-    cursor.insertText(text.mid(head, wanted.size() - head - tail));
-    cursor.endEditBlock();
+    // Never split a character, nor a CR LF.
+    while (head > 0 && head < text.size() &&
+           (IsContinuation(text[head]) || (text[head - 1] == '\r' && text[head] == '\n'))) {
+        --head;
+    }
+    while (tail > 0 && (IsContinuation(text[text.size() - tail]) ||
+                        (text[text.size() - tail] == '\n' && text.size() > tail &&
+                         text[text.size() - tail - 1] == '\r'))) {
+        --tail;
+    }
+    editor.ReplaceRange(head, current.size() - tail, text.substr(head, text.size() - head - tail));
 }
 
 } // namespace workbench

@@ -1,14 +1,14 @@
 #pragma once
 
-#include <QString>
-
-class QTextDocument;
+#include <string_view>
 
 namespace workbench {
 
-// Gives `document` the text `text` ('\n' ends lines) as one undo step that
-// replaces only the stretch between the common beginning and end, so a small
-// change on disk makes a small edit: quick, and the undo step stays small.
-void ReplaceDocumentText(QTextDocument* document, const QString& text);
+class CodeEditor;
+
+// Gives `editor` the text `text` as one undo step that replaces only the
+// stretch between the common beginning and end, so a small change on disk
+// makes a small edit: quick, and the undo step stays small.
+void ReplaceEditorText(CodeEditor& editor, std::string_view text);
 
 } // namespace workbench

@@ -30,6 +30,10 @@ TEditWindow::TEditWindow(QWidget* owner)
     statusBar()->addWidget(position_);
     statusBar()->addPermanentWidget(encoding_);
     connect(tabs_, &QTabWidget::currentChanged, this, [this] {
+        // Focus given to the window (as an add-in gives it, before it opens
+        // its own window) goes to the current editor.
+        EditorDocument* document = CurrentDocument();
+        setFocusProxy(document ? document->Editor() : nullptr);
         UpdateStatus();
         emit CurrentChanged();
     });
@@ -62,6 +66,9 @@ void TEditWindow::RemoveDocument(EditorDocument* document) {
     const int index = static_cast<int>(documents_.indexOf(document));
     if (index < 0) {
         return;
+    }
+    if (focusProxy() == document->Editor()) {
+        setFocusProxy(nullptr);
     }
     documents_.removeAt(index);
     tabs_->removeTab(index);
@@ -111,6 +118,10 @@ void TEditWindow::UpdateStatus() {
         document->Encoding() == kestrel::TextEncoding::Utf8 ? "UTF-8" : "Windows-1252";
     if (document->IsReadOnly() || document->ReadOnlyOnDisk()) {
         encoding += tr(", read-only");
+    }
+    if (!document->Editor()->Colouring()) {
+        encoding +=
+            tr(", plain text (no colours above %1 MB)").arg(EditorDocument::kColourLimit >> 20);
     }
     encoding_->setText(encoding);
 }

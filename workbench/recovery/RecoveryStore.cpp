@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QStandardPaths>
-#include <QTextDocument>
 #include <algorithm>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -117,10 +116,9 @@ void RecoveryStore::Track(EditorDocument* document) {
         return;
     }
     entries_.try_emplace(document);
-    QTextDocument* text = document->Editor()->document();
-    connect(text, &QTextDocument::contentsChanged, this, [this, document] { Edited(document); });
-    connect(text, &QTextDocument::modificationChanged, this, [this, document](bool modified) {
-        if (!modified) {
+    connect(document, &EditorDocument::TextChanged, this, [this, document] { Edited(document); });
+    connect(document, &EditorDocument::ModifiedChanged, this, [this, document] {
+        if (!document->IsModified()) {
             Remove(document);
         }
     });
@@ -138,9 +136,7 @@ void RecoveryStore::Forget(EditorDocument* document) {
     Remove(document);
     crash_slots::Release(entries_.at(document).slot);
     entries_.erase(document);
-    if (CodeEditor* editor = document->Editor()) {
-        disconnect(editor->document(), nullptr, this, nullptr);
-    }
+    disconnect(document, nullptr, this, nullptr);
 }
 
 QString RecoveryStore::CopyPathOf(EditorDocument* document) const {

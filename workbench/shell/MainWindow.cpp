@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "EditorFocusReturn.h"
 #include "RecoveryStore.h"
 
 #include <QCloseEvent>
@@ -8,13 +9,13 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QTextBlock>
 
 namespace workbench {
 
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent), documents_(new OpenDocuments(*this)),
       services_(new HostServices(*documents_, kestrel::kInterfaceVersion0017)) {
+    new EditorFocusReturn(*documents_, *this);
     setWindowTitle(tr("Kestrel Workbench"));
     setObjectName("AppBuilder");
     BuildMenus();
@@ -65,38 +66,55 @@ void MainWindow::BuildMenus() {
 
     QMenu* edit = menuBar()->addMenu(tr("&Edit"));
     edit->menuAction()->setObjectName("EditMenu");
-    const auto onEditor = [this](void (QPlainTextEdit::*method)()) {
+    const auto onEditor = [this](void (QsciScintilla::*method)()) {
         return [this, method] {
             if (CodeEditor* editor = documents_->CurrentEditor()) {
                 (editor->*method)();
             }
         };
     };
-    add(edit, "EditUndoItem", tr("&Undo"), QKeySequence::Undo, onEditor(&QPlainTextEdit::undo));
-    add(edit, "EditRedoItem", tr("&Redo"), QKeySequence::Redo, onEditor(&QPlainTextEdit::redo));
+    add(edit, "EditUndoItem", tr("&Undo"), QKeySequence::Undo, onEditor(&QsciScintilla::undo));
+    add(edit, "EditRedoItem", tr("&Redo"), QKeySequence::Redo, onEditor(&QsciScintilla::redo));
     edit->addSeparator();
-    add(edit, "EditCutItem", tr("Cu&t"), QKeySequence::Cut, onEditor(&QPlainTextEdit::cut));
-    add(edit, "EditCopyItem", tr("&Copy"), QKeySequence::Copy, onEditor(&QPlainTextEdit::copy));
-    add(edit, "EditPasteItem", tr("&Paste"), QKeySequence::Paste, onEditor(&QPlainTextEdit::paste));
-    add(edit, "EditSelectAllItem", tr("Select &All"), QKeySequence::SelectAll,
-        onEditor(&QPlainTextEdit::selectAll));
+    add(edit, "EditCutItem", tr("Cu&t"), QKeySequence::Cut, onEditor(&QsciScintilla::cut));
+    add(edit, "EditCopyItem", tr("&Copy"), QKeySequence::Copy, onEditor(&QsciScintilla::copy));
+    add(edit, "EditPasteItem", tr("&Paste"), QKeySequence::Paste, onEditor(&QsciScintilla::paste));
+    add(edit, "EditSelectAllItem", tr("Select &All"), QKeySequence::SelectAll, [this] {
+        if (CodeEditor* editor = documents_->CurrentEditor()) {
+            editor->selectAll();
+        }
+    });
 
     QMenu* search = menuBar()->addMenu(tr("&Search"));
     search->menuAction()->setObjectName("SearchMenu");
     add(search, "SearchFindItem", tr("&Find..."), QKeySequence::Find, [this] { Find(false); });
-    add(search, "SearchAgainItem", tr("Find &Next"), QKeySequence::FindNext,
+    add(search, "SearchAgainItem", tr("Find &Next"), QKeySequence(Qt::Key_F3),
         [this] { Find(true); });
     add(search, "SearchSymbolItem", tr("Search &Symbol..."), QKeySequence(), [this] {
         // Finds the word under the cursor, or asks for one.
         if (CodeEditor* editor = documents_->CurrentEditor()) {
-            QTextCursor cursor = editor->textCursor();
-            cursor.select(QTextCursor::WordUnderCursor);
-            lastFind_ = cursor.selectedText();
+            lastFind_ = editor->WordAtCursor();
             Find(!lastFind_.isEmpty());
         }
     });
     add(search, "SearchGoToItem", tr("&Go to Line..."), QKeySequence(Qt::CTRL | Qt::Key_G),
         [this] { GoToLine(); });
+    search->addSeparator();
+    // Below the items an add-in knows by their place.
+    add(search, "SearchPreviousItem", tr("Find &Previous"), QKeySequence(Qt::SHIFT | Qt::Key_F3),
+        [this] { Find(true, false); });
+    search->addSeparator();
+    add(search, "SearchNextBookmarkItem", tr("Next &Bookmark"), QKeySequence(Qt::Key_F2), [this] {
+        if (CodeEditor* editor = documents_->CurrentEditor()) {
+            editor->GoToBookmark(true);
+        }
+    });
+    add(search, "SearchPreviousBookmarkItem", tr("Previous Boo&kmark"),
+        QKeySequence(Qt::SHIFT | Qt::Key_F2), [this] {
+            if (CodeEditor* editor = documents_->CurrentEditor()) {
+                editor->GoToBookmark(false);
+            }
+        });
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     help->menuAction()->setObjectName("HelpMenu");
@@ -142,7 +160,7 @@ void MainWindow::OpenWithDialog() {
     }
 }
 
-void MainWindow::Find(bool next) {
+void MainWindow::Find(bool next, bool forward) {
     CodeEditor* editor = documents_->CurrentEditor();
     if (editor == nullptr) {
         return;
@@ -157,14 +175,9 @@ void MainWindow::Find(bool next) {
         }
         lastFind_ = text;
     }
-    if (!editor->find(lastFind_)) {
-        QTextCursor start = editor->textCursor();
-        start.movePosition(QTextCursor::Start);
-        editor->setTextCursor(start);
-        if (!editor->find(lastFind_)) {
-            QMessageBox::information(documents_->EditWindow(), tr("Find"),
-                                     tr("'%1' not found.").arg(lastFind_));
-        }
+    if (!editor->FindText(lastFind_, forward)) {
+        QMessageBox::information(documents_->EditWindow(), tr("Find"),
+                                 tr("'%1' not found.").arg(lastFind_));
     }
 }
 
@@ -175,7 +188,7 @@ void MainWindow::GoToLine() {
     }
     bool ok = false;
     const int line = QInputDialog::getInt(documents_->EditWindow(), tr("Go to Line"), tr("Line:"),
-                                          editor->CursorLine(), 1, editor->blockCount(), 1, &ok);
+                                          editor->CursorLine(), 1, editor->LineCount(), 1, &ok);
     if (ok) {
         editor->SetCursorLineColumn(line, 1);
     }

@@ -30,7 +30,9 @@ protected:
 private:
     void BuildMenus();
     void OpenWithDialog();
-    void Find(bool next);
+    // Asks for the text unless `next` and there is one; searches onwards or
+    // back, round the end.
+    void Find(bool next, bool forward = true);
     void GoToLine();
 
     OpenDocuments* documents_;

@@ -1,0 +1,171 @@
+// After the symbol list closes, however it closes, the code editor window is
+// the active window and its editor has the keyboard focus, on the chosen
+// line. Runs under with-window-manager.sh: the active window is the X
+// server's, and the user's keys and clicks are sent with xdotool.
+#include "WorkbenchFixture.h"
+
+#include <QProcess>
+#include <QTimer>
+#include <QTreeView>
+#include <QtTest>
+
+using namespace kestrel;
+using namespace workbench;
+using namespace testing;
+
+namespace {
+
+QString Run(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    process.waitForFinished(10000);
+    return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
+}
+
+bool Xdotool(const QStringList& arguments) {
+    return QProcess::execute("xdotool", arguments) == 0;
+}
+
+QString ActiveWindowName() {
+    return Run("xdotool", {"getactivewindow", "getwindowname"});
+}
+
+// Clicks with the real pointer at a global point.
+bool ClickAt(QPoint global, int clicks = 1) {
+    return Xdotool({"mousemove", "--sync", QString::number(global.x()), QString::number(global.y()),
+                    "click", "--repeat", QString::number(clicks), "--delay", "80", "1"});
+}
+
+// The window manager's frame around `window`, from the X server.
+QRect FrameOf(QWidget* window) {
+    QString id = QString::number(window->winId());
+    for (;;) {
+        const QString tree = Run("xwininfo", {"-tree", "-id", id});
+        const QRegularExpression parent(R"(Parent window id: (0x[0-9a-f]+))");
+        const QRegularExpression root(R"(Root window id: (0x[0-9a-f]+))");
+        const QString up = parent.match(tree).captured(1);
+        if (up.isEmpty() || up == root.match(tree).captured(1)) {
+            break;
+        }
+        id = up;
+    }
+    const QString info = Run("xwininfo", {"-id", id});
+    const auto field = [&](const QString& label) {
+        return QRegularExpression(label + R"(:\s*(-?\d+))").match(info).captured(1).toInt();
+    };
+    return QRect(field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"),
+                 field("Height"));
+}
+
+// The add-in's list window. The add-in has its own copy of the window's
+// class, so it is found by name, and its controls by theirs.
+QWidget* ShownList() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->inherits("kestrel::TfrmProc") && widget->isVisible()) {
+            return widget;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class EditorFocusTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    std::unique_ptr<MainWindow> window;
+    EditorDocument* document = nullptr;
+
+private slots:
+    void initTestCase() {
+        window = std::make_unique<MainWindow>();
+        window->show();
+        QVERIFY(window->LoadAddIn(ADDIN_PATH, nullptr, true));
+        QFile sample(KESTREL_SAMPLES_DIR "/Unit1.pas");
+        QVERIFY(sample.open(QIODevice::ReadOnly));
+        document = window->Documents().OpenFile(WriteFile(dir, "Unit1.pas", sample.readAll()));
+        QVERIFY(document);
+        QVERIFY(QTest::qWaitForWindowExposed(window->Documents().EditWindow()));
+    }
+
+    void cleanupTestCase() {
+        document->Editor()->setModified(false);
+        window.reset();
+    }
+
+    void editorHasTheFocusAfterTheList_data() {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<bool>("choosesLine");
+        QTest::newRow("GO") << "GO" << true;
+        QTest::newRow("double-click") << "double-click" << true;
+        QTest::newRow("the cross") << "cross" << false;
+        QTest::newRow("Alt+F4") << "alt+F4" << false;
+    }
+
+    void editorHasTheFocusAfterTheList() {
+        QFETCH(QString, way);
+        QFETCH(bool, choosesLine);
+        TEditWindow* editWindow = window->Documents().EditWindow();
+        CodeEditor* editor = document->Editor();
+        editor->SetCursorLineColumn(3, 1);
+        QVERIFY(Xdotool({"windowactivate", "--sync", QString::number(editWindow->winId())}));
+        QTRY_COMPARE(ActiveWindowName(), editWindow->windowTitle());
+
+        // The list runs modally inside the command: a timer acts on it.
+        int chosenLine = 0;
+        int acts = 0;
+        int polls = 0;
+        QRect lastFrame;
+        QTimer act;
+        act.setInterval(100);
+        connect(&act, &QTimer::timeout, this, [&] {
+            QWidget* list = ShownList();
+            if (list == nullptr) {
+                return;
+            }
+            // The window manager frames the window and it takes its place;
+            // the user acts on it once it stands still, and again should a
+            // click have gone astray.
+            const QRect frame = FrameOf(list);
+            const bool still = frame == lastFrame && list->isActiveWindow();
+            lastFrame = frame;
+            if (!still || (acts > 0 && ++polls % 20 != 0) || acts == 3) {
+                return;
+            }
+            ++acts;
+            auto* rows = list->findChild<QTreeView*>("lstShowLine");
+            auto* go = list->findChild<QWidget*>("btnGo");
+            const QModelIndex index = rows->model()->index(rows->model()->rowCount() - 1, 0);
+            const QPoint row = rows->viewport()->mapToGlobal(rows->visualRect(index).center());
+            chosenLine = index.data().toString().toInt();
+            const QPoint client = list->mapToGlobal(QPoint(0, 0));
+            if (way == "GO") {
+                ClickAt(row);
+                ClickAt(go->mapToGlobal(go->rect().center()));
+            } else if (way == "double-click") {
+                ClickAt(row, 2);
+            } else if (way == "cross") {
+                // The close button sits at the right end of the title bar.
+                ClickAt(QPoint(client.x() + list->width() - 10, (frame.top() + client.y()) / 2));
+            } else {
+                Xdotool({"key", "--clearmodifiers", way});
+            }
+        });
+        act.start();
+        QVERIFY(Xdotool({"key", "--clearmodifiers", "ctrl+alt+l"}));
+        QTRY_VERIFY_WITH_TIMEOUT(acts > 0 && ShownList() == nullptr, 10000);
+        act.stop();
+
+        QTRY_COMPARE(ActiveWindowName(), editWindow->windowTitle());
+        QTRY_VERIFY(editor->hasFocus());
+        const int line = editor->CursorLine();
+        QCOMPARE(line, choosesLine ? chosenLine : 3);
+        QVERIFY(Xdotool({"type", "Q"}));
+        QTRY_VERIFY(editor->LineText(line).startsWith("Q"));
+        editor->undo();
+    }
+};
+
+QTEST_MAIN(EditorFocusTest)
+#include "tst_editorfocus.moc"

@@ -3,11 +3,13 @@
 // unit of the same size), its JSON, a whole documentSymbol request, and a
 // one-character edit followed by documentSymbol on a 10,000-line unit, and
 // the server's start-up to its answer to initialize.
-#include "LanguageServer.h"
 #include "LargeUnit.h"
+#include "server/LanguageServer.h"
+#include "server/SymbolAnswers.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
 #include <benchmark/benchmark.h>

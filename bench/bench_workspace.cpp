@@ -4,7 +4,7 @@
 // the server's resident memory), and workspace/symbol queries over the
 // tree's index. Skipped when fpc-source-3.2.2 is not installed.
 #include "LspSession.h"
-#include "WorkspaceIndexer.h"
+#include "index/WorkspaceIndexer.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 // Arbitrary bytes as the server's standard input: the framing cuts them at
 // places the input chooses, and every frame goes through the dispatcher.
 // Every answer must be a well-framed JSON object.
-#include "LanguageServer.h"
-#include "MessageFraming.h"
+#include "server/LanguageServer.h"
+#include "transport/MessageFraming.h"
 
 #include <QJsonDocument>
 

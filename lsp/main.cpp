@@ -1,7 +1,7 @@
 // kestrel-lsp: Kestrel's outline and bookmarks for any editor that speaks
 // the Language Server Protocol, over standard input and output.
-#include "LanguageServer.h"
-#include "MessageFraming.h"
+#include "server/LanguageServer.h"
+#include "transport/MessageFraming.h"
 
 #include <atomic>
 #include <cerrno>

@@ -1,6 +1,6 @@
 // kestrel-lsp as an editor meets it: whole sessions over the server's
 // standard input and output, and the position arithmetic underneath.
-#include "TextDocument.h"
+#include "documents/TextDocument.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -164,7 +164,7 @@ QStringList Outline(const QJsonArray& symbols) {
     return out;
 }
 
-int ErrorCode(const QJsonObject& answer) {
+int ErrorCodeOf(const QJsonObject& answer) {
     return answer.value("error").toObject().value("code").toInt();
 }
 
@@ -296,7 +296,7 @@ private slots:
         for (const int expected : errorCodes) {
             const QJsonObject answer = session.Receive();
             QVERIFY2(!answer.isEmpty(), "no answer");
-            QCOMPARE(ErrorCode(answer), expected);
+            QCOMPARE(ErrorCodeOf(answer), expected);
             QCOMPARE(answer.contains("result"), expected == 0);
         }
         // The server reads on, and ends as soon as its input does.
@@ -317,14 +317,14 @@ private slots:
         QCOMPARE(init["serverInfo"]["name"].toString(), "kestrel-lsp");
         QCOMPARE(init["serverInfo"]["version"].toString(), "1.02");
 
-        QCOMPARE(ErrorCode(session.Answer(session.Send("initialize"))), -32600);
-        QCOMPARE(ErrorCode(session.Answer(session.Send("textDocument/hover"))), -32601);
+        QCOMPARE(ErrorCodeOf(session.Answer(session.Send("initialize"))), -32600);
+        QCOMPARE(ErrorCodeOf(session.Answer(session.Send("textDocument/hover"))), -32601);
         session.Notify("workspace/didChangeConfiguration"); // ignored
         session.Notify("$/setTrace", {{"value", "messages"}});
         const QJsonObject answer = session.Answer(session.Send("shutdown"));
         QVERIFY(answer.contains("result") && answer.value("result").isNull());
         QCOMPARE(session.Receive().value("method").toString(), "$/logTrace");
-        QCOMPARE(ErrorCode(session.Answer(
+        QCOMPARE(ErrorCodeOf(session.Answer(
                      session.Send("textDocument/documentSymbol", Uri(FileUri(kSample))))),
                  -32600);
         session.Notify("exit");
@@ -462,7 +462,7 @@ private slots:
         session.Initialize();
         const QJsonObject answer =
             session.Answer(session.Send("textDocument/documentSymbol", Uri(uri)));
-        QCOMPARE(ErrorCode(answer), -32803);
+        QCOMPARE(ErrorCodeOf(answer), -32803);
         QVERIFY(!answer["error"]["message"].toString().isEmpty());
         QVERIFY(!answer.contains("result"));
     }
@@ -495,7 +495,7 @@ private slots:
         QCOMPARE(Outline(session.Symbols(uri)), QStringList{"2 L 0:8-9 | library"});
         // Closed: the file is read from disk again, and there is none.
         session.Notify("textDocument/didClose", Uri(uri));
-        QCOMPARE(ErrorCode(session.Answer(session.Send("textDocument/documentSymbol", Uri(uri)))),
+        QCOMPARE(ErrorCodeOf(session.Answer(session.Send("textDocument/documentSymbol", Uri(uri)))),
                  -32803);
     }
 
@@ -579,7 +579,7 @@ private slots:
                               {"method", "textDocument/documentSymbol"},
                               {"params", Uri(FileUri(kSample))}}) +
             Frame(QJsonObject{{"method", "$/cancelRequest"}, {"params", QJsonObject{{"id", 70}}}}));
-        QCOMPARE(ErrorCode(session.Answer(70)), -32800);
+        QCOMPARE(ErrorCodeOf(session.Answer(70)), -32800);
         QVERIFY(!session.Symbols(FileUri(kSample)).isEmpty());
     }
 
@@ -590,7 +590,7 @@ private slots:
             "textDocument/codeAction",
             {{"textDocument", QJsonObject{{"uri", FileUri(kSample)}}},
              {"range", QJsonObject{{"start", Position(0, -1)}, {"end", Position(0, 0)}}}}));
-        QCOMPARE(ErrorCode(answer), -32602);
+        QCOMPARE(ErrorCodeOf(answer), -32602);
         QVERIFY(answer["error"]["message"].toString().contains("character"));
     }
 };

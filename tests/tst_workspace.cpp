@@ -2,8 +2,8 @@
 // answers, the order of progress messages, and the index kept current by
 // sessions against real folders that change on disk.
 #include "LspSession.h"
-#include "WorkDoneProgress.h"
-#include "WorkspaceIndex.h"
+#include "index/WorkspaceIndex.h"
+#include "server/WorkDoneProgress.h"
 
 #include <QDir>
 #include <QFile>
@@ -200,20 +200,19 @@ void WorkspaceTest::progressOrder() {
     QFETCH(QString, events);
     QFETCH(QString, sent);
     QStringList kinds;
-    WorkDoneProgress progress(
-        [&kinds](const QByteArray& body) {
-            const QJsonObject message = QJsonDocument::fromJson(body).object();
-            QCOMPARE(message.value("method").toString(), QString("$/progress"));
-            const QJsonObject params = message.value("params").toObject();
-            QCOMPARE(params.value("token").toString(), QString("t"));
-            const QJsonObject value = params.value("value").toObject();
-            QString kind = value.value("kind").toString();
-            if (value.contains("percentage")) {
-                kind += ':' + QString::number(value.value("percentage").toInt());
-            }
-            kinds.append(kind);
-        },
-        "t", "Indexing");
+    JsonRpcChannel channel([&kinds](const QByteArray& body) {
+        const QJsonObject message = QJsonDocument::fromJson(body).object();
+        QCOMPARE(message.value("method").toString(), QString("$/progress"));
+        const QJsonObject params = message.value("params").toObject();
+        QCOMPARE(params.value("token").toString(), QString("t"));
+        const QJsonObject value = params.value("value").toObject();
+        QString kind = value.value("kind").toString();
+        if (value.contains("percentage")) {
+            kind += ':' + QString::number(value.value("percentage").toInt());
+        }
+        kinds.append(kind);
+    });
+    WorkDoneProgress progress(channel, "t", "Indexing");
     for (const QString& event : events.split(' ')) {
         if (event == "A" || event == "R") {
             progress.TokenAnswered(event == "A");

@@ -1,18 +1,12 @@
 #pragma once
 
-#include "DocumentStore.h"
+#include "documents/TextDocument.h"
 
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace kestrel::lsp {
-
-// One change to a document in protocol positions.
-struct TextEdit {
-    TextRange range;
-    std::string newText;
-};
 
 // Writes the bookmark marker at `cursor`, as the add-in's command does: a
 // cursor beyond the end of its line gets blanks up to it first, so the

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "IndexProgress.h"
-#include "WorkspaceIndex.h"
-#include "WorkspaceWalk.h"
+#include "index/IndexProgress.h"
+#include "index/WorkspaceIndex.h"
+#include "index/WorkspaceWalk.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -84,8 +84,5 @@ private:
 // too large, or holds NUL bytes (a binary file).
 std::shared_ptr<const FileSymbols> IndexSourceFile(const std::string& path,
                                                    PositionEncoding encoding, std::string& error);
-
-// The `file:` URI of a local path.
-std::string FileUri(const std::string& path);
 
 } // namespace kestrel::lsp

@@ -1,24 +1,11 @@
 #pragma once
 
-#include "TextDocument.h"
+#include "documents/TextDocument.h"
 
 #include <string>
 #include <vector>
 
 namespace kestrel::lsp {
-
-// The protocol's symbol kinds that the outline uses, by their protocol
-// numbers.
-enum class SymbolKind : int {
-    Module = 2,
-    Namespace = 3,
-    Class = 5,
-    Method = 6,
-    Constructor = 9,
-    Function = 12,
-    Key = 20,
-    Operator = 25,
-};
 
 // One entry of a document's outline. Its range is the whole line of its
 // heading; the selection is the name within that line.

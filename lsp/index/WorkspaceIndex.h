@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Outline.h"
+#include "features/Outline.h"
 
 #include <cstdint>
 #include <map>
@@ -104,8 +104,5 @@ private:
     mutable std::shared_mutex mutex_;
     std::map<std::string, Entry, std::less<>> files_;
 };
-
-// Whether `path` is `folder` or lies below it.
-bool IsUnder(std::string_view path, std::string_view folder);
 
 } // namespace kestrel::lsp

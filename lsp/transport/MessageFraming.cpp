@@ -1,4 +1,4 @@
-#include "MessageFraming.h"
+#include "transport/MessageFraming.h"
 
 #include <algorithm>
 #include <utility>

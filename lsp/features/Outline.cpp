@@ -1,4 +1,4 @@
-#include "Outline.h"
+#include "features/Outline.h"
 
 #include "LineClassifier.h"
 #include "ScanRows.h"

@@ -1,4 +1,4 @@
-#include "TextDocument.h"
+#include "documents/TextDocument.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,22 +1,13 @@
 #pragma once
 
+#include "protocol/Protocol.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace kestrel::lsp {
-
-// How a position's character counts along its line: in UTF-8 bytes or in
-// UTF-16 code units, as negotiated with the client.
-enum class PositionEncoding { Utf8, Utf16 };
-
-// A position as the protocol gives it: 0-based line and character.
-struct TextPosition {
-    int64_t line = 0;
-    int64_t character = 0;
-    bool operator==(const TextPosition&) const = default;
-};
 
 // The text of one document, UTF-8, with its lines indexed the way the
 // protocol counts them (CR LF, LF and a lone CR each end a line), so that

@@ -1,6 +1,7 @@
-#include "WorkspaceIndex.h"
+#include "index/WorkspaceIndex.h"
 
-#include "SymbolMatcher.h"
+#include "index/LocalPaths.h"
+#include "index/SymbolMatcher.h"
 
 #include <algorithm>
 #include <limits>
@@ -162,16 +163,6 @@ std::vector<RankKey> Rank(const std::vector<std::shared_ptr<const FileSymbols>>&
 }
 
 } // namespace
-
-bool IsUnder(std::string_view path, std::string_view folder) {
-    while (folder.size() > 1 && folder.ends_with('/')) {
-        folder.remove_suffix(1);
-    }
-    if (!path.starts_with(folder)) {
-        return false;
-    }
-    return path.size() == folder.size() || folder == "/" || path[folder.size()] == '/';
-}
 
 std::shared_ptr<const FileSymbols> IndexDocument(const TextDocument& document, std::string uri,
                                                  PositionEncoding encoding) {

@@ -1,4 +1,4 @@
-#include "BookmarkEdits.h"
+#include "features/BookmarkEdits.h"
 
 #include "SourceMarks.h"
 

@@ -1,4 +1,4 @@
-#include "SymbolMatcher.h"
+#include "index/SymbolMatcher.h"
 
 #include <QString>
 

@@ -1,9 +1,10 @@
 #pragma once
 
-#include "DocumentStore.h"
-#include "MessageFraming.h"
-#include "ProtocolJson.h"
-#include "Workspace.h"
+#include "documents/DocumentStore.h"
+#include "protocol/Protocol.h"
+#include "server/Workspace.h"
+#include "transport/JsonRpcChannel.h"
+#include "transport/MessageFraming.h"
 
 #include <QJsonObject>
 #include <QJsonValue>
@@ -18,7 +19,7 @@ namespace kestrel::lsp {
 // time, and sends its answers through `send` as message bodies.
 class LanguageServer {
 public:
-    using Send = std::function<void(const QByteArray& body)>;
+    using Send = JsonRpcChannel::Send;
 
     // `send` is called from the server's background threads too, one
     // message at a time. `walk` lists a workspace folder's sources.
@@ -58,12 +59,10 @@ private:
 
     std::shared_ptr<const TextDocument> Document(const QJsonObject& params, QString& uri) const;
 
-    void Respond(const QJsonValue& id, const QByteArray& result);
-    void RespondError(const QJsonValue& id, ErrorCode code, const QString& message);
     // A `$/logTrace` line, while the client has tracing on.
     void Trace(const QString& message);
 
-    Send send_;
+    JsonRpcChannel channel_;
     DocumentStore documents_;
     PositionEncoding encoding_ = PositionEncoding::Utf16;
     enum class TraceLevel { Off, Messages, Verbose } trace_ = TraceLevel::Off;

@@ -1,4 +1,4 @@
-#include "DocumentStore.h"
+#include "documents/DocumentStore.h"
 
 #include "SourceMarks.h"
 #include "TextEncoding.h"

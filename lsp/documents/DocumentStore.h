@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TextDocument.h"
+#include "documents/TextDocument.h"
 
 #include <QHash>
 #include <QString>
@@ -9,12 +9,6 @@
 #include <optional>
 
 namespace kestrel::lsp {
-
-// A range of a document in protocol positions: [start, end).
-struct TextRange {
-    TextPosition start;
-    TextPosition end;
-};
 
 // The documents the client has open, by URI, with their editor text; any
 // other file URI is read from disk on demand.

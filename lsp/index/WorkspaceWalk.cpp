@@ -1,4 +1,4 @@
-#include "WorkspaceWalk.h"
+#include "index/WorkspaceWalk.h"
 
 #include "FolderWalk.h"
 

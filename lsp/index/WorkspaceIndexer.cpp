@@ -1,11 +1,10 @@
-#include "WorkspaceIndexer.h"
+#include "index/WorkspaceIndexer.h"
 
-#include "DocumentStore.h"
+#include "documents/DocumentStore.h"
+#include "index/LocalPaths.h"
+
 #include "FolderWalk.h"
 #include "SourceFileBytes.h"
-
-#include <QFile>
-#include <QUrl>
 
 #include <algorithm>
 #include <cerrno>
@@ -13,14 +12,6 @@
 #include <sys/stat.h>
 
 namespace kestrel::lsp {
-
-namespace {} // namespace
-
-std::string FileUri(const std::string& path) {
-    return QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(path)))
-        .toEncoded()
-        .toStdString();
-}
 
 std::shared_ptr<const FileSymbols> IndexSourceFile(const std::string& path,
                                                    PositionEncoding encoding, std::string& error) {

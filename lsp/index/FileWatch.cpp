@@ -1,6 +1,6 @@
-#include "FileWatch.h"
+#include "index/FileWatch.h"
 
-#include "WorkspaceIndex.h"
+#include "index/LocalPaths.h"
 
 #include <QDeadlineTimer>
 

@@ -1,10 +1,11 @@
 #pragma once
 
-#include "DocumentStore.h"
-#include "FileWatch.h"
-#include "WorkDoneProgress.h"
-#include "WorkspaceIndex.h"
-#include "WorkspaceIndexer.h"
+#include "documents/DocumentStore.h"
+#include "index/FileWatch.h"
+#include "index/WorkspaceIndex.h"
+#include "index/WorkspaceIndexer.h"
+#include "protocol/Protocol.h"
+#include "transport/JsonRpcChannel.h"
 
 #include <QHash>
 #include <QJsonObject>
@@ -27,24 +28,15 @@ namespace kestrel::lsp {
 // client's changes of folders). Answers `workspace/symbol`.
 class Workspace {
 public:
-    using Send = std::function<void(const QByteArray& body)>;
-
-    // `send` must be safe to call from any thread.
-    Workspace(Send send, SourceTreeWalk walk);
+    Workspace(JsonRpcChannel& channel, SourceTreeWalk walk);
     ~Workspace();
     Workspace(const Workspace&) = delete;
     Workspace& operator=(const Workspace&) = delete;
 
-    // What the server offers for the workspace, added to `capabilities`.
-    static void AddCapabilities(QJsonObject& capabilities);
-
-    // Takes the folders and the client's capabilities from `initialize`.
-    void Initialize(const QJsonObject& params, PositionEncoding encoding);
+    // Takes the folders from `initialize`.
+    void Initialize(const QJsonObject& params, const ClientCapabilities& client);
     // At `initialized`: starts indexing in the background.
     void Start();
-    // A response from the client; false when it answers no request of ours.
-    bool Answered(const QJsonObject& message);
-
     void DidChangeWatchedFiles(const QJsonObject& params);
     void DidChangeWorkspaceFolders(const QJsonObject& params);
     // The editor's text of `uri` is new (opened, changed or saved).
@@ -59,9 +51,6 @@ public:
 
 private:
     void Log(int type, const QString& message);
-    // Sends a request to the client; `answered` hears whether it succeeded.
-    void Request(const QString& method, const QJsonObject& params,
-                 std::function<void(bool accepted)> answered);
     void IndexFolders(std::vector<std::string> folders);
     // Hands paths that changed on disk to the indexer, leaving out those
     // outside the folders or in folders the walk skips.
@@ -69,18 +58,15 @@ private:
     bool InWorkspace(const std::string& path) const;
     std::vector<std::string> Folders() const;
 
-    Send send_;
+    JsonRpcChannel& channel_;
     SourceTreeWalk walk_;
-    PositionEncoding encoding_ = PositionEncoding::Utf16;
-    bool clientShowsProgress_ = false;
-    bool clientWatchesFiles_ = false;
+    ClientCapabilities client_;
 
     mutable std::mutex foldersMutex_;
     std::vector<std::string> folders_;
 
     QStringList pendingLog_; // what Initialize found wrong, logged at Start
-    int lastRequest_ = 0;
-    QHash<QString, std::function<void(bool)>> awaited_; // our requests by id
+    int lastProgress_ = 0;   // numbers the progress tokens
 
     QSet<QString> changedDocuments_; // open documents whose entries are stale
     WorkspaceIndex index_;
@@ -88,9 +74,5 @@ private:
     std::atomic<bool> watchFolders_{false}; // whether the watch takes folders
     std::unique_ptr<WorkspaceIndexer> indexer_;
 };
-
-// A path for a `file:` URI as the file system names it; empty for any other
-// URI.
-std::string LocalPath(const QString& uri);
 
 } // namespace kestrel::lsp

@@ -1,15 +1,13 @@
-#include "Workspace.h"
+#include "server/Workspace.h"
 
-#include "ProtocolJson.h"
+#include "index/LocalPaths.h"
+#include "server/SymbolAnswers.h"
+#include "server/WorkDoneProgress.h"
 
 #include "FolderWalk.h"
-#include "TextEncoding.h"
 
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QUrl>
 
 #include <algorithm>
@@ -21,10 +19,6 @@ namespace {
 
 QLatin1StringView Key(const char* key) {
     return QLatin1StringView(key);
-}
-
-QByteArray Compact(const QJsonObject& object) {
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
 // window/logMessage types.
@@ -64,22 +58,10 @@ private:
     QElapsedTimer timer_;
 };
 
-void AppendNumber(std::string& out, int64_t value) {
-    out += std::to_string(value);
-}
-
 } // namespace
 
-std::string LocalPath(const QString& uri) {
-    const QUrl url(uri);
-    if (!url.isValid() || !url.isLocalFile()) {
-        return {};
-    }
-    return QFile::encodeName(QDir::cleanPath(url.toLocalFile())).toStdString();
-}
-
-Workspace::Workspace(Send send, SourceTreeWalk walk)
-    : send_(std::move(send)), walk_(std::move(walk)) {}
+Workspace::Workspace(JsonRpcChannel& channel, SourceTreeWalk walk)
+    : channel_(channel), walk_(std::move(walk)) {}
 
 Workspace::~Workspace() {
     // The watch hands changes to the indexer, and the indexer names folders
@@ -91,25 +73,8 @@ Workspace::~Workspace() {
     watch_.reset();
 }
 
-void Workspace::AddCapabilities(QJsonObject& capabilities) {
-    capabilities.insert(Key("workspaceSymbolProvider"), true);
-    capabilities.insert(
-        Key("workspace"),
-        QJsonObject{{Key("workspaceFolders"),
-                     QJsonObject{{Key("supported"), true}, {Key("changeNotifications"), true}}}});
-}
-
-void Workspace::Initialize(const QJsonObject& params, PositionEncoding encoding) {
-    encoding_ = encoding;
-    const QJsonObject capabilities = params.value(Key("capabilities")).toObject();
-    clientShowsProgress_ =
-        capabilities.value(Key("window")).toObject().value(Key("workDoneProgress")).toBool();
-    clientWatchesFiles_ = capabilities.value(Key("workspace"))
-                              .toObject()
-                              .value(Key("didChangeWatchedFiles"))
-                              .toObject()
-                              .value(Key("dynamicRegistration"))
-                              .toBool();
+void Workspace::Initialize(const QJsonObject& params, const ClientCapabilities& client) {
+    client_ = client;
     // The workspace folders; a client that knows none names its root.
     QStringList uris;
     const QJsonValue folders = params.value(Key("workspaceFolders"));
@@ -143,7 +108,7 @@ void Workspace::Start() {
     }
     // The watch exists from the start, so that the indexer's threads never
     // see it come; it watches folders only when the client does not.
-    watchFolders_ = !clientWatchesFiles_;
+    watchFolders_ = !client_.watchesFiles;
     watch_ = std::make_unique<FileWatch>(
         [this](FileWatch::Changes changes) {
             if (changes.overflow) {
@@ -162,8 +127,9 @@ void Workspace::Start() {
         },
         [this](const std::string& path) { watch_->Unwatch(path); },
     };
-    indexer_ = std::make_unique<WorkspaceIndexer>(index_, walk_, encoding_, std::move(hooks));
-    if (clientWatchesFiles_) {
+    indexer_ =
+        std::make_unique<WorkspaceIndexer>(index_, walk_, client_.encoding, std::move(hooks));
+    if (client_.watchesFiles) {
         const QJsonArray watchers{
             QJsonObject{
                 {Key("globPattern"),
@@ -175,15 +141,15 @@ void Workspace::Start() {
             {Key("id"), QStringLiteral("kestrel-watched-files")},
             {Key("method"), QStringLiteral("workspace/didChangeWatchedFiles")},
             {Key("registerOptions"), QJsonObject{{Key("watchers"), watchers}}}};
-        Request(QStringLiteral("client/registerCapability"),
-                {{Key("registrations"), QJsonArray{registration}}}, [this](bool accepted) {
-                    if (!accepted) {
-                        // The client will not watch after all: watch
-                        // ourselves, which needs the folders walked again.
-                        watchFolders_ = true;
-                        IndexFolders(Folders());
-                    }
-                });
+        channel_.Request(QStringLiteral("client/registerCapability"),
+                         {{Key("registrations"), QJsonArray{registration}}}, [this](bool accepted) {
+                             if (!accepted) {
+                                 // The client will not watch after all: watch
+                                 // ourselves, which needs the folders walked again.
+                                 watchFolders_ = true;
+                                 IndexFolders(Folders());
+                             }
+                         });
     }
     IndexFolders(Folders());
 }
@@ -193,36 +159,16 @@ void Workspace::IndexFolders(std::vector<std::string> folders) {
         return;
     }
     std::shared_ptr<WorkDoneProgress> shown;
-    if (clientShowsProgress_) {
-        const QString token = QStringLiteral("kestrel-index-%1").arg(lastRequest_ + 1);
-        shown = std::make_shared<WorkDoneProgress>(send_, token,
+    if (client_.workDoneProgress) {
+        const QString token = QStringLiteral("kestrel-index-%1").arg(++lastProgress_);
+        shown = std::make_shared<WorkDoneProgress>(channel_, token,
                                                    QStringLiteral("Indexing Pascal sources"));
-        Request(QStringLiteral("window/workDoneProgress/create"), {{Key("token"), token}},
-                [shown](bool accepted) { shown->TokenAnswered(accepted); });
+        channel_.Request(QStringLiteral("window/workDoneProgress/create"), {{Key("token"), token}},
+                         [shown](bool accepted) { shown->TokenAnswered(accepted); });
     }
     indexer_->IndexFolders(std::move(folders),
                            std::make_shared<LoggedProgress>(
                                shown, [this](const QString& message) { Log(kInfo, message); }));
-}
-
-void Workspace::Request(const QString& method, const QJsonObject& params,
-                        std::function<void(bool accepted)> answered) {
-    const QString id = QStringLiteral("kestrel-%1").arg(++lastRequest_);
-    awaited_.insert(id, std::move(answered));
-    send_(Compact({{Key("jsonrpc"), QStringLiteral("2.0")},
-                   {Key("id"), id},
-                   {Key("method"), method},
-                   {Key("params"), params}}));
-}
-
-bool Workspace::Answered(const QJsonObject& message) {
-    const QString id = message.value(Key("id")).toString();
-    const auto answered = awaited_.take(id);
-    if (!answered) {
-        return false;
-    }
-    answered(!message.contains(Key("error")));
-    return true;
 }
 
 std::vector<std::string> Workspace::Folders() const {
@@ -357,42 +303,17 @@ QByteArray Workspace::Symbols(const QJsonObject& params, const DocumentStore& do
         }
         const std::string path = LocalPath(uri);
         index_.SetFromEditor(path.empty() ? uri.toStdString() : path,
-                             IndexDocument(*document, uri.toStdString(), encoding_));
+                             IndexDocument(*document, uri.toStdString(), client_.encoding));
     }
     const QByteArray utf8 = query.toUtf8();
     const std::vector<SymbolMatch> matches = index_.Query(
         std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())), kMaxResults);
-    std::string out = "[";
-    for (const SymbolMatch& match : matches) {
-        const IndexedSymbol& symbol = *match.symbol;
-        out += out.size() == 1 ? "{\"name\":" : ",{\"name\":";
-        AppendJsonString(out, match.file->Text(symbol.name));
-        out += ",\"kind\":";
-        AppendNumber(out, static_cast<int>(symbol.kind));
-        if (symbol.container.length != 0) {
-            out += ",\"containerName\":";
-            AppendJsonString(out, match.file->Text(symbol.container));
-        }
-        out += ",\"location\":{\"uri\":";
-        AppendJsonString(out, match.file->uri);
-        out += ",\"range\":{\"start\":{\"line\":";
-        AppendNumber(out, symbol.line);
-        out += ",\"character\":";
-        AppendNumber(out, symbol.from);
-        out += "},\"end\":{\"line\":";
-        AppendNumber(out, symbol.line);
-        out += ",\"character\":";
-        AppendNumber(out, symbol.to);
-        out += "}}}}";
-    }
-    out += ']';
-    return QByteArray(out.data(), static_cast<qsizetype>(out.size()));
+    return WorkspaceSymbolsJson(matches);
 }
 
 void Workspace::Log(int type, const QString& message) {
-    send_(Compact({{Key("jsonrpc"), QStringLiteral("2.0")},
-                   {Key("method"), QStringLiteral("window/logMessage")},
-                   {Key("params"), QJsonObject{{Key("type"), type}, {Key("message"), message}}}}));
+    channel_.Notify(QStringLiteral("window/logMessage"),
+                    {{Key("type"), type}, {Key("message"), message}});
 }
 
 } // namespace kestrel::lsp

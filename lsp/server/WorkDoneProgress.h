@@ -1,12 +1,11 @@
 #pragma once
 
-#include "IndexProgress.h"
+#include "index/IndexProgress.h"
+#include "transport/JsonRpcChannel.h"
 
-#include <QByteArray>
 #include <QJsonObject>
 #include <QString>
 
-#include <functional>
 #include <mutex>
 
 namespace kestrel::lsp {
@@ -17,10 +16,7 @@ namespace kestrel::lsp {
 // refuses the token, nothing is shown.
 class WorkDoneProgress final : public IndexProgress {
 public:
-    using Send = std::function<void(const QByteArray& body)>;
-
-    // `send` must be safe to call from any thread.
-    WorkDoneProgress(Send send, QString token, QString title);
+    WorkDoneProgress(JsonRpcChannel& channel, QString token, QString title);
 
     // The client's answer to `window/workDoneProgress/create` for the
     // token, which its owner sends.
@@ -35,7 +31,7 @@ private:
     void SendEnd();
     void SendProgress(const QJsonObject& value);
 
-    Send send_;
+    JsonRpcChannel& channel_;
     const QString token_;
     const QString title_;
 

@@ -1,20 +1,9 @@
-#include "WorkDoneProgress.h"
-
-#include <QJsonDocument>
-#include <QJsonObject>
+#include "server/WorkDoneProgress.h"
 
 namespace kestrel::lsp {
 
-namespace {
-
-QByteArray Compact(const QJsonObject& object) {
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
-}
-
-} // namespace
-
-WorkDoneProgress::WorkDoneProgress(Send send, QString token, QString title)
-    : send_(std::move(send)), token_(std::move(token)), title_(std::move(title)) {}
+WorkDoneProgress::WorkDoneProgress(JsonRpcChannel& channel, QString token, QString title)
+    : channel_(channel), token_(std::move(token)), title_(std::move(title)) {}
 
 void WorkDoneProgress::TokenAnswered(bool accepted) {
     std::lock_guard lock(mutex_);
@@ -81,9 +70,7 @@ void WorkDoneProgress::SendEnd() {
 }
 
 void WorkDoneProgress::SendProgress(const QJsonObject& value) {
-    send_(Compact({{"jsonrpc", "2.0"},
-                   {"method", "$/progress"},
-                   {"params", QJsonObject{{"token", token_}, {"value", value}}}}));
+    channel_.Notify(QStringLiteral("$/progress"), {{"token", token_}, {"value", value}});
 }
 
 } // namespace kestrel::lsp

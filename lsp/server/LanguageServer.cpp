@@ -1,18 +1,18 @@
-#include "LanguageServer.h"
+#include "server/LanguageServer.h"
+
+#include "features/BookmarkEdits.h"
+#include "features/Outline.h"
+#include "server/SymbolAnswers.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 
-#include <mutex>
-
 namespace kestrel::lsp {
 
 namespace {
 
-constexpr QLatin1StringView kServerName("kestrel-lsp");
 constexpr QLatin1StringView kServerVersion(KESTREL_VERSION);
-constexpr QLatin1StringView kBookmarkActionKind("refactor.rewrite");
 
 QLatin1StringView Key(const char* key) {
     return QLatin1StringView(key);
@@ -22,12 +22,6 @@ QLatin1StringView Key(const char* key) {
 QString IdKey(const QJsonValue& id) {
     return id.isString() ? QLatin1Char('s') + id.toString()
                          : QLatin1Char('n') + QString::number(id.toDouble(), 'g', 17);
-}
-
-bool ClientOffers(const QJsonValue& encodings, QLatin1StringView wanted) {
-    const QJsonArray offered = encodings.toArray();
-    return std::any_of(offered.begin(), offered.end(),
-                       [wanted](const QJsonValue& value) { return value.toString() == wanted; });
 }
 
 // Whether an action of `kind` passes the client's `only` filter: a kind
@@ -51,25 +45,10 @@ QJsonObject CodeAction(const QString& title, const QString& uri,
             {Key("edit"), WorkspaceEditJson(uri, edits)}};
 }
 
-// Any JSON value as compact text.
-QByteArray JsonText(const QJsonValue& value) {
-    const QByteArray array = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
-    return array.sliced(1, array.size() - 2);
-}
-
-// Sends one message at a time, from whichever thread.
-LanguageServer::Send Serialised(LanguageServer::Send send) {
-    return
-        [send = std::move(send), mutex = std::make_shared<std::mutex>()](const QByteArray& body) {
-            std::lock_guard lock(*mutex);
-            send(body);
-        };
-}
-
 } // namespace
 
 LanguageServer::LanguageServer(Send send, SourceTreeWalk walk)
-    : send_(Serialised(std::move(send))), workspace_(send_, std::move(walk)) {}
+    : channel_(std::move(send)), workspace_(channel_, std::move(walk)) {}
 
 void LanguageServer::Handle(const std::vector<Frame>& frames) {
     std::vector<Message> messages;
@@ -77,18 +56,18 @@ void LanguageServer::Handle(const std::vector<Frame>& frames) {
     QSet<QString> cancelled;
     for (const Frame& frame : frames) {
         if (frame.IsError()) {
-            RespondError(QJsonValue::Null, ParseError, frame.error);
+            channel_.ReplyError(QJsonValue::Null, ParseError, frame.error);
             continue;
         }
         QJsonParseError error;
         const QJsonDocument document = QJsonDocument::fromJson(frame.body, &error);
         if (error.error != QJsonParseError::NoError) {
-            RespondError(QJsonValue::Null, ParseError, error.errorString());
+            channel_.ReplyError(QJsonValue::Null, ParseError, error.errorString());
             continue;
         }
         if (!document.isObject()) {
-            RespondError(QJsonValue::Null, InvalidRequest,
-                         QStringLiteral("not a JSON-RPC message"));
+            channel_.ReplyError(QJsonValue::Null, InvalidRequest,
+                                QStringLiteral("not a JSON-RPC message"));
             continue;
         }
         Message message{document.object(), {}, {}};
@@ -115,16 +94,16 @@ void LanguageServer::HandleMessage(const Message& message, const QSet<QString>& 
     const QJsonValue& id = message.id;
     const bool isRequest = json.contains(Key("id"));
     if (isRequest && !id.isString() && !id.isDouble()) {
-        RespondError(QJsonValue::Null, InvalidRequest, QStringLiteral("invalid id"));
+        channel_.ReplyError(QJsonValue::Null, InvalidRequest, QStringLiteral("invalid id"));
         return;
     }
     if (!json.contains(Key("method"))) {
         if (!isRequest || (!json.contains(Key("result")) && !json.contains(Key("error")))) {
-            RespondError(isRequest ? id : QJsonValue::Null, InvalidRequest,
-                         QStringLiteral("no method"));
+            channel_.ReplyError(isRequest ? id : QJsonValue::Null, InvalidRequest,
+                                QStringLiteral("no method"));
         }
         if (isRequest) {
-            workspace_.Answered(json); // the client's answer to a request of ours
+            channel_.TakeAnswer(json); // the client's answer to a request of ours
         }
         return;
     }
@@ -134,7 +113,7 @@ void LanguageServer::HandleMessage(const Message& message, const QSet<QString>& 
         !methodValue.isString() ||
         !(paramsValue.isUndefined() || paramsValue.isObject() || paramsValue.isArray())) {
         if (isRequest) {
-            RespondError(id, InvalidRequest, QStringLiteral("not a JSON-RPC 2.0 message"));
+            channel_.ReplyError(id, InvalidRequest, QStringLiteral("not a JSON-RPC 2.0 message"));
         }
         return;
     }
@@ -148,17 +127,17 @@ void LanguageServer::HandleMessage(const Message& message, const QSet<QString>& 
         return;
     }
     if (cancelled.contains(IdKey(id))) {
-        RespondError(id, RequestCancelled, QStringLiteral("cancelled"));
+        channel_.ReplyError(id, RequestCancelled, QStringLiteral("cancelled"));
         return;
     }
     QElapsedTimer timer;
     timer.start();
     try {
-        Respond(id, Request(message.method, params));
+        channel_.Reply(id, Request(message.method, params));
     } catch (const RequestError& error) {
-        RespondError(id, error.code, error.message);
+        channel_.ReplyError(id, error.code, error.message);
     } catch (const std::exception& error) {
-        RespondError(id, InternalError, QString::fromLocal8Bit(error.what()));
+        channel_.ReplyError(id, InternalError, QString::fromLocal8Bit(error.what()));
     }
     Trace(QStringLiteral("%1 answered in %2 ms")
               .arg(message.method)
@@ -226,42 +205,12 @@ void LanguageServer::Notification(const QString& method, const QJsonObject& para
 }
 
 QJsonValue LanguageServer::Initialize(const QJsonObject& params) {
-    const QJsonObject capabilities = params.value(Key("capabilities")).toObject();
-    // UTF-8 when the client offers it, as 3.17 clients do under `general`
-    // and some older ones under `offsetEncoding`; else UTF-16, which every
-    // client must take.
-    const QJsonValue general =
-        capabilities.value(Key("general")).toObject().value(Key("positionEncodings"));
-    const QJsonValue legacy = capabilities.value(Key("offsetEncoding"));
-    const QLatin1StringView utf8("utf-8");
-    encoding_ = ClientOffers(general, utf8) || ClientOffers(legacy, utf8) ? PositionEncoding::Utf8
-                                                                          : PositionEncoding::Utf16;
-    const QLatin1StringView encodingName =
-        encoding_ == PositionEncoding::Utf8 ? utf8 : QLatin1StringView("utf-16");
+    const ClientCapabilities client = ReadClientCapabilities(params);
+    encoding_ = client.encoding;
     SetTrace(params);
-    workspace_.Initialize(params, encoding_);
+    workspace_.Initialize(params, client);
     initialized_ = true;
-
-    QJsonObject serverCapabilities{
-        {Key("positionEncoding"), encodingName},
-        {Key("textDocumentSync"),
-         QJsonObject{{Key("openClose"), true},
-                     {Key("change"), 2}, // incremental
-                     {Key("save"), QJsonObject{{Key("includeText"), false}}}}},
-        {Key("documentSymbolProvider"), QJsonObject{{Key("label"), QStringLiteral("Kestrel")}}},
-        {Key("codeActionProvider"),
-         QJsonObject{{Key("codeActionKinds"), QJsonArray{kBookmarkActionKind}}}},
-    };
-    Workspace::AddCapabilities(serverCapabilities);
-    QJsonObject result{
-        {Key("capabilities"), serverCapabilities},
-        {Key("serverInfo"),
-         QJsonObject{{Key("name"), kServerName}, {Key("version"), kServerVersion}}},
-    };
-    if (legacy.isArray()) {
-        result.insert(Key("offsetEncoding"), encodingName);
-    }
-    return result;
+    return InitializeResultJson(client, kServerVersion);
 }
 
 std::shared_ptr<const TextDocument> LanguageServer::Document(const QJsonObject& params,
@@ -345,34 +294,11 @@ void LanguageServer::SetTrace(const QJsonObject& params) {
                                                       : TraceLevel::Off;
 }
 
-void LanguageServer::Respond(const QJsonValue& id, const QByteArray& result) {
-    QByteArray response;
-    response.reserve(result.size() + 48);
-    response += R"({"jsonrpc":"2.0","id":)";
-    response += JsonText(id);
-    response += R"(,"result":)";
-    response += result;
-    response += '}';
-    send_(response);
-}
-
-void LanguageServer::RespondError(const QJsonValue& id, ErrorCode code, const QString& message) {
-    const QJsonObject response{
-        {Key("jsonrpc"), QStringLiteral("2.0")},
-        {Key("id"), id},
-        {Key("error"), QJsonObject{{Key("code"), code}, {Key("message"), message}}}};
-    send_(QJsonDocument(response).toJson(QJsonDocument::Compact));
-}
-
 void LanguageServer::Trace(const QString& message) {
     if (trace_ == TraceLevel::Off) {
         return;
     }
-    const QJsonObject params{{Key("message"), message}};
-    const QJsonObject notification{{Key("jsonrpc"), QStringLiteral("2.0")},
-                                   {Key("method"), QStringLiteral("$/logTrace")},
-                                   {Key("params"), params}};
-    send_(QJsonDocument(notification).toJson(QJsonDocument::Compact));
+    channel_.Notify(QStringLiteral("$/logTrace"), {{Key("message"), message}});
 }
 
 } // namespace kestrel::lsp

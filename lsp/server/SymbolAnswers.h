@@ -1,0 +1,24 @@
+#pragma once
+
+#include "documents/TextDocument.h"
+#include "features/Outline.h"
+#include "index/WorkspaceIndex.h"
+
+#include <QByteArray>
+
+#include <vector>
+
+namespace kestrel::lsp {
+
+// The answers that list symbols, written as compact JSON text directly
+// rather than through QJsonObject: a large unit's outline has tens of
+// thousands of entries, and these are the answers editors wait for.
+
+// `DocumentSymbol[]` for an outline of `document`.
+QByteArray DocumentSymbolsJson(const std::vector<OutlineSymbol>& outline,
+                               const TextDocument& document, PositionEncoding encoding);
+
+// `SymbolInformation[]` for the matches of a workspace-symbol query.
+QByteArray WorkspaceSymbolsJson(const std::vector<SymbolMatch>& matches);
+
+} // namespace kestrel::lsp

@@ -64,7 +64,8 @@ const char* ListerUsage() {
            "                      standard input)\n"
            "  -j N, --jobs=N      scan N files at once (default: one per core); the\n"
            "                      output is the same for every N\n"
-           "  --help              this text\n";
+           "  --help              this text\n"
+           "  --version           the version\n";
 }
 
 bool ParseListerOptions(const std::vector<std::string>& args, ListerOptions& options,
@@ -82,6 +83,8 @@ bool ParseListerOptions(const std::vector<std::string>& args, ListerOptions& opt
             options.headings = Headings::Extended;
         } else if (arg == "--help" || arg == "-h") {
             options.help = true;
+        } else if (arg == "--version") {
+            options.version = true;
         } else if (arg == "-R" || arg == "--recursive") {
             options.recursive = true;
         } else if (arg.starts_with("--files-from=")) {
@@ -114,7 +117,7 @@ bool ParseListerOptions(const std::vector<std::string>& args, ListerOptions& opt
             return false;
         }
     }
-    if (!options.help && options.files.empty() && options.filesFrom.empty()) {
+    if (!options.help && !options.version && options.files.empty() && options.filesFrom.empty()) {
         error = "no file given";
         return false;
     }

@@ -12,6 +12,7 @@ namespace kestrel {
 struct ListerOptions {
     bool json = false;
     bool help = false;
+    bool version = false;
     Headings headings = Headings::Classic; // --all: the extended headings
     // Which of the filterable categories to print, by category value.
     std::array<bool, kCategoryCount> show{true, true, true, true};

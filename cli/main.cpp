@@ -37,6 +37,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kestrel-list: %s\n%s", PrintableName(error).c_str(), ListerUsage());
         return 2;
     }
+    if (options.version) {
+        std::printf("kestrel-list %s\n", KESTREL_VERSION);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
     if (options.help) {
         std::fputs(ListerUsage(), stdout);
         return std::fflush(stdout) == 0 ? 0 : 1;

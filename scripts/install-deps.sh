@@ -10,6 +10,7 @@ packages=(
     universal-ctags binutils python3 fontconfig fonts-dejavu-core fonts-liberation2 strace
     neovim
     xvfb xauth openbox x11-utils xdotool
+    dpkg-dev file groff-base
 )
 
 missing=()

@@ -126,6 +126,8 @@ public:
         return process_.exitCode();
     }
 
+    QByteArray ErrorOutput() { return process_.readAllStandardError(); }
+
 private:
     QProcess process_;
     QByteArray pending_;
@@ -329,6 +331,16 @@ private slots:
                  -32600);
         session.Notify("exit");
         QCOMPARE(session.ExitCode(false), 0);
+    }
+
+    // A length the server will not read ends it at once, with a message,
+    // while its input is still open; a long one it skips keeps it serving.
+    void lengthItWillNotRead() {
+        Session session;
+        session.Initialize();
+        session.Write("Content-Length: 1000000000000\r\n\r\n{}");
+        QCOMPARE(session.ExitCode(false), 1);
+        QVERIFY(session.ErrorOutput().contains("Content-Length 1000000000000"));
     }
 
     void exitCodes_data() {

@@ -133,6 +133,9 @@ public:
         return process_.exitCode();
     }
 
+    // What the server wrote to standard error since the last call.
+    QByteArray ErrorOutput() { return process_.readAllStandardError(); }
+
     qint64 ProcessId() const { return process_.processId(); }
 
     // Every message the server sent so far.

@@ -238,6 +238,16 @@ private slots:
         QCOMPARE(session.ExitCode(false), 0);
     }
 
+    // A length the server will not read ends it at once, with a message,
+    // while its input is still open; a long one it skips keeps it serving.
+    void lengthItWillNotRead() {
+        Session session;
+        session.Initialize();
+        session.Write("Content-Length: 1000000000000\r\n\r\n{}");
+        QCOMPARE(session.ExitCode(false), 1);
+        QVERIFY(session.ErrorOutput().contains("Content-Length 1000000000000"));
+    }
+
     void exitCodes_data() {
         QTest::addColumn<bool>("shutdown");
         QTest::addColumn<bool>("exit"); // else the input is closed

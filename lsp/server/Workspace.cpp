@@ -1,14 +1,15 @@
 #include "server/Workspace.h"
 
 #include "index/LocalPaths.h"
+#include "server/CountedNoun.h"
 #include "server/SymbolAnswers.h"
 #include "server/WorkDoneProgress.h"
 
 #include "FolderWalk.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QJsonArray>
-#include <QUrl>
 
 #include <algorithm>
 #include <unordered_set>
@@ -46,9 +47,9 @@ public:
         if (shown_) {
             shown_->End(files, symbols);
         }
-        log_(QStringLiteral("indexed %1 files, %2 symbols in %3 ms")
-                 .arg(files)
-                 .arg(symbols)
+        log_(QStringLiteral("indexed %1, %2 in %3 ms")
+                 .arg(CountedNoun(static_cast<qint64>(files), "file", "files"),
+                      CountedNoun(static_cast<qint64>(symbols), "symbol", "symbols"))
                  .arg(timer_.elapsed()));
     }
 
@@ -85,7 +86,8 @@ void Workspace::Initialize(const QJsonObject& params, const ClientCapabilities& 
     } else if (params.value(Key("rootUri")).isString()) {
         uris.append(params.value(Key("rootUri")).toString());
     } else if (params.value(Key("rootPath")).isString()) {
-        uris.append(QUrl::fromLocalFile(params.value(Key("rootPath")).toString()).toString());
+        uris.append(QString::fromStdString(
+            FileUri(QFile::encodeName(params.value(Key("rootPath")).toString()).toStdString())));
     }
     std::lock_guard lock(foldersMutex_);
     for (const QString& uri : uris) {
@@ -109,8 +111,8 @@ void Workspace::Start() {
     // The watch exists from the start, so that the indexer's threads never
     // see it come; it watches folders only when the client does not.
     watchFolders_ = !client_.watchesFiles;
-    watch_ = std::make_unique<FileWatch>(
-        [this](FileWatch::Changes changes) {
+    watch_ = std::make_unique<FolderWatch>(
+        [this](FolderWatch::Changes changes) {
             if (changes.overflow) {
                 indexer_->IndexFolders(Folders(), nullptr);
             }

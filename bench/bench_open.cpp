@@ -1,5 +1,6 @@
 // Opening a large generated unit in the workbench, from the file on disk to
-// the editor shown: wall time, and the process's peak resident memory.
+// the editor shown at its last line: wall time, and the process's peak
+// resident memory.
 // Run with an argument in MB (default 20) to size the unit, e.g. 100.
 #include "LargeUnit.h"
 #include "MainWindow.h"
@@ -7,6 +8,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
@@ -34,7 +36,11 @@ void BM_OpenLargeUnit(benchmark::State& state) {
         }
         window->Documents().EditWindow()->show();
         QApplication::processEvents();
-        benchmark::DoNotOptimize(document->Editor()->LineCount());
+        // To the last line, shown there.
+        CodeEditor* editor = document->Editor();
+        editor->SetCursorLineColumn(editor->LineCount(), 1);
+        QApplication::processEvents();
+        benchmark::DoNotOptimize(editor->CursorVisible());
         state.PauseTiming(); // closing is not opening
         window.reset();
         state.ResumeTiming();
@@ -43,6 +49,32 @@ void BM_OpenLargeUnit(benchmark::State& state) {
     state.counters["file_MB"] = static_cast<double>(QFile(unitPath).size()) / (1 << 20);
 }
 BENCHMARK(BM_OpenLargeUnit)->Unit(benchmark::kSecond)->Iterations(1);
+
+// Typing one character at the last line of the large unit, the editor
+// painted after it.
+void BM_TypeInLargeUnit(benchmark::State& state) {
+    auto window = std::make_unique<MainWindow>();
+    EditorDocument* document = window->Documents().OpenFile(unitPath, false);
+    if (document == nullptr) {
+        state.SkipWithError("the unit did not open");
+        return;
+    }
+    window->Documents().EditWindow()->show();
+    CodeEditor* editor = document->Editor();
+    editor->setFocus();
+    editor->SetCursorLineColumn(editor->LineCount() - 1, 1);
+    QApplication::processEvents();
+    for (auto _ : state) {
+        QTest::keyClick(editor, Qt::Key_X);
+        editor->repaint();
+        state.PauseTiming();
+        editor->undo();
+        QApplication::processEvents();
+        state.ResumeTiming();
+    }
+    state.counters["colours"] = editor->Colouring() ? 1 : 0;
+}
+BENCHMARK(BM_TypeInLargeUnit)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 } // namespace
 

@@ -2,9 +2,11 @@
 
 #include "DisplayText.h"
 
+#include <Qsci/qscicommandset.h>
 #include <Qsci/qscilexerpascal.h>
 
 #include <QFontDatabase>
+#include <QKeyEvent>
 #include <QScrollBar>
 #include <algorithm>
 
@@ -50,7 +52,8 @@ CodeEditor::CodeEditor(QWidget* parent) : QsciScintilla(parent), lexer_(new Qsci
     setMarkerForegroundColor(QColor(0x1a, 0x4f, 0xa0), kBookmarkMarker);
     connect(this, &QsciScintilla::marginClicked, this,
             [this](int margin, int line, Qt::KeyboardModifiers) {
-                if (margin == kBookmarks && (markersAtLine(line) & (1 << kBookmarkMarker)) != 0) {
+                if (margin == kBookmarks && (Call(SCI_MARKERGET, static_cast<unsigned long>(line)) &
+                                             (1 << kBookmarkMarker)) != 0) {
                     SetCursorLineColumn(line + 1, 1);
                 }
             });
@@ -62,6 +65,21 @@ CodeEditor::CodeEditor(QWidget* parent) : QsciScintilla(parent), lexer_(new Qsci
     lexer_->setFoldPreprocessor(true);
 
     connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, [this] { emit CursorMoved(); });
+}
+
+bool CodeEditor::event(QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+        const bool functionKey = key->key() >= Qt::Key_F1 && key->key() <= Qt::Key_F35;
+        const bool command = (modifiers & (Qt::ControlModifier | Qt::AltModifier)) != 0;
+        if ((functionKey || command) &&
+            standardCommands()->boundTo(key->key() | static_cast<int>(modifiers)) == nullptr) {
+            event->ignore();
+            return false;
+        }
+    }
+    return QsciScintilla::event(event);
 }
 
 void CodeEditor::keyPressEvent(QKeyEvent* event) {
@@ -275,9 +293,11 @@ QString CodeEditor::WordAtCursor() const {
 }
 
 void CodeEditor::SetBookmarkLines(const QList<int>& lines) {
-    markerDeleteAll(kBookmarkMarker);
+    // Scintilla's own calls: the marker is defined through them, not
+    // through QScintilla's allocation.
+    Call(SCI_MARKERDELETEALL, kBookmarkMarker);
     for (const int line : lines) {
-        markerAdd(line - 1, kBookmarkMarker);
+        Call(SCI_MARKERADD, static_cast<unsigned long>(line - 1), kBookmarkMarker);
     }
 }
 

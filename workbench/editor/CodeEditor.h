@@ -84,6 +84,9 @@ signals:
     void CursorMoved();
 
 protected:
+    // Function keys and Ctrl or Alt keys that the editor has no command
+    // for go to the menus' shortcuts (F2, F3, Ctrl+F), not to the text.
+    bool event(QEvent* event) override;
     // The status bar follows the cursor at once, not only when the editor
     // next paints.
     void keyPressEvent(QKeyEvent* event) override;

@@ -15,7 +15,7 @@ namespace workbench {
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent), documents_(new OpenDocuments(*this)),
       services_(new HostServices(*documents_, kestrel::kInterfaceVersion0017)) {
-    new EditorFocusReturn(*documents_, *this);
+    focusReturn_ = new EditorFocusReturn(*documents_, *this);
     setWindowTitle(tr("Kestrel Workbench"));
     setObjectName("AppBuilder");
     BuildMenus();
@@ -28,6 +28,8 @@ MainWindow::MainWindow(QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+    // It watches the windows that go next.
+    delete focusReturn_;
     // Unsaved changes outlive the window in their recovery copies.
     documents_->Recovery().Flush();
     // The add-in first, then the services it was given; anything still alive

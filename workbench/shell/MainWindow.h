@@ -8,6 +8,8 @@
 
 namespace workbench {
 
+class EditorFocusReturn;
+
 // The stand-in IDE's main window: the menu bar, the open files, the code
 // editor window, and the add-in with the host services it is given.
 class MainWindow : public QMainWindow {
@@ -36,6 +38,7 @@ private:
     void GoToLine();
 
     OpenDocuments* documents_;
+    EditorFocusReturn* focusReturn_ = nullptr;
     HostServices* services_;
     AddInHost addIn_;
     QString lastFind_;

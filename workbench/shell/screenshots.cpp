@@ -1,6 +1,7 @@
 // Writes pictures of the workbench's windows, for the README. Runs on any
 // platform plugin, the offscreen one included.
 #include "About.h"
+#include "BookmarkMarks.h"
 #include "ColumnSort.h"
 #include "MainWindow.h"
 #include "MemorySource.h"
@@ -13,6 +14,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QTimer>
 
 int main(int argc, char** argv) {
@@ -39,6 +41,14 @@ int main(int argc, char** argv) {
     if (document == nullptr) {
         return 1;
     }
+    // The editor once its bookmark markers are in: colours, folding and
+    // the markers in their margins.
+    QEventLoop markers;
+    QObject::connect(document->Bookmarks(), &workbench::BookmarkMarks::Updated, &markers,
+                     &QEventLoop::quit);
+    QTimer::singleShot(5000, &markers, &QEventLoop::quit);
+    markers.exec();
+    window.Documents().EditWindow()->resize(760, 620);
     document->Editor()->SetCursorLineColumn(44, 10);
     QApplication::processEvents();
 

@@ -1,0 +1,146 @@
+// The code editor's own features: bookmark markers that follow the text, F2
+// and Shift+F2, a click on a marker, colours up to a size, and hard files.
+#include "BookmarkMarks.h"
+#include "WorkbenchFixture.h"
+
+#include <QLabel>
+#include <QStatusBar>
+#include <QtTest>
+
+using namespace workbench;
+using namespace testing;
+
+namespace {
+
+const QByteArray kUnit = "unit A;\r\n"            // 1
+                         "interface\r\n"          // 2
+                         "{//*} first mark\r\n"   // 3
+                         "implementation\r\n"     // 4
+                         "procedure P; {//*}\r\n" // 5
+                         "begin alpha\r\n"        // 6
+                         "end;\r\n"               // 7
+                         "{//*} alpha\r\n"        // 8
+                         "end.\r\n";              // 9
+
+// Presses `key` in the editor as a user would: the menu's shortcuts answer.
+void Press(CodeEditor* editor, QKeyCombination key) {
+    QTest::keyClick(editor, key.key(), key.keyboardModifiers());
+}
+
+} // namespace
+
+class CodeEditorTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+
+private slots:
+    void bookmarksFollowTheText() {
+        MainWindow window;
+        window.show(); // the menus' shortcuts answer while it is shown
+        EditorDocument* document =
+            window.Documents().OpenFile(WriteFile(dir, "marks.pas", kUnit), false);
+        CodeEditor* editor = document->Editor();
+        window.Documents().EditWindow()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.Documents().EditWindow()));
+        editor->setFocus();
+        QTRY_COMPARE(editor->BookmarkLines(), QList<int>({3, 5, 8}));
+
+        // A bookmark typed on line 7, one taken off line 3.
+        editor->insertAt("{//*} ", 6, 0);
+        editor->SendScintilla(QsciScintillaBase::SCI_DELETERANGE,
+                              editor->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, 2),
+                              5L);
+        QTRY_COMPARE(editor->BookmarkLines(), QList<int>({5, 7, 8}));
+
+        // F2 and Shift+F2 go round the marked lines.
+        editor->SetCursorLineColumn(6, 1);
+        const QList<QPair<QKeyCombination, int>> steps = {{Qt::Key_F2, 7},
+                                                          {Qt::Key_F2, 8},
+                                                          {Qt::Key_F2, 5},
+                                                          {Qt::SHIFT | Qt::Key_F2, 8},
+                                                          {Qt::SHIFT | Qt::Key_F2, 7}};
+        for (const auto& [key, line] : steps) {
+            Press(editor, key);
+            QCOMPARE(editor->CursorLine(), line);
+        }
+
+        // A click on the marker of line 5 puts the cursor there; a click in
+        // the margin beside an unmarked line does not.
+        const auto clickMargin = [&](int line) {
+            const long position =
+                editor->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, line - 1);
+            const int y =
+                editor->SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0, position) +
+                editor->SendScintilla(QsciScintillaBase::SCI_TEXTHEIGHT, 0UL) / 2;
+            const int x = editor->marginWidth(0) + editor->marginWidth(1) / 2;
+            QTest::mouseClick(editor->viewport(), Qt::LeftButton, {}, QPoint(x, y));
+        };
+        clickMargin(5);
+        QCOMPARE(editor->CursorLine(), 5);
+        clickMargin(2);
+        QCOMPARE(editor->CursorLine(), 5);
+        editor->setModified(false);
+    }
+
+    void coloursUpToALimit() {
+        MainWindow window;
+        window.show();
+        EditorDocument* document =
+            window.Documents().OpenFile(WriteFile(dir, "find.pas", kUnit), false);
+        CodeEditor* editor = document->Editor();
+        window.Documents().EditWindow()->show();
+        editor->setFocus();
+
+        // Coloured up to the limit: "unit" is styled as a keyword.
+        QVERIFY(editor->Colouring());
+        editor->SendScintilla(QsciScintillaBase::SCI_COLOURISE, 0UL, -1L);
+        QVERIFY(editor->SendScintilla(QsciScintillaBase::SCI_GETSTYLEAT, 0UL) != 0);
+
+        // Above it, plain text, and the status bar says so.
+        QByteArray large = kUnit;
+        while (size_t(large.size()) <= EditorDocument::kColourLimit) {
+            large += "{ padding padding padding padding padding padding padding }\r\n";
+        }
+        EditorDocument* big =
+            window.Documents().OpenFile(WriteFile(dir, "large.pas", large), false);
+        QVERIFY(!big->Editor()->Colouring());
+        QStringList texts;
+        for (QLabel* label :
+             window.Documents().EditWindow()->statusBar()->findChildren<QLabel*>()) {
+            texts << label->text();
+        }
+        QVERIFY2(texts.join(' ').contains("no colours"), qPrintable(texts.join(' ')));
+    }
+
+    // Hard files open, show their ends and save back byte for byte.
+    void hardFilesOpenAndSaveExactly_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::newRow("NUL bytes") << QByteArray("unit A;\0\0\r\nend.\0\n", 18);
+        QTest::newRow("a 2 MB line") << QByteArray(2 << 20, 'x').append("\r\nend.\r\n");
+        QByteArray lines;
+        for (int i = 0; i < 1000000; ++i) {
+            lines += "a\n";
+        }
+        QTest::newRow("a million lines") << lines;
+    }
+
+    void hardFilesOpenAndSaveExactly() {
+        QFETCH(QByteArray, file);
+        MainWindow window;
+        const QString path = WriteFile(dir, "hard.pas", file);
+        EditorDocument* document = window.Documents().OpenFile(path, false);
+        QVERIFY(document);
+        window.Documents().EditWindow()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.Documents().EditWindow()));
+        CodeEditor* editor = document->Editor();
+        editor->SetCursorLineColumn(editor->LineCount(), 1);
+        QApplication::processEvents();
+        QVERIFY(editor->CursorVisible());
+        QVERIFY(window.Documents().SaveDocument(document));
+        QCOMPARE(ReadFile(path), file);
+    }
+};
+
+QTEST_MAIN(CodeEditorTest)
+#include "tst_codeeditor.moc"

@@ -8,15 +8,17 @@ old=$1
 new=$2
 shift 2
 sizes=("${@:-4 20 100}")
-printf '%-6s %-4s %10s %10s\n' MB build seconds peak_MB
+printf '%-6s %-4s %10s %10s %10s\n' MB build seconds cpu_s peak_MB
 for mb in ${sizes[@]}; do
     for build in old new; do
         program=$old
         [ "$build" = new ] && program=$new
-        line=$("$program" "$mb" --benchmark_format=csv 2>/dev/null | grep BM_OpenLargeUnit)
-        # name,iterations,real_time,cpu_time,time_unit,...,file_MB,peak_MB
-        seconds=$(echo "$line" | cut -d, -f3)
-        peak=$(echo "$line" | awk -F, '{print $NF}')
-        printf '%-6s %-4s %10.3f %10.0f\n' "$mb" "$build" "$seconds" "$peak"
+        csv=$("$program" "$mb" --benchmark_filter=BM_OpenLargeUnit --benchmark_format=csv \
+            2>/dev/null | sed -n '/^name,/,$p')
+        # The columns by their names: real_time (seconds), cpu_time, "peak_MB".
+        seconds=$(echo "$csv" | awk -F, 'NR==1{for(i=1;i<=NF;i++)if($i=="real_time")c=i} NR==2{print $c}')
+        cpu=$(echo "$csv" | awk -F, 'NR==1{for(i=1;i<=NF;i++)if($i=="cpu_time")c=i} NR==2{print $c}')
+        peak=$(echo "$csv" | awk -F, 'NR==1{for(i=1;i<=NF;i++)if($i=="\"peak_MB\"")c=i} NR==2{print $c}')
+        printf '%-6s %-4s %10.3f %10.3f %10.0f\n' "$mb" "$build" "$seconds" "$cpu" "$peak"
     done
 done

@@ -1,5 +1,6 @@
 #include "documents/DocumentStore.h"
 
+#include "SourceFileBytes.h"
 #include "SourceMarks.h"
 #include "TextEncoding.h"
 
@@ -79,21 +80,16 @@ bool ReadFileUri(const QString& uri, std::string& text, QString& error) {
         error = QStringLiteral("%1: too large").arg(path);
         return false;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("%1: %2").arg(path, file.errorString());
+    SourceFileBytes file;
+    if (const FileResult read = file.Read(QFile::encodeName(path).toStdString()); !read) {
+        error = QStringLiteral("%1: %2").arg(path, QString::fromStdString(read.error));
         return false;
     }
-    const QByteArray bytes = file.read(DocumentStore::kMaxFileSize + 1);
-    if (file.error() != QFileDevice::NoError) {
-        error = QStringLiteral("%1: %2").arg(path, file.errorString());
-        return false;
-    }
-    if (bytes.size() > DocumentStore::kMaxFileSize) {
+    if (file.Bytes().size() > kLargeFileBytes) {
         error = QStringLiteral("%1: too large").arg(path);
         return false;
     }
-    text = DecodeFileText(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    text = DecodeFileText(file.Bytes());
     return true;
 }
 

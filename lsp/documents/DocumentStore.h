@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ReadToEnd.h"
 #include "documents/TextDocument.h"
 
 #include <QHash>
@@ -15,7 +16,7 @@ namespace kestrel::lsp {
 class DocumentStore {
 public:
     // Files larger than this are not read from disk.
-    static constexpr qint64 kMaxFileSize = qint64{256} << 20;
+    static constexpr qint64 kMaxFileSize = static_cast<qint64>(kLargeFileBytes);
 
     void Open(const QString& uri, std::string text, int64_t version);
     // Applies one content change to an open document: the text replaces

@@ -2,6 +2,7 @@
 
 #include "documents/DocumentStore.h"
 #include "protocol/Protocol.h"
+#include "server/Navigator.h"
 #include "server/Workspace.h"
 #include "transport/JsonRpcChannel.h"
 #include "transport/MessageFraming.h"
@@ -71,6 +72,7 @@ private:
     bool exitRequested_ = false;
     // Last, so that its threads end before anything they use goes.
     Workspace workspace_;
+    Navigator navigator_{documents_, workspace_};
 };
 
 } // namespace kestrel::lsp

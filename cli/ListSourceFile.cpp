@@ -1,5 +1,6 @@
 #include "ListSourceFile.h"
 
+#include "PrintableName.h"
 #include "RowFormatter.h"
 #include "ScanRows.h"
 #include "TextEncoding.h"
@@ -50,7 +51,8 @@ bool ListSourceFile(const SourcePath& path, const ListerOptions& options, Lister
     std::string& output = scratch.output;
     output.clear();
     if (const std::string error = ReadError(path, scratch); !error.empty()) {
-        out.Emit(slot, output, true, "kestrel-list: " + path.path + ": " + error + "\n");
+        out.Emit(slot, output, true,
+                 "kestrel-list: " + PrintableName(path.path) + ": " + error + "\n");
         return false;
     }
     const std::string_view bytes = scratch.bytes.Bytes();

@@ -22,15 +22,24 @@ public:
     // `separator` goes before each slot's output but the first to have any.
     OrderedOutput(int outputFd, int errorFd, size_t window, std::string separator);
 
-    // Runs `claim` under the lock once a slot is free, and gives the new
-    // slot's number; `claim` says whether there is work for it. False when
-    // there is none, or once writing has failed.
+    // Runs `claim` once a slot is free, and gives the new slot's number;
+    // `claim` says whether there is work for it. False when there is none, or
+    // once writing has failed. Claims run one at a time, so slots follow the
+    // order of the work, but not under the output's lock: a claim that waits
+    // (on a slow list of files) holds back no output.
     template <class HasWork> bool Claim(size_t& slot, HasWork&& claim) {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return failed_ || next_ < head_ + window_; });
-        if (failed_ || !claim()) {
+        std::lock_guard claiming(claimMutex_);
+        {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [&] { return failed_ || next_ < head_ + window_; });
+            if (failed_) {
+                return false;
+            }
+        }
+        if (!claim()) {
             return false;
         }
+        std::lock_guard lock(mutex_);
         slot = next_++;
         slots_.emplace_back();
         return true;
@@ -58,6 +67,7 @@ private:
     const int errorFd_;
     const size_t window_;
     const std::string separator_;
+    std::mutex claimMutex_; // taken before mutex_, never after
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Slot> slots_; // from the head on

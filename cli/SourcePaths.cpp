@@ -1,20 +1,12 @@
 #include "SourcePaths.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <sys/stat.h>
 
 namespace kestrel {
 
 SourcePaths::SourcePaths(const ListerOptions& options) : options_(options) {}
 
-SourcePaths::~SourcePaths() {
-    if (list_ != nullptr && list_ != stdin) {
-        std::fclose(list_);
-    }
-    std::free(line_);
-}
+SourcePaths::~SourcePaths() = default;
 
 bool SourcePaths::NextTopLevel(SourcePath& next) {
     if (nextArgument_ < options_.files.size()) {
@@ -24,31 +16,10 @@ bool SourcePaths::NextTopLevel(SourcePath& next) {
     if (options_.filesFrom.empty()) {
         return false;
     }
-    if (!listOpened_) {
-        listOpened_ = true;
-        list_ = options_.filesFrom == "-" ? stdin : std::fopen(options_.filesFrom.c_str(), "re");
-        if (list_ == nullptr) {
-            next.path = options_.filesFrom;
-            next.error = std::strerror(errno);
-            return true;
-        }
+    if (!list_) {
+        list_.emplace(options_.filesFrom);
     }
-    if (list_ == nullptr) {
-        return false;
-    }
-    // One path a line; empty lines are skipped.
-    ssize_t length = 0;
-    while ((length = ::getline(&line_, &lineCapacity_, list_)) == 1 && line_[0] == '\n') {
-    }
-    if (length <= 0) {
-        if (list_ != stdin) {
-            std::fclose(list_);
-        }
-        list_ = nullptr;
-        return false;
-    }
-    next.path.assign(line_, static_cast<size_t>(length) - (line_[length - 1] == '\n' ? 1 : 0));
-    return true;
+    return list_->Next(next.path, next.error);
 }
 
 bool SourcePaths::Next(SourcePath& next) {

@@ -2,8 +2,9 @@
 
 #include "FolderWalk.h"
 #include "ListerOptions.h"
+#include "PathList.h"
 
-#include <cstdio>
+#include <optional>
 #include <string>
 
 namespace kestrel {
@@ -34,10 +35,7 @@ private:
 
     const ListerOptions& options_;
     size_t nextArgument_ = 0;
-    std::FILE* list_ = nullptr; // --files-from, while it is read
-    bool listOpened_ = false;
-    char* line_ = nullptr; // getline's buffer
-    size_t lineCapacity_ = 0;
+    std::optional<PathList> list_; // --files-from, once the arguments are done
     FolderWalk walk_;
     bool walking_ = false;
 };

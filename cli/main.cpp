@@ -2,20 +2,39 @@
 #include "ListSourceFile.h"
 #include "ListerOptions.h"
 #include "OrderedOutput.h"
+#include "PrintableName.h"
 #include "SourcePaths.h"
 
 #include <atomic>
+#include <csignal>
 #include <cstdio>
+#include <new>
 #include <thread>
 #include <unistd.h>
 
 using namespace kestrel;
 
+namespace {
+
+// Memory ran out where the work cannot go on: the other threads may wait on
+// the output this thread was to give, so the process ends here, with a
+// message that needs no memory.
+[[noreturn]] void OutOfMemory() {
+    static constexpr char kMessage[] = "kestrel-list: out of memory\n";
+    [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+    ::_exit(1);
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
+    // A reader that goes away (a closed pipe) is a write error like any
+    // other: a message and exit status 1, not death by SIGPIPE.
+    std::signal(SIGPIPE, SIG_IGN);
     ListerOptions options;
     std::string error;
     if (!ParseListerOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
-        std::fprintf(stderr, "kestrel-list: %s\n%s", error.c_str(), ListerUsage());
+        std::fprintf(stderr, "kestrel-list: %s\n%s", PrintableName(error).c_str(), ListerUsage());
         return 2;
     }
     if (options.help) {
@@ -32,13 +51,17 @@ int main(int argc, char** argv) {
                       !options.json && options.NamesFiles() ? "\n" : "");
     std::atomic<bool> failed = false;
     const auto work = [&] {
-        ListerScratch scratch;
-        SourcePath path;
-        size_t slot = 0;
-        while (out.Claim(slot, [&] { return paths.Next(path); })) {
-            if (!ListSourceFile(path, options, scratch, out, slot)) {
-                failed = true;
+        try {
+            ListerScratch scratch;
+            SourcePath path;
+            size_t slot = 0;
+            while (out.Claim(slot, [&] { return paths.Next(path); })) {
+                if (!ListSourceFile(path, options, scratch, out, slot)) {
+                    failed = true;
+                }
             }
+        } catch (const std::bad_alloc&) {
+            OutOfMemory();
         }
     };
     std::vector<std::thread> threads;

@@ -9,7 +9,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <atomic>
+#include <csignal>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -367,6 +369,163 @@ private slots:
         const Run plain = List({"--json", "--files-from=" + listFile});
         QCOMPARE(FilesOf(plain.out), QStringList({root + "b.pas", root + "c.p"}));
         QVERIFY(plain.err.contains(root.toUtf8() + "a: Is a directory (use -R"));
+    }
+
+    // A list is input like any other: whatever it holds, each line is a name
+    // or an error that names the line, and a list that cannot be read is an
+    // error, never an empty list.
+    void takesOnlyWhatAListLineSays() {
+        QTemporaryDir dir;
+        const QByteArray root = QFile::encodeName(dir.path()) + "/";
+        WriteFile(dir, "plain.pas", "unit P;\n");
+        const QByteArray plain = root + "plain.pas";
+        const QByteArray longest(4095, 'x');
+        struct Case {
+            const char* name;
+            QByteArray list;   // the list's bytes, given on standard input
+            QString listPath;  // or this list instead
+            QString stdinFile; // or standard input from this file
+            int exitCode;
+            int rows;
+            QByteArray err;
+        };
+        const Case cases[] = {
+            {"CR LF lines", plain + "\r\n\r\n" + plain + "\r\n", {}, {}, 0, 2, ""},
+            {"a NUL in a line",
+             QByteArray("a\0b\n", 4) + plain + "\n",
+             {},
+             {},
+             1,
+             1,
+             "kestrel-list: -, line 1: a name cannot hold a NUL byte\n"},
+            {"longest path",
+             longest + "\n" + plain,
+             {},
+             {},
+             1,
+             1,
+             "kestrel-list: " + longest + ": File name too long\n"},
+            {"a line past the longest path",
+             longest + "y\r\n\n" + plain,
+             {},
+             {},
+             1,
+             1,
+             "kestrel-list: -, line 1: longer than the longest path (4095 bytes)\n"},
+            {"a far longer line",
+             QByteArray(300000, 'z') + "\n" + plain,
+             {},
+             {},
+             1,
+             1,
+             "kestrel-list: -, line 1: longer than the longest path (4095 bytes)\n"},
+            {"control characters in a name",
+             root + "\x1b[2Jmissing\t.pas\r\r\n",
+             {},
+             {},
+             1,
+             0,
+             "kestrel-list: " + root + "\\x1b[2Jmissing\\t.pas\\r: No such file or directory\n"},
+            {"a folder as the list",
+             {},
+             dir.path(),
+             {},
+             1,
+             0,
+             "kestrel-list: " + root.chopped(1) + ": Is a directory\n"},
+            {"a folder on standard input",
+             {},
+             {},
+             dir.path(),
+             1,
+             0,
+             "kestrel-list: -: Is a directory\n"},
+        };
+        for (const Case& c : cases) {
+            QProcess process;
+            if (!c.stdinFile.isEmpty()) {
+                process.setStandardInputFile(c.stdinFile);
+            }
+            process.start(KESTREL_LIST_PATH,
+                          {"--json", "--files-from=" + (c.listPath.isEmpty() ? "-" : c.listPath)});
+            if (c.stdinFile.isEmpty()) {
+                process.write(c.list);
+                process.closeWriteChannel();
+            }
+            QVERIFY(process.waitForFinished(60000));
+            const QByteArray out = process.readAllStandardOutput();
+            QVERIFY2(process.exitStatus() == QProcess::NormalExit, c.name);
+            QVERIFY2(process.exitCode() == c.exitCode, c.name);
+            QVERIFY2(JsonLines(out).size() == c.rows, c.name);
+            QCOMPARE(process.readAllStandardError(), c.err);
+        }
+    }
+
+    // An endless line (a device given as the list) is reported at once and
+    // read on in a few pages of memory.
+    void readsAnEndlessListInLittleMemory() {
+        QProcess process;
+        process.start(KESTREL_LIST_PATH, {"-j2", "--files-from=/dev/zero"});
+        QVERIFY(process.waitForStarted());
+        const auto stop = qScopeGuard([&] {
+            process.kill();
+            process.waitForFinished();
+        });
+        process.setReadChannel(QProcess::StandardError);
+        QVERIFY2(process.waitForReadyRead(20000), "no message about the endless line");
+        QTest::qWait(1000);
+        QCOMPARE(process.readAllStandardError(),
+                 "kestrel-list: /dev/zero, line 1: longer than the longest path (4095 bytes)\n");
+        QFile status(QString("/proc/%1/status").arg(process.processId()));
+        QVERIFY(status.open(QIODevice::ReadOnly));
+        const QByteArray text = status.readAll();
+        const qsizetype at = text.indexOf("VmRSS:");
+        QVERIFY(at >= 0);
+        const long kilobytes =
+            text.mid(at + 6, text.indexOf('\n', at) - at - 6).trimmed().split(' ')[0].toLong();
+        QVERIFY2(kilobytes > 0 && kilobytes < 100 * 1024, qPrintable(QString::number(kilobytes)));
+    }
+
+    // Where the output goes nowhere or memory runs out, the lister says so
+    // and exits 1, as it does for a full disk.
+    void failsWithAMessageWhenAPipeClosesOrMemoryRunsOut() {
+        int ends[2];
+        QCOMPARE(::pipe(ends), 0);
+        ::close(ends[0]);
+        QProcess closed;
+        // As a shell starts it: SIGPIPE at its default, output into the pipe.
+        closed.setChildProcessModifier([&] {
+            std::signal(SIGPIPE, SIG_DFL);
+            ::dup2(ends[1], STDOUT_FILENO);
+        });
+        closed.start(KESTREL_LIST_PATH, {"--json", kSample});
+        QVERIFY(closed.waitForFinished(60000));
+        ::close(ends[1]);
+        QCOMPARE(closed.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(closed.exitCode(), 1);
+        QCOMPARE(closed.readAllStandardError(),
+                 QByteArray("kestrel-list: cannot write the output: Broken pipe\n"));
+
+#if defined(__SANITIZE_ADDRESS__)
+        QSKIP("the address sanitizer needs more address space than the limit leaves");
+#else
+        // A table holds every row of its file: 2.5 million of them pass
+        // 300 MB of address space.
+        QTemporaryDir dir;
+        const QString big =
+            WriteFile(dir, "big.pas", QByteArray("procedure P;\n").repeated(2500000));
+        QVERIFY(!big.isEmpty());
+        QProcess limited;
+        limited.setChildProcessModifier([] {
+            const rlimit limit{300 << 20, 300 << 20};
+            ::setrlimit(RLIMIT_AS, &limit);
+        });
+        limited.start(KESTREL_LIST_PATH, {"-j1", big, kSample});
+        QVERIFY(limited.waitForFinished(60000));
+        QCOMPARE(limited.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(limited.exitCode(), 1);
+        QCOMPARE(limited.readAllStandardError(), QByteArray("kestrel-list: out of memory\n"));
+#endif
     }
 
     void refusesFilesWithoutEnd() {

@@ -55,14 +55,14 @@ type
       TInner = class
         procedure Step;
       end;
-    procedure Run(A: Integer); overload;
+    procedure Run(A: Integer = 0); overload;
     procedure Run(const S: string); overload;
     function Count(Items: array of Integer;
       Limit: Integer): Integer;
   end;
   TPoint = record
     X, Y: Integer;
-    procedure Move(DX: Integer);
+	procedure Move(DX: Integer);
   end;
   TBroken = class
     procedure Lost; { end; }
@@ -731,17 +731,17 @@ private slots:
             << declaration << "Shapes:procedure TOuter.R|un(const"
             << QStringList{"Shapes:procedure |Run(const S: string); overload;"};
         QTest::newRow("declaration to its overload's implementation")
-            << implementation << "Shapes:procedure Ru|n(A: Integer); overload;"
+            << implementation << "Shapes:procedure Ru|n(A: Integer = 0); overload;"
             << QStringList{"Shapes:procedure TOuter.|Run(A: Integer);"};
         QTest::newRow("from the heading's first word")
             << declaration << "Shapes:|procedure TOuter.Run(A"
-            << QStringList{"Shapes:procedure |Run(A: Integer); overload;"};
+            << QStringList{"Shapes:procedure |Run(A: Integer = 0); overload;"};
         QTest::newRow("heading over two lines")
             << implementation << "Shapes:    function |Count(Items"
             << QStringList{"Shapes:function TOuter.|Count(Items"};
         QTest::newRow("nested class") << declaration << "Shapes:procedure TOuter.TInner.St|ep;"
                                       << QStringList{"Shapes:        procedure |Step;"};
-        QTest::newRow("record method") << implementation << "Shapes:    procedure |Move(DX"
+        QTest::newRow("record method") << implementation << "Shapes:\tprocedure |Move(DX"
                                        << QStringList{"Shapes:procedure TPoint.|Move(DX"};
         QTest::newRow("class after a class without end")
             << declaration << "Shapes:procedure TAfter.|Kept;"

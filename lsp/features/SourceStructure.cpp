@@ -160,8 +160,8 @@ public:
             }
             Token token;
             token.start = at_;
-            token.column = static_cast<uint32_t>(at_ - lineStart_);
             token.firstOnLine = firstOnLine_;
+            token.column = firstOnLine_ ? Column() : 0;
             firstOnLine_ = false;
             if (IsWordStart(c) || (c == '&' && IsWordStart(Next()))) {
                 at_ += c == '&' ? 1 : 0;
@@ -196,6 +196,15 @@ public:
     }
 
 private:
+    // The column of `at_` as an editor shows it, tabs every eight.
+    uint32_t Column() const {
+        uint32_t column = 0;
+        for (size_t i = lineStart_; i < at_; ++i) {
+            column = text_[i] == '\t' ? (column / 8 + 1) * 8 : column + 1;
+        }
+        return column;
+    }
+
     char Next() const { return at_ + 1 < text_.size() ? text_[at_ + 1] : '\0'; }
 
     void NewLine() {
@@ -696,6 +705,21 @@ private:
                 }
                 if (IsHeadingStart(i_) && tokens_[i_].firstOnLine) {
                     break; // a parameter list cut off
+                }
+                if (depth == 1 && IsSymbol(i_, "=")) {
+                    // A default value: a declaration may give it, its
+                    // implementation need not.
+                    int inner = 0;
+                    for (; i_ + 1 < tokens_.size(); ++i_) {
+                        if (IsSymbol(i_ + 1, "(") || IsSymbol(i_ + 1, "[")) {
+                            ++inner;
+                        } else if ((IsSymbol(i_ + 1, ")") || IsSymbol(i_ + 1, "]")) && inner > 0) {
+                            --inner;
+                        } else if (inner == 0 && (IsSymbol(i_ + 1, ";") || IsSymbol(i_ + 1, ")"))) {
+                            break;
+                        }
+                    }
+                    continue;
                 }
                 if (!key.empty() && IsWordChar(key.back()) &&
                     IsWordChar(text_[tokens_[i_].start])) {

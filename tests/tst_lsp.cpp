@@ -457,20 +457,31 @@ private slots:
         QTest::addColumn<bool>("shutdown");
         QTest::addColumn<bool>("exit"); // else the input is closed
         QTest::addColumn<int>("code");
-        QTest::newRow("shutdown, exit") << true << true << 0;
-        QTest::newRow("exit without shutdown") << false << true << 1;
-        QTest::newRow("input closed") << false << false << 1;
-        QTest::newRow("input closed after shutdown") << true << false << 0;
+        QTest::addColumn<bool>("nullParams"); // "params": null, as Emacs's client sends
+        QTest::newRow("shutdown, exit") << true << true << 0 << false;
+        QTest::newRow("shutdown, exit, params null") << true << true << 0 << true;
+        QTest::newRow("exit without shutdown") << false << true << 1 << false;
+        QTest::newRow("input closed") << false << false << 1 << false;
+        QTest::newRow("input closed after shutdown") << true << false << 0 << false;
     }
     void exitCodes() {
         QFETCH(bool, shutdown);
         QFETCH(bool, exit);
+        QFETCH(bool, nullParams);
         Session session;
         session.Initialize();
-        if (shutdown) {
+        if (shutdown && nullParams) {
+            session.Write(Frame(
+                QJsonObject{{"id", 900}, {"method", "shutdown"}, {"params", QJsonValue::Null}}));
+            const QJsonObject answer = session.Answer(900);
+            QVERIFY2(answer.contains("result") && answer.value("result").isNull(),
+                     QJsonDocument(answer).toJson().constData());
+        } else if (shutdown) {
             QVERIFY(session.Result("shutdown").isNull());
         }
-        if (exit) {
+        if (exit && nullParams) {
+            session.Write(Frame(QJsonObject{{"method", "exit"}, {"params", QJsonValue::Null}}));
+        } else if (exit) {
             session.Notify("exit");
         }
         QTEST(session.ExitCode(!exit), "code");

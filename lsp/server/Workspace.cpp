@@ -2,6 +2,7 @@
 
 #include "index/LocalPaths.h"
 #include "index/SymbolMatcher.h"
+#include "server/CountedNoun.h"
 #include "server/SymbolAnswers.h"
 #include "server/WorkDoneProgress.h"
 
@@ -47,9 +48,9 @@ public:
         if (shown_) {
             shown_->End(files, symbols);
         }
-        log_(QStringLiteral("indexed %1 files, %2 symbols in %3 ms")
-                 .arg(files)
-                 .arg(symbols)
+        log_(QStringLiteral("indexed %1, %2 in %3 ms")
+                 .arg(CountedNoun(static_cast<qint64>(files), "file", "files"),
+                      CountedNoun(static_cast<qint64>(symbols), "symbol", "symbols"))
                  .arg(timer_.elapsed()));
     }
 

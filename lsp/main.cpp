@@ -111,6 +111,12 @@ int main(int argc, char** argv) {
         } while (batch < kBatchBytes && MoreWaiting());
         server.Handle(frames);
         frames.clear();
+        // The client restarts a server that ends; one that waited for a body
+        // it will never read would leave the client hanging.
+        if (!framer.Lost().isEmpty()) {
+            std::fprintf(stderr, "kestrel-lsp: %s\n", framer.Lost().toLocal8Bit().constData());
+            return 1;
+        }
         // What arrived before the input ended is still answered.
         if (server.ExitRequested() || inputEnded || outputGone) {
             return server.ExitCode();

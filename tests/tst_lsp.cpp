@@ -1,28 +1,17 @@
 // kestrel-lsp as an editor meets it: whole sessions over the server's
 // standard input and output, and the position arithmetic underneath.
+#include "LspSession.h"
 #include "documents/TextDocument.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
 using namespace kestrel::lsp;
 
 namespace {
-
-constexpr int kWaitMs = 20000;
-
-QByteArray Frame(const QByteArray& body) {
-    return "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
-}
-
-QByteArray Frame(QJsonObject message) {
-    message.insert("jsonrpc", "2.0");
-    return Frame(QJsonDocument(message).toJson(QJsonDocument::Compact));
-}
 
 QJsonObject Uri(const QString& uri) {
     return {{"textDocument", QJsonObject{{"uri", uri}}}};
@@ -34,10 +23,6 @@ QJsonObject Position(int line, int character) {
 
 QJsonObject Range(int line, int from, int to) {
     return {{"start", Position(line, from)}, {"end", Position(line, to)}};
-}
-
-QString FileUri(const QString& path) {
-    return QUrl::fromLocalFile(path).toString();
 }
 
 // Two units that use each other's routines: nested, overloaded and record
@@ -157,96 +142,14 @@ QString Place(const QString& needle) {
         .arg(place - lineStart);
 }
 
-// One server process and the client side of its pipes.
-class Session {
+// The server under test, initialized without a workspace.
+class Session : public LspSession {
 public:
-    Session() {
-        process_.start(KESTREL_LSP_PATH, QStringList());
-        process_.waitForStarted(kWaitMs);
-    }
-    ~Session() {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.kill();
-            process_.waitForFinished(kWaitMs);
-        }
-    }
-
-    void Write(const QByteArray& bytes) {
-        process_.write(bytes);
-        process_.waitForBytesWritten(kWaitMs);
-    }
-    void Notify(const QString& method, const QJsonObject& params = {}) {
-        Write(Frame(QJsonObject{{"method", method}, {"params", params}}));
-    }
-    int Send(const QString& method, const QJsonObject& params = {}) {
-        Write(Frame(QJsonObject{{"id", ++lastId_}, {"method", method}, {"params", params}}));
-        return lastId_;
-    }
-
-    // The next message from the server; an empty object after a timeout.
-    QJsonObject Receive() {
-        for (;;) {
-            const qsizetype end = pending_.indexOf("\r\n\r\n");
-            if (end >= 0) {
-                const QByteArray header = pending_.first(end).toLower();
-                const qsizetype at = header.indexOf("content-length:");
-                const int length = header.mid(at + 15).trimmed().toInt();
-                if (pending_.size() >= end + 4 + length) {
-                    const QByteArray body = pending_.mid(end + 4, length);
-                    pending_.remove(0, end + 4 + length);
-                    return QJsonDocument::fromJson(body).object();
-                }
-            }
-            if (!process_.waitForReadyRead(kWaitMs)) {
-                return {};
-            }
-            pending_ += process_.readAllStandardOutput();
-        }
-    }
-    // The answer to request `id`, skipping notifications.
-    QJsonObject Answer(int id) {
-        for (QJsonObject message = Receive(); !message.isEmpty(); message = Receive()) {
-            if (message.value("id") == QJsonValue(id)) {
-                return message;
-            }
-        }
-        return {};
-    }
-    QJsonValue Result(const QString& method, const QJsonObject& params = {}) {
-        return Answer(Send(method, params)).value("result");
-    }
+    Session() : LspSession(KESTREL_LSP_PATH) {}
     QJsonObject Initialize(const QJsonObject& capabilities = {}) {
-        const QJsonObject result = Result("initialize", {{"processId", QJsonValue::Null},
-                                                         {"rootUri", QJsonValue::Null},
-                                                         {"capabilities", capabilities}})
-                                       .toObject();
-        Notify("initialized");
-        return result;
+        return LspSession::Initialize(
+            {{"rootUri", QJsonValue::Null}, {"capabilities", capabilities}});
     }
-    void Open(const QString& uri, const QString& text) {
-        Notify("textDocument/didOpen",
-               {{"textDocument",
-                 QJsonObject{
-                     {"uri", uri}, {"languageId", "pascal"}, {"version", 1}, {"text", text}}}});
-    }
-    QJsonArray Symbols(const QString& uri) {
-        return Result("textDocument/documentSymbol", Uri(uri)).toArray();
-    }
-    // The exit code once the server has ended by itself.
-    int ExitCode(bool closeInput) {
-        if (closeInput) {
-            process_.closeWriteChannel();
-        }
-        if (!process_.waitForFinished(kWaitMs) || process_.exitStatus() != QProcess::NormalExit) {
-            return -1;
-        }
-        return process_.exitCode();
-    }
-
-private:
-    QProcess process_;
-    QByteArray pending_;
-    int lastId_ = 0;
 };
 
 // "kind name line:from-to" of each symbol's selection, depth-first, with
@@ -369,13 +272,14 @@ private slots:
         QTest::addColumn<QList<QByteArray>>("writes");
         QTest::addColumn<QList<int>>("errorCodes"); // in order; 0 for a result
 
-        const QByteArray init =
-            Frame(QJsonObject{{"id", 1},
-                              {"method", "initialize"},
-                              {"params", QJsonObject{{"capabilities", QJsonObject{}}}}});
-        const QByteArray symbols = Frame(QJsonObject{{"id", 2},
-                                                     {"method", "textDocument/documentSymbol"},
-                                                     {"params", Uri(FileUri(kSample))}});
+        const QByteArray init = LspSession::Frame(
+            QJsonObject{{"id", 1},
+                        {"method", "initialize"},
+                        {"params", QJsonObject{{"capabilities", QJsonObject{}}}}});
+        const QByteArray symbols =
+            LspSession::Frame(QJsonObject{{"id", 2},
+                                          {"method", "textDocument/documentSymbol"},
+                                          {"params", Uri(LspSession::FileUri(kSample))}});
         QList<QByteArray> bytes;
         for (const char c : init + symbols) {
             bytes << QByteArray(1, c);
@@ -392,11 +296,14 @@ private slots:
         QTest::newRow("Content-Length not a number")
             << QList<QByteArray>{"Content-Length: -5\r\n\r\n" + init} << QList<int>{-32700, 0};
         QTest::newRow("body not JSON")
-            << QList<QByteArray>{Frame(QByteArray("{\"id\": 1, ")) + init} << QList<int>{-32700, 0};
+            << QList<QByteArray>{LspSession::Frame(QByteArray("{\"id\": 1, ")) + init}
+            << QList<int>{-32700, 0};
         QTest::newRow("body not an object")
-            << QList<QByteArray>{Frame(QByteArray("[1, 2]")) + init} << QList<int>{-32600, 0};
+            << QList<QByteArray>{LspSession::Frame(QByteArray("[1, 2]")) + init}
+            << QList<int>{-32600, 0};
         QTest::newRow("no method")
-            << QList<QByteArray>{Frame(QByteArray(R"({"jsonrpc":"2.0","id":5})")) + init}
+            << QList<QByteArray>{LspSession::Frame(QByteArray(R"({"jsonrpc":"2.0","id":5})")) +
+                                 init}
             << QList<int>{-32600, 0};
         QTest::newRow("request before initialize")
             << QList<QByteArray>{symbols + init} << QList<int>{-32002, 0};
@@ -446,11 +353,21 @@ private slots:
         const QJsonObject answer = session.Answer(session.Send("shutdown"));
         QVERIFY(answer.contains("result") && answer.value("result").isNull());
         QCOMPARE(session.Receive().value("method").toString(), "$/logTrace");
-        QCOMPARE(ErrorCodeOf(session.Answer(
-                     session.Send("textDocument/documentSymbol", Uri(FileUri(kSample))))),
+        QCOMPARE(ErrorCodeOf(session.Answer(session.Send("textDocument/documentSymbol",
+                                                         Uri(LspSession::FileUri(kSample))))),
                  -32600);
         session.Notify("exit");
         QCOMPARE(session.ExitCode(false), 0);
+    }
+
+    // A length the server will not read ends it at once, with a message,
+    // while its input is still open; a long one it skips keeps it serving.
+    void lengthItWillNotRead() {
+        Session session;
+        session.Initialize();
+        session.Write("Content-Length: 1000000000000\r\n\r\n{}");
+        QCOMPARE(session.ExitCode(false), 1);
+        QVERIFY(session.ErrorOutput().contains("Content-Length 1000000000000"));
     }
 
     void exitCodes_data() {
@@ -471,7 +388,7 @@ private slots:
         Session session;
         session.Initialize();
         if (shutdown && nullParams) {
-            session.Write(Frame(
+            session.Write(LspSession::Frame(
                 QJsonObject{{"id", 900}, {"method", "shutdown"}, {"params", QJsonValue::Null}}));
             const QJsonObject answer = session.Answer(900);
             QVERIFY2(answer.contains("result") && answer.value("result").isNull(),
@@ -480,7 +397,8 @@ private slots:
             QVERIFY(session.Result("shutdown").isNull());
         }
         if (exit && nullParams) {
-            session.Write(Frame(QJsonObject{{"method", "exit"}, {"params", QJsonValue::Null}}));
+            session.Write(
+                LspSession::Frame(QJsonObject{{"method", "exit"}, {"params", QJsonValue::Null}}));
         } else if (exit) {
             session.Notify("exit");
         }
@@ -517,7 +435,7 @@ private slots:
             "  20 the registry is never freed 70:2-36",
             "  12 ShapeCount 74:9-19 | : Integer",
         };
-        QCOMPARE(Outline(session.Symbols(FileUri(kSample))), expected);
+        QCOMPARE(Outline(session.Symbols(LspSession::FileUri(kSample))), expected);
     }
 
     // The extended headings, a program file, and names on non-ASCII lines in
@@ -579,7 +497,7 @@ private slots:
         file.close();
         Session session;
         session.Initialize();
-        QCOMPARE(Outline(session.Symbols(FileUri(file.fileName()))),
+        QCOMPARE(Outline(session.Symbols(LspSession::FileUri(file.fileName()))),
                  (QStringList{"2 Grüße 0:5-10 | unit", "  20 été 1:3-12"}));
     }
 
@@ -592,7 +510,8 @@ private slots:
     void unreadableDocumentsAreErrors() {
         QFETCH(QString, name);
         QTemporaryDir dir;
-        const QString uri = name.isEmpty() ? "untitled:Untitled-1" : FileUri(dir.filePath(name));
+        const QString uri =
+            name.isEmpty() ? "untitled:Untitled-1" : LspSession::FileUri(dir.filePath(name));
         Session session;
         session.Initialize();
         const QJsonObject answer =
@@ -710,12 +629,13 @@ private slots:
         Session session;
         session.Initialize();
         session.Write(
-            Frame(QJsonObject{{"id", 70},
-                              {"method", "textDocument/documentSymbol"},
-                              {"params", Uri(FileUri(kSample))}}) +
-            Frame(QJsonObject{{"method", "$/cancelRequest"}, {"params", QJsonObject{{"id", 70}}}}));
+            LspSession::Frame(QJsonObject{{"id", 70},
+                                          {"method", "textDocument/documentSymbol"},
+                                          {"params", Uri(LspSession::FileUri(kSample))}}) +
+            LspSession::Frame(
+                QJsonObject{{"method", "$/cancelRequest"}, {"params", QJsonObject{{"id", 70}}}}));
         QCOMPARE(ErrorCodeOf(session.Answer(70)), -32800);
-        QVERIFY(!session.Symbols(FileUri(kSample)).isEmpty());
+        QVERIFY(!session.Symbols(LspSession::FileUri(kSample)).isEmpty());
     }
 
     void invalidParamsAreNamed() {
@@ -723,7 +643,7 @@ private slots:
         session.Initialize();
         const QJsonObject answer = session.Answer(session.Send(
             "textDocument/codeAction",
-            {{"textDocument", QJsonObject{{"uri", FileUri(kSample)}}},
+            {{"textDocument", QJsonObject{{"uri", LspSession::FileUri(kSample)}}},
              {"range", QJsonObject{{"start", Position(0, -1)}, {"end", Position(0, 0)}}}}));
         QCOMPARE(ErrorCodeOf(answer), -32602);
         QVERIFY(answer["error"]["message"].toString().contains("character"));
@@ -782,8 +702,9 @@ private slots:
         QFETCH(QString, from);
         QFETCH(QStringList, expected);
         QTemporaryDir dir;
-        const QHash<QString, QString> uris{{"Shapes", FileUri(dir.filePath("shapes.pas"))},
-                                           {"Helpers", FileUri(dir.filePath("helpers.pas"))}};
+        const QHash<QString, QString> uris{
+            {"Shapes", LspSession::FileUri(dir.filePath("shapes.pas"))},
+            {"Helpers", LspSession::FileUri(dir.filePath("helpers.pas"))}};
         Session session;
         session.Initialize();
         session.Open(uris["Shapes"], kShapes);
@@ -832,13 +753,14 @@ private slots:
         QTemporaryDir dir;
         Session session;
         session.Initialize();
-        session.Open(FileUri(dir.filePath("shapes.pas")), kShapes);
-        session.Open(FileUri(dir.filePath("helpers.pas")), kHelpers);
+        session.Open(LspSession::FileUri(dir.filePath("shapes.pas")), kShapes);
+        session.Open(LspSession::FileUri(dir.filePath("helpers.pas")), kHelpers);
         const QStringList place = Place(at).split(':');
-        const QJsonValue hover = session.Result(
-            "textDocument/hover",
-            {{"textDocument", QJsonObject{{"uri", FileUri(dir.filePath("shapes.pas"))}}},
-             {"position", Position(place[1].toInt(), place[2].toInt())}});
+        const QJsonValue hover =
+            session.Result("textDocument/hover",
+                           {{"textDocument",
+                             QJsonObject{{"uri", LspSession::FileUri(dir.filePath("shapes.pas"))}}},
+                            {"position", Position(place[1].toInt(), place[2].toInt())}});
         QCOMPARE(hover["contents"]["value"].toString(), expected);
         QCOMPARE(hover.isNull(), expected.isEmpty());
     }
@@ -889,8 +811,9 @@ private slots:
         QVERIFY(answer.value("result").isNull());
         QTemporaryDir dir;
         const QJsonObject unreadable = session.Answer(session.Send(
-            method, {{"textDocument", QJsonObject{{"uri", FileUri(dir.filePath("gone.pas"))}}},
-                     {"position", Position(0, 0)}}));
+            method,
+            {{"textDocument", QJsonObject{{"uri", LspSession::FileUri(dir.filePath("gone.pas"))}}},
+             {"position", Position(0, 0)}}));
         QCOMPARE(ErrorCodeOf(unreadable), -32803);
         QVERIFY(!unreadable["error"]["message"].toString().isEmpty());
     }

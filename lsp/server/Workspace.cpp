@@ -111,8 +111,8 @@ void Workspace::Start() {
     // The watch exists from the start, so that the indexer's threads never
     // see it come; it watches folders only when the client does not.
     watchFolders_ = !client_.watchesFiles;
-    watch_ = std::make_unique<FileWatch>(
-        [this](FileWatch::Changes changes) {
+    watch_ = std::make_unique<FolderWatch>(
+        [this](FolderWatch::Changes changes) {
             if (changes.overflow) {
                 indexer_->IndexFolders(Folders(), nullptr);
             }

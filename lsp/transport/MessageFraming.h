@@ -25,12 +25,21 @@ class MessageFramer {
 public:
     static constexpr size_t kMaxBody = size_t{64} << 20;
     static constexpr size_t kMaxHeader = size_t{8} << 10;
+    // A body longer than this is not even skipped: no client sends one, and
+    // waiting for that many bytes would leave every later message
+    // unanswered. The stream is lost (see Lost()).
+    static constexpr size_t kMaxSkip = size_t{1} << 30;
 
     explicit MessageFramer(size_t maxBody = kMaxBody) : maxBody_(maxBody) {}
 
     // Takes the next bytes of the stream and appends every frame they
     // complete to `frames`.
     void Feed(const char* data, size_t size, std::vector<Frame>& frames);
+
+    // Why no further message can be found in the stream (a Content-Length
+    // over kMaxSkip); empty while messages can be found. Once lost, every
+    // byte fed is dropped.
+    const QString& Lost() const { return lost_; }
 
     // Bytes held for a frame not yet complete.
     size_t Pending() const { return static_cast<size_t>(buffer_.size()); }
@@ -43,6 +52,7 @@ private:
     qsizetype bodyLength_ = -1; // the body being read; -1 while reading a header
     size_t skipping_ = 0;       // bytes of a refused body still to drop
     bool overlongHeader_ = false;
+    QString lost_;
 };
 
 // The frame for a message body.

@@ -136,6 +136,9 @@ bool TagOfRow(const SymbolRow& row, TextEncoding encoding, Tag& tag) {
     std::string name = ToUtf8(LeadingName(row.name), encoding);
     if (row.category != catHeader) {
         tag.className = ToUtf8(row.className, encoding);
+        // No identifier holds a control character; a tab or a line break
+        // would end the line of a tags file.
+        std::erase_if(tag.className, IsControl);
         // A qualified name (TOuter.TInner.Method) keeps its last part; the
         // rest belongs to the class.
         if (const size_t dot = name.rfind('.'); dot != std::string::npos && dot + 1 < name.size()) {

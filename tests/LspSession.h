@@ -9,12 +9,17 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QUrl>
+#include <functional>
 
 class LspSession {
 public:
     static constexpr int kWaitMs = 20000;
 
-    explicit LspSession(const QString& server) {
+    // `childSetup` runs in the server's process before it starts.
+    explicit LspSession(const QString& server, const std::function<void()>& childSetup = {}) {
+        if (childSetup) {
+            process_.setChildProcessModifier(childSetup);
+        }
         process_.start(server, QStringList());
         process_.waitForStarted(kWaitMs);
     }

@@ -25,6 +25,9 @@ cp "$sample" "$work/src/Unit1.pas"
 # A unit whose path holds a tab: refused by name, the others still tagged.
 printf 'unit Odd;\ninterface\nimplementation\nprocedure Hidden;\nbegin\nend;\nend.\n' \
     >"$work/src/sub/tab$(printf '\t')name.pas"
+# Names that could break a tags file's line: a tab in a class name, a slash.
+printf 'unit Odd2;\ninterface\nimplementation\nprocedure T\tX.Foo;\nbegin\nend;\nprocedure A/B;\nbegin\nend;\nend.\n' \
+    >"$work/src/sub/odd.pas"
 cd "$work"
 export PATH="$work/bin:$PATH" HOME="$work"
 
@@ -62,6 +65,10 @@ tnext
 call add(s:out, 'tnext ' . expand('%') . ':' . line('.'))
 let s:t = taglist('^GetArea$')
 call add(s:out, 'GetArea kinds ' . join(map(copy(s:t), 'v:val.kind . get(v:val, "class", "-")'), ' '))
+for s:name in ['TX.Foo', 'A/B']
+  execute 'tag ' . s:name
+  call add(s:out, s:name . ' ' . expand('%') . ':' . line('.'))
+endfor
 call writefile(s:out, 'vim.out')
 qall!
 VIM
@@ -73,7 +80,9 @@ Create src/Unit1.pas:39
 Unit1 src/Unit1.pas:1
 bookmark src/Unit1.pas:51
 tnext src/Unit1.pas:71
-GetArea kinds fTShape fTCircle d- d-"
+GetArea kinds fTShape fTCircle d- d-
+TX.Foo src/sub/odd.pas:4
+A/B src/sub/odd.pas:7"
 [ -f vim.out ] || fail "Vim wrote no results"
 [ "$(cat vim.out)" = "$expected" ] || fail "Vim went elsewhere:
 $(cat vim.out)

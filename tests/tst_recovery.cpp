@@ -4,6 +4,7 @@
 #include "DiskSync.h"
 #include "RecoveryFixture.h"
 #include "RecoveryOffer.h"
+#include "RecoveryStore.h"
 #include "WorkbenchFixture.h"
 
 #include <QProcess>
@@ -22,7 +23,7 @@ class RecoveryTest : public QObject {
 
     // What the copy of `document` holds, or empty when there is none.
     static QByteArray CopyOf(MainWindow& window, EditorDocument* document) {
-        return ReadFile(window.Recovery().CopyPathOf(document));
+        return ReadFile(window.Documents().Recovery().CopyPathOf(document));
     }
 
 private slots:
@@ -36,9 +37,9 @@ private slots:
 
     void copiesLastAsLongAsTheChanges() {
         MainWindow window;
-        window.Recovery().SetIdleDelay(10);
+        window.Documents().Recovery().SetIdleDelay(10);
         const QString path = WriteFile(home, "copy.pas", "unit A;\r\n");
-        EditorDocument* document = window.OpenFile(path, false);
+        EditorDocument* document = window.Documents().OpenFile(path, false);
         CodeEditor* editor = document->Editor();
         QTest::keyClicks(editor, "x");
         QTRY_VERIFY(CopyOf(window, document).endsWith("\n\nxunit A;\r\n"));
@@ -47,13 +48,13 @@ private slots:
 
         QTest::keyClicks(editor, "y");
         QTRY_COMPARE(RecoveryCopies(root).size(), 1);
-        QVERIFY(window.SaveDocument(document));
+        QVERIFY(window.Documents().SaveDocument(document));
         QVERIFY(RecoveryCopies(root).isEmpty());
 
         QTest::keyClicks(editor, "z");
         QTRY_COMPARE(RecoveryCopies(root).size(), 1);
         MessageBoxAnswer discard(QMessageBox::Discard);
-        QVERIFY(window.CloseDocument(document));
+        QVERIFY(window.Documents().CloseDocument(document));
         QVERIFY(RecoveryCopies(root).isEmpty());
         QCOMPARE(ReadFile(path), "yunit A;\r\n");
     }
@@ -75,11 +76,11 @@ private slots:
         const QString path = WriteFile(home, "left.pas", "unit A;\n");
         {
             MainWindow first;
-            EditorDocument* document = first.OpenFile(path, false);
+            EditorDocument* document = first.Documents().OpenFile(path, false);
             QTest::keyClicks(document->Editor(), "mine ");
             // While it runs, nobody else takes its changes.
             MainWindow second;
-            QVERIFY(second.Recovery().ClaimLeftBehind().isEmpty());
+            QVERIFY(second.Documents().Recovery().ClaimLeftBehind().isEmpty());
         }
         if (fileChanged) {
             QVERIFY(!WriteFile(home, "left.pas", "theirs\n").isEmpty());
@@ -87,16 +88,16 @@ private slots:
         MainWindow next;
         {
             MessageBoxAnswer reply(answer);
-            OfferRecovery(next);
+            OfferRecovery(next.Documents());
             QVERIFY(reply.answered);
             QVERIFY(reply.text.contains(path));
         }
-        EditorDocument* document = next.FindDocument(path);
+        EditorDocument* document = next.Documents().FindDocument(path);
         QCOMPARE(document != nullptr, answer == QMessageBox::Yes);
         if (document != nullptr) {
             QVERIFY(document->IsModified());
             QCOMPARE(document->FileBytes(), "mine unit A;\n");
-            QCOMPARE(next.Disk().StateOf(document),
+            QCOMPARE(next.Documents().Disk().StateOf(document),
                      fileChanged ? DiskSync::State::Changed : DiskSync::State::InSync);
             // The recovered changes have a copy of their own at once.
             QCOMPARE(RecoveryCopies(root).size(), 1);
@@ -158,12 +159,12 @@ private slots:
 
         MainWindow next;
         MessageBoxAnswer recover(QMessageBox::Yes);
-        OfferRecovery(next);
+        OfferRecovery(next.Documents());
         QVERIFY(recover.answered);
-        EditorDocument* document = next.FindDocument(path);
+        EditorDocument* document = next.Documents().FindDocument(path);
         QVERIFY(document);
         QCOMPARE(document->FileBytes(), recovered.toStdString());
-        QVERIFY(next.SaveDocument(document));
+        QVERIFY(next.Documents().SaveDocument(document));
         QCOMPARE(ReadFile(path), recovered);
         QVERIFY(RecoveryCopies(root).isEmpty());
     }

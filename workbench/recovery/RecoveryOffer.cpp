@@ -1,14 +1,15 @@
 #include "RecoveryOffer.h"
 
-#include "MainWindow.h"
+#include "OpenDocuments.h"
+#include "RecoveryStore.h"
 
 #include <QMessageBox>
 #include <QPushButton>
 
 namespace workbench {
 
-void OfferRecovery(MainWindow& window) {
-    RecoveryStore& store = window.Recovery();
+void OfferRecovery(OpenDocuments& documents) {
+    RecoveryStore& store = documents.Recovery();
     const QList<RecoveryStore::Copy> copies = store.ClaimLeftBehind();
     if (copies.isEmpty()) {
         store.DiscardClaimed(); // sessions that had nothing left to recover
@@ -24,7 +25,8 @@ void OfferRecovery(MainWindow& window) {
                                 "Recover them? They open as unsaved changes; save them to keep "
                                 "them.")
                         .arg(lines.join('\n')),
-                    QMessageBox::Yes | QMessageBox::Discard | QMessageBox::Ignore, &window);
+                    QMessageBox::Yes | QMessageBox::Discard | QMessageBox::Ignore,
+                    documents.Owner());
     box.button(QMessageBox::Yes)->setText(QObject::tr("&Recover"));
     box.button(QMessageBox::Ignore)->setText(QObject::tr("&Later"));
     box.setDefaultButton(QMessageBox::Yes);
@@ -33,7 +35,10 @@ void OfferRecovery(MainWindow& window) {
     case QMessageBox::Yes: {
         bool all = true;
         for (const RecoveryStore::Copy& copy : copies) {
-            all = window.OpenRecovered(copy) != nullptr && all;
+            FileStamp base;
+            base.exists = copy.hasBase;
+            base.contents = copy.base;
+            all = documents.OpenRecovered(copy.path, copy.bytes, base) != nullptr && all;
         }
         // The recovered documents have copies of their own now; a copy
         // whose file was open already is kept for another time.

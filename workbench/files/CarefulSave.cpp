@@ -1,7 +1,12 @@
 #include "CarefulSave.h"
 
+#include "FileDescriptor.h"
+#include "ReadToEnd.h"
+#include "WriteAll.h"
+
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <optional>
@@ -13,29 +18,16 @@
 
 namespace workbench {
 
+using kestrel::FileDescriptor;
+using kestrel::ReadEnd;
+using kestrel::ReadToEnd;
+using kestrel::WriteAllAt;
+
 namespace {
 
 std::string ErrnoText(int error) {
     return std::strerror(error);
 }
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() { Close(); }
-    int Get() const { return fd_; }
-    // Closes now; false with errno set when the close reports an error.
-    bool Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
 
 // A temporary file made in a folder, removed again unless Keep() is called.
 class TemporaryFile {
@@ -119,40 +111,6 @@ void MakeFolders(const std::string& folder) {
     }
 }
 
-bool WriteAll(int fd, std::string_view bytes, off_t at = 0) {
-    size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::pwrite(fd, bytes.data() + written, bytes.size() - written,
-                                   at + static_cast<off_t>(written));
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        written += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-bool ReadAll(int fd, std::string& bytes) {
-    bytes.clear();
-    char chunk[1 << 16];
-    for (;;) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        if (n == 0) {
-            return true;
-        }
-        bytes.append(chunk, static_cast<size_t>(n));
-    }
-}
-
 // Copies every extended attribute (POSIX ACLs among them) of `from` to `to`;
 // the names of those that could not be copied are returned.
 std::string CopyExtendedAttributes(const std::string& from, int to) {
@@ -196,7 +154,7 @@ SaveResult WriteInPlace(const std::string& target, std::string_view bytes,
         return result;
     }
     std::string old;
-    if (!ReadAll(fd.Get(), old)) {
+    if (ReadToEnd(fd.Get(), old, 0, SIZE_MAX / 2) != ReadEnd::Complete) {
         result.error = ErrnoText(errno);
         return result;
     }
@@ -205,11 +163,11 @@ SaveResult WriteInPlace(const std::string& target, std::string_view bytes,
         MakeFolders(backupFolder);
         backup.emplace(backupFolder);
     }
-    const bool backedUp = backup->Fd() >= 0 && WriteAll(backup->Fd(), old) &&
+    const bool backedUp = backup->Fd() >= 0 && WriteAllAt(backup->Fd(), old, 0) &&
                           ::fsync(backup->Fd()) == 0 && backup->Close();
 
     const auto writeBytes = [&](std::string_view what) {
-        return WriteAll(fd.Get(), what) &&
+        return WriteAllAt(fd.Get(), what, 0) &&
                ::ftruncate(fd.Get(), static_cast<off_t>(what.size())) == 0 &&
                ::fsync(fd.Get()) == 0;
     };
@@ -290,7 +248,7 @@ SaveResult SaveCarefully(const std::string& path, std::string_view bytes,
         ::umask(mask);
         ::fchmod(temp.Fd(), 0666 & ~mask);
     }
-    if (!WriteAll(temp.Fd(), bytes) || ::fsync(temp.Fd()) != 0 || !temp.Close()) {
+    if (!WriteAllAt(temp.Fd(), bytes, 0) || ::fsync(temp.Fd()) != 0 || !temp.Close()) {
         return Failure(ErrnoText(errno));
     }
     if (::rename(temp.Path().c_str(), target.c_str()) != 0) {

@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "DiskSync.h"
+#include "RecoveryBar.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -216,6 +217,10 @@ void MainWindow::AddDocument(EditorDocument* document) {
         connect(editWindow_, &TEditWindow::CloseRequested, this,
                 [this](EditorDocument* d) { CloseDocument(d); });
         editWindow_->move(x() + 40, y() + height() + 40);
+        auto* recoveryBar = new RecoveryBar(editWindow_);
+        editWindow_->addToolBar(Qt::TopToolBarArea, recoveryBar);
+        connect(recovery_, &RecoveryStore::CopiesFailing, recoveryBar, &RecoveryBar::ShowFailure);
+        connect(recovery_, &RecoveryStore::CopiesWritten, recoveryBar, &QWidget::hide);
     }
     documents_ << document;
     editWindow_->AddDocument(document);

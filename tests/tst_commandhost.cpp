@@ -1,6 +1,9 @@
 // The commands against a recording host: every host call in order, the
-// releases, the refusals, and host failures.
-#include "AddInLoader.h"
+// releases, the refusals, and host failures. The commands library is linked
+// directly; the services reach each command as its argument.
+#include "BookmarkCommand.h"
+#include "GotoLine.h"
+#include "ListCommand.h"
 #include "ModalAnswer.h"
 #include "RecordingHost.h"
 
@@ -24,13 +27,6 @@ class TEditWindow : public QWidget {
 
 namespace {
 
-TIExpert* registered = nullptr;
-
-bool Register(TIExpert* expert) {
-    registered = expert;
-    return true;
-}
-
 QStringList After(const QStringList& calls, const QString& first) {
     const qsizetype at = calls.indexOf(first);
     return at < 0 ? QStringList() : calls.mid(at);
@@ -41,17 +37,19 @@ QStringList After(const QStringList& calls, const QString& first) {
 class CommandHostTest : public QObject {
     Q_OBJECT
 
-    AddInLoader loader;
     QTemporaryDir settingsDir;
     HostLog log;
     std::unique_ptr<Services> services;
     std::unique_ptr<TEditWindow> editWindow;
     std::unique_ptr<QObject> pollers; // this test's modal answers
 
-    void Click(const char* item) {
-        MenuNode* node = services->root.Find(item);
-        QVERIFY(node != nullptr);
-        node->onClick.Code(node->onClick.Data, nullptr);
+    // Runs "list" or "bookmark"; the list command's chosen line, else 0.
+    int32_t Run(const QString& command) {
+        if (command == "bookmark") {
+            InsertBookmark(services.get());
+            return 0;
+        }
+        return ChooseSymbolLine(services.get());
     }
 
     // Answers the list window, if it comes, with `inside`; returns whether
@@ -87,15 +85,9 @@ private slots:
         FakeEditor::nullReader = false;
         FakeModule::nullEditor = false;
         editWindow = std::make_unique<TEditWindow>();
-        const AddInLoader::Loaded addIn = loader.Load(ADDIN_PATH, ENTRY_NAME);
-        QVERIFY2(addIn.entry, qPrintable(addIn.error));
-        TExpertTerminateProc terminate = nullptr;
-        QVERIFY(addIn.entry(services.get(), &Register, &terminate));
-        log.calls.clear();
     }
 
     void cleanup() {
-        registered->Release();
         QCOMPARE(log.liveObjects, 0);
         QVERIFY(QApplication::overrideCursor() == nullptr);
         editWindow.reset();
@@ -105,7 +97,7 @@ private slots:
     void listReleasesWhatItObtainedBeforeShowing() {
         QStringList atShow;
         const auto seen = AnswerList([&](QDialog*) { atShow = log.calls; });
-        Click("KestrelExpKestrelItem");
+        QCOMPARE(Run("list"), 0);
         QVERIFY(*seen);
         QCOMPARE(atShow, QStringList({"GetCurrentFile", "IsFileOpen(/src/Unit1.pas)",
                                       "GetModuleInterface(/src/Unit1.pas)", "GetEditorInterface",
@@ -115,15 +107,16 @@ private slots:
         QCOMPARE(services->file.textReads, int(services->file.buffer.size()) + 1);
     }
 
-    void chosenLineGoesToGotoProcLine() {
+    void chosenLineIsReturnedAndGoneTo() {
         const auto seen = AnswerList([](QDialog* list) {
             QTest::mouseClick(list->findChild<QToolButton*>("btnD"), Qt::LeftButton);
             auto* view = list->findChild<QTreeView*>("lstShowLine");
             view->setCurrentIndex(view->model()->index(1, 0)); // line 2
             QTest::mouseClick(list->findChild<QToolButton*>("btnGo"), Qt::LeftButton);
         });
-        Click("KestrelExpKestrelItem");
+        QCOMPARE(Run("list"), 2);
         QVERIFY(*seen);
+        GotoLine(services.get(), 2);
         QCOMPARE(After(log.calls, "Release(Module)").mid(1),
                  QStringList({"GetCurrentFile", "GetModuleInterface(/src/Unit1.pas)",
                               "GetEditorInterface", "GetView(0)", "SetPos(0, col 1, line 2)",
@@ -136,23 +129,24 @@ private slots:
     void listNeedsTheEditorWindow() {
         editWindow.reset();
         const ShownWindows shown;
-        Click("KestrelExpKestrelItem");
+        QCOMPARE(Run("list"), 0);
+        GotoLine(services.get(), 2);
         QVERIFY2(shown.classes.isEmpty(), qPrintable(shown.classes.join(", ")));
         QVERIFY2(log.calls.isEmpty(), qPrintable(log.calls.join(", ")));
     }
 
     void unopenableFileIsReported_data() {
-        QTest::addColumn<QString>("item");
-        QTest::newRow("list") << "KestrelExpKestrelItem";
-        QTest::newRow("bookmark") << "KestrelExpBookmarkItem";
+        QTest::addColumn<QString>("command");
+        QTest::newRow("list") << "list";
+        QTest::newRow("bookmark") << "bookmark";
     }
 
     void unopenableFileIsReported() {
-        QFETCH(QString, item);
+        QFETCH(QString, command);
         services->fileOpen = false;
         services->openable = false;
         const MessageBoxAnswer answer(QMessageBox::Ok);
-        Click(item.toLatin1().constData());
+        Run(command);
         QCOMPARE(answer.text, QString("Could not open /src/Unit1.pas"));
         QCOMPARE(answer.title, QString("Error"));
         QCOMPARE(answer.icon, QMessageBox::Critical);
@@ -164,7 +158,7 @@ private slots:
         services->fileOpen = false;
         services->openable = true;
         services->file.cursorColumn = 2;
-        Click("KestrelExpBookmarkItem");
+        Run("bookmark");
         QCOMPARE(log.calls.mid(0, 4),
                  QStringList({"GetCurrentFile", "IsFileOpen(/src/Unit1.pas)",
                               "OpenFile(/src/Unit1.pas)", "GetModuleInterface(/src/Unit1.pas)"}));
@@ -174,7 +168,7 @@ private slots:
         services->file.buffer = "abc\r\n";
         services->file.cursorColumn = 5;
         editWindow.reset(); // the bookmark command looks for no window
-        Click("KestrelExpBookmarkItem");
+        Run("bookmark");
         QCOMPARE(log.calls, QStringList({"GetCurrentFile",
                                          "IsFileOpen(/src/Unit1.pas)",
                                          "GetModuleInterface(/src/Unit1.pas)",
@@ -200,7 +194,7 @@ private slots:
 
     void bookmarkPastTheLastLineMakesNoEdit() {
         services->file.cursorLine = 9;
-        Click("KestrelExpBookmarkItem");
+        Run("bookmark");
         QVERIFY(!log.calls.contains("CreateWriter"));
         QCOMPARE(log.calls.mid(log.calls.size() - 3),
                  QStringList({"Release(Reader)", "Release(Editor)", "Release(Module)"}));
@@ -209,65 +203,65 @@ private slots:
 
     void missingHostObjectsEndQuietly_data() {
         QTest::addColumn<QString>("missing");
-        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("last");
-        for (const char* item : {"KestrelExpKestrelItem", "KestrelExpBookmarkItem"}) {
-            const QString i = item;
+        for (const char* command : {"list", "bookmark"}) {
+            const QString i = command;
             QTest::newRow(qPrintable("module, " + i))
                 << "module" << i << "GetModuleInterface(/src/Unit1.pas)";
             QTest::newRow(qPrintable("editor, " + i)) << "editor" << i << "Release(Module)";
         }
         QTest::newRow("reader, list") << "reader"
-                                      << "KestrelExpKestrelItem"
+                                      << "list"
                                       << "Release(Module)";
         QTest::newRow("reader, bookmark") << "reader"
-                                          << "KestrelExpBookmarkItem"
+                                          << "bookmark"
                                           << "Release(Module)";
     }
 
     void missingHostObjectsEndQuietly() {
         QFETCH(QString, missing);
-        QFETCH(QString, item);
+        QFETCH(QString, command);
         services->hasModule = missing != "module";
         FakeModule::nullEditor = missing == "editor";
         FakeEditor::nullReader = missing == "reader";
         const ShownWindows shown;
-        Click(item.toLatin1().constData());
+        QCOMPARE(Run(command), 0);
         QVERIFY2(shown.classes.isEmpty(), qPrintable(shown.classes.join(", ")));
         QTEST(log.calls.last(), "last");
         QVERIFY(!log.calls.contains("CreateWriter"));
     }
 
     void hostFailureReleasesEverything_data() {
-        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("throwOn");
         QTest::addColumn<QStringList>("releases");
         QTest::newRow("list, CreateReader")
-            << "KestrelExpKestrelItem"
+            << "list"
             << "CreateReader" << QStringList{"Release(Editor)", "Release(Module)"};
         QTest::newRow("bookmark, CreateWriter")
-            << "KestrelExpBookmarkItem"
+            << "bookmark"
             << "CreateWriter"
             << QStringList{"Release(View)", "Release(Reader)", "Release(Editor)",
                            "Release(Module)"};
         QTest::newRow("bookmark, SetPos")
-            << "KestrelExpBookmarkItem"
+            << "bookmark"
             << "SetPos" << QStringList{"Release(View)", "Release(Reader)", "Release(Writer)",
                                        "Release(View)", "Release(Editor)", "Release(Module)"};
         QTest::newRow("bookmark, GetPos")
-            << "KestrelExpBookmarkItem"
+            << "bookmark"
             << "GetPos" << QStringList{"Release(View)", "Release(Editor)", "Release(Module)"};
     }
 
     void hostFailureReleasesEverything() {
-        QFETCH(QString, item);
+        QFETCH(QString, command);
         QFETCH(QString, throwOn);
         services->file.cursorColumn = 2;
         log.throwOn = throwOn;
         const ShownWindows shown;
         bool threw = false;
         try {
-            Click(item.toLatin1().constData());
+            Run(command);
         } catch (const std::runtime_error&) {
             threw = true;
         }
@@ -292,14 +286,14 @@ private slots:
                 rows << view->model()->index(r, 0).data().toString();
             }
         });
-        Click("KestrelExpKestrelItem");
+        Run("list");
         log.throwOn.clear();
         QVERIFY(*seen);
         QVERIFY(rows.isEmpty());
         // The bookmark walk reaches nothing through a failing reader.
         log.throwOn = "GetText";
         services->file.cursorColumn = 7;
-        Click("KestrelExpBookmarkItem");
+        Run("bookmark");
         log.throwOn.clear();
         QVERIFY(!log.calls.contains("CreateWriter"));
     }

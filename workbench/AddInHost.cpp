@@ -27,7 +27,7 @@ bool RegisterExpert(kestrel::TIExpert* expert) {
 QString DefaultAddInPath() {
     const QDir dir(QCoreApplication::applicationDirPath());
     for (const QString& candidate :
-         {QStringLiteral("libkestrel0017.so"), QStringLiteral("../host/libkestrel0017.so")}) {
+         {QStringLiteral("libkestrel0017.so"), QStringLiteral("../addin/libkestrel0017.so")}) {
         if (QFile::exists(dir.filePath(candidate))) {
             return QDir::cleanPath(dir.filePath(candidate));
         }

@@ -1,19 +1,19 @@
-#include "EditHeaderExpert.h"
+#include "GotoLine.h"
+
 #include "EditorRefs.h"
 #include "EditorView.h"
 #include "HostRef.h"
 #include "HostString.h"
-#include "ToolServices.h"
 #include "WindowLookup.h"
 
 namespace kestrel {
 
-void TEditHeaderExpert::GotoProcLine(int32_t line) {
-    if (ToolServices == nullptr || FindTopLevelWindow("TeditWindow") == nullptr) {
+void GotoLine(TIToolServices* services, int32_t line) {
+    if (services == nullptr || FindTopLevelWindow("TeditWindow") == nullptr) {
         return;
     }
-    const std::string name = HostString(ToolServices->GetCurrentFile()).Str();
-    const EditorRefs refs = OpenEditor(ToolServices, name);
+    const std::string name = HostString(services->GetCurrentFile()).Str();
+    const EditorRefs refs = OpenEditor(services, name);
     if (!refs) {
         return;
     }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "EditorPos.h"
 #include "RefCounted.h"
 #include "ToolsApi.h"
 

@@ -1,7 +1,10 @@
 #include "EditHeaderExpert.h"
 
+#include "BookmarkCommand.h"
+#include "GotoLine.h"
 #include "HostRef.h"
 #include "HostString.h"
+#include "ListCommand.h"
 #include "ToolServices.h"
 
 namespace kestrel {
@@ -103,5 +106,19 @@ HostText TEditHeaderExpert::GetIDString() {
 }
 
 void TEditHeaderExpert::Execute() {}
+
+void TEditHeaderExpert::memBookmarkClick(TIMenuItemIntf* /*sender*/) {
+    InsertBookmark(ToolServices);
+}
+
+void TEditHeaderExpert::memFindProcClick(TIMenuItemIntf* /*sender*/) {
+    if (const int32_t line = ChooseSymbolLine(ToolServices); line > 0) {
+        GotoProcLine(line);
+    }
+}
+
+void TEditHeaderExpert::GotoProcLine(int32_t line) {
+    GotoLine(ToolServices, line);
+}
 
 } // namespace kestrel

@@ -1,42 +1,42 @@
+#include "ListCommand.h"
+
 #include "AddInApplication.h"
 #include "CurrentFile.h"
-#include "EditHeaderExpert.h"
 #include "EditorRefs.h"
 #include "HostReaderSource.h"
 #include "HostRef.h"
 #include "HourGlass.h"
 #include "ProcList.h"
-#include "ToolServices.h"
 #include "WindowLookup.h"
 
 #include <memory>
 
 namespace kestrel {
 
-void TEditHeaderExpert::memFindProcClick(TIMenuItemIntf* /*sender*/) {
+int32_t ChooseSymbolLine(TIToolServices* services) {
     QWidget* editWindow = FindTopLevelWindow("TeditWindow");
     if (editWindow == nullptr) {
-        return;
+        return 0;
     }
     FocusWindow(editWindow);
-    if (ToolServices == nullptr) {
-        return;
+    if (services == nullptr) {
+        return 0;
     }
-    const std::optional<std::string> name = AcceptCurrentFile(ToolServices);
+    const std::optional<std::string> name = AcceptCurrentFile(services);
     if (!name) {
-        return;
+        return 0;
     }
 
     std::unique_ptr<TfrmProc> form;
     {
         HourGlass hourGlass;
-        const EditorRefs refs = OpenEditor(ToolServices, *name);
+        const EditorRefs refs = OpenEditor(services, *name);
         if (!refs) {
-            return;
+            return 0;
         }
         HostRef<TIEditReader> reader(refs.editor->CreateReader());
         if (!reader) {
-            return;
+            return 0;
         }
         form = std::make_unique<TfrmProc>(AddInApplication::Instance().OwnerWindow());
         form->LoadSource(HostReaderSource(reader.Get()));
@@ -45,10 +45,7 @@ void TEditHeaderExpert::memFindProcClick(TIMenuItemIntf* /*sender*/) {
     }
 
     const int result = form->exec();
-    form.reset();
-    if (result > 0) {
-        GotoProcLine(result);
-    }
+    return result > 0 ? result : 0;
 }
 
 } // namespace kestrel

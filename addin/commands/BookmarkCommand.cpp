@@ -1,24 +1,24 @@
+#include "BookmarkCommand.h"
+
 #include "CurrentFile.h"
-#include "EditHeaderExpert.h"
 #include "EditorRefs.h"
 #include "EditorView.h"
 #include "HostReaderSource.h"
 #include "HostRef.h"
 #include "SeekEditorPos.h"
 #include "SourceMarks.h"
-#include "ToolServices.h"
 
 namespace kestrel {
 
-void TEditHeaderExpert::memBookmarkClick(TIMenuItemIntf* /*sender*/) {
-    if (ToolServices == nullptr) {
+void InsertBookmark(TIToolServices* services) {
+    if (services == nullptr) {
         return;
     }
-    const std::optional<std::string> name = AcceptCurrentFile(ToolServices);
+    const std::optional<std::string> name = AcceptCurrentFile(services);
     if (!name) {
         return;
     }
-    const EditorRefs refs = OpenEditor(ToolServices, *name);
+    const EditorRefs refs = OpenEditor(services, *name);
     if (!refs) {
         return;
     }

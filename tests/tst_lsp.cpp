@@ -1,6 +1,7 @@
 // kestrel-lsp as an editor meets it: whole sessions over the server's
 // standard input and output, and the position arithmetic underneath.
 #include "documents/TextDocument.h"
+#include "index/LocalPaths.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -8,6 +9,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 using namespace kestrel::lsp;
 
@@ -43,7 +47,14 @@ QString FileUri(const QString& path) {
 // One server process and the client side of its pipes.
 class Session {
 public:
-    Session() {
+    // `limitAddressSpace`, when not 0, is the server's address-space limit.
+    explicit Session(rlim_t limitAddressSpace = 0) {
+        if (limitAddressSpace != 0) {
+            process_.setChildProcessModifier([limitAddressSpace] {
+                const rlimit limit{limitAddressSpace, limitAddressSpace};
+                ::setrlimit(RLIMIT_AS, &limit);
+            });
+        }
         process_.start(KESTREL_LSP_PATH, QStringList());
         process_.waitForStarted(kWaitMs);
     }
@@ -77,7 +88,11 @@ public:
                 if (pending_.size() >= end + 4 + length) {
                     const QByteArray body = pending_.mid(end + 4, length);
                     pending_.remove(0, end + 4 + length);
-                    return QJsonDocument::fromJson(body).object();
+                    const QJsonObject message = QJsonDocument::fromJson(body).object();
+                    if (message.contains("method") && !message.contains("id")) {
+                        notifications_ << message;
+                    }
+                    return message;
                 }
             }
             if (!process_.waitForReadyRead(kWaitMs)) {
@@ -126,9 +141,22 @@ public:
         return process_.exitCode();
     }
 
+    // The server's notifications read so far of `method`.
+    QList<QJsonObject> Notifications(const QString& method) const {
+        QList<QJsonObject> found;
+        for (const QJsonObject& message : notifications_) {
+            if (message.value("method") == method) {
+                found << message;
+            }
+        }
+        return found;
+    }
+    QProcess& Process() { return process_; }
+
 private:
     QProcess process_;
     QByteArray pending_;
+    QList<QJsonObject> notifications_;
     int lastId_ = 0;
 };
 
@@ -592,6 +620,176 @@ private slots:
              {"range", QJsonObject{{"start", Position(0, -1)}, {"end", Position(0, 0)}}}}));
         QCOMPARE(ErrorCodeOf(answer), -32602);
         QVERIFY(answer["error"]["message"].toString().contains("character"));
+    }
+
+    // A change that cannot be applied exactly is not guessed at: the
+    // document is out of step, said in the log and once on screen, and its
+    // requests get errors (never the file on disk) until a whole text comes.
+    void changesThatCannotApplyPutTheDocumentOutOfStep_data() {
+        QTest::addColumn<QJsonArray>("changes");
+        const auto edit = [](QJsonValue range, const QString& text) {
+            return QJsonObject{{"range", range}, {"text", text}};
+        };
+        const QJsonObject reversed{{"start", Position(0, 6)}, {"end", Position(0, 2)}};
+        QTest::newRow("range ends before it starts") << QJsonArray{edit(reversed, "x")};
+        QTest::newRow("range past the end") << QJsonArray{edit(Range(9, 0, 0), "x")};
+        QTest::newRow("bad change after a good one") << QJsonArray{
+            edit(Range(0, 0, 0), "{a}"), edit(reversed, "x"), edit(Range(0, 0, 0), "{b}")};
+        QTest::newRow("a change that cannot be read") << QJsonArray{edit("nowhere", "x")};
+    }
+    void changesThatCannotApplyPutTheDocumentOutOfStep() {
+        QFETCH(QJsonArray, changes);
+        QTemporaryDir dir;
+        QFile disk(dir.filePath("step.pas"));
+        QVERIFY(disk.open(QIODevice::WriteOnly) && disk.write("unit OnDisk;\n") > 0);
+        disk.close();
+        const QString uri = FileUri(disk.fileName());
+        Session session;
+        session.Initialize();
+        session.Open(uri, "unit Editor;\n");
+        const auto change = [&](const QJsonArray& contentChanges) {
+            session.Notify("textDocument/didChange",
+                           {{"textDocument", QJsonObject{{"uri", uri}, {"version", 2}}},
+                            {"contentChanges", contentChanges}});
+        };
+        const auto refused = [&] {
+            const QJsonObject symbols =
+                session.Answer(session.Send("textDocument/documentSymbol", Uri(uri)));
+            const QJsonObject actions = session.Answer(session.Send(
+                "textDocument/codeAction", {{"textDocument", QJsonObject{{"uri", uri}}},
+                                            {"range", Range(0, 0, 0)},
+                                            {"context", QJsonObject{}}}));
+            return ErrorCodeOf(symbols) == -32803 && ErrorCodeOf(actions) == -32803 &&
+                   symbols["error"]["message"].toString().contains("out of step");
+        };
+        change(changes);
+        QVERIFY(refused());
+        QCOMPARE(session.Notifications("window/logMessage").size(), 1);
+        QCOMPARE(session.Notifications("window/showMessage").size(), 1);
+        QVERIFY(session.Notifications("window/logMessage")
+                    .value(0)
+                    .value("params")
+                    .toObject()
+                    .value("message")
+                    .toString()
+                    .contains(uri));
+        // Ranged changes meanwhile change nothing; the whole text puts it in
+        // step again.
+        change({QJsonObject{{"range", Range(0, 0, 0)}, {"text", "x"}}});
+        QVERIFY(refused());
+        change({QJsonObject{{"text", "library Whole;\n"}}});
+        QCOMPARE(Outline(session.Symbols(uri)), QStringList{"2 Whole 0:8-13 | library"});
+        // Out of step again, then reopened: said in the log, not on screen.
+        change(changes);
+        QVERIFY(refused());
+        session.Notify("textDocument/didClose", Uri(uri));
+        session.Open(uri, "unit Again;\n");
+        QCOMPARE(Outline(session.Symbols(uri)), QStringList{"2 Again 0:5-10 | unit"});
+        QCOMPARE(session.Notifications("window/logMessage").size(), 2);
+        QCOMPARE(session.Notifications("window/showMessage").size(), 1);
+    }
+
+    // A didOpen too large to take leaves the server without the editor's
+    // text: the file on disk must not stand in for it.
+    void refusedOpeningGetsNoAnswerFromDisk() {
+        const QString uri = FileUri(kSample);
+        QByteArray body = "{\"jsonrpc\":\"2.0\",\"method\":\"textDocument/didOpen\",\"params\":"
+                          "{\"textDocument\":{\"uri\":\"" +
+                          uri.toUtf8() +
+                          "\",\"languageId\":\"pascal\",\"version\":1,\"text\":\"unit ";
+        body += QByteArray((64 << 20) - body.size() + 10, 'x');
+        body += ";\"}}}";
+        Session session;
+        session.Initialize();
+        session.Write(Frame(body));
+        const QJsonObject answer =
+            session.Answer(session.Send("textDocument/documentSymbol", Uri(uri)));
+        QCOMPARE(ErrorCodeOf(answer), -32803);
+        QVERIFY2(answer["error"]["message"].toString().contains("not taken"),
+                 qPrintable(answer["error"]["message"].toString()));
+        QCOMPARE(session.Notifications("window/showMessage").size(), 1);
+        // A smaller whole text takes it up again.
+        session.Notify("textDocument/didChange",
+                       {{"textDocument", QJsonObject{{"uri", uri}, {"version", 2}}},
+                        {"contentChanges", QJsonArray{QJsonObject{{"text", "unit Small;\n"}}}}});
+        QCOMPARE(Outline(session.Symbols(uri)), QStringList{"2 Small 0:5-10 | unit"});
+    }
+
+    // File names are bytes: a URI percent-encodes each byte that a URI path
+    // cannot hold and gives the same bytes back, also for names that are
+    // not UTF-8; the local host may be named.
+    void uriCarryTheNameBytes() {
+        const struct {
+            QByteArray path;
+            QString uri;
+        } names[] = {
+            {"/tmp/plain.pas", "file:///tmp/plain.pas"},
+            {"/tmp/caf\xE9.pas", "file:///tmp/caf%E9.pas"},
+            {"/tmp/caf\xC3\xA9 #1?.pas", "file:///tmp/caf%C3%A9%20%231%3F.pas"},
+            {"/a+b/(c)@d.pas", "file:///a+b/(c)@d.pas"},
+        };
+        for (const auto& name : names) {
+            QCOMPARE(QString::fromStdString(FileUri(name.path.toStdString())), name.uri);
+            QCOMPARE(QByteArray::fromStdString(LocalPath(name.uri)), name.path);
+        }
+        QCOMPARE(LocalPath("file://localhost/tmp/x%2Fy.pas"), std::string("/tmp/x/y.pas"));
+        QCOMPARE(LocalPath("FILE:///tmp/./a/../b.pas"), std::string("/tmp/b.pas"));
+        for (const QString uri : {"file://elsewhere/tmp/x.pas", "http://localhost/x.pas",
+                                  "untitled:Untitled-1", "file:///tmp/a%00b.pas"}) {
+            QVERIFY2(LocalPath(uri).empty(), qPrintable(uri));
+        }
+
+        QTemporaryDir dir;
+        const QByteArray path = QFile::encodeName(dir.path()) + "/caf\xE9.pas";
+        QFile file(QFile::decodeName(path));
+        {
+            const int fd = ::open(path.constData(), O_WRONLY | O_CREAT, 0600);
+            QVERIFY(fd >= 0);
+            QCOMPARE(::write(fd, "unit Bytes;\n", 12), 12);
+            ::close(fd);
+        }
+        Session session;
+        session.Initialize();
+        const QString uri = QString::fromStdString(FileUri(path.toStdString()));
+        QCOMPARE(Outline(session.Symbols(uri)), QStringList{"2 Bytes 0:5-10 | unit"});
+        const QString local =
+            "file://localhost" + QString::fromStdString(FileUri(kSample.toStdString()).substr(7));
+        QCOMPARE(session.Symbols(local).size(), session.Symbols(FileUri(kSample)).size());
+        ::unlink(path.constData());
+    }
+
+    // A file is read by its size, and bookmark padding has a bound: ordinary
+    // requests fit in a modest address space.
+    void ordinaryRequestsNeedLittleMemory() {
+#if defined(__SANITIZE_ADDRESS__)
+        const rlim_t limit = 0; // the address sanitizer reserves far more
+#else
+        const rlim_t limit = rlim_t{500} << 20;
+#endif
+        QTemporaryDir dir;
+        QFile file(dir.filePath("small.pas"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("unit Small;\n") > 0);
+        file.close();
+        Session session(limit);
+        session.Initialize();
+        QCOMPARE(Outline(session.Symbols(FileUri(file.fileName()))),
+                 QStringList{"2 Small 0:5-10 | unit"});
+        const QJsonObject answer = session.Answer(
+            session.Send("textDocument/codeAction",
+                         {{"textDocument", QJsonObject{{"uri", FileUri(file.fileName())}}},
+                          {"range", Range(0, 100000000, 100000000)},
+                          {"context", QJsonObject{}}}));
+        QCOMPARE(ErrorCodeOf(answer), -32602);
+        QVERIFY(answer["error"]["message"].toString().contains("longest line"));
+        // Within the bound, the padding is made as before.
+        const QJsonArray actions =
+            session
+                .Result("textDocument/codeAction",
+                        {{"textDocument", QJsonObject{{"uri", FileUri(file.fileName())}}},
+                         {"range", Range(0, 1000, 1000)},
+                         {"context", QJsonObject{}}})
+                .toArray();
+        QCOMPARE(actions.size(), 1);
     }
 };
 

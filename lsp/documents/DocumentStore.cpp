@@ -1,36 +1,77 @@
 #include "documents/DocumentStore.h"
 
+#include "documents/FileUri.h"
+
+#include "FileDescriptor.h"
 #include "SourceMarks.h"
 #include "TextEncoding.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QUrl>
-
-#include <filesystem>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace kestrel::lsp {
 
 void DocumentStore::Open(const QString& uri, std::string text, int64_t version) {
-    open_.insert(uri, {std::make_shared<TextDocument>(std::move(text)), version});
+    open_.insert(uri, {std::make_shared<TextDocument>(std::move(text)), version, {}});
 }
 
-bool DocumentStore::Change(const QString& uri, const std::optional<TextRange>& range,
-                           std::string_view text, PositionEncoding encoding, int64_t version) {
+void DocumentStore::Refuse(const QString& uri, const QString& why) {
+    open_.insert(uri, {nullptr, 0, why});
+}
+
+bool DocumentStore::MarkOutOfStep(const QString& uri, const QString& why) {
     const auto found = open_.find(uri);
-    if (found == open_.end()) {
+    if (found == open_.end() || !found->outOfStep.isEmpty()) {
         return false;
     }
-    TextDocument& document = *found->document;
-    if (range) {
-        const size_t from = document.OffsetOf(range->start, encoding);
-        const size_t to = document.OffsetOf(range->end, encoding);
-        document.Replace(from, std::max(from, to), text);
-    } else {
-        document.SetText(std::string(text));
-    }
-    found->version = version;
+    found->outOfStep = why;
     return true;
+}
+
+QString DocumentStore::OutOfStep(const QString& uri) const {
+    const auto found = open_.constFind(uri);
+    return found == open_.constEnd() ? QString() : found->outOfStep;
+}
+
+DocumentStore::ChangeResult DocumentStore::Change(const QString& uri,
+                                                  const std::optional<TextRange>& range,
+                                                  std::string_view text,
+                                                  PositionEncoding encoding, int64_t version) {
+    const auto found = open_.find(uri);
+    if (found == open_.end()) {
+        return ChangeResult::NotOpen;
+    }
+    if (!range) {
+        // The whole text: in step again, whatever came before.
+        found->document = std::make_shared<TextDocument>(std::string(text));
+        found->outOfStep.clear();
+        found->version = version;
+        return ChangeResult::Applied;
+    }
+    if (!found->outOfStep.isEmpty()) {
+        return ChangeResult::Ignored;
+    }
+    TextDocument& document = *found->document;
+    const TextPosition& start = range->start;
+    const TextPosition& end = range->end;
+    // A line just past the last one stands for the end of the text.
+    if (start.line > document.LineCount() || end.line > document.LineCount()) {
+        found->outOfStep = QStringLiteral("a change's range lies past the end of the text");
+        return ChangeResult::WentOutOfStep;
+    }
+    if (end.line < start.line || (end.line == start.line && end.character < start.character)) {
+        found->outOfStep = QStringLiteral("a change's range ends before it starts");
+        return ChangeResult::WentOutOfStep;
+    }
+    const size_t from = document.OffsetOf(start, encoding);
+    const size_t to = document.OffsetOf(end, encoding);
+    document.Replace(from, std::max(from, to), text);
+    found->version = version;
+    return ChangeResult::Applied;
 }
 
 void DocumentStore::Close(const QString& uri) {
@@ -39,6 +80,12 @@ void DocumentStore::Close(const QString& uri) {
 
 std::shared_ptr<const TextDocument> DocumentStore::Get(const QString& uri, QString& error) const {
     if (const auto found = open_.constFind(uri); found != open_.constEnd()) {
+        if (!found->outOfStep.isEmpty()) {
+            // Neither a guess nor the file on disk: the editor has other text.
+            error = QStringLiteral("%1 is out of step with the editor (%2); close and reopen it")
+                        .arg(uri, found->outOfStep);
+            return nullptr;
+        }
         return found->document;
     }
     std::string text;
@@ -58,42 +105,59 @@ std::string DecodeFileText(std::string_view bytes) {
 }
 
 bool ReadFileUri(const QString& uri, std::string& text, QString& error) {
-    const QUrl url(uri);
-    if (!url.isValid() || !url.isLocalFile()) {
-        error = QStringLiteral("%1 is not open and not a file URI").arg(uri);
+    const std::optional<std::string> path = PathOfFileUri(uri);
+    if (!path) {
+        error = QStringLiteral("%1 is not open and not a local file URI").arg(uri);
         return false;
     }
-    const QString path = url.toLocalFile();
-    std::error_code failure;
-    const auto status = std::filesystem::status(path.toStdString(), failure);
-    if (failure) {
-        error = QStringLiteral("%1: %2").arg(path, QString::fromStdString(failure.message()));
+    const QString shown = QString::fromUtf8(*path);
+    // Not blocking: a FIFO in the file's place must not hold the server up.
+    const FileDescriptor fd(::open(path->c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    struct stat info {};
+    if (fd.Get() < 0 || ::fstat(fd.Get(), &info) != 0) {
+        error = QStringLiteral("%1: %2").arg(shown, QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
     // Only regular files: a FIFO or a device could block or never end.
-    if (!std::filesystem::is_regular_file(status)) {
-        error = QStringLiteral("%1: not a regular file").arg(path);
+    if (!S_ISREG(info.st_mode)) {
+        error = QStringLiteral("%1: not a regular file").arg(shown);
         return false;
     }
-    if (QFileInfo(path).size() > DocumentStore::kMaxFileSize) {
-        error = QStringLiteral("%1: too large").arg(path);
+    const auto tooLarge = [&] {
+        error = QStringLiteral("%1: too large (more than %2 bytes)")
+                    .arg(shown)
+                    .arg(DocumentStore::kMaxFileSize);
         return false;
+    };
+    if (info.st_size > DocumentStore::kMaxFileSize) {
+        return tooLarge();
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("%1: %2").arg(path, file.errorString());
-        return false;
+    // Room for the file as its size says, and one byte to see its end; it
+    // grows only when the file does meanwhile.
+    std::string bytes(static_cast<size_t>(info.st_size) + 1, '\0');
+    size_t size = 0;
+    for (;;) {
+        if (size == bytes.size()) {
+            if (size > static_cast<size_t>(DocumentStore::kMaxFileSize)) {
+                return tooLarge();
+            }
+            bytes.resize(std::min(2 * size, static_cast<size_t>(DocumentStore::kMaxFileSize) + 1));
+        }
+        const ssize_t n = ::read(fd.Get(), bytes.data() + size, bytes.size() - size);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            error =
+                QStringLiteral("%1: %2").arg(shown, QString::fromLocal8Bit(std::strerror(errno)));
+            return false;
+        }
+        if (n == 0) {
+            break;
+        }
+        size += static_cast<size_t>(n);
     }
-    const QByteArray bytes = file.read(DocumentStore::kMaxFileSize + 1);
-    if (file.error() != QFileDevice::NoError) {
-        error = QStringLiteral("%1: %2").arg(path, file.errorString());
-        return false;
-    }
-    if (bytes.size() > DocumentStore::kMaxFileSize) {
-        error = QStringLiteral("%1: too large").arg(path);
-        return false;
-    }
-    text = DecodeFileText(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    text = DecodeFileText(std::string_view(bytes.data(), size));
     return true;
 }
 

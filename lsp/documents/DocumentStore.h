@@ -11,29 +11,48 @@
 namespace kestrel::lsp {
 
 // The documents the client has open, by URI, with their editor text; any
-// other file URI is read from disk on demand.
+// other file URI is read from disk on demand. A document whose text the
+// server does not have exactly as the editor has it (its opening was too
+// large to take, or a change could not be applied as sent) is out of step:
+// it gets no answer from a guess or from the file on disk, only an error,
+// until the editor sends its whole text again or reopens it.
 class DocumentStore {
 public:
     // Files larger than this are not read from disk.
     static constexpr qint64 kMaxFileSize = qint64{256} << 20;
 
     void Open(const QString& uri, std::string text, int64_t version);
+    // The client opened `uri`, but its text could not be taken.
+    void Refuse(const QString& uri, const QString& why);
+    // A change to an open document could not be taken; true when that puts
+    // it out of step (it was in step).
+    bool MarkOutOfStep(const QString& uri, const QString& why);
+    // Why the open document is out of step; empty while it is not.
+    QString OutOfStep(const QString& uri) const;
+
+    enum class ChangeResult {
+        Applied,
+        NotOpen,
+        WentOutOfStep, // the change cannot be applied exactly (OutOfStep says why)
+        Ignored,       // a ranged change to a document out of step
+    };
     // Applies one content change to an open document: the text replaces
-    // `range`, or the whole text when there is no range. False when the
-    // document is not open.
-    bool Change(const QString& uri, const std::optional<TextRange>& range, std::string_view text,
-                PositionEncoding encoding, int64_t version);
+    // `range`, or the whole text when there is no range.
+    ChangeResult Change(const QString& uri, const std::optional<TextRange>& range,
+                        std::string_view text, PositionEncoding encoding, int64_t version);
     void Close(const QString& uri);
     bool IsOpen(const QString& uri) const { return open_.contains(uri); }
 
     // The open document, or else the file the URI names, read from disk.
-    // Null with a reason in `error` when neither exists.
+    // Null with a reason in `error` when neither exists, or when the open
+    // document is out of step.
     std::shared_ptr<const TextDocument> Get(const QString& uri, QString& error) const;
 
 private:
     struct Entry {
-        std::shared_ptr<TextDocument> document;
+        std::shared_ptr<TextDocument> document; // null when refused
         int64_t version = 0;
+        QString outOfStep;
     };
     QHash<QString, Entry> open_;
 };

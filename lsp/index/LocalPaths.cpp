@@ -1,8 +1,8 @@
 #include "index/LocalPaths.h"
 
-#include <QDir>
-#include <QFile>
-#include <QUrl>
+#include "documents/FileUri.h"
+
+#include <vector>
 
 namespace kestrel::lsp {
 
@@ -17,17 +17,37 @@ bool IsUnder(std::string_view path, std::string_view folder) {
 }
 
 std::string LocalPath(const QString& uri) {
-    const QUrl url(uri);
-    if (!url.isValid() || !url.isLocalFile()) {
-        return {};
+    const std::optional<std::string> path = PathOfFileUri(uri);
+    return path ? CleanPath(*path) : std::string();
+}
+
+std::string CleanPath(std::string_view path) {
+    std::vector<std::string_view> parts;
+    while (!path.empty()) {
+        const size_t slash = path.find('/');
+        const std::string_view part = path.substr(0, slash);
+        path = slash == std::string_view::npos ? std::string_view() : path.substr(slash + 1);
+        if (part.empty() || part == ".") {
+            continue;
+        }
+        if (part == "..") {
+            if (!parts.empty()) {
+                parts.pop_back();
+            }
+            continue;
+        }
+        parts.push_back(part);
     }
-    return QFile::encodeName(QDir::cleanPath(url.toLocalFile())).toStdString();
+    std::string clean;
+    for (const std::string_view part : parts) {
+        clean += '/';
+        clean += part;
+    }
+    return clean.empty() ? "/" : clean;
 }
 
 std::string FileUri(const std::string& path) {
-    return QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(path)))
-        .toEncoded()
-        .toStdString();
+    return FileUriOf(path);
 }
 
 } // namespace kestrel::lsp

@@ -10,11 +10,14 @@ namespace kestrel::lsp {
 // Whether `path` is `folder` or lies below it.
 bool IsUnder(std::string_view path, std::string_view folder);
 
-// A path for a `file:` URI as the file system names it; empty for any other
-// URI.
+// The path a `file:` URI names, as bytes, cleaned; empty for any other URI.
 std::string LocalPath(const QString& uri);
 
-// The `file:` URI of a local path.
+// An absolute path without empty, "." or ".." parts (taken lexically, as the
+// client meant them) and without a trailing '/'.
+std::string CleanPath(std::string_view path);
+
+// The `file:` URI of a local path, its bytes percent-encoded.
 std::string FileUri(const std::string& path);
 
 } // namespace kestrel::lsp

@@ -55,6 +55,10 @@ void LanguageServer::Handle(const std::vector<Frame>& frames) {
     messages.reserve(frames.size());
     QSet<QString> cancelled;
     for (const Frame& frame : frames) {
+        if (frame.refused) {
+            messages.push_back({{}, {}, {}, frame.refused});
+            continue;
+        }
         if (frame.IsError()) {
             channel_.ReplyError(QJsonValue::Null, ParseError, frame.error);
             continue;
@@ -70,7 +74,7 @@ void LanguageServer::Handle(const std::vector<Frame>& frames) {
                                 QStringLiteral("not a JSON-RPC message"));
             continue;
         }
-        Message message{document.object(), {}, {}};
+        Message message{document.object(), {}, {}, {}};
         message.id = message.json.value(Key("id"));
         message.method = message.json.value(Key("method")).toString();
         if (message.method == QLatin1StringView("$/cancelRequest")) {
@@ -84,6 +88,10 @@ void LanguageServer::Handle(const std::vector<Frame>& frames) {
     for (const Message& message : messages) {
         if (exitRequested_) {
             return;
+        }
+        if (message.refused) {
+            TakeRefused(*message.refused);
+            continue;
         }
         HandleMessage(message, cancelled);
     }
@@ -234,6 +242,15 @@ QJsonValue LanguageServer::CodeActions(const QJsonObject& params) {
     QString uri;
     const auto document = Document(params, uri);
     const TextRange range = RangeMember(params, Key("range"));
+    // No line is longer than a message can be: padding out to a column past
+    // that would only build a huge answer.
+    if (range.start.character > static_cast<int64_t>(MessageFramer::kMaxBody)) {
+        throw RequestError{InvalidParams,
+                           QStringLiteral("column %1 lies past the longest line the server "
+                                          "holds (%2 bytes)")
+                               .arg(range.start.character)
+                               .arg(MessageFramer::kMaxBody)};
+    }
     const QJsonObject context = params.value(Key("context")).toObject();
     QJsonArray actions;
     if (!KindWanted(context, kBookmarkActionKind)) {
@@ -262,18 +279,68 @@ void LanguageServer::DidChange(const QJsonObject& params) {
     const QJsonObject item = ObjectMember(params, Key("textDocument"));
     const QString uri = StringMember(item, Key("uri"));
     const int64_t version = IntegerMember(item, Key("version"));
-    const QJsonArray changes = params.value(Key("contentChanges")).toArray();
-    for (const QJsonValue& value : changes) {
+    const QJsonValue changes = params.value(Key("contentChanges"));
+    // A change that cannot be applied exactly puts the document out of step
+    // rather than leave a guess; a later whole text puts it back in step.
+    bool wentOutOfStep = false;
+    const auto outOfStep = [&](const QString& why) {
+        wentOutOfStep = documents_.MarkOutOfStep(uri, why) || wentOutOfStep;
+    };
+    if (!changes.isArray()) {
+        outOfStep(QStringLiteral("a change came without its contentChanges"));
+    }
+    for (const QJsonValue& value : changes.toArray()) {
         const QJsonObject change = value.toObject();
-        const QByteArray text = StringMember(change, Key("text")).toUtf8();
+        QByteArray text;
         std::optional<TextRange> range;
-        if (change.contains(Key("range"))) {
-            range = RangeMember(change, Key("range"));
+        try {
+            text = StringMember(change, Key("text")).toUtf8();
+            if (change.contains(Key("range"))) {
+                range = RangeMember(change, Key("range"));
+            }
+        } catch (const RequestError& error) {
+            outOfStep(QStringLiteral("a change could not be read: %1").arg(error.message));
+            continue;
         }
-        documents_.Change(uri, range, std::string_view(text.constData(), text.size()), encoding_,
-                          version);
+        wentOutOfStep =
+            documents_.Change(uri, range, std::string_view(text.constData(), text.size()),
+                              encoding_, version) == DocumentStore::ChangeResult::WentOutOfStep ||
+            wentOutOfStep;
+    }
+    if (wentOutOfStep && !documents_.OutOfStep(uri).isEmpty()) {
+        ReportOutOfStep(uri);
     }
     workspace_.DocumentChanged(uri);
+}
+
+void LanguageServer::TakeRefused(const RefusedMessage& refused) {
+    if (!initialized_ || shutdown_ || refused.uri.isEmpty()) {
+        return;
+    }
+    const QString why = QStringLiteral("its text was not taken: %1").arg(refused.why);
+    if (refused.method == QLatin1StringView("textDocument/didOpen")) {
+        documents_.Refuse(refused.uri, why);
+        ReportOutOfStep(refused.uri);
+    } else if (refused.method == QLatin1StringView("textDocument/didChange") &&
+               documents_.MarkOutOfStep(refused.uri, why)) {
+        ReportOutOfStep(refused.uri);
+    }
+}
+
+void LanguageServer::ReportOutOfStep(const QString& uri) {
+    const QString text =
+        QStringLiteral("kestrel-lsp: %1 is out of step with the editor (%2). It gets no outline "
+                       "and no code actions until the editor sends its whole text again or "
+                       "reopens it.")
+            .arg(uri, documents_.OutOfStep(uri));
+    constexpr int kError = 1;
+    channel_.Notify(QStringLiteral("window/logMessage"),
+                    {{Key("type"), kError}, {Key("message"), text}});
+    if (!outOfStepShown_) {
+        outOfStepShown_ = true;
+        channel_.Notify(QStringLiteral("window/showMessage"),
+                        {{Key("type"), kError}, {Key("message"), text}});
+    }
 }
 
 void LanguageServer::DidSave(const QJsonObject& params) {

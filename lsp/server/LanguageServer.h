@@ -42,6 +42,7 @@ private:
         QJsonObject json;
         QJsonValue id; // undefined for a notification
         QString method;
+        std::optional<RefusedMessage> refused; // in place of a message too large to take
     };
 
     void HandleMessage(const Message& message, const QSet<QString>& cancelled);
@@ -55,6 +56,10 @@ private:
     void DidOpen(const QJsonObject& params);
     void DidChange(const QJsonObject& params);
     void DidSave(const QJsonObject& params);
+    // A didOpen or didChange too large to take: its document is out of step.
+    void TakeRefused(const RefusedMessage& refused);
+    // Logs that a document went out of step, and shows it the first time.
+    void ReportOutOfStep(const QString& uri);
     void SetTrace(const QJsonObject& params);
 
     std::shared_ptr<const TextDocument> Document(const QJsonObject& params, QString& uri) const;
@@ -69,6 +74,7 @@ private:
     bool initialized_ = false;
     bool shutdown_ = false;
     bool exitRequested_ = false;
+    bool outOfStepShown_ = false;
     // Last, so that its threads end before anything they use goes.
     Workspace workspace_;
 };

@@ -7,8 +7,8 @@
 #include "FolderWalk.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QJsonArray>
-#include <QUrl>
 
 #include <algorithm>
 #include <unordered_set>
@@ -85,7 +85,8 @@ void Workspace::Initialize(const QJsonObject& params, const ClientCapabilities& 
     } else if (params.value(Key("rootUri")).isString()) {
         uris.append(params.value(Key("rootUri")).toString());
     } else if (params.value(Key("rootPath")).isString()) {
-        uris.append(QUrl::fromLocalFile(params.value(Key("rootPath")).toString()).toString());
+        uris.append(QString::fromStdString(
+            FileUri(QFile::encodeName(params.value(Key("rootPath")).toString()).toStdString())));
     }
     std::lock_guard lock(foldersMutex_);
     for (const QString& uri : uris) {

@@ -16,9 +16,15 @@ void MessageFramer::Feed(const char* data, size_t size, std::vector<Frame>& fram
     while (size > 0) {
         if (skipping_ > 0) {
             const size_t dropped = std::min(skipping_, size);
+            skipped_->Feed(data, dropped);
             skipping_ -= dropped;
             data += dropped;
             size -= dropped;
+            if (skipping_ == 0) {
+                frames.push_back(
+                    {{}, {}, RefusedMessage{refusedWhy_, skipped_->Method(), skipped_->Uri()}});
+                skipped_.reset();
+            }
             continue;
         }
         if (bodyLength_ >= 0) {
@@ -28,7 +34,7 @@ void MessageFramer::Feed(const char* data, size_t size, std::vector<Frame>& fram
             data += taken;
             size -= taken;
             if (buffer_.size() == bodyLength_) {
-                frames.push_back({std::move(buffer_), {}});
+                frames.push_back({std::move(buffer_), {}, {}});
                 buffer_ = QByteArray();
                 bodyLength_ = -1;
             }
@@ -44,7 +50,7 @@ void MessageFramer::Feed(const char* data, size_t size, std::vector<Frame>& fram
             if (static_cast<size_t>(buffer_.size()) > kMaxHeader) {
                 // Keep only what may begin the header block's end.
                 if (!overlongHeader_) {
-                    frames.push_back({{}, QStringLiteral("header block too long")});
+                    frames.push_back({{}, QStringLiteral("header block too long"), {}});
                     overlongHeader_ = true;
                 }
                 buffer_.remove(0, buffer_.size() - 3);
@@ -87,15 +93,16 @@ bool MessageFramer::TakeHeader(std::vector<Frame>& frames) {
                                                   [](char c) { return c >= '0' && c <= '9'; });
         const qulonglong parsed = ok ? value.toULongLong(&ok) : 0;
         if (!ok || value.size() > 19) {
-            frames.push_back({{}, QStringLiteral("invalid Content-Length")});
+            frames.push_back({{}, QStringLiteral("invalid Content-Length"), {}});
             return false;
         }
         if (parsed > maxBody_) {
-            frames.push_back({{},
-                              QStringLiteral("Content-Length %1 is over the limit of %2 bytes")
-                                  .arg(parsed)
-                                  .arg(maxBody_)});
+            refusedWhy_ = QStringLiteral("Content-Length %1 is over the limit of %2 bytes")
+                              .arg(parsed)
+                              .arg(maxBody_);
+            frames.push_back({{}, refusedWhy_, {}});
             skipping_ = static_cast<size_t>(parsed);
+            skipped_.emplace();
             return false;
         }
         length = static_cast<qsizetype>(parsed);
@@ -103,12 +110,13 @@ bool MessageFramer::TakeHeader(std::vector<Frame>& frames) {
     if (length < 0) {
         frames.push_back({{},
                           malformed ? QStringLiteral("malformed header")
-                                    : QStringLiteral("missing Content-Length")});
+                                    : QStringLiteral("missing Content-Length"),
+                          {}});
         return false;
     }
     bodyLength_ = length;
     if (length == 0) {
-        frames.push_back({{}, {}});
+        frames.push_back({{}, {}, {}});
         bodyLength_ = -1;
     }
     return true;

@@ -4,23 +4,37 @@
 #include <QList>
 #include <QString>
 
+#include "transport/SkippedBodyScan.h"
+
 #include <cstddef>
+#include <optional>
 #include <vector>
 
 namespace kestrel::lsp {
 
-// What the framing makes of the bytes it was given: a message's body, or a
-// frame it had to refuse (the reason says why).
+// What little was read of a body too large to take, once it has streamed
+// past: enough to tell which document lost a didOpen or didChange.
+struct RefusedMessage {
+    QString why;    // as the frame's error said it
+    QString method; // empty when not found
+    QString uri;    // the first "uri" member, empty when not found
+};
+
+// What the framing makes of the bytes it was given: a message's body, a
+// frame it had to refuse (the reason says why), or, after a refused body
+// has been skipped, what it held.
 struct Frame {
     QByteArray body;
     QString error; // empty for a message
+    std::optional<RefusedMessage> refused;
     bool IsError() const { return !error.isEmpty(); }
 };
 
 // Splits a byte stream into messages framed by a header block that ends in
 // an empty line and carries `Content-Length`. Memory stays bounded whatever
-// the bytes: a body over `maxBody` is skipped unread, and a header block
-// over `maxHeader` is dropped up to its end.
+// the bytes: a body over `maxBody` is refused at once and skipped as it
+// streams past (only its method and document are looked for), and a header
+// block over `maxHeader` is dropped up to its end.
 class MessageFramer {
 public:
     static constexpr size_t kMaxBody = size_t{64} << 20;
@@ -40,8 +54,10 @@ private:
 
     size_t maxBody_;
     QByteArray buffer_;
-    qsizetype bodyLength_ = -1; // the body being read; -1 while reading a header
-    size_t skipping_ = 0;       // bytes of a refused body still to drop
+    qsizetype bodyLength_ = -1;              // the body being read; -1 while reading a header
+    size_t skipping_ = 0;                    // bytes of a refused body still to drop
+    std::optional<SkippedBodyScan> skipped_; // what the refused body says of itself
+    QString refusedWhy_;
     bool overlongHeader_ = false;
 };
 

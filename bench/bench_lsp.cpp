@@ -69,7 +69,7 @@ struct OpenServer {
               {QLatin1StringView("params"),
                QJsonObject{{QLatin1StringView("textDocument"), item}}}});
     }
-    void Send(const QJsonObject& message) { server.Handle({Frame{Message(message), {}}}); }
+    void Send(const QJsonObject& message) { server.Handle({Frame{Message(message), {}, {}}}); }
 };
 
 void BM_OutlineOfLargeUnit(benchmark::State& state) {
@@ -99,7 +99,7 @@ void BM_DocumentSymbolRequestOnLargeUnit(benchmark::State& state) {
                  {QLatin1StringView("method"), QStringLiteral("textDocument/documentSymbol")},
                  {QLatin1StringView("params"), TextDocumentParams(open.uri)}});
     for (auto _ : state) {
-        open.server.Handle({Frame{request, {}}});
+        open.server.Handle({Frame{request, {}, {}}});
     }
     state.counters["response_bytes"] = static_cast<double>(open.lastAnswer.size());
 }
@@ -128,8 +128,9 @@ void BM_EditThenDocumentSymbolOn10000Lines(benchmark::State& state) {
         open.server.Handle(
             {Frame{Message({{QLatin1StringView("method"), QStringLiteral("textDocument/didChange")},
                             {QLatin1StringView("params"), params}}),
+                   {},
                    {}},
-             Frame{symbols, {}}});
+             Frame{symbols, {}, {}}});
     }
 }
 BENCHMARK(BM_EditThenDocumentSymbolOn10000Lines)->Unit(benchmark::kMillisecond);

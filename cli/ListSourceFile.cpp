@@ -47,10 +47,14 @@ std::string ReadError(const SourcePath& path, ListerScratch& scratch) {
 } // namespace
 
 bool ListSourceFile(const SourcePath& path, const ListerOptions& options, ListerScratch& scratch,
-                    OrderedOutput& out, size_t slot) {
+                    OrderedOutput& out, size_t slot, CtagsLines* ctags) {
     std::string& output = scratch.output;
     output.clear();
-    if (const std::string error = ReadError(path, scratch); !error.empty()) {
+    std::string error = ReadError(path, scratch);
+    if (error.empty() && options.Tags() && !NameFitsTagsFile(path.path)) {
+        error = "a tab or line break in the name cannot stand in a tags file";
+    }
+    if (!error.empty()) {
         out.Emit(slot, output, true,
                  "kestrel-list: " + PrintableName(path.path) + ": " + error + "\n");
         return false;
@@ -58,7 +62,7 @@ bool ListSourceFile(const SourcePath& path, const ListerOptions& options, Lister
     const std::string_view bytes = scratch.bytes.Bytes();
     const TextEncoding encoding = DetectEncoding(bytes);
     scratch.reader.Reset(bytes);
-    if (options.json) {
+    if (options.format == OutputFormat::Json) {
         const std::string fileMember = options.NamesFiles() ? JsonFileMember(path.path) : "";
         ScanShownRows(scratch.reader, options, [&](const SymbolRow& row) {
             AppendJsonRow(output, row, encoding, fileMember);
@@ -71,10 +75,16 @@ bool ListSourceFile(const SourcePath& path, const ListerOptions& options, Lister
         scratch.rows.clear();
         ScanShownRows(scratch.reader, options,
                       [&](const SymbolRow& row) { scratch.rows.push_back(row); });
-        if (options.NamesFiles()) {
-            output += "==> " + path.path + " <==\n";
+        if (options.format == OutputFormat::Ctags) {
+            ctags->Add(slot, path.path, scratch.rows, encoding);
+        } else if (options.format == OutputFormat::Etags) {
+            AppendEtagsSection(output, path.path, bytes, scratch.rows, encoding);
+        } else {
+            if (options.NamesFiles()) {
+                output += "==> " + path.path + " <==\n";
+            }
+            AppendTable(output, scratch.rows, encoding);
         }
-        AppendTable(output, scratch.rows, encoding);
     }
     out.Emit(slot, output, true);
     return true;

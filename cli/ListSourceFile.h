@@ -5,6 +5,7 @@
 #include "SourceFileBytes.h"
 #include "SourcePaths.h"
 #include "SymbolRow.h"
+#include "TagsFormat.h"
 #include "TextLineReader.h"
 
 #include <string>
@@ -23,8 +24,9 @@ struct ListerScratch {
 
 // Reads, scans and formats one file into `slot` of `out`; an error about the
 // path, or a file that cannot be listed, becomes one line for the error
-// stream. Gives false in that case.
+// stream. Gives false in that case. In the ctags format the tags go to
+// `ctags`, to be sorted with every other file's.
 bool ListSourceFile(const SourcePath& path, const ListerOptions& options, ListerScratch& scratch,
-                    OrderedOutput& out, size_t slot);
+                    OrderedOutput& out, size_t slot, CtagsLines* ctags = nullptr);
 
 } // namespace kestrel

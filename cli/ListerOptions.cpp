@@ -1,6 +1,7 @@
 #include "ListerOptions.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace kestrel {
 
@@ -44,6 +45,22 @@ bool ParseJobs(const std::string& text, unsigned& jobs, std::string& error) {
     return true;
 }
 
+bool ParseFormat(const std::string& name, OutputFormat& format, std::string& error) {
+    static constexpr std::pair<const char*, OutputFormat> kFormats[] = {
+        {"table", OutputFormat::Table},
+        {"json", OutputFormat::Json},
+        {"ctags", OutputFormat::Ctags},
+        {"etags", OutputFormat::Etags}};
+    for (const auto& [known, value] : kFormats) {
+        if (name == known) {
+            format = value;
+            return true;
+        }
+    }
+    error = "--format takes table, json, ctags or etags, not '" + name + "'";
+    return false;
+}
+
 } // namespace
 
 const char* ListerUsage() {
@@ -53,6 +70,10 @@ const char* ListerUsage() {
            "FILE - is standard input.\n"
            "\n"
            "  --json              one JSON object per line, in source order\n"
+           "  --format=FORMAT     table (the default), json (as --json), ctags (a tags\n"
+           "                      file for Vim, sorted) or etags (a TAGS file for Emacs);\n"
+           "                      the tags formats take the headings of --all\n"
+           "  -o FILE, --output=FILE  write to FILE instead of standard output\n"
            "  --show=DPFB         categories to list: Declarations, Procedures,\n"
            "                      Functions, Bookmarks (header lines are always listed)\n"
            "  --all               also the program line, constructors, destructors,\n"
@@ -64,7 +85,8 @@ const char* ListerUsage() {
            "                      standard input)\n"
            "  -j N, --jobs=N      scan N files at once (default: one per core); the\n"
            "                      output is the same for every N\n"
-           "  --help              this text\n";
+           "  --help              this text\n"
+           "  --version           the version\n";
 }
 
 bool ParseListerOptions(const std::vector<std::string>& args, ListerOptions& options,
@@ -77,11 +99,31 @@ bool ParseListerOptions(const std::vector<std::string>& args, ListerOptions& opt
         } else if (arg == "--") {
             onlyFiles = true;
         } else if (arg == "--json") {
-            options.json = true;
+            options.format = OutputFormat::Json;
+        } else if (arg.starts_with("--format=")) {
+            if (!ParseFormat(arg.substr(9), options.format, error)) {
+                return false;
+            }
+        } else if (arg == "-o" || arg.starts_with("--output=")) {
+            if (arg == "-o") {
+                if (i + 1 == args.size()) {
+                    error = "-o needs a file name";
+                    return false;
+                }
+                options.output = args[++i];
+            } else {
+                options.output = arg.substr(9);
+            }
+            if (options.output.empty()) {
+                error = "-o needs a file name";
+                return false;
+            }
         } else if (arg == "--all") {
             options.headings = Headings::Extended;
         } else if (arg == "--help" || arg == "-h") {
             options.help = true;
+        } else if (arg == "--version") {
+            options.version = true;
         } else if (arg == "-R" || arg == "--recursive") {
             options.recursive = true;
         } else if (arg.starts_with("--files-from=")) {
@@ -114,7 +156,12 @@ bool ParseListerOptions(const std::vector<std::string>& args, ListerOptions& opt
             return false;
         }
     }
-    if (!options.help && options.files.empty() && options.filesFrom.empty()) {
+    // A tags file wants every definition: constructors, destructors,
+    // operators and class methods too.
+    if (options.Tags()) {
+        options.headings = Headings::Extended;
+    }
+    if (!options.help && !options.version && options.files.empty() && options.filesFrom.empty()) {
         error = "no file given";
         return false;
     }

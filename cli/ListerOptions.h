@@ -9,9 +9,14 @@
 
 namespace kestrel {
 
+enum class OutputFormat { Table, Json, Ctags, Etags };
+
 struct ListerOptions {
-    bool json = false;
+    OutputFormat format = OutputFormat::Table;
+    // -o: the file to write instead of standard output.
+    std::string output;
     bool help = false;
+    bool version = false;
     Headings headings = Headings::Classic; // --all: the extended headings
     // Which of the filterable categories to print, by category value.
     std::array<bool, kCategoryCount> show{true, true, true, true};
@@ -25,6 +30,8 @@ struct ListerOptions {
 
     // Whether each row names its file: several files, a folder or a list.
     bool NamesFiles() const { return files.size() > 1 || recursive || !filesFrom.empty(); }
+
+    bool Tags() const { return format == OutputFormat::Ctags || format == OutputFormat::Etags; }
 
     // Header rows always print.
     bool Shows(SymbolCategory category) const { return category == catHeader || show[category]; }

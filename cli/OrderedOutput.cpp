@@ -87,6 +87,14 @@ bool OrderedOutput::WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
+void OrderedOutput::WriteTail(std::string_view bytes) {
+    std::lock_guard lock(mutex_);
+    if (!failed_ && !WriteAll(outputFd_, bytes)) {
+        failed_ = true;
+        writeError_ = std::strerror(errno);
+    }
+}
+
 std::string OrderedOutput::WriteError() const {
     std::lock_guard lock(mutex_);
     return writeError_;

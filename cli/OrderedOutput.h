@@ -49,6 +49,10 @@ public:
     // `last`, finishes it; `error` goes to the error stream in its place.
     void Emit(size_t slot, std::string& output, bool last, const std::string& error = {});
 
+    // Writes `bytes` after every slot, once the work is done (a sorted tags
+    // file is known only then); nothing once writing has failed.
+    void WriteTail(std::string_view bytes);
+
     // The first write error, empty while there is none.
     std::string WriteError() const;
 

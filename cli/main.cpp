@@ -6,8 +6,11 @@
 #include "SourcePaths.h"
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <new>
 #include <thread>
 #include <unistd.h>
@@ -37,6 +40,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kestrel-list: %s\n%s", PrintableName(error).c_str(), ListerUsage());
         return 2;
     }
+    if (options.version) {
+        std::printf("kestrel-list %s\n", KESTREL_VERSION);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
     if (options.help) {
         std::fputs(ListerUsage(), stdout);
         return std::fflush(stdout) == 0 ? 0 : 1;
@@ -46,9 +53,19 @@ int main(int argc, char** argv) {
 
     // Files are claimed in listing order by whichever thread is free, and
     // their output goes out in that order; blank lines part the tables.
+    int outputFd = STDOUT_FILENO;
+    if (!options.output.empty()) {
+        outputFd = ::open(options.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (outputFd < 0) {
+            std::fprintf(stderr, "kestrel-list: cannot write %s: %s\n",
+                         PrintableName(options.output).c_str(), std::strerror(errno));
+            return 1;
+        }
+    }
     SourcePaths paths(options);
-    OrderedOutput out(STDOUT_FILENO, STDERR_FILENO, 2 * size_t{jobs},
-                      !options.json && options.NamesFiles() ? "\n" : "");
+    OrderedOutput out(outputFd, STDERR_FILENO, 2 * size_t{jobs},
+                      options.format == OutputFormat::Table && options.NamesFiles() ? "\n" : "");
+    CtagsLines ctags;
     std::atomic<bool> failed = false;
     const auto work = [&] {
         try {
@@ -56,7 +73,7 @@ int main(int argc, char** argv) {
             SourcePath path;
             size_t slot = 0;
             while (out.Claim(slot, [&] { return paths.Next(path); })) {
-                if (!ListSourceFile(path, options, scratch, out, slot)) {
+                if (!ListSourceFile(path, options, scratch, out, slot, &ctags)) {
                     failed = true;
                 }
             }
@@ -71,6 +88,18 @@ int main(int argc, char** argv) {
     work();
     for (std::thread& thread : threads) {
         thread.join();
+    }
+    if (options.format == OutputFormat::Ctags) {
+        try {
+            out.WriteTail(ctags.Finish());
+        } catch (const std::bad_alloc&) {
+            OutOfMemory();
+        }
+    }
+    if (outputFd != STDOUT_FILENO && ::close(outputFd) != 0 && out.WriteError().empty()) {
+        std::fprintf(stderr, "kestrel-list: cannot write %s: %s\n",
+                     PrintableName(options.output).c_str(), std::strerror(errno));
+        return 1;
     }
 
     if (const std::string writeError = out.WriteError(); !writeError.empty()) {

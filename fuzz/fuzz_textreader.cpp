@@ -2,8 +2,9 @@
 // buffer of the same bytes: every line and its number must agree. Each line
 // also goes through the classifier and through its rule written out step
 // by step, which must give the same row.
-#include "HostBufferSource.h"
+#include "HostBuffer.h"
 #include "LineClassifier.h"
+#include "MemorySource.h"
 #include "ScanLines.h"
 #include "TextLineReader.h"
 
@@ -94,7 +95,8 @@ std::optional<SymbolRow> ClassifyStepByStep(const std::string& text, int32_t lin
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
-    HostBufferSource host(input);
+    const HostBuffer buffer = BufferFromFileBytes(input);
+    MemorySource host(buffer.bytes);
     TextLineReader reader(input);
     const std::vector<Line> expected = LinesOf(host);
     if (LinesOf(reader) != expected) {

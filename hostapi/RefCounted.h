@@ -17,7 +17,6 @@ public:
         }
         return count;
     }
-    int32_t RefCount() const { return refCount_; }
 
 protected:
     ~RefCounted() = default;

@@ -154,43 +154,4 @@ FileResult ReadFileBytes(const std::string& path, std::string& bytes) {
     return {};
 }
 
-FileResult WriteFileAtomically(const std::string& path, std::string_view bytes) {
-    std::string temp = path + ".XXXXXX";
-    FileDescriptor fd(::mkstemp(temp.data()));
-    if (!fd.IsOpen()) {
-        return {ErrnoText()};
-    }
-    // Keep the permissions of the file being replaced.
-    struct stat info {};
-    if (::stat(path.c_str(), &info) == 0) {
-        ::fchmod(fd.Get(), info.st_mode & 07777);
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd.Get(), 0666 & ~mask);
-    }
-    // The temporary file goes on every failure; errno is read first.
-    const auto fail = [&] {
-        const std::string error = ErrnoText();
-        fd.Close();
-        ::unlink(temp.c_str());
-        return FileResult{error};
-    };
-    size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd.Get(), bytes.data() + written, bytes.size() - written);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return fail();
-        }
-        written += static_cast<size_t>(n);
-    }
-    if (::fsync(fd.Get()) != 0 || fd.Close() != 0 || ::rename(temp.c_str(), path.c_str()) != 0) {
-        return fail();
-    }
-    return {};
-}
-
 } // namespace kestrel

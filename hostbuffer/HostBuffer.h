@@ -39,8 +39,4 @@ struct FileResult {
 
 FileResult ReadFileBytes(const std::string& path, std::string& bytes);
 
-// Writes through a temporary file in the same folder and a rename, so a
-// failed save leaves the old file untouched.
-FileResult WriteFileAtomically(const std::string& path, std::string_view bytes);
-
 } // namespace kestrel

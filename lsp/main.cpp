@@ -6,6 +6,8 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <poll.h>
 #include <unistd.h>
 
@@ -49,9 +51,37 @@ bool MoreWaiting() {
 constexpr size_t kChunk = size_t{1} << 16;
 constexpr size_t kBatchBytes = size_t{1} << 22;
 
+constexpr const char* kUsage =
+    "Usage: kestrel-lsp [--version | --help]\n"
+    "A language server for Pascal sources over standard input and output,\n"
+    "started by an editor. See kestrel-lsp(1).\n";
+
+// -1 to serve, else the exit code of an option that ends the program.
+int HandleArguments(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("kestrel-lsp %s\n", KESTREL_VERSION);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        // Clients built on some LSP libraries add --stdio, which is what we do anyway.
+        if (std::strcmp(argv[i], "--stdio") != 0) {
+            std::fprintf(stderr, "kestrel-lsp: unknown option '%s'\n%s", argv[i], kUsage);
+            return 2;
+        }
+    }
+    return -1;
+}
+
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    if (const int code = HandleArguments(argc, argv); code >= 0) {
+        return code;
+    }
     // A client that goes away makes writes fail instead of killing us.
     std::signal(SIGPIPE, SIG_IGN);
 
@@ -81,6 +111,12 @@ int main() {
         } while (batch < kBatchBytes && MoreWaiting());
         server.Handle(frames);
         frames.clear();
+        // The client restarts a server that ends; one that waited for a body
+        // it will never read would leave the client hanging.
+        if (!framer.Lost().isEmpty()) {
+            std::fprintf(stderr, "kestrel-lsp: %s\n", framer.Lost().toLocal8Bit().constData());
+            return 1;
+        }
         // What arrived before the input ended is still answered.
         if (server.ExitRequested() || inputEnded || outputGone) {
             return server.ExitCode();

@@ -8,8 +8,9 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libbenchmark-dev libxxhash-dev
     universal-ctags binutils python3 fontconfig fonts-dejavu-core fonts-liberation2 strace
-    neovim
+    neovim vim-nox emacs-nox elpa-eglot tmux
     xvfb xauth openbox x11-utils xdotool
+    dpkg-dev file groff-base
 )
 
 missing=()

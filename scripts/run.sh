@@ -11,7 +11,7 @@ cmake --build --preset default -j"$(nproc)"
 
 sample=samples/Unit1.pas
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] || [ -n "${QT_QPA_PLATFORM:-}" ]; then
-    exec build/default/workbench/workbench "$sample"
+    exec build/default/workbench/kestrel-workbench "$sample"
 fi
 echo "No display found: listing $sample with kestrel-list instead."
 echo

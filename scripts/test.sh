@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Every test: installs what is missing, builds the normal and the sanitizer
-# builds, runs all tests in both, then fuzzes for a while
+# builds, runs all tests in both, builds the Release builds with GCC and
+# clang, then fuzzes for a while
 # (KESTREL_FUZZ_SECONDS in all, default 60, shared by the fuzz targets).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,6 +16,19 @@ for preset in default asan; do
     echo "== $preset tests"
     ctest --preset "$preset" -j"$jobs"
 done
+
+# What a packager builds, in Release with both compilers: only the installed
+# programs and libraries, with warnings as errors so that a warning that
+# only optimisation brings out is seen here first. Not tested again, but the
+# GCC build is made into the Debian package, which is unpacked and checked.
+echo "== release build and Debian package"
+cmake --preset release -DKESTREL_WERROR=ON >/dev/null
+scripts/make-deb.sh
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/release/CMakeCache.txt)
+tests/check_install.sh --deb "build/release/kestrel_${version}_$(dpkg --print-architecture).deb" "$version"
+echo "== release-clang build"
+cmake --preset release-clang -DKESTREL_WERROR=ON >/dev/null
+cmake --build --preset release-clang -j"$jobs"
 
 echo "== fuzzing"
 cmake --preset fuzz >/dev/null

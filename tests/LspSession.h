@@ -9,12 +9,17 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QUrl>
+#include <functional>
 
 class LspSession {
 public:
     static constexpr int kWaitMs = 20000;
 
-    explicit LspSession(const QString& server) {
+    // `childSetup` runs in the server's process before it starts.
+    explicit LspSession(const QString& server, const std::function<void()>& childSetup = {}) {
+        if (childSetup) {
+            process_.setChildProcessModifier(childSetup);
+        }
         process_.start(server, QStringList());
         process_.waitForStarted(kWaitMs);
     }
@@ -27,14 +32,30 @@ public:
 
     static QString FileUri(const QString& path) { return QUrl::fromLocalFile(path).toString(); }
 
+    // A message as it goes over the wire: the Content-Length header, then
+    // the body.
+    static QByteArray Frame(const QByteArray& body) {
+        return "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+    }
+    static QByteArray Frame(QJsonObject message) {
+        message.insert("jsonrpc", "2.0");
+        return Frame(QJsonDocument(message).toJson(QJsonDocument::Compact));
+    }
+
+    // Bytes to the server's input as they are, framed or not.
+    void Write(const QByteArray& bytes) {
+        process_.write(bytes);
+        process_.waitForBytesWritten(kWaitMs);
+    }
+
     // Whether server requests are answered with success (else an error).
     void AcceptRequests(bool accept) { accept_ = accept; }
 
     void Notify(const QString& method, const QJsonObject& params = {}) {
-        Write({{"method", method}, {"params", params}});
+        Write(Frame(QJsonObject{{"method", method}, {"params", params}}));
     }
     int Send(const QString& method, const QJsonObject& params = {}) {
-        Write({{"id", ++lastId_}, {"method", method}, {"params", params}});
+        Write(Frame(QJsonObject{{"id", ++lastId_}, {"method", method}, {"params", params}}));
         return lastId_;
     }
 
@@ -100,24 +121,39 @@ public:
                      {"uri", uri}, {"languageId", "pascal"}, {"version", 1}, {"text", text}}}});
     }
 
+    QJsonArray Symbols(const QString& uri) {
+        return Result("textDocument/documentSymbol", {{"textDocument", QJsonObject{{"uri", uri}}}})
+            .toArray();
+    }
+
+    // The exit code once the server has ended by itself (after its input
+    // closes, when `closeInput`); -1 when it did not end normally.
+    int ExitCode(bool closeInput) {
+        if (closeInput) {
+            process_.closeWriteChannel();
+        }
+        if (!process_.waitForFinished(kWaitMs) || process_.exitStatus() != QProcess::NormalExit) {
+            return -1;
+        }
+        return process_.exitCode();
+    }
+
+    // What the server wrote to standard error since the last call.
+    QByteArray ErrorOutput() { return process_.readAllStandardError(); }
+
     qint64 ProcessId() const { return process_.processId(); }
 
     // Every message the server sent so far.
     const QList<QJsonObject>& Received() const { return received_; }
 
 private:
-    void Write(QJsonObject message) {
-        message.insert("jsonrpc", "2.0");
-        const QByteArray body = QJsonDocument(message).toJson(QJsonDocument::Compact);
-        process_.write("Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
-        process_.waitForBytesWritten(kWaitMs);
-    }
     void Answer(const QJsonValue& id) {
         if (accept_) {
-            Write({{"id", id}, {"result", QJsonValue::Null}});
+            Write(Frame(QJsonObject{{"id", id}, {"result", QJsonValue::Null}}));
         } else {
-            Write({{"id", id},
-                   {"error", QJsonObject{{"code", -32601}, {"message", "not supported"}}}});
+            Write(Frame(QJsonObject{
+                {"id", id},
+                {"error", QJsonObject{{"code", -32601}, {"message", "not supported"}}}}));
         }
     }
 

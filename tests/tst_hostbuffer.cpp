@@ -1,13 +1,9 @@
 // Files become host buffers (CR LF, no BOM) and are written back byte for
 // byte; encodings are detected and decoded.
 #include "HostBuffer.h"
-#include "HostBufferSource.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
-#include <cerrno>
-#include <cstring>
-#include <sys/stat.h>
 
 using namespace kestrel;
 
@@ -70,36 +66,6 @@ private slots:
         QCOMPARE(Q(FileBytesFromBuffer(buffer, buffer.bytes)), file);
     }
 
-    // The lazy source must serve the very characters of the built buffer, in
-    // any order of reads and with any count.
-    void lazySourceServesTheBuffer() {
-        QFETCH(QByteArray, file);
-        const std::string bytes = Bytes(file);
-        const HostBuffer buffer = BufferFromFileBytes(bytes);
-        HostBufferSource source(bytes);
-        QCOMPARE(source.Encoding(), buffer.encoding);
-        std::string forward;
-        char c = 0;
-        for (int32_t i = 0; source.GetText(i, &c, 1) == 1; ++i) {
-            forward.push_back(c);
-        }
-        QCOMPARE(Q(forward), Q(buffer.bytes));
-        for (int32_t i = static_cast<int32_t>(buffer.bytes.size()) - 1; i >= 0; --i) {
-            QCOMPARE(source.GetText(i, &c, 1), 1);
-            QCOMPARE(c, buffer.bytes[static_cast<size_t>(i)]);
-        }
-        char block[4] = {};
-        const int32_t n = source.GetText(1, block, 4);
-        QCOMPARE(n, static_cast<int32_t>(std::min<size_t>(
-                        4, buffer.bytes.size() > 1 ? buffer.bytes.size() - 1 : 0)));
-        QCOMPARE(QByteArray(block, n),
-                 Q(buffer.bytes.substr(std::min<size_t>(1, buffer.bytes.size()), n)));
-        QCOMPARE(source.GetText(-1, &c, 1), 0);
-        QCOMPARE(source.GetText(0, &c, 0), 0);
-    }
-
-    void lazySourceServesTheBuffer_data() { load_data(); }
-
     void editKeepsLineEndsElsewhere_data() {
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QByteArray>("edited");
@@ -156,59 +122,12 @@ private slots:
         QTEST(IsValidUtf8(Bytes(bytes)), "valid");
     }
 
-    void diskRoundTrip() {
-        QTemporaryDir dir;
-        const std::string path = (dir.path() + "/Unit1.pas").toStdString();
-        const std::string original = "\xEF\xBB\xBFunit U;\r\nvar s: string = 'caf\xE9';\nend.";
-        VERIFY_FILE_RESULT(WriteFileAtomically(path, original));
-        std::string read;
-        VERIFY_FILE_RESULT(ReadFileBytes(path, read));
-        const HostBuffer buffer = BufferFromFileBytes(read);
-        VERIFY_FILE_RESULT(WriteFileAtomically(path, FileBytesFromBuffer(buffer, buffer.bytes)));
-        VERIFY_FILE_RESULT(ReadFileBytes(path, read));
-        QCOMPARE(read, original);
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"Unit1.pas"});
-    }
-
-    void failedSaveLosesNothing() {
-        if (::geteuid() == 0) {
-            QSKIP("permissions do not bind root");
-        }
-        QTemporaryDir dir;
-        const std::string path = (dir.path() + "/Unit1.pas").toStdString();
-        VERIFY_FILE_RESULT(WriteFileAtomically(path, "old"));
-        QVERIFY2(::chmod(dir.path().toLocal8Bit().constData(), 0555) == 0, std::strerror(errno));
-        const FileResult result = WriteFileAtomically(path, "new");
-        ::chmod(dir.path().toLocal8Bit().constData(), 0755);
-        QVERIFY(!result);
-        std::string read;
-        VERIFY_FILE_RESULT(ReadFileBytes(path, read));
-        QCOMPARE(read, std::string("old"));
-    }
-
-    void saveIntoMissingFolderFails() {
-        const FileResult result = WriteFileAtomically("/nonexistent-folder/x.pas", "x");
-        QVERIFY(!result);
-        QVERIFY(!result.error.empty());
-    }
-
     void readErrors() {
         QTemporaryDir dir;
         std::string bytes;
         QCOMPARE(ReadFileBytes(dir.path().toStdString(), bytes).error,
                  std::string("Is a directory"));
         QVERIFY(!ReadFileBytes((dir.path() + "/missing.pas").toStdString(), bytes));
-    }
-
-    void savePreservesPermissions() {
-        QTemporaryDir dir;
-        const std::string path = (dir.path() + "/script.pas").toStdString();
-        VERIFY_FILE_RESULT(WriteFileAtomically(path, "a"));
-        QVERIFY2(::chmod(path.c_str(), 0640) == 0, std::strerror(errno));
-        VERIFY_FILE_RESULT(WriteFileAtomically(path, "b"));
-        struct stat info {};
-        QVERIFY2(::stat(path.c_str(), &info) == 0, std::strerror(errno));
-        QCOMPARE(info.st_mode & 0777, 0640u);
     }
 };
 

@@ -1,6 +1,7 @@
 // The line classifier: which lines make a row, and the row's texts.
-#include "HostBufferSource.h"
+#include "HostBuffer.h"
 #include "LineClassifier.h"
+#include "MemorySource.h"
 #include "ScanRows.h"
 
 #include <QtTest>
@@ -209,11 +210,12 @@ private slots:
         ScanRows(reader, [&](SymbolRow&& row) { memoryRows.push_back(row); });
         std::vector<SymbolRow> hostRows;
         std::string lineText;
-        HostBufferSource host(file);
+        const HostBuffer buffer = BufferFromFileBytes(file);
+        MemorySource host(buffer.bytes);
         ScanLines(host, [&](std::string_view t, int32_t n) {
             lineText = n == line ? std::string(t) : lineText;
         });
-        HostBufferSource source(file);
+        MemorySource source(buffer.bytes);
         ScanRows(source, [&](SymbolRow&& row) { hostRows.push_back(std::move(row)); });
         QVERIFY(memoryRows == hostRows);
         if (lineText == text.toStdString()) {

@@ -133,6 +133,11 @@ private slots:
         QTest::newRow("bad letter") << QStringList{"--show=X", "a"} << false << false << "";
         QTest::newRow("unknown option") << QStringList{"--fast", "a"} << false << false << "";
         QTest::newRow("no file") << QStringList{"--json"} << false << false << "";
+        QTest::newRow("format json") << QStringList{"--format=json", "a"} << true << true << "1111";
+        QTest::newRow("format ctags")
+            << QStringList{"--format=ctags", "a"} << true << false << "1111";
+        QTest::newRow("unknown format") << QStringList{"--format=xml", "a"} << false << false << "";
+        QTest::newRow("-o without a file") << QStringList{"a", "-o"} << false << false << "";
         QTest::newRow("dash file after --")
             << QStringList{"--", "--json"} << true << false << "1111";
     }
@@ -149,7 +154,7 @@ private slots:
         QTEST(ok, "ok");
         QCOMPARE(error.empty(), ok);
         if (ok) {
-            QTEST(options.json, "json");
+            QTEST(options.format == OutputFormat::Json, "json");
             QString shown;
             for (bool s : options.show) {
                 shown += s ? '1' : '0';

@@ -1,12 +1,12 @@
 // kestrel-lsp as an editor meets it: whole sessions over the server's
 // standard input and output, and the position arithmetic underneath.
+#include "LspSession.h"
 #include "documents/TextDocument.h"
 #include "index/LocalPaths.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <fcntl.h>
@@ -16,17 +16,6 @@
 using namespace kestrel::lsp;
 
 namespace {
-
-constexpr int kWaitMs = 20000;
-
-QByteArray Frame(const QByteArray& body) {
-    return "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
-}
-
-QByteArray Frame(QJsonObject message) {
-    message.insert("jsonrpc", "2.0");
-    return Frame(QJsonDocument(message).toJson(QJsonDocument::Compact));
-}
 
 QJsonObject Uri(const QString& uri) {
     return {{"textDocument", QJsonObject{{"uri", uri}}}};
@@ -40,124 +29,31 @@ QJsonObject Range(int line, int from, int to) {
     return {{"start", Position(line, from)}, {"end", Position(line, to)}};
 }
 
-QString FileUri(const QString& path) {
-    return QUrl::fromLocalFile(path).toString();
-}
-
-// One server process and the client side of its pipes.
-class Session {
+// The server under test, initialized without a workspace.
+class Session : public LspSession {
 public:
     // `limitAddressSpace`, when not 0, is the server's address-space limit.
-    explicit Session(rlim_t limitAddressSpace = 0) {
-        if (limitAddressSpace != 0) {
-            process_.setChildProcessModifier([limitAddressSpace] {
-                const rlimit limit{limitAddressSpace, limitAddressSpace};
-                ::setrlimit(RLIMIT_AS, &limit);
-            });
-        }
-        process_.start(KESTREL_LSP_PATH, QStringList());
-        process_.waitForStarted(kWaitMs);
-    }
-    ~Session() {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.kill();
-            process_.waitForFinished(kWaitMs);
-        }
-    }
-
-    void Write(const QByteArray& bytes) {
-        process_.write(bytes);
-        process_.waitForBytesWritten(kWaitMs);
-    }
-    void Notify(const QString& method, const QJsonObject& params = {}) {
-        Write(Frame(QJsonObject{{"method", method}, {"params", params}}));
-    }
-    int Send(const QString& method, const QJsonObject& params = {}) {
-        Write(Frame(QJsonObject{{"id", ++lastId_}, {"method", method}, {"params", params}}));
-        return lastId_;
-    }
-
-    // The next message from the server; an empty object after a timeout.
-    QJsonObject Receive() {
-        for (;;) {
-            const qsizetype end = pending_.indexOf("\r\n\r\n");
-            if (end >= 0) {
-                const QByteArray header = pending_.first(end).toLower();
-                const qsizetype at = header.indexOf("content-length:");
-                const int length = header.mid(at + 15).trimmed().toInt();
-                if (pending_.size() >= end + 4 + length) {
-                    const QByteArray body = pending_.mid(end + 4, length);
-                    pending_.remove(0, end + 4 + length);
-                    const QJsonObject message = QJsonDocument::fromJson(body).object();
-                    if (message.contains("method") && !message.contains("id")) {
-                        notifications_ << message;
-                    }
-                    return message;
-                }
-            }
-            if (!process_.waitForReadyRead(kWaitMs)) {
-                return {};
-            }
-            pending_ += process_.readAllStandardOutput();
-        }
-    }
-    // The answer to request `id`, skipping notifications.
-    QJsonObject Answer(int id) {
-        for (QJsonObject message = Receive(); !message.isEmpty(); message = Receive()) {
-            if (message.value("id") == QJsonValue(id)) {
-                return message;
-            }
-        }
-        return {};
-    }
-    QJsonValue Result(const QString& method, const QJsonObject& params = {}) {
-        return Answer(Send(method, params)).value("result");
-    }
+    explicit Session(rlim_t limitAddressSpace = 0)
+        : LspSession(KESTREL_LSP_PATH, [limitAddressSpace] {
+              if (limitAddressSpace != 0) {
+                  const rlimit limit{limitAddressSpace, limitAddressSpace};
+                  ::setrlimit(RLIMIT_AS, &limit);
+              }
+          }) {}
     QJsonObject Initialize(const QJsonObject& capabilities = {}) {
-        const QJsonObject result = Result("initialize", {{"processId", QJsonValue::Null},
-                                                         {"rootUri", QJsonValue::Null},
-                                                         {"capabilities", capabilities}})
-                                       .toObject();
-        Notify("initialized");
-        return result;
+        return LspSession::Initialize(
+            {{"rootUri", QJsonValue::Null}, {"capabilities", capabilities}});
     }
-    void Open(const QString& uri, const QString& text) {
-        Notify("textDocument/didOpen",
-               {{"textDocument",
-                 QJsonObject{
-                     {"uri", uri}, {"languageId", "pascal"}, {"version", 1}, {"text", text}}}});
-    }
-    QJsonArray Symbols(const QString& uri) {
-        return Result("textDocument/documentSymbol", Uri(uri)).toArray();
-    }
-    // The exit code once the server has ended by itself.
-    int ExitCode(bool closeInput) {
-        if (closeInput) {
-            process_.closeWriteChannel();
-        }
-        if (!process_.waitForFinished(kWaitMs) || process_.exitStatus() != QProcess::NormalExit) {
-            return -1;
-        }
-        return process_.exitCode();
-    }
-
-    // The server's notifications read so far of `method`.
+    // The server's notifications received so far of `method`.
     QList<QJsonObject> Notifications(const QString& method) const {
         QList<QJsonObject> found;
-        for (const QJsonObject& message : notifications_) {
-            if (message.value("method") == method) {
+        for (const QJsonObject& message : Received()) {
+            if (message.value("method") == method && !message.contains("id")) {
                 found << message;
             }
         }
         return found;
     }
-    QProcess& Process() { return process_; }
-
-private:
-    QProcess process_;
-    QByteArray pending_;
-    QList<QJsonObject> notifications_;
-    int lastId_ = 0;
 };
 
 // "kind name line:from-to" of each symbol's selection, depth-first, with
@@ -280,13 +176,14 @@ private slots:
         QTest::addColumn<QList<QByteArray>>("writes");
         QTest::addColumn<QList<int>>("errorCodes"); // in order; 0 for a result
 
-        const QByteArray init =
-            Frame(QJsonObject{{"id", 1},
-                              {"method", "initialize"},
-                              {"params", QJsonObject{{"capabilities", QJsonObject{}}}}});
-        const QByteArray symbols = Frame(QJsonObject{{"id", 2},
-                                                     {"method", "textDocument/documentSymbol"},
-                                                     {"params", Uri(FileUri(kSample))}});
+        const QByteArray init = LspSession::Frame(
+            QJsonObject{{"id", 1},
+                        {"method", "initialize"},
+                        {"params", QJsonObject{{"capabilities", QJsonObject{}}}}});
+        const QByteArray symbols =
+            LspSession::Frame(QJsonObject{{"id", 2},
+                                          {"method", "textDocument/documentSymbol"},
+                                          {"params", Uri(LspSession::FileUri(kSample))}});
         QList<QByteArray> bytes;
         for (const char c : init + symbols) {
             bytes << QByteArray(1, c);
@@ -303,11 +200,14 @@ private slots:
         QTest::newRow("Content-Length not a number")
             << QList<QByteArray>{"Content-Length: -5\r\n\r\n" + init} << QList<int>{-32700, 0};
         QTest::newRow("body not JSON")
-            << QList<QByteArray>{Frame(QByteArray("{\"id\": 1, ")) + init} << QList<int>{-32700, 0};
+            << QList<QByteArray>{LspSession::Frame(QByteArray("{\"id\": 1, ")) + init}
+            << QList<int>{-32700, 0};
         QTest::newRow("body not an object")
-            << QList<QByteArray>{Frame(QByteArray("[1, 2]")) + init} << QList<int>{-32600, 0};
+            << QList<QByteArray>{LspSession::Frame(QByteArray("[1, 2]")) + init}
+            << QList<int>{-32600, 0};
         QTest::newRow("no method")
-            << QList<QByteArray>{Frame(QByteArray(R"({"jsonrpc":"2.0","id":5})")) + init}
+            << QList<QByteArray>{LspSession::Frame(QByteArray(R"({"jsonrpc":"2.0","id":5})")) +
+                                 init}
             << QList<int>{-32600, 0};
         QTest::newRow("request before initialize")
             << QList<QByteArray>{symbols + init} << QList<int>{-32002, 0};
@@ -352,31 +252,53 @@ private slots:
         const QJsonObject answer = session.Answer(session.Send("shutdown"));
         QVERIFY(answer.contains("result") && answer.value("result").isNull());
         QCOMPARE(session.Receive().value("method").toString(), "$/logTrace");
-        QCOMPARE(ErrorCodeOf(session.Answer(
-                     session.Send("textDocument/documentSymbol", Uri(FileUri(kSample))))),
+        QCOMPARE(ErrorCodeOf(session.Answer(session.Send("textDocument/documentSymbol",
+                                                         Uri(LspSession::FileUri(kSample))))),
                  -32600);
         session.Notify("exit");
         QCOMPARE(session.ExitCode(false), 0);
+    }
+
+    // A length the server will not read ends it at once, with a message,
+    // while its input is still open; a long one it skips keeps it serving.
+    void lengthItWillNotRead() {
+        Session session;
+        session.Initialize();
+        session.Write("Content-Length: 1000000000000\r\n\r\n{}");
+        QCOMPARE(session.ExitCode(false), 1);
+        QVERIFY(session.ErrorOutput().contains("Content-Length 1000000000000"));
     }
 
     void exitCodes_data() {
         QTest::addColumn<bool>("shutdown");
         QTest::addColumn<bool>("exit"); // else the input is closed
         QTest::addColumn<int>("code");
-        QTest::newRow("shutdown, exit") << true << true << 0;
-        QTest::newRow("exit without shutdown") << false << true << 1;
-        QTest::newRow("input closed") << false << false << 1;
-        QTest::newRow("input closed after shutdown") << true << false << 0;
+        QTest::addColumn<bool>("nullParams"); // "params": null, as Emacs's client sends
+        QTest::newRow("shutdown, exit") << true << true << 0 << false;
+        QTest::newRow("shutdown, exit, params null") << true << true << 0 << true;
+        QTest::newRow("exit without shutdown") << false << true << 1 << false;
+        QTest::newRow("input closed") << false << false << 1 << false;
+        QTest::newRow("input closed after shutdown") << true << false << 0 << false;
     }
     void exitCodes() {
         QFETCH(bool, shutdown);
         QFETCH(bool, exit);
+        QFETCH(bool, nullParams);
         Session session;
         session.Initialize();
-        if (shutdown) {
+        if (shutdown && nullParams) {
+            session.Write(LspSession::Frame(
+                QJsonObject{{"id", 900}, {"method", "shutdown"}, {"params", QJsonValue::Null}}));
+            const QJsonObject answer = session.Answer(900);
+            QVERIFY2(answer.contains("result") && answer.value("result").isNull(),
+                     QJsonDocument(answer).toJson().constData());
+        } else if (shutdown) {
             QVERIFY(session.Result("shutdown").isNull());
         }
-        if (exit) {
+        if (exit && nullParams) {
+            session.Write(
+                LspSession::Frame(QJsonObject{{"method", "exit"}, {"params", QJsonValue::Null}}));
+        } else if (exit) {
             session.Notify("exit");
         }
         QTEST(session.ExitCode(!exit), "code");
@@ -410,7 +332,7 @@ private slots:
             "  20 the registry is never freed 70:2-36",
             "  12 ShapeCount 74:9-19 | : Integer",
         };
-        QCOMPARE(Outline(session.Symbols(FileUri(kSample))), expected);
+        QCOMPARE(Outline(session.Symbols(LspSession::FileUri(kSample))), expected);
     }
 
     // The extended headings, a program file, and names on non-ASCII lines in
@@ -472,7 +394,7 @@ private slots:
         file.close();
         Session session;
         session.Initialize();
-        QCOMPARE(Outline(session.Symbols(FileUri(file.fileName()))),
+        QCOMPARE(Outline(session.Symbols(LspSession::FileUri(file.fileName()))),
                  (QStringList{"2 Grüße 0:5-10 | unit", "  20 été 1:3-12"}));
     }
 
@@ -485,7 +407,8 @@ private slots:
     void unreadableDocumentsAreErrors() {
         QFETCH(QString, name);
         QTemporaryDir dir;
-        const QString uri = name.isEmpty() ? "untitled:Untitled-1" : FileUri(dir.filePath(name));
+        const QString uri =
+            name.isEmpty() ? "untitled:Untitled-1" : LspSession::FileUri(dir.filePath(name));
         Session session;
         session.Initialize();
         const QJsonObject answer =
@@ -603,12 +526,13 @@ private slots:
         Session session;
         session.Initialize();
         session.Write(
-            Frame(QJsonObject{{"id", 70},
-                              {"method", "textDocument/documentSymbol"},
-                              {"params", Uri(FileUri(kSample))}}) +
-            Frame(QJsonObject{{"method", "$/cancelRequest"}, {"params", QJsonObject{{"id", 70}}}}));
+            LspSession::Frame(QJsonObject{{"id", 70},
+                                          {"method", "textDocument/documentSymbol"},
+                                          {"params", Uri(LspSession::FileUri(kSample))}}) +
+            LspSession::Frame(
+                QJsonObject{{"method", "$/cancelRequest"}, {"params", QJsonObject{{"id", 70}}}}));
         QCOMPARE(ErrorCodeOf(session.Answer(70)), -32800);
-        QVERIFY(!session.Symbols(FileUri(kSample)).isEmpty());
+        QVERIFY(!session.Symbols(LspSession::FileUri(kSample)).isEmpty());
     }
 
     void invalidParamsAreNamed() {
@@ -616,12 +540,11 @@ private slots:
         session.Initialize();
         const QJsonObject answer = session.Answer(session.Send(
             "textDocument/codeAction",
-            {{"textDocument", QJsonObject{{"uri", FileUri(kSample)}}},
+            {{"textDocument", QJsonObject{{"uri", LspSession::FileUri(kSample)}}},
              {"range", QJsonObject{{"start", Position(0, -1)}, {"end", Position(0, 0)}}}}));
         QCOMPARE(ErrorCodeOf(answer), -32602);
         QVERIFY(answer["error"]["message"].toString().contains("character"));
     }
-
     // A change that cannot be applied exactly is not guessed at: the
     // document is out of step, said in the log and once on screen, and its
     // requests get errors (never the file on disk) until a whole text comes.
@@ -643,7 +566,7 @@ private slots:
         QFile disk(dir.filePath("step.pas"));
         QVERIFY(disk.open(QIODevice::WriteOnly) && disk.write("unit OnDisk;\n") > 0);
         disk.close();
-        const QString uri = FileUri(disk.fileName());
+        const QString uri = LspSession::FileUri(disk.fileName());
         Session session;
         session.Initialize();
         session.Open(uri, "unit Editor;\n");
@@ -692,7 +615,7 @@ private slots:
     // A didOpen too large to take leaves the server without the editor's
     // text: the file on disk must not stand in for it.
     void refusedOpeningGetsNoAnswerFromDisk() {
-        const QString uri = FileUri(kSample);
+        const QString uri = LspSession::FileUri(kSample);
         QByteArray body = "{\"jsonrpc\":\"2.0\",\"method\":\"textDocument/didOpen\",\"params\":"
                           "{\"textDocument\":{\"uri\":\"" +
                           uri.toUtf8() +
@@ -701,7 +624,7 @@ private slots:
         body += ";\"}}}";
         Session session;
         session.Initialize();
-        session.Write(Frame(body));
+        session.Write(LspSession::Frame(body));
         const QJsonObject answer =
             session.Answer(session.Send("textDocument/documentSymbol", Uri(uri)));
         QCOMPARE(ErrorCodeOf(answer), -32803);
@@ -729,7 +652,8 @@ private slots:
             {"/a+b/(c)@d.pas", "file:///a+b/(c)@d.pas"},
         };
         for (const auto& name : names) {
-            QCOMPARE(QString::fromStdString(FileUri(name.path.toStdString())), name.uri);
+            QCOMPARE(QString::fromStdString(kestrel::lsp::FileUri(name.path.toStdString())),
+                     name.uri);
             QCOMPARE(QByteArray::fromStdString(LocalPath(name.uri)), name.path);
         }
         QCOMPARE(LocalPath("file://localhost/tmp/x%2Fy.pas"), std::string("/tmp/x/y.pas"));
@@ -750,11 +674,13 @@ private slots:
         }
         Session session;
         session.Initialize();
-        const QString uri = QString::fromStdString(FileUri(path.toStdString()));
+        const QString uri = QString::fromStdString(kestrel::lsp::FileUri(path.toStdString()));
         QCOMPARE(Outline(session.Symbols(uri)), QStringList{"2 Bytes 0:5-10 | unit"});
         const QString local =
-            "file://localhost" + QString::fromStdString(FileUri(kSample.toStdString()).substr(7));
-        QCOMPARE(session.Symbols(local).size(), session.Symbols(FileUri(kSample)).size());
+            "file://localhost" +
+            QString::fromStdString(kestrel::lsp::FileUri(kSample.toStdString()).substr(7));
+        QCOMPARE(session.Symbols(local).size(),
+                 session.Symbols(LspSession::FileUri(kSample)).size());
         ::unlink(path.constData());
     }
 
@@ -772,22 +698,23 @@ private slots:
         file.close();
         Session session(limit);
         session.Initialize();
-        QCOMPARE(Outline(session.Symbols(FileUri(file.fileName()))),
+        QCOMPARE(Outline(session.Symbols(LspSession::FileUri(file.fileName()))),
                  QStringList{"2 Small 0:5-10 | unit"});
-        const QJsonObject answer = session.Answer(
-            session.Send("textDocument/codeAction",
-                         {{"textDocument", QJsonObject{{"uri", FileUri(file.fileName())}}},
-                          {"range", Range(0, 100000000, 100000000)},
-                          {"context", QJsonObject{}}}));
+        const QJsonObject answer = session.Answer(session.Send(
+            "textDocument/codeAction",
+            {{"textDocument", QJsonObject{{"uri", LspSession::FileUri(file.fileName())}}},
+             {"range", Range(0, 100000000, 100000000)},
+             {"context", QJsonObject{}}}));
         QCOMPARE(ErrorCodeOf(answer), -32602);
         QVERIFY(answer["error"]["message"].toString().contains("longest line"));
         // Within the bound, the padding is made as before.
         const QJsonArray actions =
             session
-                .Result("textDocument/codeAction",
-                        {{"textDocument", QJsonObject{{"uri", FileUri(file.fileName())}}},
-                         {"range", Range(0, 1000, 1000)},
-                         {"context", QJsonObject{}}})
+                .Result(
+                    "textDocument/codeAction",
+                    {{"textDocument", QJsonObject{{"uri", LspSession::FileUri(file.fileName())}}},
+                     {"range", Range(0, 1000, 1000)},
+                     {"context", QJsonObject{}}})
                 .toArray();
         QCOMPARE(actions.size(), 1);
     }

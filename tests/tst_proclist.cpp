@@ -633,41 +633,86 @@ private slots:
         QVERIFY(!next.isMaximized());
     }
 
-    void badValuesAreSkipped_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QVariant>("value");
-        QTest::addColumn<QRect>("bounds");
+    // Whatever the settings file holds, the window opens at a sane place and
+    // size (a value that cannot be used leaves the layout's), and its close
+    // stores what was shown, as integers.
+    void badSettingsOpenSanelyAndCloseSanely_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QRect>("bounds"); // an empty size: the window's minimum
         const QRect layout(29, 77, 606, 350);
-        QTest::newRow("width not a number") << "Width" << QVariant("wide") << layout;
-        QTest::newRow("height negative") << "Height" << QVariant(-5) << layout;
-        QTest::newRow("height zero") << "Height" << QVariant(0) << layout;
-        QTest::newRow("width absurd") << "Width" << QVariant(200000) << layout;
-        QTest::newRow("top absurd") << "Top" << QVariant(5000000) << layout;
-        QTest::newRow("left off the screen")
-            << "Left" << QVariant(-3000) << QRect(-3000, 77, 606, 350);
-        QTest::newRow("height usable") << "Height" << QVariant(222) << QRect(29, 77, 606, 222);
+        const QSize desktop = QGuiApplication::primaryScreen()->virtualGeometry().size();
+        const auto row = [](const char* name, const QByteArray& values, QRect bounds) {
+            QTest::newRow(name) << "[General]\nD=yes\nP=7\n" + values + "\n" << bounds;
+        };
+        row("width not a number", "Width=wide", layout);
+        row("width a fraction", "Width=300.5", layout);
+        row("height negative", "Height=-5", layout);
+        row("height zero", "Height=0", layout);
+        row("width beyond the desktop", "Width=" + QByteArray::number(desktop.width() + 1), layout);
+        row("height absurd", "Height=200000", layout);
+        row("top absurd", "Top=5000000", layout);
+        row("left beyond the coordinates", "Left=-40000", layout);
+        row("height a megabyte of digits", "Height=" + QByteArray(1 << 20, '9'), layout);
+        row("width below the minimum", "Width=1", QRect(29, 77, 0, 350));
+        row("left off the screen", "Left=-3000", QRect(-3000, 77, 606, 350));
+        row("height usable", "Height=222", QRect(29, 77, 606, 222));
+        row("a list", "Width=1, 2", layout);
+        QTest::newRow("garbage bytes")
+            << QByteArray("\x00\xff[[=\n\x01Width\x02=\xfe\n", 16) << layout;
     }
 
-    void badValuesAreSkipped() {
-        QFETCH(QString, name);
-        QFETCH(QVariant, value);
+    void badSettingsOpenSanelyAndCloseSanely() {
+        QFETCH(QByteArray, file);
+        QFETCH(QRect, bounds);
+        QVERIFY(QDir().mkpath(QFileInfo(SettingsFile()).path()));
+        QFile store(SettingsFile());
+        QVERIFY(store.open(QIODevice::WriteOnly) && store.write(file) == file.size());
+        store.close();
+        const bool garbage = !file.startsWith("[General]");
+        QRect shown;
+        QSize minimum;
         {
-            QSettings settings(SettingsFile(), QSettings::IniFormat);
-            settings.setValue(name, value);
-            settings.setValue("D", "yes");
-            settings.setValue("P", 7);
+            TfrmProc form;
+            QCOMPARE(form.btnD->isChecked(), false);
+            QCOMPARE(form.btnP->isChecked(), !garbage); // any non-zero value is down
+            RunModal(form, [&] {
+                shown = form.OuterBounds();
+                minimum = form.minimumSizeHint() + (form.frameGeometry().size() - form.size());
+                form.close();
+            });
         }
-        TfrmProc form;
-        QTEST(form.OuterBounds(), "bounds");
-        QVERIFY(!form.btnD->isChecked());
-        QVERIFY(form.btnP->isChecked()); // any non-zero value is down
+        QCOMPARE(shown.topLeft(), bounds.topLeft());
+        QCOMPARE(shown.width(), bounds.width() > 0 ? bounds.width() : minimum.width());
+        QCOMPARE(shown.height(), bounds.height() > 0 ? bounds.height() : minimum.height());
+        QSettings settings(SettingsFile(), QSettings::IniFormat);
+        const std::pair<const char*, int> stored[] = {{"Left", shown.left()},
+                                                      {"Top", shown.top()},
+                                                      {"Width", shown.width()},
+                                                      {"Height", shown.height()},
+                                                      {"D", 0},
+                                                      {"P", garbage ? 0 : 1},
+                                                      {"F", 0},
+                                                      {"B", 0}};
+        for (const auto& [name, value] : stored) {
+            QCOMPARE(settings.value(name).toString(), QString::number(value));
+        }
     }
 
+    void unwritableSettingsStillClose_data() {
+        QTest::addColumn<QString>("blocker");
+        QTest::newRow("the folder is a file") << "Brenta";
+        QTest::newRow("the file is a folder") << "Brenta/Kestrel.conf/x";
+    }
+
+    // A settings folder that is a plain file, or a settings file that is a
+    // folder, can be neither read nor written, not even by an
+    // administrator: the window opens at the layout's bounds and still
+    // closes.
     void unwritableSettingsStillClose() {
-        // A settings folder that is a plain file cannot be written, not even
-        // by an administrator.
+        QFETCH(QString, blocker);
         QTemporaryDir blocked;
-        QFile file(blocked.filePath("Brenta"));
+        QVERIFY(QDir(blocked.path()).mkpath(QFileInfo(blocker).path()));
+        QFile file(blocked.filePath(blocker));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.close();
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, blocked.path());
@@ -676,6 +721,7 @@ private slots:
         int result = 0;
         {
             TfrmProc form;
+            QCOMPARE(form.OuterBounds(), QRect(29, 77, 606, 350));
             Fill(form, kUnit);
             result = RunModal(form, [&] {
                 AnswerNext<QMessageBox>([&](QMessageBox* box) {

@@ -2,7 +2,6 @@
 // end of the buffer; and the reader for text in memory, which must give the
 // same lines as the character reader on the host buffer of the same bytes.
 #include "HostBuffer.h"
-#include "HostBufferSource.h"
 #include "MemorySource.h"
 #include "ReadSourceLine.h"
 #include "ScanLines.h"
@@ -39,7 +38,8 @@ template <class Source> std::vector<std::pair<std::string, int32_t>> LinesOf(Sou
 // The lines of a file's bytes as the character reader gets them through the
 // host buffer; the reader for text in memory must give exactly these.
 std::vector<std::pair<std::string, int32_t>> HostLines(std::string_view fileBytes) {
-    HostBufferSource source(fileBytes);
+    const HostBuffer buffer = BufferFromFileBytes(fileBytes);
+    MemorySource source(buffer.bytes);
     return LinesOf(source);
 }
 

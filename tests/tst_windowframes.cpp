@@ -229,6 +229,73 @@ private slots:
         QCOMPARE(StoredBounds(), maximised);
     }
 
+    // The list has the keyboard focus when the window opens, so the arrow
+    // keys move in it at once, and keeps it when a filter button is clicked.
+    void listKeepsTheKeyboardFocus() {
+        QWidget* focusAtOpen = nullptr;
+        QWidget* focusAfterClick = nullptr;
+        int selectedByEnd = -1;
+        bool declarationsDown = true;
+        OpenList([&](TfrmProc& form, ListRun& run) {
+            QTest::qWait(100);
+            focusAtOpen = QApplication::focusWidget();
+            PressKeys(form, "End");
+            PressKeys(form, "space"); // a focused filter button would flip
+            QTest::qWait(200);
+            selectedByEnd = form.lstShowLine->SelectedRow();
+            ClickAt(form.btnP, form.btnP->rect().center());
+            QTest::qWait(200);
+            focusAfterClick = QApplication::focusWidget();
+            declarationsDown = form.btnD->isChecked();
+            CloseWithAltF4(form, run);
+        });
+        QVERIFY(focusAtOpen != nullptr);
+        QCOMPARE(focusAtOpen->objectName(), QString("lstShowLine"));
+        QCOMPARE(selectedByEnd, 1);
+        QVERIFY(!declarationsDown);
+        QVERIFY(focusAfterClick != nullptr);
+        QCOMPARE(focusAfterClick->objectName(), QString("lstShowLine"));
+    }
+
+    // Stored bounds open where they say: a size below the window's minimum
+    // grows without moving the window, and a size no screen can show keeps
+    // the layout's. The next close stores what was shown.
+    void storedBoundsOpenInPlace_data() {
+        QTest::addColumn<QRect>("stored");
+        QTest::addColumn<QRect>("expected"); // an empty size: the minimum
+        QTest::newRow("below the minimum") << QRect(200, 150, 1, 1) << QRect(200, 150, 0, 0);
+        QTest::newRow("wider than the screens")
+            << QRect(100, 120, 1281, 300) << QRect(100, 120, 606, 300);
+        QTest::newRow("taller than the screens")
+            << QRect(100, 120, 500, 1025) << QRect(100, 120, 500, 350);
+        QTest::newRow("absurd") << QRect(90, 80, 100000, 100000) << QRect(90, 80, 606, 350);
+    }
+
+    void storedBoundsOpenInPlace() {
+        QFETCH(QRect, stored);
+        QFETCH(QRect, expected);
+        {
+            QSettings settings(QStringLiteral("Brenta"), QStringLiteral("Kestrel"));
+            settings.setValue("Left", stored.left());
+            settings.setValue("Top", stored.top());
+            settings.setValue("Width", stored.width());
+            settings.setValue("Height", stored.height());
+        }
+        QSize minimum;
+        const ListRun run = OpenList([&minimum](TfrmProc& form, ListRun& run) {
+            minimum = form.minimumSizeHint();
+            CloseWithAltF4(form, run);
+        });
+        QCOMPARE(run.opened.topLeft(), expected.topLeft());
+        if (expected.isEmpty()) {
+            QVERIFY(run.opened.width() >= minimum.width() && run.opened.width() < 606);
+            QVERIFY(run.opened.height() >= minimum.height() && run.opened.height() < 350);
+        } else {
+            QCOMPARE(run.opened.size(), expected.size());
+        }
+        QCOMPARE(StoredBounds(), run.opened);
+    }
+
     void aboutIsCentredWithItsFrame() {
         TfrmAbout about;
         about.show();

@@ -41,6 +41,17 @@ private slots:
             QVERIFY(actions.size() > at + 3);
             QVERIFY(actions[at + 1]->isSeparator());
             QCOMPARE(actions[at + 1]->objectName(), QString("KestrelExpSeparator"));
+            // It looks like any other separator of the menu: a line, no text.
+            QAction plain;
+            plain.setSeparator(true);
+            menu->setSeparatorsCollapsible(false);
+            menu->insertAction(actions[at + 2], &plain);
+            const QRect drawn = menu->actionGeometry(actions[at + 1]);
+            QVERIFY(!drawn.isEmpty());
+            QCOMPARE(drawn.size(), menu->actionGeometry(&plain).size());
+            QCOMPARE(menu->grab(drawn).toImage(),
+                     menu->grab(menu->actionGeometry(&plain)).toImage());
+            menu->removeAction(&plain);
             QCOMPARE(actions[at + 2]->text(), QString("Insert bookmark"));
             QCOMPARE(actions[at + 2]->shortcut(), QKeySequence("Ctrl+Alt+B"));
             QCOMPARE(actions[at + 3]->text(), QString("Kestrel"));

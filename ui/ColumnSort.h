@@ -8,8 +8,9 @@ namespace kestrel {
 
 class SymbolListView;
 
-// The visible list's sort state, shared by every window: the column (0 Line,
-// 1 Name, 2 Class, 3 Details) and the direction.
+// The visible list's sort state: the column (0 Line, 1 Name, 2 Class,
+// 3 Details) and the direction. Program-wide, as the design keeps it, not a
+// window's member; the window is modal, so only one ever uses it at a time.
 extern int SortColumn;
 extern bool SortAscending;
 

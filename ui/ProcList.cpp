@@ -30,6 +30,8 @@ QToolButton* SpeedButton(QWidget* parent, const char* name, int x, const QIcon& 
     button->setIconSize(QSize(16, 16));
     button->setAutoRaise(true);
     button->setToolTip(hint);
+    // Speed buttons never take the keyboard focus: it stays in the list.
+    button->setFocusPolicy(Qt::NoFocus);
     return button;
 }
 
@@ -66,9 +68,12 @@ TfrmProc::TfrmProc(QWidget* owner) : QDialog(owner) {
                    Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(WindowFont(10, font()));
     placement_ = new FramePlacement(this, [this](const QMargins& frame) {
+        // A size below the window's minimum grows to it here rather than
+        // in the window system, which would move the window to make room.
+        const QSize least = minimumSizeHint().expandedTo(QSize(1, 1));
         move(wantedBounds_.topLeft());
-        resize(qMax(1, wantedBounds_.width() - frame.left() - frame.right()),
-               qMax(1, wantedBounds_.height() - frame.top() - frame.bottom()));
+        resize(qMax(least.width(), wantedBounds_.width() - frame.left() - frame.right()),
+               qMax(least.height(), wantedBounds_.height() - frame.top() - frame.bottom()));
     });
     SetOuterBounds(QRect(29, 77, 606, 350));
 
@@ -157,6 +162,7 @@ void TfrmProc::FormCreate() {
     btnGo->setEnabled(false);
     lstProc->setVisible(false);
     lstShowLine->setVisible(true);
+    lstShowLine->setFocus(Qt::OtherFocusReason);
     SortColumn = 0;
     SortAscending = true;
     lstShowLine->header()->setSortIndicator(0, Qt::AscendingOrder);

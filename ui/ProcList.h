@@ -17,7 +17,8 @@
 namespace kestrel {
 
 // Set when GO has taken a line; cleared each time the symbol list window
-// becomes active. Shared by every window.
+// becomes active. Program-wide, as the design keeps it, not a window's
+// member; the window is modal, so only one ever uses it at a time.
 extern bool LineChosen;
 
 // The symbol list window: the rows of one file, filtered by category and
@@ -65,6 +66,9 @@ public:
     void done(int result) override;
 
 public slots:
+    // The click of any of the four filter buttons, `sender`, which has
+    // already flipped: the handler the buttons share keeps the name of the
+    // first, as the design names it.
     void btnDClick(QToolButton* sender);
     void btnGoClick();
     void btnAbortClick();

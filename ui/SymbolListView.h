@@ -26,7 +26,6 @@ public:
 
     void BeginUpdate();
     void EndUpdate();
-    bool Updating() const { return updateDepth_ > 0; }
 
     int Count() const { return static_cast<int>(rows_.size()); }
     const ListRow& Row(int index) const { return rows_[static_cast<size_t>(index)]; }

@@ -4,7 +4,9 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSettings>
 #include <memory>
 
@@ -40,16 +42,27 @@ bool ReadInteger(QSettings& settings, const char* name, int& value) {
     return ok;
 }
 
-// Bounds far beyond any screen are damage, not a place to open at; they
-// would also overflow the rectangle's arithmetic. Sizes must be positive.
-constexpr int kFarthest = 100000;
+// The window system's coordinates are 16-bit: a position beyond them
+// cannot be reached, and a larger window cannot be made.
+constexpr int kFarthest = 32767;
+
+// The rectangle that holds every screen; a window larger than it shows
+// nothing more, and its memory grows with its area.
+QSize DesktopSize() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QSize desktop = screen != nullptr ? screen->virtualGeometry().size() : QSize();
+    return desktop.isEmpty() ? QSize(kFarthest, kFarthest)
+                             : desktop.boundedTo(QSize(kFarthest, kFarthest));
+}
 
 bool ReadPosition(QSettings& settings, const char* name, int& value) {
     return ReadInteger(settings, name, value) && value >= -kFarthest && value <= kFarthest;
 }
 
-bool ReadSize(QSettings& settings, const char* name, int& value) {
-    return ReadInteger(settings, name, value) && value > 0 && value <= kFarthest;
+// A size must be positive and fit the desktop; a size below the window's
+// minimum is taken and grows to it when the window is placed.
+bool ReadSize(QSettings& settings, const char* name, int limit, int& value) {
+    return ReadInteger(settings, name, value) && value > 0 && value <= limit;
 }
 
 // Creates the settings file, empty, when it is missing, so that it exists
@@ -76,11 +89,12 @@ void RestoreWindowSettings(TfrmProc& form) {
         QRect r = form.OuterBounds();
         form.SetOuterBounds(QRect(value, r.top(), r.width(), r.height()));
     }
-    if (ReadSize(settings, "Width", value)) {
+    const QSize desktop = DesktopSize();
+    if (ReadSize(settings, "Width", desktop.width(), value)) {
         QRect r = form.OuterBounds();
         form.SetOuterBounds(QRect(r.left(), r.top(), value, r.height()));
     }
-    if (ReadSize(settings, "Height", value)) {
+    if (ReadSize(settings, "Height", desktop.height(), value)) {
         QRect r = form.OuterBounds();
         form.SetOuterBounds(QRect(r.left(), r.top(), r.width(), value));
     }

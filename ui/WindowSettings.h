@@ -10,8 +10,9 @@ class TfrmProc;
 
 // Creates the settings file when it is missing, then applies the stored
 // values that can be read. A missing value, one that is not an integer, a
-// size that is not positive and any bound beyond 100,000 pixels is skipped
-// and leaves the window's own.
+// position beyond 32,767 pixels either way and a size that is not positive
+// or larger than the desktop (or 32,767) is skipped and leaves the
+// window's own.
 void RestoreWindowSettings(TfrmProc& form);
 
 // Writes the eight values in order. A value that cannot be written is

@@ -26,8 +26,10 @@ bool RegisterExpert(kestrel::TIExpert* expert) {
 
 QString DefaultAddInPath() {
     const QDir dir(QCoreApplication::applicationDirPath());
+    // Beside the program, then in the build tree, then where it is installed.
     for (const QString& candidate :
-         {QStringLiteral("libkestrel0017.so"), QStringLiteral("../addin/libkestrel0017.so")}) {
+         {QStringLiteral("libkestrel0017.so"), QStringLiteral("../addin/libkestrel0017.so"),
+          QStringLiteral(KESTREL_ADDIN_DIR_FROM_BIN "/libkestrel0017.so")}) {
         if (QFile::exists(dir.filePath(candidate))) {
             return QDir::cleanPath(dir.filePath(candidate));
         }

@@ -128,8 +128,9 @@ TIMenuItemIntf* HostMenuItem::InsertItem(int32_t index, const char* caption, con
     QMenu* menu = action_->menu();
     auto* item = new QAction(menu);
     const QString text = FromHost(caption);
+    // A separator's text would be drawn beside its line.
     item->setSeparator(text == "-");
-    item->setText(text);
+    item->setText(item->isSeparator() ? QString() : text);
     item->setObjectName(FromHost(name));
     item->setStatusTip(FromHost(hint));
     item->setShortcut(KeySequenceFromShortCut(shortCut));

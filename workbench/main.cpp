@@ -10,10 +10,12 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Kestrel Workbench");
     QApplication::setOrganizationName("Brenta");
+    QApplication::setApplicationVersion(KESTREL_VERSION);
 
     QCommandLineParser parser;
     parser.setApplicationDescription("A small editor host that loads the Kestrel add-in.");
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption addIn("addin", "Load the add-in library at <path>.", "path");
     const QCommandLineOption noAddIn("no-addin", "Run without an add-in.");
     parser.addOption(addIn);

@@ -196,7 +196,7 @@ private:
         const std::string name =
             markerLength == kBookmarkPrefix.size()
                 ? BookmarkName(lineText_, marker)
-                : BookmarkName(std::string("{") + std::string(lineText_.substr(marker)), 0);
+                : BookmarkName(std::string("{").append(lineText_.substr(marker)), 0);
         BookmarkContainer().push_back(Symbol(name, SymbolKind::Key, marker, end));
     }
 

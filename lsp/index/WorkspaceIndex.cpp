@@ -193,12 +193,6 @@ void WorkspaceIndex::ReleaseFromEditor(const std::string& path) {
     }
 }
 
-bool WorkspaceIndex::IsFromEditor(const std::string& path) const {
-    std::shared_lock lock(mutex_);
-    const auto found = files_.find(path);
-    return found != files_.end() && found->second.fromEditor;
-}
-
 void WorkspaceIndex::RemoveUnder(const std::string& path, const std::vector<std::string>& keep) {
     std::unique_lock lock(mutex_);
     for (auto it = files_.lower_bound(path); it != files_.end() && it->first.starts_with(path);) {

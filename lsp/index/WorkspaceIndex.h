@@ -78,7 +78,6 @@ public:
     // The file is no longer open: its entries stay until the disk gives new
     // ones or Remove drops them.
     void ReleaseFromEditor(const std::string& path);
-    bool IsFromEditor(const std::string& path) const;
 
     // Drops `path` and every file below it, except files open in the editor
     // and those `keep` holds. `keep` is sorted.

@@ -119,12 +119,15 @@ void LanguageServer::HandleMessage(const Message& message, const QSet<QString>& 
     const QJsonValue paramsValue = json.value(Key("params"));
     if (json.value(Key("jsonrpc")).toString() != QLatin1StringView("2.0") ||
         !methodValue.isString() ||
-        !(paramsValue.isUndefined() || paramsValue.isObject() || paramsValue.isArray())) {
+        !(paramsValue.isUndefined() || paramsValue.isNull() || paramsValue.isObject() ||
+          paramsValue.isArray())) {
         if (isRequest) {
             channel_.ReplyError(id, InvalidRequest, QStringLiteral("not a JSON-RPC 2.0 message"));
         }
         return;
     }
+    // Some clients send "params": null for a method without parameters
+    // (shutdown, exit): taken as no parameters.
     const QJsonObject params = paramsValue.toObject();
     if (!isRequest) {
         try {

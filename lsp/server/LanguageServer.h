@@ -35,8 +35,6 @@ public:
     // The exit code: 0 once `shutdown` was answered, 1 otherwise.
     int ExitCode() const { return shutdown_ ? 0 : 1; }
 
-    const DocumentStore& Documents() const { return documents_; }
-
 private:
     struct Message {
         QJsonObject json;

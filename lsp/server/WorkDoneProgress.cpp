@@ -1,5 +1,7 @@
 #include "server/WorkDoneProgress.h"
 
+#include "server/CountedNoun.h"
+
 namespace kestrel::lsp {
 
 WorkDoneProgress::WorkDoneProgress(JsonRpcChannel& channel, QString token, QString title)
@@ -35,10 +37,10 @@ void WorkDoneProgress::Report(size_t done, size_t total) {
     }
     percentage_ = percentage;
     if (tokenState_ == Token::Accepted && beginSent_) {
-        SendProgress(
-            QJsonObject({{"kind", "report"},
-                         {"percentage", percentage},
-                         {"message", QStringLiteral("%1/%2 files").arg(done).arg(total)}}));
+        SendProgress(QJsonObject({{"kind", "report"},
+                                  {"percentage", percentage},
+                                  {"message", QStringLiteral("%1/%2").arg(done).arg(CountedNoun(
+                                                  static_cast<qint64>(total), "file", "files"))}}));
     }
 }
 
@@ -48,7 +50,8 @@ void WorkDoneProgress::End(size_t files, size_t symbols) {
         return;
     }
     ended_ = true;
-    endMessage_ = QStringLiteral("%1 files, %2 symbols").arg(files).arg(symbols);
+    endMessage_ = CountedNoun(static_cast<qint64>(files), "file", "files") + QStringLiteral(", ") +
+                  CountedNoun(static_cast<qint64>(symbols), "symbol", "symbols");
     if (tokenState_ == Token::Accepted) {
         if (!beginSent_) {
             SendBegin();

@@ -1,6 +1,7 @@
 #include "server/Workspace.h"
 
 #include "index/LocalPaths.h"
+#include "server/CountedNoun.h"
 #include "server/SymbolAnswers.h"
 #include "server/WorkDoneProgress.h"
 
@@ -46,9 +47,9 @@ public:
         if (shown_) {
             shown_->End(files, symbols);
         }
-        log_(QStringLiteral("indexed %1 files, %2 symbols in %3 ms")
-                 .arg(files)
-                 .arg(symbols)
+        log_(QStringLiteral("indexed %1, %2 in %3 ms")
+                 .arg(CountedNoun(static_cast<qint64>(files), "file", "files"),
+                      CountedNoun(static_cast<qint64>(symbols), "symbol", "symbols"))
                  .arg(timer_.elapsed()));
     }
 
@@ -110,8 +111,8 @@ void Workspace::Start() {
     // The watch exists from the start, so that the indexer's threads never
     // see it come; it watches folders only when the client does not.
     watchFolders_ = !client_.watchesFiles;
-    watch_ = std::make_unique<FileWatch>(
-        [this](FileWatch::Changes changes) {
+    watch_ = std::make_unique<FolderWatch>(
+        [this](FolderWatch::Changes changes) {
             if (changes.overflow) {
                 indexer_->IndexFolders(Folders(), nullptr);
             }

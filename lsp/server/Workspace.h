@@ -1,7 +1,7 @@
 #pragma once
 
 #include "documents/DocumentStore.h"
-#include "index/FileWatch.h"
+#include "index/FolderWatch.h"
 #include "index/WorkspaceIndex.h"
 #include "index/WorkspaceIndexer.h"
 #include "protocol/Protocol.h"
@@ -70,7 +70,7 @@ private:
 
     QSet<QString> changedDocuments_; // open documents whose entries are stale
     WorkspaceIndex index_;
-    std::unique_ptr<FileWatch> watch_;
+    std::unique_ptr<FolderWatch> watch_;
     std::atomic<bool> watchFolders_{false}; // whether the watch takes folders
     std::unique_ptr<WorkspaceIndexer> indexer_;
 };

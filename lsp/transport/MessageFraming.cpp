@@ -13,7 +13,7 @@ constexpr QByteArrayView kContentLength = "content-length";
 } // namespace
 
 void MessageFramer::Feed(const char* data, size_t size, std::vector<Frame>& frames) {
-    while (size > 0) {
+    while (size > 0 && lost_.isEmpty()) {
         if (skipping_ > 0) {
             const size_t dropped = std::min(skipping_, size);
             skipped_->Feed(data, dropped);
@@ -94,6 +94,12 @@ bool MessageFramer::TakeHeader(std::vector<Frame>& frames) {
         const qulonglong parsed = ok ? value.toULongLong(&ok) : 0;
         if (!ok || value.size() > 19) {
             frames.push_back({{}, QStringLiteral("invalid Content-Length"), {}});
+            return false;
+        }
+        if (parsed > kMaxSkip) {
+            lost_ = QStringLiteral("Content-Length %1 is more than the server will read; the "
+                                   "messages after it cannot be found")
+                        .arg(parsed);
             return false;
         }
         if (parsed > maxBody_) {

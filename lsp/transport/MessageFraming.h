@@ -39,12 +39,21 @@ class MessageFramer {
 public:
     static constexpr size_t kMaxBody = size_t{64} << 20;
     static constexpr size_t kMaxHeader = size_t{8} << 10;
+    // A body longer than this is not even skipped: no client sends one, and
+    // waiting for that many bytes would leave every later message
+    // unanswered. The stream is lost (see Lost()).
+    static constexpr size_t kMaxSkip = size_t{1} << 30;
 
     explicit MessageFramer(size_t maxBody = kMaxBody) : maxBody_(maxBody) {}
 
     // Takes the next bytes of the stream and appends every frame they
     // complete to `frames`.
     void Feed(const char* data, size_t size, std::vector<Frame>& frames);
+
+    // Why no further message can be found in the stream (a Content-Length
+    // over kMaxSkip); empty while messages can be found. Once lost, every
+    // byte fed is dropped.
+    const QString& Lost() const { return lost_; }
 
     // Bytes held for a frame not yet complete.
     size_t Pending() const { return static_cast<size_t>(buffer_.size()); }
@@ -59,6 +68,7 @@ private:
     std::optional<SkippedBodyScan> skipped_; // what the refused body says of itself
     QString refusedWhy_;
     bool overlongHeader_ = false;
+    QString lost_;
 };
 
 // The frame for a message body.

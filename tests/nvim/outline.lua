@@ -1,19 +1,8 @@
 -- Neovim's built-in LSP client against kestrel-lsp on the sample unit: the
 -- outline's names, kinds and lines, then the bookmark code actions applied
 -- through Neovim's own code-action flow. Exits 0 when every check holds.
-local server = assert(os.getenv('KESTREL_LSP'), 'KESTREL_LSP not set')
-local unit = assert(os.getenv('KESTREL_UNIT'), 'KESTREL_UNIT not set')
-
-local function fail(message)
-  io.stderr:write('FAIL: ' .. message .. '\n')
-  vim.cmd('cquit 1')
-end
-
-local function check(condition, message)
-  if not condition then
-    error(message, 2)
-  end
-end
+local kestrel = dofile(vim.fn.fnamemodify(debug.getinfo(1, 'S').source:sub(2), ':h') .. '/kestrel.lua')
+local check, unit = kestrel.check, kestrel.unit
 
 -- "kind name line" for each symbol, depth-first, children indented.
 local function describe(symbols, out, indent)
@@ -61,20 +50,7 @@ local function run_action(title)
 end
 
 local function main()
-  vim.cmd('edit ' .. vim.fn.fnameescape(unit))
-  local exit_code
-  local client_id = vim.lsp.start_client({
-    name = 'kestrel',
-    cmd = { server },
-    root_dir = vim.fn.fnamemodify(unit, ':h'),
-    on_exit = function(code) exit_code = code end,
-  })
-  check(client_id, 'the client did not start')
-  vim.lsp.buf_attach_client(0, client_id)
-  check(vim.wait(10000, function()
-    local client = vim.lsp.get_client_by_id(client_id)
-    return client and client.initialized
-  end), 'the server did not initialize')
+  local client_id = kestrel.start()
 
   local expected = {
     '2 Unit1 0',
@@ -108,14 +84,7 @@ local function main()
   check(line == '  FName := AName;', 'after the removal the line reads "' .. line .. '"')
   same(outline(client_id), expected)
 
-  vim.lsp.stop_client(client_id)
-  check(vim.wait(10000, function() return exit_code ~= nil end), 'the server did not exit')
-  check(exit_code == 0, 'the server exited with ' .. tostring(exit_code))
+  kestrel.stop(client_id)
 end
 
-local ok, message = pcall(main)
-if not ok then
-  fail(tostring(message))
-end
-io.stdout:write('nvim outline test passed\n')
-vim.cmd('qall!')
+kestrel.run('outline', main)

@@ -3,19 +3,8 @@
 -- table, and vim.lsp.buf.workspace_symbol() fills the quickfix list with
 -- routines and bookmarks found by a few letters. Exits 0 when every check
 -- holds.
-local server = assert(os.getenv('KESTREL_LSP'), 'KESTREL_LSP not set')
-local unit = assert(os.getenv('KESTREL_UNIT'), 'KESTREL_UNIT not set')
-
-local function fail(message)
-  io.stderr:write('FAIL: ' .. message .. '\n')
-  vim.cmd('cquit 1')
-end
-
-local function check(condition, message)
-  if not condition then
-    error(message, 2)
-  end
-end
+local kestrel = dofile(vim.fn.fnamemodify(debug.getinfo(1, 'S').source:sub(2), ':h') .. '/kestrel.lua')
+local check, unit = kestrel.check, kestrel.unit
 
 -- "kind name line container" for each symbol of a workspace-symbol answer.
 local function describe(symbols)
@@ -36,21 +25,7 @@ local function query(client_id, text)
 end
 
 local function main()
-  vim.cmd('edit ' .. vim.fn.fnameescape(unit))
-  local exit_code
-  local client_id = vim.lsp.start_client({
-    name = 'kestrel',
-    cmd = { server },
-    root_dir = vim.fn.fnamemodify(unit, ':h'),
-    on_exit = function(code) exit_code = code end,
-  })
-  check(client_id, 'the client did not start')
-  vim.lsp.buf_attach_client(0, client_id)
-  local client
-  check(vim.wait(10000, function()
-    client = vim.lsp.get_client_by_id(client_id)
-    return client and client.initialized
-  end), 'the server did not initialize')
+  local client_id, client = kestrel.start()
 
   -- The index's progress, begun and ended through Neovim's own handlers.
   local indexed = vim.wait(10000, function()
@@ -78,14 +53,7 @@ local function main()
   check(#items == 1 and items[1].lnum == 71 and items[1].text:find('the registry is never freed', 1, true),
     'quickfix: ' .. vim.inspect(items))
 
-  vim.lsp.stop_client(client_id)
-  check(vim.wait(10000, function() return exit_code ~= nil end), 'the server did not exit')
-  check(exit_code == 0, 'the server exited with ' .. tostring(exit_code))
+  kestrel.stop(client_id)
 end
 
-local ok, message = pcall(main)
-if not ok then
-  fail(tostring(message))
-end
-io.stdout:write('nvim workspace test passed\n')
-vim.cmd('qall!')
+kestrel.run('workspace', main)

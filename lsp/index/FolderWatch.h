@@ -13,7 +13,7 @@ namespace kestrel::lsp {
 // step, another editor), with inotify, for clients that do not watch files
 // for the server. Changes are gathered until the folders have been quiet
 // for a moment, then handed on in one batch, in the order they happened.
-class FileWatch {
+class FolderWatch {
 public:
     struct Changes {
         std::vector<std::string> paths; // files and folders created, changed, deleted or moved
@@ -24,17 +24,14 @@ public:
 
     // `onChanges` is called on the watch's own thread; `wanted` picks the
     // names of files worth reporting (folders are always reported).
-    FileWatch(OnChanges onChanges, std::function<bool(std::string_view name)> wanted, Log log);
-    ~FileWatch();
-    FileWatch(const FileWatch&) = delete;
-    FileWatch& operator=(const FileWatch&) = delete;
+    FolderWatch(OnChanges onChanges, std::function<bool(std::string_view name)> wanted, Log log);
+    ~FolderWatch();
+    FolderWatch(const FolderWatch&) = delete;
+    FolderWatch& operator=(const FolderWatch&) = delete;
 
     // Ends the watch's thread: no more changes are handed on. Watch and
     // Unwatch may still be called.
     void Stop();
-
-    // Whether the system's watching could be set up.
-    bool Available() const { return inotify_ >= 0; }
 
     // Watches one folder (not what is below it).
     void Watch(const std::string& folder);

@@ -1,4 +1,4 @@
-#include "index/FileWatch.h"
+#include "index/FolderWatch.h"
 
 #include "index/LocalPaths.h"
 
@@ -26,7 +26,7 @@ constexpr int kLongestWaitMs = 1000;
 
 } // namespace
 
-FileWatch::FileWatch(OnChanges onChanges, std::function<bool(std::string_view)> wanted, Log log)
+FolderWatch::FolderWatch(OnChanges onChanges, std::function<bool(std::string_view)> wanted, Log log)
     : onChanges_(std::move(onChanges)), wanted_(std::move(wanted)), log_(std::move(log)),
       inotify_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)),
       wakeup_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
@@ -37,7 +37,7 @@ FileWatch::FileWatch(OnChanges onChanges, std::function<bool(std::string_view)> 
     thread_ = std::thread([this] { Run(); });
 }
 
-FileWatch::~FileWatch() {
+FolderWatch::~FolderWatch() {
     Stop();
     if (inotify_ >= 0) {
         ::close(inotify_);
@@ -47,7 +47,7 @@ FileWatch::~FileWatch() {
     }
 }
 
-void FileWatch::Stop() {
+void FolderWatch::Stop() {
     if (thread_.joinable()) {
         const uint64_t one = 1;
         [[maybe_unused]] const ssize_t written = ::write(wakeup_, &one, sizeof one);
@@ -55,7 +55,7 @@ void FileWatch::Stop() {
     }
 }
 
-void FileWatch::Watch(const std::string& folder) {
+void FolderWatch::Watch(const std::string& folder) {
     if (inotify_ < 0) {
         return;
     }
@@ -80,7 +80,7 @@ void FileWatch::Watch(const std::string& folder) {
     watches_[folder] = watch;
 }
 
-void FileWatch::Unwatch(const std::string& path) {
+void FolderWatch::Unwatch(const std::string& path) {
     std::lock_guard lock(mutex_);
     for (auto it = watches_.begin(); it != watches_.end();) {
         if (IsUnder(it->first, path)) {
@@ -93,7 +93,7 @@ void FileWatch::Unwatch(const std::string& path) {
     }
 }
 
-void FileWatch::Run() {
+void FolderWatch::Run() {
     pollfd fds[2] = {{inotify_, POLLIN, 0}, {wakeup_, POLLIN, 0}};
     Changes changes;
     QDeadlineTimer due; // when what is gathered goes out, quiet or not
@@ -121,7 +121,7 @@ void FileWatch::Run() {
     }
 }
 
-void FileWatch::Read(Changes& changes) {
+void FolderWatch::Read(Changes& changes) {
     alignas(inotify_event) char buffer[64 * 1024];
     for (;;) {
         const ssize_t length = ::read(inotify_, buffer, sizeof buffer);

@@ -42,10 +42,10 @@ QByteArray UnitOfLines(int lines) {
 // typing would find it.
 void Show(EditorDocument* document) {
     if (document != nullptr) {
-        window->EditWindow()->SetCurrentDocument(document);
-        window->EditWindow()->show();
-        window->EditWindow()->activateWindow();
-        QApplication::setActiveWindow(window->EditWindow());
+        window->Documents().EditWindow()->SetCurrentDocument(document);
+        window->Documents().EditWindow()->show();
+        window->Documents().EditWindow()->activateWindow();
+        QApplication::setActiveWindow(window->Documents().EditWindow());
         document->Editor()->setFocus();
         QApplication::processEvents();
     }
@@ -58,7 +58,7 @@ EditorDocument* OpenCopy(const QString& name, const QByteArray& bytes) {
         return nullptr;
     }
     file.close();
-    EditorDocument* document = window->OpenFile(path, false);
+    EditorDocument* document = window->Documents().OpenFile(path, false);
     Show(document);
     return document;
 }
@@ -201,7 +201,7 @@ void RegisterFreePascalUnits() {
             [path](benchmark::State& state) {
                 static QMap<QString, EditorDocument*> open;
                 if (!open.contains(path)) {
-                    open[path] = window->OpenFile(path, false);
+                    open[path] = window->Documents().OpenFile(path, false);
                 }
                 RunList(state, open[path]);
             })
@@ -231,10 +231,10 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     // Unsaved edits of the benchmark must not ask at exit.
-    for (EditorDocument* document = main.CurrentDocument(); document;
-         document = main.CurrentDocument()) {
+    for (EditorDocument* document = main.Documents().CurrentDocument(); document;
+         document = main.Documents().CurrentDocument()) {
         document->Editor()->document()->setModified(false);
-        main.CloseDocument(document);
+        main.Documents().CloseDocument(document);
     }
     return 0;
 }

@@ -27,12 +27,12 @@ void BM_OpenLargeUnit(benchmark::State& state) {
         state.PauseTiming();
         auto window = std::make_unique<MainWindow>();
         state.ResumeTiming();
-        EditorDocument* document = window->OpenFile(unitPath, false);
+        EditorDocument* document = window->Documents().OpenFile(unitPath, false);
         if (document == nullptr) {
             state.SkipWithError("the unit did not open");
             return;
         }
-        window->EditWindow()->show();
+        window->Documents().EditWindow()->show();
         QApplication::processEvents();
         benchmark::DoNotOptimize(document->Editor()->blockCount());
         state.PauseTiming(); // closing is not opening

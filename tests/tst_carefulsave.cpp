@@ -82,15 +82,15 @@ class CarefulSaveTest : public QObject {
     // Opens `path`, types at its start and saves; the status bar's note.
     QString EditAndSave(const QString& path, bool expectSaved = true) {
         MainWindow window;
-        EditorDocument* document = window.OpenFile(path, false);
+        EditorDocument* document = window.Documents().OpenFile(path, false);
         if (document == nullptr) {
             return "not opened";
         }
         QTextCursor(document->Editor()->document()).insertText("new ");
-        if (window.SaveDocument(document) != expectSaved) {
+        if (window.Documents().SaveDocument(document) != expectSaved) {
             return "save result";
         }
-        return window.EditWindow()->statusBar()->currentMessage();
+        return window.Documents().EditWindow()->statusBar()->currentMessage();
     }
 
 private slots:
@@ -226,7 +226,7 @@ private slots:
         {
             AsNobody nobody;
             MainWindow window;
-            EditorDocument* document = window.OpenFile(path, false);
+            EditorDocument* document = window.Documents().OpenFile(path, false);
             QVERIFY(document && document->ReadOnlyOnDisk());
             QTextCursor(document->Editor()->document()).insertText("new ");
             QString error;

@@ -53,9 +53,9 @@ class CommandsTest : public QObject {
     std::unique_ptr<MainWindow> window;
 
     EditorDocument* Open(const QString& name, const QByteArray& bytes) {
-        EditorDocument* document = window->OpenFile(WriteFile(dir, name, bytes), false);
-        window->EditWindow()->resize(500, 300);
-        window->EditWindow()->show();
+        EditorDocument* document = window->Documents().OpenFile(WriteFile(dir, name, bytes), false);
+        window->Documents().EditWindow()->resize(500, 300);
+        window->Documents().EditWindow()->show();
         document->Editor()->setFocus();
         QApplication::processEvents();
         return document;
@@ -89,9 +89,9 @@ private slots:
     }
 
     void cleanup() {
-        while (EditorDocument* document = window->CurrentDocument()) {
+        while (EditorDocument* document = window->Documents().CurrentDocument()) {
             document->Editor()->document()->setModified(false);
-            window->CloseDocument(document);
+            window->Documents().CloseDocument(document);
         }
         QFile::remove(settingsDir.filePath("Brenta/Kestrel.conf"));
         // Only the services and the expert's three menu items stay alive.
@@ -205,7 +205,7 @@ private slots:
             editor->SetCursorLineColumn(line, 3);
         }
         PressCtrlAlt(editor, Qt::Key_B);
-        QVERIFY(window->SaveDocument(document));
+        QVERIFY(window->Documents().SaveDocument(document));
         QTEST(ReadFile(document->Path()), "saved");
         QCOMPARE(editor->CursorLine(), line);
         if (!file.startsWith("\xC3")) {
@@ -213,7 +213,7 @@ private slots:
         }
         // One undo takes the whole edit back.
         editor->undo();
-        QVERIFY(window->SaveDocument(document));
+        QVERIFY(window->Documents().SaveDocument(document));
         QCOMPARE(ReadFile(document->Path()), file);
     }
 
@@ -238,7 +238,7 @@ private slots:
             }
         }
         PressCtrlAlt(document->Editor(), Qt::Key_B);
-        QVERIFY(window->SaveDocument(document));
+        QVERIFY(window->Documents().SaveDocument(document));
         QCOMPARE(ReadFile(document->Path()), QByteArray("{//*}\xC3\xA9\r\n"));
     }
 
@@ -284,7 +284,7 @@ private slots:
     }
 
     void listWithoutEditorWindowDoesNothing() {
-        QVERIFY(!window->EditWindow());
+        QVERIFY(!window->Documents().EditWindow());
         const ShownWindows shown;
         PressCtrlAlt(window.get(), Qt::Key_L);
         PressCtrlAlt(window.get(), Qt::Key_B);

@@ -59,7 +59,7 @@ private slots:
         QFETCH(QString, write);
         MainWindow window;
         const QString path = WriteFile(dir, "follow.pas", Lines(200));
-        EditorDocument* document = window.OpenFile(path, false);
+        EditorDocument* document = window.Documents().OpenFile(path, false);
         CodeEditor* editor = document->Editor();
         editor->SetCursorLineColumn(120, 4);
         editor->verticalScrollBar()->setValue(99);
@@ -74,11 +74,12 @@ private slots:
             QCOMPARE(editor->CursorLine(), 120);
             QCOMPARE(editor->CursorColumn(), 4);
             QCOMPARE(editor->TopLine(), 99);
-            QCOMPARE(window.Disk().StateOf(document), DiskSync::State::InSync);
-            QVERIFY(!window.Disk().Bar() || window.Disk().Bar()->isHidden());
+            QCOMPARE(window.Documents().Disk().StateOf(document), DiskSync::State::InSync);
+            QVERIFY(!window.Documents().Disk().Bar() ||
+                    window.Documents().Disk().Bar()->isHidden());
         }
         // And the file keeps its bytes when saved now.
-        QVERIFY(window.SaveDocument(document));
+        QVERIFY(window.Documents().SaveDocument(document));
         QCOMPARE(ReadFile(path), Lines(200, "fifth, twice"));
     }
 
@@ -98,11 +99,11 @@ private slots:
         QFETCH(QString, choice);
         MainWindow window;
         const QString path = WriteFile(dir, "choice.pas", "unit A;\n");
-        EditorDocument* document = window.OpenFile(path, false);
+        EditorDocument* document = window.Documents().OpenFile(path, false);
         QTest::keyClicks(document->Editor(), "mine ");
         QVERIFY(OtherProgram("printf 'theirs\\n' > \"$F\"", path));
-        QTRY_COMPARE(window.Disk().StateOf(document), DiskSync::State::Changed);
-        DiskChangeBar* bar = window.Disk().Bar();
+        QTRY_COMPARE(window.Documents().Disk().StateOf(document), DiskSync::State::Changed);
+        DiskChangeBar* bar = window.Documents().Disk().Bar();
         QVERIFY(bar && bar->isVisible());
         QVERIFY(bar->Text().contains("choice.pas has been changed by another program"));
         QCOMPARE(Text(document), "mine unit A;\n");
@@ -120,13 +121,13 @@ private slots:
             // Saving still asks: first the user cancels, then overwrites.
             for (const auto button : {QMessageBox::Cancel, QMessageBox::Save}) {
                 MessageBoxAnswer answer(button);
-                QCOMPARE(window.SaveDocument(document), button == QMessageBox::Save);
+                QCOMPARE(window.Documents().SaveDocument(document), button == QMessageBox::Save);
                 QVERIFY(answer.answered);
                 QVERIFY(answer.text.contains("changed by another program since it was read"));
             }
             QCOMPARE(ReadFile(path), "mine unit A;\n");
         }
-        QCOMPARE(window.Disk().StateOf(document), DiskSync::State::InSync);
+        QCOMPARE(window.Documents().Disk().StateOf(document), DiskSync::State::InSync);
     }
 
     // A save right after another program's write, before any watch reports
@@ -150,12 +151,12 @@ private slots:
         QFETCH(bool, asks);
         MainWindow window;
         const QString path = WriteFile(dir, "asks.pas", "unit A;\n");
-        EditorDocument* document = window.OpenFile(path, false);
+        EditorDocument* document = window.Documents().OpenFile(path, false);
         QTextCursor(document->Editor()->document()).insertText("{x}");
         QVERIFY(OtherProgram(write, path));
         const QByteArray before = ReadFile(path);
         MessageBoxAnswer answer(QMessageBox::Cancel);
-        QCOMPARE(window.SaveDocument(document), !asks);
+        QCOMPARE(window.Documents().SaveDocument(document), !asks);
         QCOMPARE(answer.answered, asks);
         QCOMPARE(ReadFile(path), asks ? before : QByteArray("{x}unit A;\n"));
     }
@@ -163,25 +164,27 @@ private slots:
     void deletedFileIsAnnouncedAndSavingWritesItAgain() {
         MainWindow window;
         const QString path = WriteFile(dir, "gone.pas", "unit Gone;\n");
-        EditorDocument* document = window.OpenFile(path, false);
+        EditorDocument* document = window.Documents().OpenFile(path, false);
         QVERIFY(OtherProgram("rm \"$F\"", path));
-        QTRY_COMPARE(window.Disk().StateOf(document), DiskSync::State::Deleted);
-        QVERIFY(window.Disk().Bar()->isVisible());
-        QVERIFY(
-            window.Disk().Bar()->Text().contains("gone.pas has been deleted by another program"));
+        QTRY_COMPARE(window.Documents().Disk().StateOf(document), DiskSync::State::Deleted);
+        QVERIFY(window.Documents().Disk().Bar()->isVisible());
+        QVERIFY(window.Documents().Disk().Bar()->Text().contains(
+            "gone.pas has been deleted by another program"));
         QCOMPARE(Text(document), "unit Gone;\n");
 
-        window.Disk().Bar()->OverwriteAction()->trigger();
+        window.Documents().Disk().Bar()->OverwriteAction()->trigger();
         QCOMPARE(ReadFile(path), "unit Gone;\n");
-        QVERIFY(window.EditWindow()->statusBar()->currentMessage().contains("written again"));
-        QVERIFY(window.Disk().Bar()->isHidden());
-        QCOMPARE(window.Disk().StateOf(document), DiskSync::State::InSync);
+        QVERIFY(window.Documents().EditWindow()->statusBar()->currentMessage().contains(
+            "written again"));
+        QVERIFY(window.Documents().Disk().Bar()->isHidden());
+        QCOMPARE(window.Documents().Disk().StateOf(document), DiskSync::State::InSync);
 
         // Deleted again and saved from the menu, with the same message.
         QVERIFY(OtherProgram("rm \"$F\"", path));
-        QVERIFY(window.SaveDocument(document));
+        QVERIFY(window.Documents().SaveDocument(document));
         QCOMPARE(ReadFile(path), "unit Gone;\n");
-        QVERIFY(window.EditWindow()->statusBar()->currentMessage().contains("written again"));
+        QVERIFY(window.Documents().EditWindow()->statusBar()->currentMessage().contains(
+            "written again"));
     }
 };
 

@@ -18,8 +18,8 @@ class HonestFilesTest : public QObject {
     QTemporaryDir dir;
 
     static QString BannerText(MainWindow& window) {
-        QLabel* banner = window.EditWindow()->ReadOnlyBanner();
-        return banner->isVisibleTo(window.EditWindow()) ? banner->text() : QString();
+        QLabel* banner = window.Documents().EditWindow()->ReadOnlyBanner();
+        return banner->isVisibleTo(window.Documents().EditWindow()) ? banner->text() : QString();
     }
 
 private slots:
@@ -52,7 +52,7 @@ private slots:
         const QByteArray file = "a" + character + "b\nend.\n";
         MainWindow window;
         const QString path = WriteFile(dir, "reserved.pas", file);
-        EditorDocument* document = window.OpenFile(path, false);
+        EditorDocument* document = window.Documents().OpenFile(path, false);
         QVERIFY(document);
         QCOMPARE(document->IsReadOnly(), readOnly);
         CodeEditor* editor = document->Editor();
@@ -73,23 +73,24 @@ private slots:
         if (readOnly) {
             QVERIFY(!document->IsModified());
             QVERIFY(BannerText(window).contains("cannot write back exactly"));
-            QVERIFY(window.EditWindow()->statusBar()->currentMessage().contains("not made"));
+            QVERIFY(window.Documents().EditWindow()->statusBar()->currentMessage().contains(
+                "not made"));
             MessageBoxAnswer answer(QMessageBox::Cancel);
-            QVERIFY(!window.SaveDocument(document));
+            QVERIFY(!window.Documents().SaveDocument(document));
             QVERIFY(answer.text.contains("not saved over"));
             QCOMPARE(ReadFile(path), file);
             // Saved under another name, the text is that file's and may be
             // edited there.
             const QString copy = dir.filePath("reserved-copy.pas");
-            QVERIFY(window.SaveDocument(document, copy));
+            QVERIFY(window.Documents().SaveDocument(document, copy));
             QCOMPARE(ReadFile(path), file);
             QVERIFY(!document->IsReadOnly());
             editor->SetCursorLineColumn(1, 1);
             QTest::keyClicks(editor, "Z");
-            QVERIFY(window.SaveDocument(document));
+            QVERIFY(window.Documents().SaveDocument(document));
             QVERIFY(ReadFile(copy).startsWith("Za"));
         } else {
-            QVERIFY(window.SaveDocument(document));
+            QVERIFY(window.Documents().SaveDocument(document));
             QCOMPARE(ReadFile(path), "{//*}X" + file);
         }
     }
@@ -100,20 +101,20 @@ private slots:
         MainWindow window;
         const QString path = WriteFile(dir, "locked.pas", "unit Locked;\n");
         QVERIFY(::chmod(QFile::encodeName(path).constData(), 0444) == 0);
-        EditorDocument* document = window.OpenFile(path, false);
+        EditorDocument* document = window.Documents().OpenFile(path, false);
         QVERIFY(document->ReadOnlyOnDisk());
         QVERIFY(BannerText(window).contains("Read-only on disk"));
         QTextCursor(document->Editor()->document()).insertText("{ edited }");
         {
             MessageBoxAnswer answer(QMessageBox::Cancel);
-            QVERIFY(!window.SaveDocument(document));
+            QVERIFY(!window.Documents().SaveDocument(document));
             QVERIFY(answer.text.contains("read-only on disk"));
             QCOMPARE(ReadFile(path), QByteArray("unit Locked;\n"));
             QVERIFY(document->IsModified());
         }
         {
             MessageBoxAnswer answer(QMessageBox::Save);
-            QVERIFY(window.SaveDocument(document));
+            QVERIFY(window.Documents().SaveDocument(document));
             QVERIFY(answer.answered);
         }
         QCOMPARE(ReadFile(path), QByteArray("{ edited }unit Locked;\n"));
@@ -135,12 +136,12 @@ private slots:
         MainWindow window;
         const QByteArray file("caf\xE9\r\nx\n\x80\n");
         const QString path = WriteFile(dir, "cp1252.pas", file);
-        EditorDocument* document = window.OpenFile(path, false);
+        EditorDocument* document = window.Documents().OpenFile(path, false);
         QCOMPARE(document->Encoding(), TextEncoding::Windows1252);
         QTextCursor cursor(document->Editor()->document()->findBlockByNumber(1));
         cursor.insertText(QString::fromUtf8("\xC4\x81"));
         MessageBoxAnswer answer(asUtf8 ? QMessageBox::Save : QMessageBox::Cancel);
-        QCOMPARE(window.SaveDocument(document), asUtf8);
+        QCOMPARE(window.Documents().SaveDocument(document), asUtf8);
         QVERIFY(answer.text.contains("line 2, column 1"));
         if (asUtf8) {
             QCOMPARE(ReadFile(path), QByteArray("caf\xC3\xA9\r\n\xC4\x81x\n\xE2\x82\xAC\n"));
@@ -171,27 +172,27 @@ private slots:
         QFETCH(QString, path);
         MainWindow window;
         MessageBoxAnswer answer(QMessageBox::Ok);
-        QVERIFY(!window.OpenFile(path, true));
+        QVERIFY(!window.Documents().OpenFile(path, true));
         QVERIFY(answer.answered);
         QFETCH(QString, message);
         QVERIFY2(answer.text.contains(message), qPrintable(answer.text));
-        QVERIFY(!window.EditWindow());
+        QVERIFY(!window.Documents().EditWindow());
     }
 
     // Files over the limit ask first; large files report their progress
     // and can be stopped.
     void largeFilesAskAndCanBeStopped() {
         MainWindow window;
-        window.SetLargeFileLimit(1000);
+        window.Documents().SetLargeFileLimit(1000);
         const QString path = WriteFile(dir, "large.pas", QByteArray(4000, 'x').append("\n"));
         {
             MessageBoxAnswer answer(QMessageBox::Cancel);
-            QVERIFY(!window.OpenFile(path, true));
+            QVERIFY(!window.Documents().OpenFile(path, true));
             QVERIFY(answer.text.contains("Open it anyway?"));
         }
         {
             MessageBoxAnswer answer(QMessageBox::Open);
-            QVERIFY(window.OpenFile(path, true));
+            QVERIFY(window.Documents().OpenFile(path, true));
         }
         QByteArray lines;
         for (int i = 0; i < 200000; ++i) {

@@ -5,6 +5,7 @@
 #include "RecoveryBar.h"
 #include "RecoveryFixture.h"
 #include "RecoveryOffer.h"
+#include "RecoveryStore.h"
 #include "WorkbenchFixture.h"
 
 #include <QProcess>
@@ -24,7 +25,7 @@ class RecoveryTest : public QObject {
 
     // What the copy of `document` holds, or empty when there is none.
     static QByteArray CopyOf(MainWindow& window, EditorDocument* document) {
-        return ReadFile(window.Recovery().CopyPathOf(document));
+        return ReadFile(window.Documents().Recovery().CopyPathOf(document));
     }
 
     // Starts the workbench with the test add-in on `path`, under `tracer`
@@ -63,9 +64,9 @@ private slots:
 
     void copiesLastAsLongAsTheChanges() {
         MainWindow window;
-        window.Recovery().SetIdleDelay(10);
+        window.Documents().Recovery().SetIdleDelay(10);
         const QString path = WriteFile(home, "copy.pas", "unit A;\r\n");
-        EditorDocument* document = window.OpenFile(path, false);
+        EditorDocument* document = window.Documents().OpenFile(path, false);
         CodeEditor* editor = document->Editor();
         QTest::keyClicks(editor, "x");
         QTRY_VERIFY(CopyOf(window, document).endsWith("\n\nxunit A;\r\n"));
@@ -74,13 +75,13 @@ private slots:
 
         QTest::keyClicks(editor, "y");
         QTRY_COMPARE(RecoveryCopies(root).size(), 1);
-        QVERIFY(window.SaveDocument(document));
+        QVERIFY(window.Documents().SaveDocument(document));
         QVERIFY(RecoveryCopies(root).isEmpty());
 
         QTest::keyClicks(editor, "z");
         QTRY_COMPARE(RecoveryCopies(root).size(), 1);
         MessageBoxAnswer discard(QMessageBox::Discard);
-        QVERIFY(window.CloseDocument(document));
+        QVERIFY(window.Documents().CloseDocument(document));
         QVERIFY(RecoveryCopies(root).isEmpty());
         QCOMPARE(ReadFile(path), "yunit A;\r\n");
     }
@@ -98,12 +99,12 @@ private slots:
         const QString path =
             WriteFile(home, "big.pas", QByteArray("procedure P;\n").repeated(10000));
         MainWindow window;
-        window.Recovery().SetIdleDelay(10);
-        window.Recovery().SetRetryDelay(50);
-        EditorDocument* document = window.OpenFile(path, false);
+        window.Documents().Recovery().SetIdleDelay(10);
+        window.Documents().Recovery().SetRetryDelay(50);
+        EditorDocument* document = window.Documents().OpenFile(path, false);
         QVERIFY(document);
         QTest::keyClicks(document->Editor(), "x");
-        auto* bar = window.EditWindow()->findChild<RecoveryBar*>("RecoveryBar");
+        auto* bar = window.Documents().EditWindow()->findChild<RecoveryBar*>("RecoveryBar");
         QVERIFY(bar);
         QTRY_VERIFY(bar->isVisible());
         QVERIFY2(bar->Text().contains("No space left on device"), qPrintable(bar->Text()));
@@ -116,7 +117,7 @@ private slots:
         QCOMPARE(RecoveryCopies(root).size(), 1);
         QVERIFY(
             ReadFile(RecoveryCopies(root).value(0)).contains("\n\nxprocedure P;\nprocedure P;\n"));
-        QVERIFY(window.Recovery().Failure().isEmpty());
+        QVERIFY(window.Documents().Recovery().Failure().isEmpty());
     }
 
     // A workbench that ends with unsaved changes leaves them behind; the
@@ -136,11 +137,11 @@ private slots:
         const QString path = WriteFile(home, "left.pas", "unit A;\n");
         {
             MainWindow first;
-            EditorDocument* document = first.OpenFile(path, false);
+            EditorDocument* document = first.Documents().OpenFile(path, false);
             QTest::keyClicks(document->Editor(), "mine ");
             // While it runs, nobody else takes its changes.
             MainWindow second;
-            QVERIFY(second.Recovery().ClaimLeftBehind().isEmpty());
+            QVERIFY(second.Documents().Recovery().ClaimLeftBehind().isEmpty());
         }
         if (fileChanged) {
             QVERIFY(!WriteFile(home, "left.pas", "theirs\n").isEmpty());
@@ -148,16 +149,16 @@ private slots:
         MainWindow next;
         {
             MessageBoxAnswer reply(answer);
-            OfferRecovery(next);
+            OfferRecovery(next.Documents());
             QVERIFY(reply.answered);
             QVERIFY(reply.text.contains(path));
         }
-        EditorDocument* document = next.FindDocument(path);
+        EditorDocument* document = next.Documents().FindDocument(path);
         QCOMPARE(document != nullptr, answer == QMessageBox::Yes);
         if (document != nullptr) {
             QVERIFY(document->IsModified());
             QCOMPARE(document->FileBytes(), "mine unit A;\n");
-            QCOMPARE(next.Disk().StateOf(document),
+            QCOMPARE(next.Documents().Disk().StateOf(document),
                      fileChanged ? DiskSync::State::Changed : DiskSync::State::InSync);
             // The recovered changes have a copy of their own at once.
             QCOMPARE(RecoveryCopies(root).size(), 1);
@@ -206,12 +207,12 @@ private slots:
 
         MainWindow next;
         MessageBoxAnswer recover(QMessageBox::Yes);
-        OfferRecovery(next);
+        OfferRecovery(next.Documents());
         QVERIFY(recover.answered);
-        EditorDocument* document = next.FindDocument(path);
+        EditorDocument* document = next.Documents().FindDocument(path);
         QVERIFY(document);
         QCOMPARE(document->FileBytes(), recovered.toStdString());
-        QVERIFY(next.SaveDocument(document));
+        QVERIFY(next.Documents().SaveDocument(document));
         QCOMPARE(ReadFile(path), recovered);
         QVERIFY(RecoveryCopies(root).isEmpty());
     }
@@ -269,7 +270,7 @@ private slots:
         MainWindow next;
         {
             MessageBoxAnswer reply(QMessageBox::Ok);
-            OfferRecovery(next);
+            OfferRecovery(next.Documents());
             QCOMPARE(reply.answered, told);
             if (told) {
                 QVERIFY2(reply.text.contains(path) && reply.text.contains("the save was finished"),
@@ -280,10 +281,10 @@ private slots:
         QVERIFY(QDir(SaveJournalFolder()).entryList(QDir::Files).isEmpty());
 
         // The next save of the file clears what a crash left in its folder.
-        EditorDocument* document = next.OpenFile(path, false);
+        EditorDocument* document = next.Documents().OpenFile(path, false);
         QVERIFY(document);
         QTest::keyClicks(document->Editor(), "x");
-        QVERIFY(next.SaveDocument(document));
+        QVERIFY(next.Documents().SaveDocument(document));
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
                  hardLinked ? QStringList({"cut.pas", "other.pas"}) : QStringList{"cut.pas"});
     }

@@ -23,7 +23,8 @@ class VirtualSpaceTest : public QObject {
     const QByteArray text = "abcdefgh\nab\nabcdefgh\n";
 
     QString StatusText() const {
-        for (QLabel* label : window->EditWindow()->statusBar()->findChildren<QLabel*>()) {
+        for (QLabel* label :
+             window->Documents().EditWindow()->statusBar()->findChildren<QLabel*>()) {
             if (label->text().startsWith("Line")) {
                 return label->text();
             }
@@ -35,9 +36,9 @@ private slots:
     void init() {
         window = std::make_unique<MainWindow>();
         path = WriteFile(dir, "virtual.pas", text);
-        document = window->OpenFile(path, false);
+        document = window->Documents().OpenFile(path, false);
         editor = document->Editor();
-        window->EditWindow()->show();
+        window->Documents().EditWindow()->show();
         editor->setFocus();
     }
 
@@ -117,7 +118,7 @@ private slots:
         QTest::keyClick(editor, Qt::Key_Down);
         QTest::keyClick(editor, Qt::Key_Right);
         QVERIFY(!document->IsModified());
-        QVERIFY(window->SaveDocument(document));
+        QVERIFY(window->Documents().SaveDocument(document));
         QCOMPARE(ReadFile(path), text);
     }
 

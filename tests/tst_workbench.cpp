@@ -1,5 +1,7 @@
 // The workbench as an editor host: the add-in's menu items, the reader,
 // writer and view over real editors, files on disk, and broken add-ins.
+#include "AddInCommand.h"
+#include "MenuTree.h"
 #include "WorkbenchFixture.h"
 
 #include <QMenu>
@@ -33,8 +35,8 @@ private slots:
             QString error;
             QVERIFY2(window.LoadAddIn(library, &error, true), qPrintable(error));
             QTEST(window.AddIns().EntryName(), "entry");
-            QAction* search = window.FindMenuAction("SearchSymbolItem");
-            auto* menu = qobject_cast<QMenu*>(window.MenuContaining(search));
+            QAction* search = FindMenuAction(*window.menuBar(), "SearchSymbolItem");
+            auto* menu = qobject_cast<QMenu*>(MenuContaining(*window.menuBar(), search));
             QVERIFY(menu);
             const QList<QAction*> actions = menu->actions();
             const qsizetype at = actions.indexOf(search);
@@ -97,7 +99,7 @@ private slots:
         QVERIFY2(error.contains(message), qPrintable(error));
         QVERIFY(window.AddIns().Expert() == nullptr);
         // The workbench goes on without it.
-        QVERIFY(window.OpenFile(WriteFile(dir, "after.pas", "unit A;\n"), false));
+        QVERIFY(window.Documents().OpenFile(WriteFile(dir, "after.pas", "unit A;\n"), false));
     }
 
     void readerServesTheCrLfBuffer_data() {
@@ -118,7 +120,7 @@ private slots:
         QFETCH(QByteArray, file);
         MainWindow window;
         const QString path = WriteFile(dir, "reader.pas", file);
-        QVERIFY(window.OpenFile(path, false));
+        QVERIFY(window.Documents().OpenFile(path, false));
         QTEST(ReadThroughHost(window.Services(), path), "buffer");
         QCOMPARE(LiveHostObjects(), 1);
     }
@@ -142,7 +144,7 @@ private slots:
         QFETCH(int, offset);
         MainWindow window;
         const QString path = WriteFile(dir, "writer.pas", file);
-        EditorDocument* document = window.OpenFile(path, false);
+        EditorDocument* document = window.Documents().OpenFile(path, false);
         QVERIFY(document);
         const QByteArray before = ReadThroughHost(window.Services(), path);
         {
@@ -180,8 +182,8 @@ private slots:
                     "long so that a horizontal scroll bar appears in the editor window at all\n";
         }
         const QString path = WriteFile(dir, "view.pas", text);
-        EditorDocument* document = window.OpenFile(path, false);
-        window.EditWindow()->resize(400, 300);
+        EditorDocument* document = window.Documents().OpenFile(path, false);
+        window.Documents().EditWindow()->resize(400, 300);
         QApplication::processEvents();
         CodeEditor* editor = document->Editor();
         editor->horizontalScrollBar()->setValue(50);
@@ -235,7 +237,7 @@ private slots:
         QFETCH(int, column);
         MainWindow window;
         const QString path = WriteFile(dir, "columns.pas", file);
-        EditorDocument* document = window.OpenFile(path, false);
+        EditorDocument* document = window.Documents().OpenFile(path, false);
         HostRef<TIModuleInterface> module(
             window.Services()->GetModuleInterface(path.toUtf8().constData()));
         HostRef<TIEditorInterface> hostEditor(module->GetEditorInterface());
@@ -257,10 +259,10 @@ private slots:
             text += "\n";
         }
         const QString path = WriteFile(dir, "wide.pas", text);
-        EditorDocument* document = window.OpenFile(path, false);
-        window.EditWindow()->resize(500, 400);
-        window.EditWindow()->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.EditWindow()));
+        EditorDocument* document = window.Documents().OpenFile(path, false);
+        window.Documents().EditWindow()->resize(500, 400);
+        window.Documents().EditWindow()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.Documents().EditWindow()));
         HostRef<TIModuleInterface> module(
             window.Services()->GetModuleInterface(path.toUtf8().constData()));
         HostRef<TIEditorInterface> hostEditor(module->GetEditorInterface());
@@ -295,15 +297,15 @@ private slots:
         QFETCH(QByteArray, file);
         MainWindow window;
         const QString path = WriteFile(dir, "roundtrip.pas", file);
-        EditorDocument* document = window.OpenFile(path, false);
+        EditorDocument* document = window.Documents().OpenFile(path, false);
         QVERIFY(document);
-        QVERIFY(window.SaveDocument(document));
+        QVERIFY(window.Documents().SaveDocument(document));
         QCOMPARE(ReadFile(path), file);
         if (!document->Editor()->isReadOnly()) {
             // An edit at the start changes only that place.
             QTextCursor cursor(document->Editor()->document());
             cursor.insertText("X");
-            QVERIFY(window.SaveDocument(document));
+            QVERIFY(window.Documents().SaveDocument(document));
             const QByteArray saved = ReadFile(path);
             const int bom = file.startsWith("\xEF\xBB\xBF") ? 3 : 0;
             QCOMPARE(saved.mid(bom + 1), file.mid(bom));
@@ -313,12 +315,12 @@ private slots:
 
     void unreadableAndUnwritableFiles() {
         MainWindow window;
-        QVERIFY(!window.OpenFile(dir.filePath("missing.pas"), false));
-        QVERIFY(!window.OpenFile(dir.path(), false));
+        QVERIFY(!window.Documents().OpenFile(dir.filePath("missing.pas"), false));
+        QVERIFY(!window.Documents().OpenFile(dir.path(), false));
         QVERIFY(!window.Services()->OpenFile(dir.filePath("missing.pas").toUtf8().constData()));
 
         const QString path = WriteFile(dir, "keep.pas", "unit Keep;\n");
-        EditorDocument* document = window.OpenFile(path, false);
+        EditorDocument* document = window.Documents().OpenFile(path, false);
         QTextCursor(document->Editor()->document()).insertText("changed ");
         QString error;
         QVERIFY(!document->Save(dir.filePath("no/such/folder/keep.pas"), error));
@@ -326,7 +328,8 @@ private slots:
         QVERIFY(document->IsModified());
 
         MessageBoxAnswer answer(QMessageBox::Ok);
-        QVERIFY(!window.SaveDocument(document, dir.filePath("no/such/folder/keep.pas")));
+        QVERIFY(
+            !window.Documents().SaveDocument(document, dir.filePath("no/such/folder/keep.pas")));
         QVERIFY(answer.answered);
         QVERIFY(answer.text.contains("keep.pas"));
         QCOMPARE(ReadFile(path), QByteArray("unit Keep;\n"));
@@ -335,19 +338,19 @@ private slots:
     void closingAModifiedFileAsks() {
         MainWindow window;
         const QString path = WriteFile(dir, "ask.pas", "unit Ask;\n");
-        EditorDocument* document = window.OpenFile(path, false);
+        EditorDocument* document = window.Documents().OpenFile(path, false);
         QTextCursor(document->Editor()->document()).insertText("x");
         {
             MessageBoxAnswer answer(QMessageBox::Cancel);
-            QVERIFY(!window.CloseDocument(document));
+            QVERIFY(!window.Documents().CloseDocument(document));
             QVERIFY(answer.answered);
-            QVERIFY(window.FindDocument(path));
+            QVERIFY(window.Documents().FindDocument(path));
         }
         {
             MessageBoxAnswer answer(QMessageBox::Save);
-            QVERIFY(window.CloseDocument(document));
-            QVERIFY(!window.FindDocument(path));
-            QVERIFY(!window.EditWindow()); // gone with its last file
+            QVERIFY(window.Documents().CloseDocument(document));
+            QVERIFY(!window.Documents().FindDocument(path));
+            QVERIFY(!window.Documents().EditWindow()); // gone with its last file
         }
         QCOMPARE(ReadFile(path), QByteArray("xunit Ask;\n"));
     }
@@ -360,7 +363,7 @@ private slots:
         const QString a = WriteFile(dir, "a.pas", "unit A;\n");
         const QString b = WriteFile(dir, "b.pas", "unit B;\n");
         QVERIFY(services->OpenFile(a.toUtf8().constData()));
-        QVERIFY(window.OpenFile(b, false));
+        QVERIFY(window.Documents().OpenFile(b, false));
         HostString current(services->GetCurrentFile());
         QCOMPARE(QString::fromStdString(current.Str()), b);
         QVERIFY(services->IsFileOpen(a.toUtf8().constData()));
@@ -380,7 +383,7 @@ private slots:
         MainWindow window;
         window.show();
         MessageBoxAnswer answer(QMessageBox::Ok);
-        window.RunAddInCommand([] { throw std::runtime_error("scan failed"); });
+        RunAddInCommand(window.Documents(), [] { throw std::runtime_error("scan failed"); });
         QVERIFY(answer.answered);
         QCOMPARE(answer.icon, QMessageBox::Critical);
         QVERIFY(answer.text.contains("scan failed"));
@@ -392,7 +395,7 @@ private slots:
         {
             MainWindow window;
             const QString path = WriteFile(dir, "leak.pas", "unit Leak;\n");
-            QVERIFY(window.OpenFile(path, false));
+            QVERIFY(window.Documents().OpenFile(path, false));
             leaked = window.Services()->GetModuleInterface(path.toUtf8().constData());
             QTest::ignoreMessage(QtWarningMsg,
                                  "workbench: 1 host object(s) were not released by the add-in");

@@ -4,6 +4,7 @@
 #include "ColumnSort.h"
 #include "MainWindow.h"
 #include "MemorySource.h"
+#include "MenuTree.h"
 #include "ProcList.h"
 
 #include <QMenu>
@@ -34,7 +35,7 @@ int main(int argc, char** argv) {
     workbench::MainWindow window;
     window.show();
     window.LoadAddIn(workbench::DefaultAddInPath());
-    workbench::EditorDocument* document = window.OpenFile(args.at(2));
+    workbench::EditorDocument* document = window.Documents().OpenFile(args.at(2));
     if (document == nullptr) {
         return 1;
     }
@@ -42,10 +43,10 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
 
     bool ok = window.grab().save(out.filePath("workbench-main.png"));
-    ok = window.EditWindow()->grab().save(out.filePath("workbench-editor.png")) && ok;
+    ok = window.Documents().EditWindow()->grab().save(out.filePath("workbench-editor.png")) && ok;
 
     // The Search menu with the add-in's commands.
-    QAction* search = window.FindMenuAction("SearchMenu");
+    QAction* search = workbench::FindMenuAction(*window.menuBar(), "SearchMenu");
     search->menu()->popup(window.mapToGlobal(QPoint(0, 0)));
     QApplication::processEvents();
     ok = search->menu()->grab().save(out.filePath("search-menu.png")) && ok;

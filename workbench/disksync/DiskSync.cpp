@@ -1,6 +1,6 @@
 #include "DiskSync.h"
 
-#include "MainWindow.h"
+#include "OpenDocuments.h"
 
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -10,9 +10,10 @@
 
 namespace workbench {
 
-DiskSync::DiskSync(MainWindow& window) : QObject(&window), window_(window), watch_(this) {
+DiskSync::DiskSync(OpenDocuments& documents)
+    : QObject(&documents), documents_(documents), watch_(this) {
     connect(&watch_, &DiskWatch::Changed, this, [this](const QString& path) {
-        if (EditorDocument* document = window_.FindDocument(path)) {
+        if (EditorDocument* document = documents_.FindDocument(path)) {
             Check(document);
         }
     });
@@ -120,7 +121,7 @@ bool DiskSync::MaySave(EditorDocument* document, const QString& target) {
                     tr("%1 has been changed by another program since it was read.\n\n"
                        "Save anyway, replacing those changes?")
                         .arg(document->DisplayName()),
-                    QMessageBox::Save | QMessageBox::Cancel, window_.EditWindow());
+                    QMessageBox::Save | QMessageBox::Cancel, documents_.EditWindow());
     box.button(QMessageBox::Save)->setText(tr("&Overwrite"));
     box.setDefaultButton(QMessageBox::Cancel);
     return box.exec() == QMessageBox::Save;
@@ -138,8 +139,8 @@ void DiskSync::Saved(EditorDocument* document, const QString& previousPath) {
     }
     const bool recreated = std::exchange(recreating_, nullptr) == document ||
                            entries_.value(document).state == State::Deleted;
-    if (recreated && window_.EditWindow()) {
-        window_.EditWindow()->statusBar()->showMessage(
+    if (recreated && documents_.EditWindow()) {
+        documents_.EditWindow()->statusBar()->showMessage(
             tr("%1 was written again: another program had deleted it.")
                 .arg(document->DisplayName()));
     }
@@ -160,7 +161,7 @@ void DiskSync::Reload(EditorDocument* document) {
     case DiskCheck::Result::Unreadable:
     case DiskCheck::Result::Unchanged:
         SetState(document, State::Changed, check);
-        QMessageBox::warning(window_.EditWindow(), tr("Reload"),
+        QMessageBox::warning(documents_.EditWindow(), tr("Reload"),
                              tr("Cannot read %1: %2").arg(document->Path(), check.error));
         break;
     }
@@ -168,17 +169,17 @@ void DiskSync::Reload(EditorDocument* document) {
 
 void DiskSync::Overwrite(EditorDocument* document) {
     overwriteConfirmed_ = document;
-    window_.SaveDocument(document);
+    documents_.SaveDocument(document);
     overwriteConfirmed_ = nullptr;
 }
 
 EditorDocument* DiskSync::Current() const {
-    EditorDocument* document = window_.CurrentDocument();
+    EditorDocument* document = documents_.CurrentDocument();
     return entries_.contains(document) ? document : nullptr;
 }
 
 void DiskSync::UpdateBar() {
-    TEditWindow* editWindow = window_.EditWindow();
+    TEditWindow* editWindow = documents_.EditWindow();
     if (editWindow == nullptr) {
         return;
     }

@@ -15,7 +15,7 @@
 
 namespace workbench {
 
-class MainWindow;
+class OpenDocuments;
 
 // Counts the host objects alive, so that a session can check that its
 // add-in gave back everything it obtained.
@@ -33,7 +33,7 @@ public:
 class HostServices final : public kestrel::RefCounted<HostServices, kestrel::TIToolServices>,
                            HostObjectCounter {
 public:
-    HostServices(MainWindow& window, int interfaceVersion);
+    HostServices(OpenDocuments& documents, int interfaceVersion);
 
     int32_t GetInterfaceVersion() override { return version_; }
     bool OpenFile(const char* fileName) override;
@@ -46,26 +46,26 @@ public:
     void SetInterfaceVersion(int version) { version_ = version; }
 
 private:
-    QPointer<MainWindow> window_;
+    QPointer<OpenDocuments> documents_;
     int version_;
 };
 
 class HostMainMenu final : public kestrel::RefCounted<HostMainMenu, kestrel::TIMainMenuIntf>,
                            HostObjectCounter {
 public:
-    HostMainMenu(MainWindow& window, int version);
+    HostMainMenu(OpenDocuments& documents, int version);
     int32_t GetInterfaceVersion() override { return version_; }
     kestrel::TIMenuItemIntf* FindMenuItem(const char* name) override;
 
 private:
-    QPointer<MainWindow> window_;
+    QPointer<OpenDocuments> documents_;
     int version_;
 };
 
 class HostMenuItem final : public kestrel::RefCounted<HostMenuItem, kestrel::TIMenuItemIntf>,
                            HostObjectCounter {
 public:
-    HostMenuItem(MainWindow& window, QAction* action, int version);
+    HostMenuItem(OpenDocuments& documents, QAction* action, int version);
     int32_t GetInterfaceVersion() override { return version_; }
     int32_t GetIndex() override;
     kestrel::TIMenuItemIntf* GetParent() override;
@@ -75,7 +75,7 @@ public:
                                         kestrel::TIMenuClickEvent onClick) override;
 
 private:
-    QPointer<MainWindow> window_;
+    QPointer<OpenDocuments> documents_;
     QPointer<QAction> action_;
     int version_;
 };

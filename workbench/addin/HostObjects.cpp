@@ -1,10 +1,12 @@
 #include "HostObjects.h"
 
+#include "AddInCommand.h"
 #include "EditorPos.h"
 #include "HostRef.h"
 #include "HostString.h"
-#include "MainWindow.h"
 #include "MemorySource.h"
+#include "MenuTree.h"
+#include "OpenDocuments.h"
 
 #include <QMenu>
 #include <QMenuBar>
@@ -39,64 +41,65 @@ HostObjectCounter::~HostObjectCounter() {
 
 // --- services ---------------------------------------------------------------
 
-HostServices::HostServices(MainWindow& window, int interfaceVersion)
-    : window_(&window), version_(interfaceVersion) {}
+HostServices::HostServices(OpenDocuments& documents, int interfaceVersion)
+    : documents_(&documents), version_(interfaceVersion) {}
 
 bool HostServices::OpenFile(const char* fileName) {
-    return window_ && window_->OpenFile(FromHost(fileName), false) != nullptr;
+    return documents_ && documents_->OpenFile(FromHost(fileName), false) != nullptr;
 }
 
 WindowHandle HostServices::GetParentHandle() {
-    return window_ ? static_cast<WindowHandle>(window_->winId()) : 0;
+    return documents_ ? static_cast<WindowHandle>(documents_->Owner()->winId()) : 0;
 }
 
 HostText HostServices::GetCurrentFile() {
-    EditorDocument* document = window_ ? window_->CurrentDocument() : nullptr;
+    EditorDocument* document = documents_ ? documents_->CurrentDocument() : nullptr;
     return MakeHostText(document ? document->Path().toStdString() : std::string());
 }
 
 bool HostServices::IsFileOpen(const char* fileName) {
-    return window_ && window_->FindDocument(FromHost(fileName)) != nullptr;
+    return documents_ && documents_->FindDocument(FromHost(fileName)) != nullptr;
 }
 
 TIModuleInterface* HostServices::GetModuleInterface(const char* fileName) {
-    EditorDocument* document = window_ ? window_->FindDocument(FromHost(fileName)) : nullptr;
+    EditorDocument* document = documents_ ? documents_->FindDocument(FromHost(fileName)) : nullptr;
     return document ? new HostModule(document, version_) : nullptr;
 }
 
 TIMainMenuIntf* HostServices::GetMainMenu() {
-    return window_ ? new HostMainMenu(*window_, version_) : nullptr;
+    return documents_ ? new HostMainMenu(*documents_, version_) : nullptr;
 }
 
 // --- menus ------------------------------------------------------------------
 
-HostMainMenu::HostMainMenu(MainWindow& window, int version) : window_(&window), version_(version) {}
+HostMainMenu::HostMainMenu(OpenDocuments& documents, int version)
+    : documents_(&documents), version_(version) {}
 
-HostMenuItem::HostMenuItem(MainWindow& window, QAction* action, int version)
-    : window_(&window), action_(action), version_(version) {}
+HostMenuItem::HostMenuItem(OpenDocuments& documents, QAction* action, int version)
+    : documents_(&documents), action_(action), version_(version) {}
 
 TIMenuItemIntf* HostMainMenu::FindMenuItem(const char* name) {
-    if (!window_) {
+    if (!documents_) {
         return nullptr;
     }
-    QAction* action = window_->FindMenuAction(FromHost(name));
-    return action ? new HostMenuItem(*window_, action, version_) : nullptr;
+    QAction* action = FindMenuAction(*documents_->Owner()->menuBar(), FromHost(name));
+    return action ? new HostMenuItem(*documents_, action, version_) : nullptr;
 }
 
 int32_t HostMenuItem::GetIndex() {
-    if (!action_ || !window_) {
+    if (!action_ || !documents_) {
         return -1;
     }
-    QWidget* container = window_->MenuContaining(action_);
+    QWidget* container = MenuContaining(*documents_->Owner()->menuBar(), action_);
     return container ? static_cast<int32_t>(container->actions().indexOf(action_)) : -1;
 }
 
 TIMenuItemIntf* HostMenuItem::GetParent() {
-    if (!action_ || !window_) {
+    if (!action_ || !documents_) {
         return nullptr;
     }
-    auto* menu = qobject_cast<QMenu*>(window_->MenuContaining(action_));
-    return menu ? new HostMenuItem(*window_, menu->menuAction(), version_) : nullptr;
+    auto* menu = qobject_cast<QMenu*>(MenuContaining(*documents_->Owner()->menuBar(), action_));
+    return menu ? new HostMenuItem(*documents_, menu->menuAction(), version_) : nullptr;
 }
 
 QKeySequence KeySequenceFromShortCut(uint16_t shortCut) {
@@ -122,7 +125,7 @@ TIMenuItemIntf* HostMenuItem::InsertItem(int32_t index, const char* caption, con
                                          const char* hint, uint16_t shortCut, int32_t /*context*/,
                                          int32_t /*groupIndex*/, int32_t flags,
                                          TIMenuClickEvent onClick) {
-    if (!action_ || !window_ || action_->menu() == nullptr) {
+    if (!action_ || !documents_ || action_->menu() == nullptr) {
         return nullptr;
     }
     QMenu* menu = action_->menu();
@@ -138,13 +141,13 @@ TIMenuItemIntf* HostMenuItem::InsertItem(int32_t index, const char* caption, con
     item->setEnabled((flags & mfEnabled) != 0);
     item->setVisible((flags & mfVisible) != 0);
     if (onClick.Code != nullptr) {
-        MainWindow* window = window_.data();
+        OpenDocuments* documents = documents_.data();
         const int version = version_;
-        QObject::connect(item, &QAction::triggered, window, [window, item, onClick, version] {
-            window->RunAddInCommand([&] {
+        QObject::connect(item, &QAction::triggered, documents, [documents, item, onClick, version] {
+            RunAddInCommand(*documents, [&] {
                 // The handler gets the clicked item as a host object of its
                 // own, given back after the call.
-                const HostRef<HostMenuItem> sender(new HostMenuItem(*window, item, version));
+                const HostRef<HostMenuItem> sender(new HostMenuItem(*documents, item, version));
                 onClick.Code(onClick.Data, sender.Get());
             });
         });
@@ -152,7 +155,7 @@ TIMenuItemIntf* HostMenuItem::InsertItem(int32_t index, const char* caption, con
     const QList<QAction*> actions = menu->actions();
     QAction* before = index >= 0 && index < actions.size() ? actions.at(index) : nullptr;
     menu->insertAction(before, item);
-    return new HostMenuItem(*window_, item, version_);
+    return new HostMenuItem(*documents_, item, version_);
 }
 
 // --- module and editor --------------------------------------------------------

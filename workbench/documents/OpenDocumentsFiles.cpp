@@ -1,8 +1,8 @@
-// The main window's questions and messages around opening and saving files:
+// The questions and messages around opening and saving files:
 // what cannot be opened, large files, read-only files, and characters that
 // the file's encoding cannot hold.
 #include "FileReading.h"
-#include "MainWindow.h"
+#include "OpenDocuments.h"
 
 #include <QLocale>
 #include <QMessageBox>
@@ -28,8 +28,8 @@ bool AskToSave(QWidget* parent, const QString& text, const QString& saveText) {
 
 } // namespace
 
-EditorDocument* MainWindow::LoadDocument(const QString& path, bool report, QString& error,
-                                         bool& cancelled) {
+EditorDocument* OpenDocuments::LoadDocument(const QString& path, bool report, QString& error,
+                                            bool& cancelled) {
     cancelled = false;
     const FileFacts facts = InspectFile(path);
     if (!facts.refusal.isEmpty()) {
@@ -39,7 +39,7 @@ EditorDocument* MainWindow::LoadDocument(const QString& path, bool report, QStri
     if (facts.size > largeFileLimit_) {
         const QString size = QLocale().formattedDataSize(facts.size);
         if (!report ||
-            QMessageBox::question(this, tr("Open"),
+            QMessageBox::question(owner_, tr("Open"),
                                   tr("%1 is %2. Opening a file this large takes a long time and "
                                      "several times its size in memory. Open it anyway?")
                                       .arg(path, size),
@@ -55,7 +55,7 @@ EditorDocument* MainWindow::LoadDocument(const QString& path, bool report, QStri
     }
     // Qt's text document keeps a block per line; a file of millions of
     // lines takes a while, so show how far it got and let the user stop.
-    QProgressDialog progress(tr("Opening %1...").arg(path), tr("Cancel"), 0, 1000, this);
+    QProgressDialog progress(tr("Opening %1...").arg(path), tr("Cancel"), 0, 1000, owner_);
     progress.setWindowTitle(tr("Open"));
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(300);
@@ -67,7 +67,7 @@ EditorDocument* MainWindow::LoadDocument(const QString& path, bool report, QStri
     return document;
 }
 
-bool MainWindow::ConfirmSave(EditorDocument* document, const QString& target, bool& asUtf8) {
+bool OpenDocuments::ConfirmSave(EditorDocument* document, const QString& target, bool& asUtf8) {
     asUtf8 = false;
     const bool overItself = target == document->Path();
     if (overItself && document->IsReadOnly()) {
@@ -103,7 +103,7 @@ bool MainWindow::ConfirmSave(EditorDocument* document, const QString& target, bo
     return true;
 }
 
-void MainWindow::ShowFileNote(const QString& note) {
+void OpenDocuments::ShowFileNote(const QString& note) {
     if (!note.isEmpty() && editWindow_) {
         editWindow_->statusBar()->showMessage(note, 15000);
     }

@@ -1,6 +1,8 @@
 #include "RecoveryOffer.h"
 
-#include "MainWindow.h"
+#include "EditorDocument.h"
+#include "OpenDocuments.h"
+#include "RecoveryStore.h"
 #include "SaveJournal.h"
 
 #include <QFile>
@@ -13,7 +15,7 @@ namespace {
 
 // Completes the in-place saves that a crash cut short, and says what became
 // of each.
-void FinishSaves(MainWindow& window) {
+void FinishSaves(QWidget* parent) {
     const std::vector<InterruptedSave> saves =
         FinishInterruptedSaves(QFile::encodeName(SaveJournalFolder()).toStdString());
     if (saves.empty()) {
@@ -42,15 +44,15 @@ void FinishSaves(MainWindow& window) {
         }
     }
     QMessageBox::warning(
-        &window, QObject::tr("Interrupted save"),
+        parent, QObject::tr("Interrupted save"),
         QObject::tr("The workbench ended while saving in place:\n\n%1").arg(lines.join('\n')));
 }
 
 } // namespace
 
-void OfferRecovery(MainWindow& window) {
-    FinishSaves(window);
-    RecoveryStore& store = window.Recovery();
+void OfferRecovery(OpenDocuments& documents) {
+    FinishSaves(documents.Owner());
+    RecoveryStore& store = documents.Recovery();
     const QList<RecoveryStore::Copy> copies = store.ClaimLeftBehind();
     if (copies.isEmpty()) {
         store.DiscardClaimed(); // sessions that had nothing left to recover
@@ -66,7 +68,8 @@ void OfferRecovery(MainWindow& window) {
                                 "Recover them? They open as unsaved changes; save them to keep "
                                 "them.")
                         .arg(lines.join('\n')),
-                    QMessageBox::Yes | QMessageBox::Discard | QMessageBox::Ignore, &window);
+                    QMessageBox::Yes | QMessageBox::Discard | QMessageBox::Ignore,
+                    documents.Owner());
     box.button(QMessageBox::Yes)->setText(QObject::tr("&Recover"));
     box.button(QMessageBox::Ignore)->setText(QObject::tr("&Later"));
     box.setDefaultButton(QMessageBox::Yes);
@@ -75,7 +78,10 @@ void OfferRecovery(MainWindow& window) {
     case QMessageBox::Yes: {
         bool all = true;
         for (const RecoveryStore::Copy& copy : copies) {
-            all = window.OpenRecovered(copy) != nullptr && all;
+            FileStamp base;
+            base.exists = copy.hasBase;
+            base.contents = copy.base;
+            all = documents.OpenRecovered(copy.path, copy.bytes, base) != nullptr && all;
         }
         // The recovered documents have copies of their own now; a copy
         // whose file was open already is kept for another time.

@@ -10,7 +10,7 @@
 
 namespace workbench {
 
-class MainWindow;
+class OpenDocuments;
 
 // Keeps the open documents in step with their files on disk. A file that
 // another program changes is reloaded at once when its document has no
@@ -22,7 +22,7 @@ class DiskSync : public QObject {
 public:
     enum class State { InSync, Changed, Deleted };
 
-    explicit DiskSync(MainWindow& window);
+    explicit DiskSync(OpenDocuments& documents);
 
     // Starts watching the document's file; looks at it now when the
     // document holds recovered changes.
@@ -57,7 +57,7 @@ private:
     void Overwrite(EditorDocument* document);
     EditorDocument* Current() const;
 
-    MainWindow& window_;
+    OpenDocuments& documents_;
     DiskWatch watch_;
     QHash<EditorDocument*, Entry> entries_;
     QPointer<DiskChangeBar> bar_;

@@ -1,83 +1,77 @@
 #pragma once
 
-#include "AddInHost.h"
 #include "EditorDocument.h"
-#include "HostObjects.h"
-#include "RecoveryStore.h"
+#include "FileStamp.h"
 #include "TEditWindow.h"
 
+#include <QList>
 #include <QMainWindow>
+#include <QObject>
 #include <QPointer>
-#include <functional>
+#include <string_view>
 
 namespace workbench {
 
 class DiskSync;
+class RecoveryStore;
 
-// The stand-in IDE's main window: the menu bar, the open files, the code
-// editor window, and the add-in with the host services it is given.
-class MainWindow : public QMainWindow {
+// The files open in the workbench and the code editor window that shows
+// them: opening, saving and closing them safely, with their recovery copies
+// and their watch on the disk. The host objects, the disk watch and the
+// recovery offer reach the workbench through this object only.
+class OpenDocuments : public QObject {
     Q_OBJECT
 
 public:
-    explicit MainWindow(QWidget* parent = nullptr);
-    ~MainWindow() override;
+    // `owner` is the main window: dialogs are centred on it, the code editor
+    // window belongs to it, and add-ins get it as their parent window.
+    explicit OpenDocuments(QMainWindow& owner);
+    // Closes the code editor window; its documents go without asking.
+    ~OpenDocuments() override;
 
-    // Loads an add-in; a message box reports failure unless `quiet`.
-    bool LoadAddIn(const QString& path, QString* error = nullptr, bool quiet = false);
-    AddInHost& AddIns() { return addIn_; }
-    HostServices* Services() const { return services_; }
+    QMainWindow* Owner() const { return owner_; }
     DiskSync& Disk() const { return *diskSync_; }
     RecoveryStore& Recovery() const { return *recovery_; }
 
     // Opens `path` (or shows it when it is open already); a message box
     // reports failure when `report`.
     EditorDocument* OpenFile(const QString& path, bool report = true);
-    // Opens a recovery copy as a modified document; null when its file is
+    // Opens unsaved text recovered for `path` as a modified document; `base`
+    // describes the file the text was edited from. Null when the file is
     // open already.
-    EditorDocument* OpenRecovered(const RecoveryStore::Copy& copy);
+    EditorDocument* OpenRecovered(const QString& path, std::string_view fileBytes,
+                                  const FileStamp& base);
     EditorDocument* FindDocument(const QString& path) const;
     EditorDocument* CurrentDocument() const;
+    CodeEditor* CurrentEditor() const;
+    QList<EditorDocument*> Documents() const { return documents_; }
+    // Null while no file is open.
     TEditWindow* EditWindow() const { return editWindow_; }
+
     // Closes a file, asking first when it has unsaved changes; false when
     // the user keeps it open.
     bool CloseDocument(EditorDocument* document);
+    // Closes every file; false as soon as the user keeps one open.
+    bool CloseAll();
     bool SaveDocument(EditorDocument* document, const QString& path = {});
+    // Asks for a name and saves the current document under it.
+    void SaveAs();
 
     // Files larger than this ask before they are opened.
     void SetLargeFileLimit(int64_t bytes) { largeFileLimit_ = bytes; }
 
-    QAction* FindMenuAction(const QString& objectName) const;
-    // The menu (or the menu bar) that holds `action`.
-    QWidget* MenuContaining(QAction* action) const;
-
-    // Runs an add-in's command; an exception that leaves it is shown and the
-    // workbench goes on.
-    void RunAddInCommand(const std::function<void()>& command);
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
 private:
-    void BuildMenus();
     void AddDocument(EditorDocument* document);
-    void OpenWithDialog();
-    void SaveAs();
-    void Find(bool next);
-    void GoToLine();
-    CodeEditor* CurrentEditor() const;
-    // Opening and saving safely (MainWindowFiles.cpp).
+    // Opening and saving safely (OpenDocumentsFiles.cpp).
     EditorDocument* LoadDocument(const QString& path, bool report, QString& error, bool& cancelled);
     bool ConfirmSave(EditorDocument* document, const QString& target, bool& asUtf8);
     void ShowFileNote(const QString& note);
 
-    HostServices* services_;
+    QMainWindow* owner_;
     DiskSync* diskSync_;
     RecoveryStore* recovery_;
-    AddInHost addIn_;
     QPointer<TEditWindow> editWindow_;
     QList<EditorDocument*> documents_;
-    QString lastFind_;
     int64_t largeFileLimit_ = int64_t{256} << 20;
 };
 

@@ -26,12 +26,12 @@ int main(int argc, char** argv) {
     workbench::InstallCrashFlush();
     workbench::MainWindow window;
     window.show();
-    workbench::OfferRecovery(window);
+    workbench::OfferRecovery(window.Documents());
     if (!parser.isSet(noAddIn)) {
         window.LoadAddIn(parser.isSet(addIn) ? parser.value(addIn) : workbench::DefaultAddInPath());
     }
     for (const QString& file : parser.positionalArguments()) {
-        window.OpenFile(file);
+        window.Documents().OpenFile(file);
     }
     return app.exec();
 }

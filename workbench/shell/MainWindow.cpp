@@ -1,0 +1,184 @@
+#include "MainWindow.h"
+
+#include "RecoveryStore.h"
+
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QTextBlock>
+
+namespace workbench {
+
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent), documents_(new OpenDocuments(*this)),
+      services_(new HostServices(*documents_, kestrel::kInterfaceVersion0017)) {
+    setWindowTitle(tr("Kestrel Workbench"));
+    setObjectName("AppBuilder");
+    BuildMenus();
+    auto* hint = new QLabel(tr("Open a Pascal file (File > Open). Ctrl+Alt+L lists its "
+                               "symbols, Ctrl+Alt+B inserts a bookmark."),
+                            this);
+    hint->setMargin(8);
+    setCentralWidget(hint);
+    resize(640, 120);
+}
+
+MainWindow::~MainWindow() {
+    // Unsaved changes outlive the window in their recovery copies.
+    documents_->Recovery().Flush();
+    // The add-in first, then the services it was given; anything still alive
+    // after that was not given back by the add-in.
+    addIn_.Shutdown();
+    services_->Release();
+    delete documents_;
+    if (const int left = LiveHostObjects(); left != 0) {
+        qWarning("workbench: %d host object(s) were not released by the add-in", left);
+    }
+}
+
+void MainWindow::BuildMenus() {
+    const auto add = [this](QMenu* menu, const QString& name, const QString& text,
+                            const QKeySequence& key, auto slot) {
+        QAction* action = menu->addAction(text);
+        action->setObjectName(name);
+        action->setShortcut(key);
+        // The code editor is a window of its own: menu keys work there too.
+        action->setShortcutContext(Qt::ApplicationShortcut);
+        connect(action, &QAction::triggered, this, slot);
+        return action;
+    };
+
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    file->menuAction()->setObjectName("FileMenu");
+    add(file, "FileOpenItem", tr("&Open..."), QKeySequence::Open, [this] { OpenWithDialog(); });
+    add(file, "FileSaveItem", tr("&Save"), QKeySequence::Save,
+        [this] { documents_->SaveDocument(documents_->CurrentDocument()); });
+    add(file, "FileSaveAsItem", tr("Save &As..."), QKeySequence::SaveAs,
+        [this] { documents_->SaveAs(); });
+    add(file, "FileCloseItem", tr("&Close"), QKeySequence(Qt::CTRL | Qt::Key_F4),
+        [this] { documents_->CloseDocument(documents_->CurrentDocument()); });
+    file->addSeparator();
+    add(file, "FileExitItem", tr("E&xit"), QKeySequence::Quit, [this] { close(); });
+
+    QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+    edit->menuAction()->setObjectName("EditMenu");
+    const auto onEditor = [this](void (QPlainTextEdit::*method)()) {
+        return [this, method] {
+            if (CodeEditor* editor = documents_->CurrentEditor()) {
+                (editor->*method)();
+            }
+        };
+    };
+    add(edit, "EditUndoItem", tr("&Undo"), QKeySequence::Undo, onEditor(&QPlainTextEdit::undo));
+    add(edit, "EditRedoItem", tr("&Redo"), QKeySequence::Redo, onEditor(&QPlainTextEdit::redo));
+    edit->addSeparator();
+    add(edit, "EditCutItem", tr("Cu&t"), QKeySequence::Cut, onEditor(&QPlainTextEdit::cut));
+    add(edit, "EditCopyItem", tr("&Copy"), QKeySequence::Copy, onEditor(&QPlainTextEdit::copy));
+    add(edit, "EditPasteItem", tr("&Paste"), QKeySequence::Paste, onEditor(&QPlainTextEdit::paste));
+    add(edit, "EditSelectAllItem", tr("Select &All"), QKeySequence::SelectAll,
+        onEditor(&QPlainTextEdit::selectAll));
+
+    QMenu* search = menuBar()->addMenu(tr("&Search"));
+    search->menuAction()->setObjectName("SearchMenu");
+    add(search, "SearchFindItem", tr("&Find..."), QKeySequence::Find, [this] { Find(false); });
+    add(search, "SearchAgainItem", tr("Find &Next"), QKeySequence::FindNext,
+        [this] { Find(true); });
+    add(search, "SearchSymbolItem", tr("Search &Symbol..."), QKeySequence(), [this] {
+        // Finds the word under the cursor, or asks for one.
+        if (CodeEditor* editor = documents_->CurrentEditor()) {
+            QTextCursor cursor = editor->textCursor();
+            cursor.select(QTextCursor::WordUnderCursor);
+            lastFind_ = cursor.selectedText();
+            Find(!lastFind_.isEmpty());
+        }
+    });
+    add(search, "SearchGoToItem", tr("&Go to Line..."), QKeySequence(Qt::CTRL | Qt::Key_G),
+        [this] { GoToLine(); });
+
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    help->menuAction()->setObjectName("HelpMenu");
+    add(help, "HelpAboutItem", tr("&About"), QKeySequence(), [this] {
+        QString text = tr("Kestrel Workbench: a small editor host for Kestrel.");
+        if (!addIn_.EntryName().isEmpty()) {
+            text += "\n" + tr("Add-in loaded through %1.").arg(addIn_.EntryName());
+        }
+        QMessageBox::about(this, tr("About Kestrel Workbench"), text);
+    });
+}
+
+bool MainWindow::LoadAddIn(const QString& path, QString* error, bool quiet) {
+    QString message;
+    if (addIn_.Load(path, services_, message)) {
+        return true;
+    }
+    if (error) {
+        *error = message;
+    }
+    if (!quiet) {
+        QMessageBox::warning(this, tr("Add-in not loaded"),
+                             tr("The add-in %1 was not loaded:\n%2\n\nThe workbench runs "
+                                "without it.")
+                                 .arg(path, message));
+    }
+    return false;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (documents_->CloseAll()) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void MainWindow::OpenWithDialog() {
+    const QStringList paths = QFileDialog::getOpenFileNames(
+        this, tr("Open"), QString(), tr("Pascal sources (*.pas *.pp *.dpr *.inc);;All files (*)"));
+    for (const QString& path : paths) {
+        documents_->OpenFile(path);
+    }
+}
+
+void MainWindow::Find(bool next) {
+    CodeEditor* editor = documents_->CurrentEditor();
+    if (editor == nullptr) {
+        return;
+    }
+    if (!next || lastFind_.isEmpty()) {
+        bool ok = false;
+        const QString text =
+            QInputDialog::getText(documents_->EditWindow(), tr("Find"), tr("Text to find:"),
+                                  QLineEdit::Normal, lastFind_, &ok);
+        if (!ok || text.isEmpty()) {
+            return;
+        }
+        lastFind_ = text;
+    }
+    if (!editor->find(lastFind_)) {
+        QTextCursor start = editor->textCursor();
+        start.movePosition(QTextCursor::Start);
+        editor->setTextCursor(start);
+        if (!editor->find(lastFind_)) {
+            QMessageBox::information(documents_->EditWindow(), tr("Find"),
+                                     tr("'%1' not found.").arg(lastFind_));
+        }
+    }
+}
+
+void MainWindow::GoToLine() {
+    CodeEditor* editor = documents_->CurrentEditor();
+    if (editor == nullptr) {
+        return;
+    }
+    bool ok = false;
+    const int line = QInputDialog::getInt(documents_->EditWindow(), tr("Go to Line"), tr("Line:"),
+                                          editor->CursorLine(), 1, editor->blockCount(), 1, &ok);
+    if (ok) {
+        editor->SetCursorLineColumn(line, 1);
+    }
+}
+
+} // namespace workbench

@@ -2,6 +2,7 @@
 
 #include "documents/DocumentStore.h"
 #include "protocol/Protocol.h"
+#include "server/Navigator.h"
 #include "server/Workspace.h"
 #include "transport/JsonRpcChannel.h"
 #include "transport/MessageFraming.h"
@@ -75,6 +76,7 @@ private:
     bool outOfStepShown_ = false;
     // Last, so that its threads end before anything they use goes.
     Workspace workspace_;
+    Navigator navigator_{documents_, workspace_};
 };
 
 } // namespace kestrel::lsp

@@ -67,6 +67,9 @@ private:
     void Trace(const QString& message);
 
     JsonRpcChannel channel_;
+    // The latest outline answers, by the revision of their documents' text.
+    static constexpr size_t kKeptOutlines = 4;
+    std::vector<std::pair<uint64_t, QByteArray>> outlines_;
     DocumentStore documents_;
     PositionEncoding encoding_ = PositionEncoding::Utf16;
     enum class TraceLevel { Off, Messages, Verbose } trace_ = TraceLevel::Off;

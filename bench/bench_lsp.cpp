@@ -108,17 +108,17 @@ void BM_DocumentSymbolRequestOnLargeUnit(benchmark::State& state) {
 }
 BENCHMARK(BM_DocumentSymbolRequestOnLargeUnit)->Unit(benchmark::kMillisecond);
 
-// One character typed, as an incremental change, then the outline asked
-// for again, as an editor does after each keystroke.
-void BM_EditThenDocumentSymbolOn10000Lines(benchmark::State& state) {
-    OpenServer open(UnitOfLines(10'000));
+// One character typed at the start of `line`, as an incremental change,
+// then the outline asked for again, as an editor does after each keystroke.
+void EditThenDocumentSymbol(benchmark::State& state, const std::string& text, int line) {
+    OpenServer open(text);
     const QByteArray symbols =
         Message({{QLatin1StringView("id"), 3},
                  {QLatin1StringView("method"), QStringLiteral("textDocument/documentSymbol")},
                  {QLatin1StringView("params"), TextDocumentParams(open.uri)}});
     int version = 1;
     for (auto _ : state) {
-        const QJsonObject at{{QLatin1StringView("line"), 5000},
+        const QJsonObject at{{QLatin1StringView("line"), line},
                              {QLatin1StringView("character"), 0}};
         QJsonObject change{
             {QLatin1StringView("range"),
@@ -136,37 +136,17 @@ void BM_EditThenDocumentSymbolOn10000Lines(benchmark::State& state) {
              Frame{symbols, {}, {}}});
     }
 }
+
+void BM_EditThenDocumentSymbolOn10000Lines(benchmark::State& state) {
+    EditThenDocumentSymbol(state, UnitOfLines(10'000), 5000);
+}
 BENCHMARK(BM_EditThenDocumentSymbolOn10000Lines)->Unit(benchmark::kMillisecond);
 
-// The same one-character edit in the middle of the large unit, then its
-// outline.
+// The same in the middle of the large unit.
 void BM_EditThenDocumentSymbolOnLargeUnit(benchmark::State& state) {
     const std::string text = LargeText();
-    OpenServer open(text);
-    const int middle = static_cast<int>(std::count(text.begin(), text.end(), '\n') / 2);
-    const QByteArray symbols =
-        Message({{QLatin1StringView("id"), 3},
-                 {QLatin1StringView("method"), QStringLiteral("textDocument/documentSymbol")},
-                 {QLatin1StringView("params"), TextDocumentParams(open.uri)}});
-    int version = 1;
-    for (auto _ : state) {
-        const QJsonObject at{{QLatin1StringView("line"), middle},
-                             {QLatin1StringView("character"), 0}};
-        QJsonObject change{
-            {QLatin1StringView("range"),
-             QJsonObject{{QLatin1StringView("start"), at}, {QLatin1StringView("end"), at}}},
-            {QLatin1StringView("text"), QStringLiteral(" ")}};
-        QJsonObject params{{QLatin1StringView("textDocument"),
-                            QJsonObject{{QLatin1StringView("uri"), open.uri},
-                                        {QLatin1StringView("version"), ++version}}},
-                           {QLatin1StringView("contentChanges"), QJsonArray{change}}};
-        open.server.Handle(
-            {Frame{Message({{QLatin1StringView("method"), QStringLiteral("textDocument/didChange")},
-                            {QLatin1StringView("params"), params}}),
-                   {},
-                   {}},
-             Frame{symbols, {}, {}}});
-    }
+    EditThenDocumentSymbol(state, text,
+                           static_cast<int>(std::count(text.begin(), text.end(), '\n') / 2));
 }
 BENCHMARK(BM_EditThenDocumentSymbolOnLargeUnit)->Unit(benchmark::kMillisecond);
 

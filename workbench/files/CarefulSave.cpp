@@ -2,10 +2,13 @@
 
 #include "FileDescriptor.h"
 #include "PosixFiles.h"
+#include "ReadToEnd.h"
 #include "SaveJournal.h"
+#include "WriteAll.h"
 
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -17,6 +20,11 @@
 #include <vector>
 
 namespace workbench {
+
+using kestrel::FileDescriptor;
+using kestrel::ReadEnd;
+using kestrel::ReadToEnd;
+using kestrel::WriteAllAt;
 
 namespace {
 
@@ -157,7 +165,7 @@ SaveResult WriteInPlace(const std::string& target, std::string_view bytes,
         return result;
     }
     std::string old;
-    if (!ReadAll(fd.Get(), old)) {
+    if (ReadToEnd(fd.Get(), old, 0, SIZE_MAX / 2) != ReadEnd::Complete) {
         result.error = ErrnoText(errno);
         return result;
     }
@@ -167,7 +175,7 @@ SaveResult WriteInPlace(const std::string& target, std::string_view bytes,
         !journalFolder.empty() && journal.Begin(journalFolder, target, old, bytes, journalError);
 
     const auto writeBytes = [&](std::string_view what) {
-        return WriteAll(fd.Get(), what) &&
+        return WriteAllAt(fd.Get(), what, 0) &&
                ::ftruncate(fd.Get(), static_cast<off_t>(what.size())) == 0 &&
                ::fsync(fd.Get()) == 0;
     };
@@ -257,7 +265,7 @@ SaveResult SaveCarefully(const std::string& path, std::string_view bytes,
     }
     // Still open, and so locked, when it is renamed: another save's clean-up
     // cannot take it for one a crash left behind.
-    if (!WriteAll(temp.Fd(), bytes) || ::fsync(temp.Fd()) != 0) {
+    if (!WriteAllAt(temp.Fd(), bytes, 0) || ::fsync(temp.Fd()) != 0) {
         return Failure(ErrnoText(errno));
     }
     if (::rename(temp.Path().c_str(), target.c_str()) != 0) {

@@ -9,40 +9,6 @@
 
 namespace workbench {
 
-bool WriteAll(int fd, std::string_view bytes, off_t at) {
-    size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::pwrite(fd, bytes.data() + written, bytes.size() - written,
-                                   at + static_cast<off_t>(written));
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        written += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-bool ReadAll(int fd, std::string& bytes) {
-    bytes.clear();
-    char chunk[1 << 16];
-    for (;;) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        if (n == 0) {
-            return true;
-        }
-        bytes.append(chunk, static_cast<size_t>(n));
-    }
-}
-
 std::string FolderOf(const std::string& path) {
     const size_t slash = path.rfind('/');
     if (slash == std::string::npos) {

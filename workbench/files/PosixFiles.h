@@ -8,10 +8,6 @@ namespace workbench {
 
 // Small steps on files by their descriptors, shared by the ways of saving.
 
-// Writes all of `bytes` at offset `at`; false with errno set on failure.
-bool WriteAll(int fd, std::string_view bytes, off_t at = 0);
-// Reads from the descriptor's position to the end.
-bool ReadAll(int fd, std::string& bytes);
 // The folder part of a path ("." for a bare name) and the name part.
 std::string FolderOf(const std::string& path);
 std::string NameOf(const std::string& path);

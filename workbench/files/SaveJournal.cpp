@@ -2,8 +2,11 @@
 
 #include "FileDescriptor.h"
 #include "PosixFiles.h"
+#include "ReadToEnd.h"
+#include "WriteAll.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +18,10 @@
 namespace workbench {
 
 namespace {
+
+using kestrel::ReadEnd;
+using kestrel::ReadToEnd;
+using kestrel::WriteAllAt;
 
 constexpr std::string_view kMagic = "Kestrel in-place save 1\n";
 constexpr std::string_view kEnd = "end\n";
@@ -77,7 +84,7 @@ bool PartlyWritten(std::string_view current, std::string_view old, std::string_v
 }
 
 bool WriteWhole(int fd, std::string_view bytes) {
-    return WriteAll(fd, bytes) && ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 &&
+    return WriteAllAt(fd, bytes, 0) && ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 &&
            ::fsync(fd) == 0;
 }
 
@@ -89,7 +96,8 @@ bool TakeUp(const std::string& recordPath, InterruptedSave& outcome) {
     }
     std::string data;
     Record record;
-    if (!ReadAll(fd.Get(), data) || !ParseRecord(data, record)) {
+    if (ReadToEnd(fd.Get(), data, 0, SIZE_MAX / 2) != ReadEnd::Complete ||
+        !ParseRecord(data, record)) {
         ::unlink(recordPath.c_str());
         return false;
     }
@@ -102,7 +110,7 @@ bool TakeUp(const std::string& recordPath, InterruptedSave& outcome) {
     const kestrel::FileDescriptor file(
         ::open(record.target.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
     std::string current;
-    if (file.Get() < 0 || !ReadAll(file.Get(), current)) {
+    if (file.Get() < 0 || ReadToEnd(file.Get(), current, 0, SIZE_MAX / 2) != ReadEnd::Complete) {
         outcome.outcome = InterruptedSave::Outcome::Failed;
         setAside(std::strerror(errno));
         return true;
@@ -157,7 +165,7 @@ bool SaveJournal::Begin(const std::string& folder, const std::string& target, st
     off_t at = 0;
     bool written = true;
     for (const std::string_view part : {std::string_view(head), old, bytes, kEnd}) {
-        written = written && WriteAll(fd, part, at);
+        written = written && WriteAllAt(fd, part, at);
         at += static_cast<off_t>(part.size());
     }
     if (!written || ::fsync(fd) != 0) {

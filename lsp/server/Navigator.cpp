@@ -243,6 +243,14 @@ QByteArray Navigator::Hover(const QJsonObject& params) {
         if (!source) {
             return QByteArrayLiteral("null");
         }
+        // A file read from disk is a new text each time: the one read last
+        // for this URI stands in for it while its bytes are the same.
+        if (lastRead_.first == uri && lastRead_.second &&
+            lastRead_.second->Text() == source->Text()) {
+            source = lastRead_.second;
+        } else {
+            lastRead_ = {uri, source};
+        }
         structure = StructureOf(*source);
         const int64_t line = matches.front().symbol->line;
         for (size_t i = 0; i < structure->routines.size() && routine < 0; ++i) {

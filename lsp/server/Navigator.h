@@ -50,6 +50,8 @@ private:
     const DocumentStore& documents_;
     Workspace& workspace_;
     PositionEncoding encoding_ = PositionEncoding::Utf16;
+    // The file that hover read from disk last.
+    std::pair<QString, std::shared_ptr<const TextDocument>> lastRead_;
     // The latest structures, by the revision of the text they were read from.
     std::vector<std::pair<uint64_t, std::shared_ptr<const SourceStructure>>> structures_;
 };

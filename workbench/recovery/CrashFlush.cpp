@@ -51,12 +51,21 @@ bool WriteRecoveryImage(const RecoveryImage& image, bool fromCrashHandler) {
     if (fd < 0) {
         return false;
     }
-    const bool written = kestrel::WriteAll(fd, image.bytes);
-    if (::close(fd) != 0 || !written || ::rename(temp, image.path.c_str()) != 0) {
-        ::unlink(temp);
-        return false;
+    bool written = kestrel::WriteAll(fd, image.bytes);
+    int error = errno;
+    if (::close(fd) != 0 && written) {
+        written = false;
+        error = errno;
     }
-    return true;
+    if (written && ::rename(temp, image.path.c_str()) != 0) {
+        written = false;
+        error = errno;
+    }
+    if (!written) {
+        ::unlink(temp);
+        errno = error; // the caller says why
+    }
+    return written;
 }
 
 namespace crash_slots {

@@ -4,6 +4,7 @@
 // one-character edit followed by documentSymbol on a 10,000-line unit, and
 // the server's start-up to its answer to initialize.
 #include "LargeUnit.h"
+#include "features/SourceStructure.h"
 #include "server/LanguageServer.h"
 #include "server/SymbolAnswers.h"
 
@@ -13,6 +14,8 @@
 #include <QJsonDocument>
 #include <QProcess>
 #include <benchmark/benchmark.h>
+
+#include <algorithm>
 
 using namespace kestrel::lsp;
 
@@ -105,17 +108,17 @@ void BM_DocumentSymbolRequestOnLargeUnit(benchmark::State& state) {
 }
 BENCHMARK(BM_DocumentSymbolRequestOnLargeUnit)->Unit(benchmark::kMillisecond);
 
-// One character typed, as an incremental change, then the outline asked
-// for again, as an editor does after each keystroke.
-void BM_EditThenDocumentSymbolOn10000Lines(benchmark::State& state) {
-    OpenServer open(UnitOfLines(10'000));
+// One character typed at the start of `line`, as an incremental change,
+// then the outline asked for again, as an editor does after each keystroke.
+void EditThenDocumentSymbol(benchmark::State& state, const std::string& text, int line) {
+    OpenServer open(text);
     const QByteArray symbols =
         Message({{QLatin1StringView("id"), 3},
                  {QLatin1StringView("method"), QStringLiteral("textDocument/documentSymbol")},
                  {QLatin1StringView("params"), TextDocumentParams(open.uri)}});
     int version = 1;
     for (auto _ : state) {
-        const QJsonObject at{{QLatin1StringView("line"), 5000},
+        const QJsonObject at{{QLatin1StringView("line"), line},
                              {QLatin1StringView("character"), 0}};
         QJsonObject change{
             {QLatin1StringView("range"),
@@ -133,7 +136,80 @@ void BM_EditThenDocumentSymbolOn10000Lines(benchmark::State& state) {
              Frame{symbols, {}, {}}});
     }
 }
+
+void BM_EditThenDocumentSymbolOn10000Lines(benchmark::State& state) {
+    EditThenDocumentSymbol(state, UnitOfLines(10'000), 5000);
+}
 BENCHMARK(BM_EditThenDocumentSymbolOn10000Lines)->Unit(benchmark::kMillisecond);
+
+// The same in the middle of the large unit.
+void BM_EditThenDocumentSymbolOnLargeUnit(benchmark::State& state) {
+    const std::string text = LargeText();
+    EditThenDocumentSymbol(state, text,
+                           static_cast<int>(std::count(text.begin(), text.end(), '\n') / 2));
+}
+BENCHMARK(BM_EditThenDocumentSymbolOnLargeUnit)->Unit(benchmark::kMillisecond);
+
+// A request at the `skip`-th character of the first `needle` after `after`
+// in the large unit (sharepoint.pp's text; the generated unit's lacks the
+// names and the benchmark says so). The document is unchanged between
+// requests, as when a user moves about without typing.
+void BM_NavigationOnLargeUnit(benchmark::State& state, const char* method, const char* after,
+                              const char* needle, int skip) {
+    const std::string text = LargeText();
+    const size_t from = text.find(after);
+    const size_t at = from == std::string::npos ? from : text.find(needle, from);
+    if (at == std::string::npos) {
+        state.SkipWithError("sharepoint.pp is not installed");
+        return;
+    }
+    const size_t place = at + static_cast<size_t>(skip);
+    const size_t lineStart = text.rfind('\n', place) + 1;
+    OpenServer open(text);
+    QJsonObject params = TextDocumentParams(open.uri);
+    params.insert(
+        QLatin1StringView("position"),
+        QJsonObject{{QLatin1StringView("line"),
+                     static_cast<int>(std::count(
+                         text.begin(), text.begin() + static_cast<std::ptrdiff_t>(place), '\n'))},
+                    {QLatin1StringView("character"), static_cast<int>(place - lineStart)}});
+    const QByteArray request = Message({{QLatin1StringView("id"), 4},
+                                        {QLatin1StringView("method"), QString::fromLatin1(method)},
+                                        {QLatin1StringView("params"), params}});
+    open.server.Handle({Frame{request, {}, {}}}); // the document's structure, read once
+    for (auto _ : state) {
+        open.server.Handle({Frame{request, {}, {}}});
+    }
+    state.counters["answer_bytes"] = static_cast<double>(open.lastAnswer.size());
+    if (!open.lastAnswer.contains("\"result\":[") && !open.lastAnswer.contains("\"result\":{")) {
+        state.SkipWithError("no answer");
+    }
+}
+constexpr const char* kImplementation =
+    "Procedure TPSProjectResourceCreationInformation.SetAccount(";
+constexpr const char* kClass = "TPSProjectResourceCreationInformation = Class(";
+BENCHMARK_CAPTURE(BM_NavigationOnLargeUnit, declaration, "textDocument/declaration",
+                  kImplementation, "SetAccount", 3)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_NavigationOnLargeUnit, implementation, "textDocument/implementation", kClass,
+                  "SetAccount", 3)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_NavigationOnLargeUnit, definition, "textDocument/definition", kImplementation,
+                  "TPSProjectResourceCreationInformation", 3)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_NavigationOnLargeUnit, hover, "textDocument/hover", kImplementation,
+                  "SetAccount", 3)
+    ->Unit(benchmark::kMillisecond);
+
+// Reading a large unit's structure, as after each change before any of the
+// requests above.
+void BM_StructureOfLargeUnit(benchmark::State& state) {
+    const std::string text = LargeText();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(ReadSourceStructure(text).routines.size());
+    }
+}
+BENCHMARK(BM_StructureOfLargeUnit)->Unit(benchmark::kMillisecond);
 
 // A whole process: started, asked to initialize, and timed until its
 // answer has arrived; then shut down.

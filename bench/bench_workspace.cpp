@@ -5,10 +5,15 @@
 // tree's index. Skipped when fpc-source-3.2.2 is not installed.
 #include "LspSession.h"
 #include "index/WorkspaceIndexer.h"
+#include "server/LanguageServer.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <mutex>
+#include <thread>
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -178,6 +183,84 @@ void BM_ServerIndexesTree(benchmark::State& state) {
     state.counters["server_cpu_s"] = cpu;
 }
 BENCHMARK(BM_ServerIndexesTree)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// A server in this process whose workspace is the whole tree, indexed, with
+// sharepoint.pp open in the editor.
+struct TreeServer {
+    std::mutex mutex;
+    QByteArray lastAnswer;
+    bool indexed = false;
+    LanguageServer server{[this](const QByteArray& body) {
+        std::lock_guard lock(mutex);
+        indexed = indexed || (body.contains("window/logMessage") && body.contains("indexed "));
+        lastAnswer = body;
+    }};
+    const QString uri =
+        LspSession::FileUri(QString::fromStdString(kFpcTree + "/packages/odata/src/sharepoint.pp"));
+
+    void Send(QJsonObject message) {
+        message.insert("jsonrpc", "2.0");
+        server.Handle({Frame{QJsonDocument(message).toJson(QJsonDocument::Compact), {}, {}}});
+    }
+    TreeServer() {
+        Send({{"id", 1},
+              {"method", "initialize"},
+              {"params",
+               QJsonObject{{"rootUri", LspSession::FileUri(QString::fromStdString(kFpcTree))},
+                           {"capabilities", QJsonObject{}}}}});
+        Send({{"method", "initialized"}, {"params", QJsonObject{}}});
+        // Open, as the editor has the file the user works in.
+        QFile file(uri.mid(7));
+        file.open(QIODevice::ReadOnly);
+        Send({{"method", "textDocument/didOpen"},
+              {"params", QJsonObject{{"textDocument",
+                                      QJsonObject{{"uri", uri},
+                                                  {"languageId", "pascal"},
+                                                  {"version", 1},
+                                                  {"text", QString::fromUtf8(file.readAll())}}}}}});
+        for (;;) {
+            {
+                std::lock_guard lock(mutex);
+                if (indexed) {
+                    break;
+                }
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
+};
+
+// Definition and hover of names that the tree declares in other units
+// than sharepoint.pp: every file's entries of that name are weighed.
+void BM_NavigationOverTree(benchmark::State& state, const char* method, const char* name) {
+    if (!HaveTree(state)) {
+        return;
+    }
+    static TreeServer tree;
+    QFile file(tree.uri.mid(7));
+    file.open(QIODevice::ReadOnly);
+    const QByteArray text = file.readAll();
+    const qsizetype at = text.indexOf(name);
+    const qsizetype lineStart = text.lastIndexOf('\n', at) + 1;
+    const QJsonObject params{
+        {"textDocument", QJsonObject{{"uri", tree.uri}}},
+        {"position", QJsonObject{{"line", static_cast<int>(text.left(at).count('\n'))},
+                                 {"character", static_cast<int>(at - lineStart + 1)}}}};
+    tree.Send({{"id", 2}, {"method", method}, {"params", params}}); // the structure, read once
+    for (auto _ : state) {
+        tree.Send({{"id", 2}, {"method", method}, {"params", params}});
+    }
+    std::lock_guard lock(tree.mutex);
+    state.counters["answer_bytes"] = static_cast<double>(tree.lastAnswer.size());
+}
+BENCHMARK_CAPTURE(BM_NavigationOverTree, definition, "textDocument/definition",
+                  "MarkPropertyChanged")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_NavigationOverTree, hover, "textDocument/hover", "MarkPropertyChanged")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_NavigationOverTree, definition_of_a_common_name, "textDocument/definition",
+                  "Create")
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

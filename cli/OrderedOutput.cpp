@@ -1,5 +1,7 @@
 #include "OrderedOutput.h"
 
+#include "WriteAll.h"
+
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
@@ -71,20 +73,6 @@ void OrderedOutput::WriteHead(std::unique_lock<std::mutex>& lock, std::string_vi
             return;
         }
     }
-}
-
-bool OrderedOutput::WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        bytes.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
 }
 
 void OrderedOutput::WriteTail(std::string_view bytes) {

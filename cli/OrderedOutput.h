@@ -65,7 +65,6 @@ private:
     };
 
     void WriteHead(std::unique_lock<std::mutex>& lock, std::string_view more);
-    static bool WriteAll(int fd, std::string_view bytes);
 
     const int outputFd_;
     const int errorFd_;

@@ -1,10 +1,12 @@
 #include "HostBuffer.h"
 
 #include "FileDescriptor.h"
+#include "ReadToEnd.h"
 #include "SourceMarks.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -129,29 +131,17 @@ FileResult ReadFileBytes(const std::string& path, std::string& bytes) {
     if (S_ISDIR(info.st_mode)) {
         return {"Is a directory"};
     }
-    // Read straight into the string; the size is a hint only, since pipes
-    // and growing files report another.
-    size_t size = 0;
-    bytes.resize(S_ISREG(info.st_mode) ? static_cast<size_t>(info.st_size) + 1 : 1 << 16);
-    for (;;) {
-        if (size == bytes.size()) {
-            bytes.resize(bytes.size() * 2);
-        }
-        const ssize_t n = ::read(fd.Get(), bytes.data() + size, bytes.size() - size);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            bytes.clear();
-            return {ErrnoText()};
-        }
-        if (n == 0) {
-            break;
-        }
-        size += static_cast<size_t>(n);
+    const size_t expected = S_ISREG(info.st_mode) ? static_cast<size_t>(info.st_size) : 0;
+    switch (ReadToEnd(fd.Get(), bytes, expected, SIZE_MAX / 2)) {
+    case ReadEnd::Complete:
+        return {};
+    case ReadEnd::Failed:
+        return {ErrnoText()};
+    case ReadEnd::TooLarge:
+    case ReadEnd::Cancelled:
+        break;
     }
-    bytes.resize(size);
-    return {};
+    return {"too large to hold in memory"};
 }
 
 } // namespace kestrel

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "HostBuffer.h"
+#include "ReadToEnd.h"
 
 #include <cstddef>
-#include <memory>
 #include <string>
 #include <string_view>
 
@@ -17,7 +17,7 @@ class SourceFileBytes {
 public:
     // Most bytes taken from a pipe, FIFO, socket or terminal, which may never
     // end.
-    static constexpr size_t kMaxStreamBytes = size_t{256} << 20;
+    static constexpr size_t kMaxStreamBytes = kLargeFileBytes;
 
     // Reads the file at `path`. Regular files of any size are read whole;
     // pipes, FIFOs, sockets and terminals up to kMaxStreamBytes; folders and
@@ -27,15 +27,12 @@ public:
     // The same for standard input.
     FileResult ReadStandardInput();
 
-    std::string_view Bytes() const { return {data_.get(), size_}; }
+    std::string_view Bytes() const { return bytes_; }
 
 private:
     FileResult ReadDescriptor(int fd);
-    bool Reserve(size_t capacity);
 
-    std::unique_ptr<char[]> data_;
-    size_t capacity_ = 0;
-    size_t size_ = 0;
+    std::string bytes_;
 };
 
 } // namespace kestrel

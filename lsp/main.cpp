@@ -1,5 +1,6 @@
 // kestrel-lsp: Kestrel's outline and bookmarks for any editor that speaks
 // the Language Server Protocol, over standard input and output.
+#include "WriteAll.h"
 #include "server/LanguageServer.h"
 #include "transport/MessageFraming.h"
 
@@ -14,24 +15,6 @@
 using namespace kestrel::lsp;
 
 namespace {
-
-// Writes all of `bytes`; false when standard output is gone.
-bool WriteAll(const QByteArray& bytes) {
-    const char* data = bytes.constData();
-    size_t left = static_cast<size_t>(bytes.size());
-    while (left > 0) {
-        const ssize_t n = ::write(STDOUT_FILENO, data, left);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        data += n;
-        left -= static_cast<size_t>(n);
-    }
-    return true;
-}
 
 // Reads what standard input has; 0 at its end or on an error.
 ssize_t ReadSome(char* buffer, size_t size) {
@@ -87,7 +70,8 @@ int main(int argc, char** argv) {
 
     std::atomic<bool> outputGone{false};
     LanguageServer server([&outputGone](const QByteArray& body) {
-        if (!WriteAll(FrameMessage(body))) {
+        if (const QByteArray frame = FrameMessage(body); !kestrel::WriteAll(
+                STDOUT_FILENO, {frame.constData(), static_cast<size_t>(frame.size())})) {
             outputGone = true;
         }
     });

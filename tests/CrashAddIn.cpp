@@ -1,7 +1,9 @@
 // An add-in built only for tests. Once the workbench has opened its files,
 // it types into the current one through the host's writer. With
 // KESTREL_TEST_CRASH set to "segv" or "abort", it then runs a command of its
-// own that writes again and crashes in that way.
+// own that writes again and crashes in that way. With "save", it replaces
+// the whole text by what it types, saves it and ends the workbench (a test
+// stops the process somewhere in that save).
 #include "HostRef.h"
 #include "HostString.h"
 #include "ToolsApi.h"
@@ -41,6 +43,16 @@ __attribute__((no_sanitize("address", "undefined"))) void Crash() {
     *reinterpret_cast<volatile int*>(nowhere) = 1;
 }
 
+// Triggers the workbench's menu command of that name.
+void Trigger(const char* name) {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (auto* command = window->findChild<QAction*>(name)) {
+            command->trigger();
+            return;
+        }
+    }
+}
+
 void CrashCommand(void* /*data*/, TIMenuItemIntf* /*sender*/) {
     Type("{written by the command}");
     Crash();
@@ -60,15 +72,18 @@ INITEXPERT0017(TIToolServices* toolServices, TExpertRegisterProc /*registerProc*
         parent->InsertItem(search->GetIndex() + 1, "Crash", "CrashTestItem", "", 0, 0, 0,
                            mfEnabled | mfVisible, {&CrashCommand, nullptr}));
     QTimer::singleShot(0, qApp, [] {
-        Type("{typed before}");
-        if (std::getenv("KESTREL_TEST_CRASH") == nullptr) {
-            return;
+        const char* crash = std::getenv("KESTREL_TEST_CRASH");
+        const bool save = crash != nullptr && std::string_view(crash) == "save";
+        if (save) {
+            Trigger("EditSelectAllItem");
+            Trigger("EditCutItem");
         }
-        for (QWidget* window : QApplication::topLevelWidgets()) {
-            if (auto* command = window->findChild<QAction*>("CrashTestItem")) {
-                command->trigger();
-                return;
-            }
+        Type("{typed before}");
+        if (save) {
+            Trigger("FileSaveItem");
+            QApplication::quit();
+        } else if (crash != nullptr) {
+            Trigger("CrashTestItem");
         }
     });
     return true;

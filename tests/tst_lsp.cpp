@@ -29,6 +29,123 @@ QJsonObject Range(int line, int from, int to) {
     return {{"start", Position(line, from)}, {"end", Position(line, to)}};
 }
 
+// Two units that use each other's routines: nested, overloaded and record
+// methods, and a class whose `end` was commented out.
+const QString kShapes = R"(unit Shapes;
+
+interface
+
+uses Helpers;
+
+type
+  TOuter = class
+  public
+    type
+      TInner = class
+        procedure Step;
+      end;
+    procedure Run(A: Integer = 0); overload;
+    procedure Run(const S: string); overload;
+    function Count(Items: array of Integer;
+      Limit: Integer): Integer;
+  end;
+  TPoint = record
+    X, Y: Integer;
+	procedure Move(DX: Integer);
+  end;
+  TBroken = class
+    procedure Lost; { end; }
+  TAfter = class
+    procedure Kept;
+  end;
+
+procedure Plain(X: Integer);
+
+implementation
+
+{$region 'steps'}
+procedure TOuter.TInner.Step;
+begin
+end;
+{$endregion}
+
+procedure TOuter.Run(A: Integer);
+begin
+  Plain(A);
+end;
+
+procedure TOuter.Run(const S: string);
+begin
+  if S = '' then
+  begin
+    Run(0);
+  end;
+end;
+
+function TOuter.Count(Items: array of Integer; Limit: Integer): Integer;
+begin
+  Result := Helper(Limit);
+end;
+
+procedure TPoint.Move(DX: Integer);
+begin
+  X := X + DX;
+end;
+
+procedure TAfter.Kept;
+begin
+end;
+
+procedure Plain(X: Integer);
+begin
+  TOuter.Create.Count([], X);
+end;
+
+end.
+)";
+
+const QString kHelpers = R"(unit Helpers;
+
+interface
+
+function Helper(X: Integer): Integer;
+procedure Plain(X: Integer);
+
+implementation
+
+function Helper(X: Integer): Integer;
+begin
+  Result := X;
+end;
+
+procedure Plain(X: Integer);
+begin
+end;
+
+end.
+)";
+
+// "Unit:line:character" of the place that '|' marks in a needle found once
+// in one of the units: `Shapes:TOuter.|Run(const`.
+QString Place(const QString& needle) {
+    const qsizetype colon = needle.indexOf(':');
+    const QString unit = needle.left(colon);
+    QString text = needle.mid(colon + 1);
+    const qsizetype bar = text.indexOf('|');
+    text.remove(bar, 1);
+    const QString& source = unit == "Shapes" ? kShapes : kHelpers;
+    const qsizetype at = source.indexOf(text);
+    if (at < 0 || source.indexOf(text, at + 1) >= 0) {
+        return "not found once: " + needle;
+    }
+    const qsizetype place = at + bar;
+    const qsizetype lineStart = source.lastIndexOf('\n', place - 1) + 1;
+    return QStringLiteral("%1:%2:%3")
+        .arg(unit)
+        .arg(source.left(place).count('\n'))
+        .arg(place - lineStart);
+}
+
 // The server under test, initialized without a workspace.
 class Session : public LspSession {
 public:
@@ -241,12 +358,17 @@ private slots:
         QVERIFY(capabilities.contains("codeActionProvider"));
         QCOMPARE(capabilities.value("workspaceSymbolProvider"), true);
         QCOMPARE(capabilities["workspace"]["workspaceFolders"]["changeNotifications"], true);
-        QCOMPARE(capabilities.size(), 6); // nothing that is not implemented
+        for (const char* provider :
+             {"declarationProvider", "implementationProvider", "definitionProvider",
+              "hoverProvider", "foldingRangeProvider"}) {
+            QCOMPARE(capabilities.value(provider), true);
+        }
+        QCOMPARE(capabilities.size(), 11); // nothing that is not implemented
         QCOMPARE(init["serverInfo"]["name"].toString(), "kestrel-lsp");
         QCOMPARE(init["serverInfo"]["version"].toString(), "1.02");
 
         QCOMPARE(ErrorCodeOf(session.Answer(session.Send("initialize"))), -32600);
-        QCOMPARE(ErrorCodeOf(session.Answer(session.Send("textDocument/hover"))), -32601);
+        QCOMPARE(ErrorCodeOf(session.Answer(session.Send("textDocument/completion"))), -32601);
         session.Notify("workspace/didChangeConfiguration"); // ignored
         session.Notify("$/setTrace", {{"value", "messages"}});
         const QJsonObject answer = session.Answer(session.Send("shutdown"));
@@ -310,12 +432,14 @@ private slots:
         session.Initialize();
         const QStringList expected{
             "2 Unit1 0:5-10 | unit",
-            "  12 GetArea 14:13-20 | : Double; virtual",
-            "  9 Create 16:16-22 | (const AName: string)",
-            "  12 Describe 17:14-22 | (Lines: TStrings)",
-            "  12 Scaled 18:13-19 | (Factor: Double): TShape",
-            "  12 GetArea 25:13-20 | : Double; override",
-            "  12 Grow 27:14-18 | (By: Double)",
+            "  5 TShape 11:2-8 | class",
+            "    6 GetArea 14:13-20 | : Double; virtual",
+            "    9 Create 16:16-22 | (const AName: string)",
+            "    6 Describe 17:14-22 | (Lines: TStrings)",
+            "    6 Scaled 18:13-19 | (Factor: Double): TShape",
+            "  5 TCircle 22:2-9 | class(TShape)",
+            "    6 GetArea 25:13-20 | : Double; override",
+            "    6 Grow 27:14-18 | (By: Double)",
             "  12 RegisterShapes 30:10-24",
             "  12 ShapeCount 31:9-19 | : Integer",
             "3 implementation 33:0-14",
@@ -545,6 +669,196 @@ private slots:
         QCOMPARE(ErrorCodeOf(answer), -32602);
         QVERIFY(answer["error"]["message"].toString().contains("character"));
     }
+
+    // Declaration, implementation and definition from a place marked in
+    // one unit to the places marked in the units.
+    void navigation_data() {
+        QTest::addColumn<QString>("method");
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QStringList>("expected"); // empty for null
+        const QString declaration = "textDocument/declaration";
+        const QString implementation = "textDocument/implementation";
+        const QString definition = "textDocument/definition";
+        QTest::newRow("implementation to its overload")
+            << declaration << "Shapes:procedure TOuter.R|un(const"
+            << QStringList{"Shapes:procedure |Run(const S: string); overload;"};
+        QTest::newRow("declaration to its overload's implementation")
+            << implementation << "Shapes:procedure Ru|n(A: Integer = 0); overload;"
+            << QStringList{"Shapes:procedure TOuter.|Run(A: Integer);"};
+        QTest::newRow("from the heading's first word")
+            << declaration << "Shapes:|procedure TOuter.Run(A"
+            << QStringList{"Shapes:procedure |Run(A: Integer = 0); overload;"};
+        QTest::newRow("heading over two lines")
+            << implementation << "Shapes:    function |Count(Items"
+            << QStringList{"Shapes:function TOuter.|Count(Items"};
+        QTest::newRow("nested class") << declaration << "Shapes:procedure TOuter.TInner.St|ep;"
+                                      << QStringList{"Shapes:        procedure |Step;"};
+        QTest::newRow("record method") << implementation << "Shapes:\tprocedure |Move(DX"
+                                       << QStringList{"Shapes:procedure TPoint.|Move(DX"};
+        QTest::newRow("class after a class without end")
+            << declaration << "Shapes:procedure TAfter.|Kept;"
+            << QStringList{"Shapes:    procedure |Kept;"};
+        QTest::newRow("plain routine")
+            << declaration << "Shapes:procedure Pl|ain(X: Integer);\nbegin"
+            << QStringList{"Shapes:procedure |Plain(X: Integer);\n\nimpl"};
+        QTest::newRow("not on a heading")
+            << declaration << "Shapes:  X := |X + DX;" << QStringList{};
+        QTest::newRow("body in another unit")
+            << definition << "Shapes:Result := |Helper(Limit)"
+            << QStringList{"Helpers:function |Helper(X: Integer): Integer;\nbegin"};
+        QTest::newRow("this unit first, then the used unit")
+            << definition << "Shapes:  |Plain(A);"
+            << QStringList{"Shapes:procedure |Plain(X: Integer);\nbegin",
+                           "Helpers:procedure |Plain(X: Integer);\nbegin"};
+        QTest::newRow("unit in uses")
+            << definition << "Shapes:uses Hel|pers;" << QStringList{"Helpers:unit |Helpers;"};
+        QTest::newRow("class") << definition << "Shapes:  |TOuter.Create"
+                               << QStringList{"Shapes:  |TOuter = class"};
+        QTest::newRow("qualified method") << definition << "Shapes:TOuter.Create.Cou|nt([]"
+                                          << QStringList{"Shapes:function TOuter.|Count(Items"};
+        QTest::newRow("unknown name") << definition << "Shapes:if |S = ''" << QStringList{};
+    }
+    void navigation() {
+        QFETCH(QString, method);
+        QFETCH(QString, from);
+        QFETCH(QStringList, expected);
+        QTemporaryDir dir;
+        const QHash<QString, QString> uris{
+            {"Shapes", LspSession::FileUri(dir.filePath("shapes.pas"))},
+            {"Helpers", LspSession::FileUri(dir.filePath("helpers.pas"))}};
+        Session session;
+        session.Initialize();
+        session.Open(uris["Shapes"], kShapes);
+        session.Open(uris["Helpers"], kHelpers);
+        const QStringList place = Place(from).split(':');
+        QCOMPARE(place.size(), 3);
+        const QJsonValue answer =
+            session.Result(method, {{"textDocument", QJsonObject{{"uri", uris[place[0]]}}},
+                                    {"position", Position(place[1].toInt(), place[2].toInt())}});
+        QStringList places;
+        for (const QJsonValue& location : answer.toArray()) {
+            const QJsonObject start = location["range"]["start"].toObject();
+            places << QStringLiteral("%1:%2:%3")
+                          .arg(uris.key(location["uri"].toString(), location["uri"].toString()))
+                          .arg(start["line"].toInt())
+                          .arg(start["character"].toInt());
+        }
+        QStringList wanted;
+        for (const QString& needle : expected) {
+            wanted << Place(needle);
+        }
+        QCOMPARE(places, wanted);
+        QCOMPARE(answer.isNull(), expected.isEmpty());
+    }
+
+    void hover_data() {
+        QTest::addColumn<QString>("at");
+        QTest::addColumn<QString>("expected"); // empty for null
+        QTest::newRow("call of a method declared over two lines")
+            << "Shapes:TOuter.Create.Co|unt"
+            << "```pascal\nfunction Count(Items: array of Integer; Limit: Integer): Integer;\n```\n"
+               "Declared in shapes.pas, line 16, in `TOuter`";
+        QTest::newRow("implementation heading shows the declaration")
+            << "Shapes:procedure TOuter.TInner.|Step"
+            << "```pascal\nprocedure Step;\n```\nDeclared in shapes.pas, line 12, in "
+               "`TOuter.TInner`";
+        QTest::newRow("routine of another unit")
+            << "Shapes:Result := Hel|per"
+            << "```pascal\nfunction Helper(X: Integer): Integer;\n```\n"
+               "Declared in helpers.pas, line 5";
+        QTest::newRow("no routine") << "Shapes:  X := X + |DX;" << QString();
+    }
+    void hover() {
+        QFETCH(QString, at);
+        QFETCH(QString, expected);
+        QTemporaryDir dir;
+        Session session;
+        session.Initialize();
+        session.Open(LspSession::FileUri(dir.filePath("shapes.pas")), kShapes);
+        session.Open(LspSession::FileUri(dir.filePath("helpers.pas")), kHelpers);
+        const QStringList place = Place(at).split(':');
+        const QJsonValue hover =
+            session.Result("textDocument/hover",
+                           {{"textDocument",
+                             QJsonObject{{"uri", LspSession::FileUri(dir.filePath("shapes.pas"))}}},
+                            {"position", Position(place[1].toInt(), place[2].toInt())}});
+        QCOMPARE(hover["contents"]["value"].toString(), expected);
+        QCOMPARE(hover.isNull(), expected.isEmpty());
+    }
+
+    void foldingRanges() {
+        Session session;
+        session.Initialize();
+        session.Open("untitled:shapes", kShapes);
+        QStringList ranges;
+        const QJsonValue answer =
+            session.Result("textDocument/foldingRange", Uri("untitled:shapes"));
+        for (const QJsonValue& range : answer.toArray()) {
+            ranges << QStringLiteral("%1-%2%3")
+                          .arg(range["startLine"].toInt())
+                          .arg(range["endLine"].toInt())
+                          .arg(range["kind"].isString() ? " " + range["kind"].toString() : "");
+        }
+        // The interface and implementation sections, the types (not the
+        // one without its end), the region and every routine.
+        QCOMPARE(ranges.join(", "), "2-29, 7-17, 10-12, 18-21, 24-26, 30-69, 32-36 region, 33-35, "
+                                    "38-41, 43-49, 51-54, 56-59, 61-63, 65-68");
+    }
+
+    // Places that no text holds, and files that cannot be read: an answer
+    // of null, or an error with a message.
+    void badPlaces_data() {
+        QTest::addColumn<QString>("method");
+        QTest::addColumn<int>("line");
+        QTest::addColumn<int>("character");
+        for (const char* method :
+             {"textDocument/declaration", "textDocument/definition", "textDocument/hover"}) {
+            QTest::addRow("%s past the end of a line", method) << method << 0 << 400;
+            QTest::addRow("%s past the end of the text", method) << method << 90 << 0;
+            QTest::addRow("%s inside a character", method) << method << 1 << 3;
+        }
+    }
+    void badPlaces() {
+        QFETCH(QString, method);
+        QFETCH(int, line);
+        QFETCH(int, character);
+        Session session;
+        session.Initialize();
+        session.Open("untitled:u", "procedure Run;\n{\xF0\x9F\x98\x80} Run;\n");
+        const QJsonObject answer = session.Answer(
+            session.Send(method, {{"textDocument", QJsonObject{{"uri", "untitled:u"}}},
+                                  {"position", Position(line, character)}}));
+        QVERIFY(answer.contains("result"));
+        QVERIFY(answer.value("result").isNull());
+        QTemporaryDir dir;
+        const QJsonObject unreadable = session.Answer(session.Send(
+            method,
+            {{"textDocument", QJsonObject{{"uri", LspSession::FileUri(dir.filePath("gone.pas"))}}},
+             {"position", Position(0, 0)}}));
+        QCOMPARE(ErrorCodeOf(unreadable), -32803);
+        QVERIFY(!unreadable["error"]["message"].toString().isEmpty());
+    }
+
+    // A class cut off before its `end` keeps to its own lines: what follows
+    // it is outlined and found as if it were whole.
+    void brokenClassKeepsToItsLines() {
+        Session session;
+        session.Initialize();
+        session.Open("untitled:cut", "unit Cut;\ninterface\ntype\n  TA = class\n    procedure A;\n"
+                                     "  TB = record\n    X: Integer;\n  end;\nprocedure Free;\n"
+                                     "implementation\nprocedure TA.A;\nbegin\nend;\n"
+                                     "procedure Free;\nbegin\nend;\nend.\n");
+        QCOMPARE(
+            Outline(session.Symbols("untitled:cut")),
+            QStringList({"2 Cut 0:5-8 | unit", "  5 TA 3:2-4 | class", "    6 A 4:14-15",
+                         "  23 TB 5:2-4 | record", "  12 Free 8:10-14", "3 implementation 9:0-14",
+                         "  5 TA 10:10-12", "    6 A 10:13-14", "  12 Free 13:10-14"}));
+        const QJsonValue back = session.Result(
+            "textDocument/declaration", {{"textDocument", QJsonObject{{"uri", "untitled:cut"}}},
+                                         {"position", Position(13, 11)}});
+        QCOMPARE(back[0]["range"]["start"]["line"].toInt(), 8);
+    }
+
     // A change that cannot be applied exactly is not guessed at: the
     // document is out of step, said in the log and once on screen, and its
     // requests get errors (never the file on disk) until a whole text comes.

@@ -2,6 +2,7 @@
 // are saved or discarded, and offered at the next start when the workbench
 // died: killed, or crashed inside an add-in's command.
 #include "DiskSync.h"
+#include "RecoveryBar.h"
 #include "RecoveryFixture.h"
 #include "RecoveryOffer.h"
 #include "RecoveryStore.h"
@@ -11,6 +12,7 @@
 #include <QtTest>
 #include <csignal>
 #include <sys/resource.h>
+#include <unistd.h>
 
 using namespace workbench;
 using namespace testing;
@@ -26,6 +28,28 @@ class RecoveryTest : public QObject {
         return ReadFile(window.Documents().Recovery().CopyPathOf(document));
     }
 
+    // Starts the workbench with the test add-in on `path`, under `tracer`
+    // (a command line) when one is given.
+    void StartWorkbench(QProcess& workbench, const QString& crash, const QStringList& tracer,
+                        const QString& path) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_DATA_HOME", home.filePath("data"));
+        environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        environment.insert("ASAN_OPTIONS", "detect_leaks=0"); // no leak checker under ptrace
+        if (!crash.isEmpty()) {
+            environment.insert("KESTREL_TEST_CRASH", crash);
+        }
+        workbench.setProcessEnvironment(environment);
+        workbench.setWorkingDirectory(home.path());
+        workbench.setChildProcessModifier([] {
+            const rlimit noCore{0, 0};
+            setrlimit(RLIMIT_CORE, &noCore);
+        });
+        const QStringList command = tracer + QStringList{WORKBENCH, "--addin", CRASH_ADDIN, path};
+        workbench.start(command.first(), command.mid(1));
+    }
+
 private slots:
     void initTestCase() {
         UseOwnDataFolder(home);
@@ -33,7 +57,10 @@ private slots:
         QVERIFY(root.startsWith(home.path()));
     }
 
-    void init() { QDir(root).removeRecursively(); }
+    void init() {
+        QDir(root).removeRecursively();
+        QDir(SaveJournalFolder()).removeRecursively();
+    }
 
     void copiesLastAsLongAsTheChanges() {
         MainWindow window;
@@ -57,6 +84,40 @@ private slots:
         QVERIFY(window.Documents().CloseDocument(document));
         QVERIFY(RecoveryCopies(root).isEmpty());
         QCOMPARE(ReadFile(path), "yunit A;\r\n");
+    }
+
+    // With the data folder on a full disk, the edit window says at once that
+    // the changes are not safe, and the copy is written as soon as there is
+    // room again.
+    void fullDiskIsShownAndRetried() {
+        const QString data = home.filePath("data");
+        QVERIFY(QDir().mkpath(data));
+        if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", data}) != 0) {
+            QSKIP("a small tmpfs cannot be mounted here (that needs root)");
+        }
+        const auto unmount = qScopeGuard([&] { QProcess::execute("umount", {data}); });
+        const QString path =
+            WriteFile(home, "big.pas", QByteArray("procedure P;\n").repeated(10000));
+        MainWindow window;
+        window.Documents().Recovery().SetIdleDelay(10);
+        window.Documents().Recovery().SetRetryDelay(50);
+        EditorDocument* document = window.Documents().OpenFile(path, false);
+        QVERIFY(document);
+        QTest::keyClicks(document->Editor(), "x");
+        auto* bar = window.Documents().EditWindow()->findChild<RecoveryBar*>("RecoveryBar");
+        QVERIFY(bar);
+        QTRY_VERIFY(bar->isVisible());
+        QVERIFY2(bar->Text().contains("No space left on device"), qPrintable(bar->Text()));
+        QTest::qWait(200); // several retries: the bar stays
+        QVERIFY(bar->isVisible());
+        QVERIFY(RecoveryCopies(root).isEmpty());
+
+        QCOMPARE(QProcess::execute("mount", {"-o", "remount,size=1m", data}), 0);
+        QTRY_VERIFY(!bar->isVisible());
+        QCOMPARE(RecoveryCopies(root).size(), 1);
+        QVERIFY(
+            ReadFile(RecoveryCopies(root).value(0)).contains("\n\nxprocedure P;\nprocedure P;\n"));
+        QVERIFY(window.Documents().Recovery().Failure().isEmpty());
     }
 
     // A workbench that ends with unsaved changes leaves them behind; the
@@ -126,20 +187,7 @@ private slots:
         QFETCH(QByteArray, recovered);
         const QString path = WriteFile(home, "dies.pas", "unit A;\n");
         QProcess workbench;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("XDG_DATA_HOME", home.filePath("data"));
-        environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
-        environment.insert("QT_QPA_PLATFORM", "offscreen");
-        if (!crash.isEmpty()) {
-            environment.insert("KESTREL_TEST_CRASH", crash);
-        }
-        workbench.setProcessEnvironment(environment);
-        workbench.setWorkingDirectory(home.path());
-        workbench.setChildProcessModifier([] {
-            const rlimit noCore{0, 0};
-            setrlimit(RLIMIT_CORE, &noCore);
-        });
-        workbench.start(WORKBENCH, {"--addin", CRASH_ADDIN, path});
+        StartWorkbench(workbench, crash, {}, path);
         QVERIFY2(workbench.waitForStarted(), qPrintable(workbench.errorString()));
         if (crash.isEmpty()) {
             // Killed once the copy of the typing is on disk: a few seconds
@@ -167,6 +215,78 @@ private slots:
         QVERIFY(next.Documents().SaveDocument(document));
         QCOMPARE(ReadFile(path), recovered);
         QVERIFY(RecoveryCopies(root).isEmpty());
+    }
+
+    // A real workbench saves, and is killed at a chosen system call of the
+    // save. Whatever the step, the file holds its old bytes or the new ones
+    // once the next start is done, which says so when it had to finish the
+    // save; no temporary file of the save stays behind.
+    void saveCutShortLeavesOldOrNew_data() {
+        QTest::addColumn<bool>("hardLinked");
+        QTest::addColumn<QString>("killAt");
+        QTest::addColumn<bool>("finished"); // else the file keeps its old bytes
+        QTest::addColumn<bool>("told");
+        // In place: the journal is written (four writes, one sync), then the
+        // file, cut to its new length and synced; then the journal goes.
+        QTest::newRow("in place, journal half written")
+            << true << "pwrite64:when=2" << false << false;
+        QTest::newRow("in place, journal synced") << true << "fsync:when=1" << true << true;
+        QTest::newRow("in place, first write") << true << "pwrite64:when=5" << true << true;
+        QTest::newRow("in place, cut to length") << true << "ftruncate:when=1" << true << true;
+        QTest::newRow("in place, file synced") << true << "fsync:when=3" << true << false;
+        QTest::newRow("in place, journal removed") << true << "unlink:when=1" << true << false;
+        QTest::newRow("replaced, at the rename") << false << "rename:when=1" << false << false;
+    }
+
+    void saveCutShortLeavesOldOrNew() {
+        QFETCH(bool, hardLinked);
+        QFETCH(QString, killAt);
+        QFETCH(bool, finished);
+        QFETCH(bool, told);
+        if (QProcess::execute("strace", {"-o", "/dev/null", "true"}) != 0) {
+            QSKIP("strace cannot trace processes here");
+        }
+        QTemporaryDir folder;
+        const QByteArray old = "unit A;\n{ the old text, longer than the new one }\n";
+        const QByteArray saved = "{typed before}";
+        const QString path = WriteFile(folder, "cut.pas", old);
+        if (hardLinked) {
+            QCOMPARE(::link(QFile::encodeName(path).constData(),
+                            QFile::encodeName(folder.filePath("other.pas")).constData()),
+                     0);
+        }
+        QProcess workbench;
+        const QString syscall = killAt.section(':', 0, 0);
+        StartWorkbench(workbench, "save",
+                       {"strace", "-f", "-qq", "-o", "/dev/null",
+                        "--inject=" + syscall + ":signal=KILL:" + killAt.section(':', 1)},
+                       path);
+        QVERIFY(workbench.waitForFinished(30000));
+        QVERIFY2(workbench.exitStatus() == QProcess::CrashExit || workbench.exitCode() != 0,
+                 "the workbench was not stopped in its save");
+        const QByteArray left = ReadFile(path);
+        QVERIFY2(left == old || left.startsWith(saved), left.constData());
+
+        MainWindow next;
+        {
+            MessageBoxAnswer reply(QMessageBox::Ok);
+            OfferRecovery(next.Documents());
+            QCOMPARE(reply.answered, told);
+            if (told) {
+                QVERIFY2(reply.text.contains(path) && reply.text.contains("the save was finished"),
+                         qPrintable(reply.text));
+            }
+        }
+        QCOMPARE(ReadFile(path), finished ? saved : old);
+        QVERIFY(QDir(SaveJournalFolder()).entryList(QDir::Files).isEmpty());
+
+        // The next save of the file clears what a crash left in its folder.
+        EditorDocument* document = next.Documents().OpenFile(path, false);
+        QVERIFY(document);
+        QTest::keyClicks(document->Editor(), "x");
+        QVERIFY(next.Documents().SaveDocument(document));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
+                 hardLinked ? QStringList({"cut.pas", "other.pas"}) : QStringList{"cut.pas"});
     }
 };
 

@@ -32,8 +32,9 @@ protected:
     }
 };
 
-QLabel* Label(QWidget* parent, const QString& text, int x, int y) {
+QLabel* Label(QWidget* parent, const char* name, const QString& text, int x, int y) {
     auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
     label->move(x, y);
     label->adjustSize();
     return label;
@@ -60,22 +61,16 @@ TfrmAbout::TfrmAbout(QWidget* owner) : QDialog(owner) {
     ProgramIcon->setPixmap(QPixmap(":/kestrel/program"));
     ProgramIcon->setScaledContents(true);
 
-    ProductName = Label(panel, "Brenta Kestrel for Delphi", 88, 16);
-    ProductName->setObjectName("ProductName");
-    Version = Label(panel, "Version 1.02", 89, 35);
-    Version->setObjectName("Version");
-    Comments = Label(panel, "Symbols and bookmarks", 89, 54);
-    Comments->setObjectName("Comments");
+    ProductName = Label(panel, "ProductName", "Brenta Kestrel for Delphi", 88, 16);
+    Version = Label(panel, "Version", "Version 1.02", 89, 35);
+    Comments = Label(panel, "Comments", "Symbols and bookmarks", 89, 54);
 
     auto* feedback = new QFrame(panel);
     feedback->setGeometry(7, 98, 264, 52);
     feedback->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Label9 = Label(feedback, "Please, send your suggestions and feedback to ", 6, 20);
-    Label9->setObjectName("Label9");
-    Label10 = Label(feedback, "Brenta: ", 6, 36);
-    Label10->setObjectName("Label10");
-    lblEMail = Label(feedback, "kestrel@brenta.example", 93, 36);
-    lblEMail->setObjectName("lblEMail");
+    Label9 = Label(feedback, "Label9", "Please, send your suggestions and feedback to ", 6, 20);
+    Label10 = Label(feedback, "Label10", "Brenta: ", 6, 36);
+    lblEMail = Label(feedback, "lblEMail", "kestrel@brenta.example", 93, 36);
     QFont linkFont = WindowFont(12, font());
     linkFont.setBold(true);
     linkFont.setUnderline(true);

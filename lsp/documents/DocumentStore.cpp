@@ -3,6 +3,7 @@
 #include "documents/FileUri.h"
 
 #include "FileDescriptor.h"
+#include "ReadToEnd.h"
 #include "SourceMarks.h"
 #include "TextEncoding.h"
 
@@ -39,8 +40,8 @@ QString DocumentStore::OutOfStep(const QString& uri) const {
 
 DocumentStore::ChangeResult DocumentStore::Change(const QString& uri,
                                                   const std::optional<TextRange>& range,
-                                                  std::string_view text,
-                                                  PositionEncoding encoding, int64_t version) {
+                                                  std::string_view text, PositionEncoding encoding,
+                                                  int64_t version) {
     const auto found = open_.find(uri);
     if (found == open_.end()) {
         return ChangeResult::NotOpen;
@@ -132,33 +133,19 @@ bool ReadFileUri(const QString& uri, std::string& text, QString& error) {
     if (info.st_size > DocumentStore::kMaxFileSize) {
         return tooLarge();
     }
-    // Room for the file as its size says, and one byte to see its end; it
-    // grows only when the file does meanwhile.
-    std::string bytes(static_cast<size_t>(info.st_size) + 1, '\0');
-    size_t size = 0;
-    for (;;) {
-        if (size == bytes.size()) {
-            if (size > static_cast<size_t>(DocumentStore::kMaxFileSize)) {
-                return tooLarge();
-            }
-            bytes.resize(std::min(2 * size, static_cast<size_t>(DocumentStore::kMaxFileSize) + 1));
-        }
-        const ssize_t n = ::read(fd.Get(), bytes.data() + size, bytes.size() - size);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            error =
-                QStringLiteral("%1: %2").arg(shown, QString::fromLocal8Bit(std::strerror(errno)));
-            return false;
-        }
-        if (n == 0) {
-            break;
-        }
-        size += static_cast<size_t>(n);
+    std::string bytes;
+    switch (ReadToEnd(fd.Get(), bytes, static_cast<size_t>(info.st_size), kLargeFileBytes)) {
+    case ReadEnd::Complete:
+        text = DecodeFileText(bytes);
+        return true;
+    case ReadEnd::Failed:
+        error = QStringLiteral("%1: %2").arg(shown, QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    case ReadEnd::TooLarge:
+    case ReadEnd::Cancelled:
+        break;
     }
-    text = DecodeFileText(std::string_view(bytes.data(), size));
-    return true;
+    return tooLarge();
 }
 
 } // namespace kestrel::lsp

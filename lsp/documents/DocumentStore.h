@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ReadToEnd.h"
 #include "documents/TextDocument.h"
 
 #include <QHash>
@@ -19,7 +20,7 @@ namespace kestrel::lsp {
 class DocumentStore {
 public:
     // Files larger than this are not read from disk.
-    static constexpr qint64 kMaxFileSize = qint64{256} << 20;
+    static constexpr qint64 kMaxFileSize = static_cast<qint64>(kLargeFileBytes);
 
     void Open(const QString& uri, std::string text, int64_t version);
     // The client opened `uri`, but its text could not be taken.

@@ -1,6 +1,7 @@
 #include "documents/TextDocument.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 namespace kestrel::lsp {
@@ -25,6 +26,8 @@ int64_t Utf16Length(std::string_view utf8) {
 } // namespace
 
 void TextDocument::Reindex() {
+    static std::atomic<uint64_t> revisions{0};
+    revision_ = ++revisions;
     lineStarts_.clear();
     lineStarts_.push_back(0);
     loneCarriageReturn_ = false;

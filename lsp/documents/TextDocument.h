@@ -38,6 +38,11 @@ public:
     // character inside a multi-byte or surrogate pair gives its start.
     size_t OffsetOf(TextPosition position, PositionEncoding encoding) const;
 
+    // Tells this text apart from every other text any document has held:
+    // each change gives a new one, so what was worked out from a text can be
+    // kept until it changes.
+    uint64_t Revision() const { return revision_; }
+
     // Replaces the bytes [from, to) by `replacement` (offsets are clamped).
     void Replace(size_t from, size_t to, std::string_view replacement);
     void SetText(std::string text);
@@ -48,6 +53,7 @@ private:
     std::string text_;
     std::vector<size_t> lineStarts_;
     bool loneCarriageReturn_ = false;
+    uint64_t revision_ = 0;
 };
 
 } // namespace kestrel::lsp

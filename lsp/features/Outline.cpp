@@ -246,6 +246,7 @@ private:
         lastClass_ = container.size();
         classes_.insert(key, container.size());
         container.push_back(Symbol(className, SymbolKind::Class, from, to));
+        container.back().role = OutlineRole::Group;
         return container.back();
     }
 
@@ -261,9 +262,141 @@ private:
     std::string_view lineText_;
 };
 
+SymbolKind KindOf(SourceStructure::TypeKind kind) {
+    switch (kind) {
+    case SourceStructure::TypeKind::Record:
+        return SymbolKind::Struct;
+    case SourceStructure::TypeKind::Interface:
+        return SymbolKind::Interface;
+    default:
+        return SymbolKind::Class;
+    }
+}
+
+bool IsRoutine(SymbolKind kind) {
+    return kind == SymbolKind::Function || kind == SymbolKind::Method ||
+           kind == SymbolKind::Constructor || kind == SymbolKind::Operator;
+}
+
+void SortByLine(std::vector<OutlineSymbol>& symbols) {
+    std::stable_sort(
+        symbols.begin(), symbols.end(),
+        [](const OutlineSymbol& a, const OutlineSymbol& b) { return a.line < b.line; });
+}
+
+// Puts the types of `structure` into the outline where they are declared,
+// and moves the headings and bookmarks of their lines into them.
+void PlaceTypes(std::vector<OutlineSymbol>& roots, const TextDocument& document,
+                const SourceStructure& structure) {
+    const bool unit = std::any_of(roots.begin(), roots.end(), [](const OutlineSymbol& root) {
+        return root.kind == SymbolKind::Namespace;
+    });
+    // A unit's interface declares its routines; their bodies follow.
+    for (OutlineSymbol& root : roots) {
+        if (unit && root.kind == SymbolKind::Module) {
+            for (OutlineSymbol& symbol : root.children) {
+                if (IsRoutine(symbol.kind)) {
+                    symbol.role = OutlineRole::Declaration;
+                }
+            }
+        }
+    }
+    const size_t count = structure.types.size();
+    if (count == 0) {
+        return;
+    }
+    std::vector<OutlineSymbol> types(count);
+    std::vector<int64_t> first(count);
+    std::vector<int64_t> last(count);
+    for (size_t t = 0; t < count; ++t) {
+        const SourceStructure::TypeSpan& span = structure.types[t];
+        OutlineSymbol& type = types[t];
+        type.name = span.name;
+        type.detail = span.detail;
+        type.kind = KindOf(span.kind);
+        type.role = OutlineRole::Declaration;
+        type.line = document.LineOf(span.nameStart);
+        type.selectionStart = span.nameStart;
+        type.selectionEnd = span.nameEnd;
+        first[t] = type.line;
+        const size_t end = span.end == SourceStructure::kNone ? document.Text().size() : span.end;
+        last[t] = std::max(first[t], document.LineOf(end > 0 ? end - 1 : 0));
+    }
+    // The innermost type holding a line: the last one begun at or before
+    // it, or the nearest of its outer types that reaches the line.
+    const auto typeOf = [&](int64_t line) {
+        int t =
+            static_cast<int>(std::upper_bound(first.begin(), first.end(), line) - first.begin()) -
+            1;
+        while (t >= 0 && last[static_cast<size_t>(t)] < line) {
+            t = structure.types[static_cast<size_t>(t)].parent;
+        }
+        return t;
+    };
+    const auto takeMembers = [&](std::vector<OutlineSymbol>& symbols) {
+        std::vector<OutlineSymbol> kept;
+        kept.reserve(symbols.size());
+        for (OutlineSymbol& symbol : symbols) {
+            const int t =
+                IsRoutine(symbol.kind) || symbol.kind == SymbolKind::Key ? typeOf(symbol.line) : -1;
+            if (t < 0 || symbol.line == first[static_cast<size_t>(t)]) {
+                kept.push_back(std::move(symbol));
+                continue;
+            }
+            if (IsRoutine(symbol.kind)) {
+                symbol.role = OutlineRole::Declaration;
+                symbol.kind = symbol.kind == SymbolKind::Function ? SymbolKind::Method : symbol.kind;
+            }
+            types[static_cast<size_t>(t)].children.push_back(std::move(symbol));
+        }
+        symbols = std::move(kept);
+    };
+    takeMembers(roots);
+    for (OutlineSymbol& root : roots) {
+        takeMembers(root.children);
+    }
+    // Nested types into their outer ones, the others into the entry whose
+    // lines hold them; from the last, so that inner ones go first.
+    std::vector<std::vector<OutlineSymbol>*> touched;
+    std::vector<OutlineSymbol> outermost; // into the roots once the roots' children are done
+    for (size_t t = count; t-- > 0;) {
+        const int parent = structure.types[t].parent;
+        std::vector<OutlineSymbol>* into = &outermost;
+        if (parent >= 0) {
+            into = &types[static_cast<size_t>(parent)].children;
+        } else {
+            for (OutlineSymbol& root : roots) {
+                if (root.line <= first[t] &&
+                    (root.kind == SymbolKind::Module || root.kind == SymbolKind::Namespace)) {
+                    into = &root.children;
+                }
+            }
+        }
+        SortByLine(types[t].children);
+        into->push_back(std::move(types[t]));
+        if (into != &outermost && (touched.empty() || touched.back() != into)) {
+            touched.push_back(into);
+        }
+    }
+    std::sort(touched.begin(), touched.end());
+    touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
+    for (std::vector<OutlineSymbol>* symbols : touched) {
+        SortByLine(*symbols);
+    }
+    if (!outermost.empty()) {
+        std::move(outermost.begin(), outermost.end(), std::back_inserter(roots));
+        SortByLine(roots);
+    }
+}
+
 } // namespace
 
 std::vector<OutlineSymbol> BuildOutline(const TextDocument& document) {
+    return BuildOutline(document, ReadSourceStructure(document.Text()));
+}
+
+std::vector<OutlineSymbol> BuildOutline(const TextDocument& document,
+                                        const SourceStructure& structure) {
     const std::string& text = document.Text();
     // The scanner counts lines by LF; the protocol also ends a line at a
     // lone CR. Only then do the two numberings need a map.
@@ -285,7 +418,9 @@ std::vector<OutlineSymbol> BuildOutline(const TextDocument& document) {
                                  : lineOfScanLine[std::min(index, lineOfScanLine.size() - 1)];
         builder.Add(row, std::min(line, document.LineCount() - 1));
     });
-    return builder.Take();
+    std::vector<OutlineSymbol> outline = builder.Take();
+    PlaceTypes(outline, document, structure);
+    return outline;
 }
 
 } // namespace kestrel::lsp

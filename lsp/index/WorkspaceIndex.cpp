@@ -38,8 +38,11 @@ public:
                 module_ = symbol.name;
             }
             AddOne(symbol, container, inClass);
-            if (symbol.kind == SymbolKind::Module || symbol.kind == SymbolKind::Class) {
-                Add(symbol.children, symbol.name, symbol.kind == SymbolKind::Class);
+            const bool type = symbol.kind == SymbolKind::Class ||
+                              symbol.kind == SymbolKind::Struct ||
+                              symbol.kind == SymbolKind::Interface;
+            if (symbol.kind == SymbolKind::Module || type) {
+                Add(symbol.children, symbol.name, type);
             } else {
                 Add(symbol.children, container, inClass);
             }
@@ -65,6 +68,7 @@ private:
     void AddOne(const OutlineSymbol& symbol, std::string_view container, bool inClass) {
         IndexedSymbol entry;
         entry.kind = symbol.kind;
+        entry.role = symbol.role;
         entry.line = Clamp32(symbol.line);
         entry.from = Clamp32(document_.CharacterOf(symbol.line, symbol.selectionStart, encoding_));
         entry.to = Clamp32(document_.CharacterOf(symbol.line, symbol.selectionEnd, encoding_));
@@ -252,6 +256,34 @@ std::vector<SymbolMatch> WorkspaceIndex::Query(std::string_view query, size_t li
     for (size_t i = 0; i < count; ++i) {
         const auto& file = files[all[i].file];
         matches.push_back({file, &file->symbols[all[i].symbol]});
+    }
+    return matches;
+}
+
+std::vector<SymbolMatch> WorkspaceIndex::Named(std::string_view foldedName, size_t limit) const {
+    std::vector<std::shared_ptr<const FileSymbols>> files;
+    {
+        std::shared_lock lock(mutex_);
+        files.reserve(files_.size());
+        for (const auto& [path, entry] : files_) {
+            if (entry.symbols) {
+                files.push_back(entry.symbols);
+            }
+        }
+    }
+    std::vector<SymbolMatch> matches;
+    for (const auto& file : files) {
+        const std::string_view folded = file->folded;
+        for (size_t s = 0; s < file->keys.size(); ++s) {
+            const SearchKey& key = file->keys[s];
+            if (key.length - key.nameStart == foldedName.size() &&
+                folded.substr(key.offset + key.nameStart, foldedName.size()) == foldedName) {
+                matches.push_back({file, &file->symbols[s]});
+                if (matches.size() == limit) {
+                    return matches;
+                }
+            }
+        }
     }
     return matches;
 }

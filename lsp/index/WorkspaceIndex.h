@@ -27,6 +27,7 @@ struct IndexedSymbol {
     int32_t from = 0; // the name's characters on its line
     int32_t to = 0;
     SymbolKind kind = SymbolKind::Function;
+    OutlineRole role = OutlineRole::Definition;
 };
 
 // What a query reads of every entry: the case-folded search text. Kept
@@ -88,6 +89,10 @@ public:
     // The best `limit` matches of `query`, best first: by tier, then shorter
     // names (case-folded), then path, then place in the file.
     std::vector<SymbolMatch> Query(std::string_view query, size_t limit) const;
+
+    // Every entry named `foldedName` (case-folded, as FoldCase gives it),
+    // in path order, at most `limit`.
+    std::vector<SymbolMatch> Named(std::string_view foldedName, size_t limit) const;
 
     size_t FileCount() const;
     size_t SymbolCount() const;

@@ -178,6 +178,19 @@ QByteArray LanguageServer::Request(const QString& method, const QJsonObject& par
     if (method == QLatin1StringView("textDocument/codeAction")) {
         return JsonText(CodeActions(params));
     }
+    if (method == QLatin1StringView("textDocument/declaration") ||
+        method == QLatin1StringView("textDocument/implementation")) {
+        return navigator_.Counterparts(params);
+    }
+    if (method == QLatin1StringView("textDocument/definition")) {
+        return navigator_.Definition(params);
+    }
+    if (method == QLatin1StringView("textDocument/hover")) {
+        return navigator_.Hover(params);
+    }
+    if (method == QLatin1StringView("textDocument/foldingRange")) {
+        return navigator_.FoldingRanges(params);
+    }
     if (method == QLatin1StringView("workspace/symbol")) {
         return workspace_.Symbols(params, documents_);
     }
@@ -218,6 +231,7 @@ void LanguageServer::Notification(const QString& method, const QJsonObject& para
 QJsonValue LanguageServer::Initialize(const QJsonObject& params) {
     const ClientCapabilities client = ReadClientCapabilities(params);
     encoding_ = client.encoding;
+    navigator_.SetEncoding(encoding_);
     SetTrace(params);
     workspace_.Initialize(params, client);
     initialized_ = true;
@@ -238,7 +252,20 @@ std::shared_ptr<const TextDocument> LanguageServer::Document(const QJsonObject& 
 QByteArray LanguageServer::DocumentSymbols(const QJsonObject& params) {
     QString uri;
     const auto document = Document(params, uri);
-    return DocumentSymbolsJson(BuildOutline(*document), *document, encoding_);
+    // Editors ask again for a text they have not changed (on focus, on
+    // save): that answer is the last one.
+    for (const auto& [revision, answer] : outlines_) {
+        if (revision == document->Revision()) {
+            return answer;
+        }
+    }
+    QByteArray answer = DocumentSymbolsJson(
+        BuildOutline(*document, *navigator_.StructureOf(*document)), *document, encoding_);
+    if (outlines_.size() == kKeptOutlines) {
+        outlines_.erase(outlines_.begin());
+    }
+    outlines_.emplace_back(document->Revision(), answer);
+    return answer;
 }
 
 QJsonValue LanguageServer::CodeActions(const QJsonObject& params) {

@@ -2,6 +2,7 @@
 
 #include "documents/DocumentStore.h"
 #include "protocol/Protocol.h"
+#include "server/Navigator.h"
 #include "server/Workspace.h"
 #include "transport/JsonRpcChannel.h"
 #include "transport/MessageFraming.h"
@@ -66,6 +67,9 @@ private:
     void Trace(const QString& message);
 
     JsonRpcChannel channel_;
+    // The latest outline answers, by the revision of their documents' text.
+    static constexpr size_t kKeptOutlines = 4;
+    std::vector<std::pair<uint64_t, QByteArray>> outlines_;
     DocumentStore documents_;
     PositionEncoding encoding_ = PositionEncoding::Utf16;
     enum class TraceLevel { Off, Messages, Verbose } trace_ = TraceLevel::Off;
@@ -75,6 +79,7 @@ private:
     bool outOfStepShown_ = false;
     // Last, so that its threads end before anything they use goes.
     Workspace workspace_;
+    Navigator navigator_{documents_, workspace_};
 };
 
 } // namespace kestrel::lsp

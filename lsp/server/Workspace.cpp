@@ -1,6 +1,7 @@
 #include "server/Workspace.h"
 
 #include "index/LocalPaths.h"
+#include "index/SymbolMatcher.h"
 #include "server/CountedNoun.h"
 #include "server/SymbolAnswers.h"
 #include "server/WorkDoneProgress.h"
@@ -292,6 +293,20 @@ void Workspace::DocumentClosed(const QString& uri) {
 
 QByteArray Workspace::Symbols(const QJsonObject& params, const DocumentStore& documents) {
     const QString query = StringMember(params, Key("query"));
+    IndexChangedDocuments(documents);
+    const QByteArray utf8 = query.toUtf8();
+    const std::vector<SymbolMatch> matches = index_.Query(
+        std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())), kMaxResults);
+    return WorkspaceSymbolsJson(matches);
+}
+
+std::vector<SymbolMatch> Workspace::Named(std::string_view name, const DocumentStore& documents,
+                                          size_t limit) {
+    IndexChangedDocuments(documents);
+    return index_.Named(FoldCase(name), limit);
+}
+
+void Workspace::IndexChangedDocuments(const DocumentStore& documents) {
     // Open documents are indexed from the editor's text when asked, not at
     // each keystroke.
     for (const QString& uri : std::exchange(changedDocuments_, {})) {
@@ -307,10 +322,6 @@ QByteArray Workspace::Symbols(const QJsonObject& params, const DocumentStore& do
         index_.SetFromEditor(path.empty() ? uri.toStdString() : path,
                              IndexDocument(*document, uri.toStdString(), client_.encoding));
     }
-    const QByteArray utf8 = query.toUtf8();
-    const std::vector<SymbolMatch> matches = index_.Query(
-        std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())), kMaxResults);
-    return WorkspaceSymbolsJson(matches);
 }
 
 void Workspace::Log(int type, const QString& message) {

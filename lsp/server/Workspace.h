@@ -46,11 +46,20 @@ public:
     // The answer to `workspace/symbol`, as JSON text: `SymbolInformation[]`.
     QByteArray Symbols(const QJsonObject& params, const DocumentStore& documents);
 
+    // The index entries named `name`, in any case, in path order; open
+    // documents' entries as the editor has them.
+    std::vector<SymbolMatch> Named(std::string_view name, const DocumentStore& documents,
+                                   size_t limit);
+
     // At most this many symbols answer a query.
     static constexpr size_t kMaxResults = 200;
+    // At most this many entries of one name are looked at.
+    static constexpr size_t kMaxNamed = 5000;
 
 private:
     void Log(int type, const QString& message);
+    // Indexes the open documents that changed since the last query.
+    void IndexChangedDocuments(const DocumentStore& documents);
     void IndexFolders(std::vector<std::string> folders);
     // Hands paths that changed on disk to the indexer, leaving out those
     // outside the folders or in folders the walk skips.

@@ -54,8 +54,11 @@ local function main()
 
   local expected = {
     '2 Unit1 0',
-    '  12 GetArea 14', '  9 Create 16', '  12 Describe 17', '  12 Scaled 18',
-    '  12 GetArea 25', '  12 Grow 27', '  12 RegisterShapes 30', '  12 ShapeCount 31',
+    '  5 TShape 11',
+    '    6 GetArea 14', '    9 Create 16', '    6 Describe 17', '    6 Scaled 18',
+    '  5 TCircle 22',
+    '    6 GetArea 25', '    6 Grow 27',
+    '  12 RegisterShapes 30', '  12 ShapeCount 31',
     '3 implementation 33',
     '  5 TShape 38',
     '    9 Create 38', '    6 GetArea 43', '    6 Describe 48',
@@ -76,7 +79,7 @@ local function main()
 
   -- The edit reached the server through Neovim's change notifications.
   local with_bookmark = vim.deepcopy(expected)
-  table.insert(with_bookmark, 13, '    20 FName := AName; 40')
+  table.insert(with_bookmark, 15, '    20 FName := AName; 40')
   same(outline(client_id), with_bookmark)
 
   run_action('Remove bookmark')

@@ -39,12 +39,12 @@ local function main()
   check(indexed, 'no finished progress: ' .. vim.inspect(client.messages.progress))
 
   local routines = query(client_id, 'describe')
-  check(routines == '12 Describe 17 Unit1 | 6 Describe 48 TShape', 'describe: ' .. routines)
+  check(routines == '6 Describe 17 TShape | 6 Describe 48 TShape', 'describe: ' .. routines)
   local bookmarks = query(client_id, 'bookmark')
   check(bookmarks == '20 check the format 50 TShape | 20 the registry is never freed 70 Unit1',
     'bookmark: ' .. bookmarks)
   local method = query(client_id, 'tcircle.grow')
-  check(method == '6 Grow 63 TCircle', 'tcircle.grow: ' .. method)
+  check(method == '6 Grow 27 TCircle | 6 Grow 63 TCircle', 'tcircle.grow: ' .. method)
 
   -- The command a user runs: the answers land in the quickfix list.
   vim.lsp.buf.workspace_symbol('registry')

@@ -1,6 +1,7 @@
 #include "OpenDocuments.h"
 
 #include "DiskSync.h"
+#include "RecoveryBar.h"
 #include "RecoveryStore.h"
 
 #include <QFileDialog>
@@ -86,6 +87,10 @@ void OpenDocuments::AddDocument(EditorDocument* document) {
         connect(editWindow_, &TEditWindow::CloseRequested, this,
                 [this](EditorDocument* d) { CloseDocument(d); });
         editWindow_->move(owner_->x() + 40, owner_->y() + owner_->height() + 40);
+        auto* recoveryBar = new RecoveryBar(editWindow_);
+        editWindow_->addToolBar(Qt::TopToolBarArea, recoveryBar);
+        connect(recovery_, &RecoveryStore::CopiesFailing, recoveryBar, &RecoveryBar::ShowFailure);
+        connect(recovery_, &RecoveryStore::CopiesWritten, recoveryBar, &QWidget::hide);
     }
     documents_ << document;
     editWindow_->AddDocument(document);

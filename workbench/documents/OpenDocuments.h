@@ -2,6 +2,7 @@
 
 #include "EditorDocument.h"
 #include "FileStamp.h"
+#include "ReadToEnd.h"
 #include "TEditWindow.h"
 
 #include <QList>
@@ -72,7 +73,7 @@ private:
     RecoveryStore* recovery_;
     QPointer<TEditWindow> editWindow_;
     QList<EditorDocument*> documents_;
-    int64_t largeFileLimit_ = int64_t{256} << 20;
+    int64_t largeFileLimit_ = static_cast<int64_t>(kestrel::kLargeFileBytes);
 };
 
 } // namespace workbench

@@ -13,14 +13,12 @@
 
 namespace workbench {
 
-namespace {
-
-// Where copies of files written in place are kept while they are written,
-// when their own folder takes no new file.
-QString BackupFolder() {
-    const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
-    return cache.isEmpty() ? QString() : cache + "/backups";
+QString SaveJournalFolder() {
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    return data.isEmpty() ? QString() : data + "/saves";
 }
+
+namespace {
 
 // A new editor holding the buffer's text; null when `progress` stopped it.
 CodeEditor* FillEditor(const kestrel::HostBuffer& buffer,
@@ -155,7 +153,7 @@ bool EditorDocument::Save(const QString& path, QString& error, bool asUtf8, QStr
                                     : BytesFromDisplay(editor_->Bytes(), basis.encoding);
     const std::string fileBytes = kestrel::FileBytesFromBuffer(basis, current);
     const SaveResult written = SaveCarefully(QFile::encodeName(path).toStdString(), fileBytes,
-                                             QFile::encodeName(BackupFolder()).toStdString());
+                                             QFile::encodeName(SaveJournalFolder()).toStdString());
     if (!written) {
         error = QString::fromLocal8Bit(written.error.c_str());
         return false;

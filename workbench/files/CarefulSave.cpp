@@ -1,10 +1,18 @@
 #include "CarefulSave.h"
 
+#include "FileDescriptor.h"
+#include "PosixFiles.h"
+#include "ReadToEnd.h"
+#include "SaveJournal.h"
+#include "WriteAll.h"
+
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
-#include <optional>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -13,41 +21,36 @@
 
 namespace workbench {
 
+using kestrel::FileDescriptor;
+using kestrel::ReadEnd;
+using kestrel::ReadToEnd;
+using kestrel::WriteAllAt;
+
 namespace {
 
 std::string ErrnoText(int error) {
     return std::strerror(error);
 }
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() { Close(); }
-    int Get() const { return fd_; }
-    // Closes now; false with errno set when the close reports an error.
-    bool Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
+using kestrel::FileDescriptor;
 
-private:
-    int fd_;
-};
+constexpr std::string_view kTemporaryPrefix = ".kestrel-";
 
 // A temporary file made in a folder, removed again unless Keep() is called.
+// It is locked while it lives, which tells it from one a crash left behind.
 class TemporaryFile {
 public:
     // Short whatever the saved file's name: the prefix and six random
     // characters fit in any folder that can hold a file at all.
-    explicit TemporaryFile(const std::string& folder) : path_(folder + "/.kestrel-XXXXXX") {
+    explicit TemporaryFile(const std::string& folder)
+        : path_(folder + "/" + std::string(kTemporaryPrefix) + "XXXXXX") {
         fd_ = ::mkostemp(path_.data(), O_CLOEXEC);
         if (fd_ < 0) {
             error_ = errno;
             path_.clear();
+            return;
         }
+        ::flock(fd_, LOCK_EX);
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -62,7 +65,7 @@ public:
     int Fd() const { return fd_; }
     int Error() const { return error_; }
     const std::string& Path() const { return path_; }
-    bool Close() { return ::close(std::exchange(fd_, -1)) == 0; }
+    void Close() { ::close(std::exchange(fd_, -1)); }
     void Keep() { path_.clear(); }
 
 private:
@@ -75,19 +78,6 @@ SaveResult Failure(std::string error) {
     SaveResult result;
     result.error = std::move(error);
     return result;
-}
-
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 // The file a chain of symbolic links ends at (the path itself when it is no
@@ -109,48 +99,31 @@ std::string ResolveLinks(std::string path) {
     return path;
 }
 
-// mkdir -p, private to the user.
-void MakeFolders(const std::string& folder) {
-    for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
-        ::mkdir(folder.substr(0, slash).c_str(), 0700);
-        if (slash == std::string::npos) {
-            return;
+// Removes the temporary files of saves into `folder` that a crash cut short:
+// ours by their name and owner, and no longer locked by a save that runs.
+void RemoveStaleTemporaries(const std::string& folder) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) {
+        return;
+    }
+    const int dirFd = ::dirfd(dir);
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name.size() != kTemporaryPrefix.size() + 6 || !name.starts_with(kTemporaryPrefix)) {
+            continue;
+        }
+        struct stat info {};
+        if (::fstatat(dirFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(info.st_mode) || info.st_uid != ::geteuid() || info.st_nlink != 1) {
+            continue;
+        }
+        const FileDescriptor fd(
+            ::openat(dirFd, entry->d_name, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+        if (fd.Get() >= 0 && ::flock(fd.Get(), LOCK_EX | LOCK_NB) == 0) {
+            ::unlinkat(dirFd, entry->d_name, 0);
         }
     }
-}
-
-bool WriteAll(int fd, std::string_view bytes, off_t at = 0) {
-    size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::pwrite(fd, bytes.data() + written, bytes.size() - written,
-                                   at + static_cast<off_t>(written));
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        written += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-bool ReadAll(int fd, std::string& bytes) {
-    bytes.clear();
-    char chunk[1 << 16];
-    for (;;) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        if (n == 0) {
-            return true;
-        }
-        bytes.append(chunk, static_cast<size_t>(n));
-    }
+    ::closedir(dir);
 }
 
 // Copies every extended attribute (POSIX ACLs among them) of `from` to `to`;
@@ -177,18 +150,14 @@ std::string CopyExtendedAttributes(const std::string& from, int to) {
     return failed;
 }
 
-void SyncFolder(const std::string& folder) {
-    const FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.Get() >= 0) {
-        ::fsync(fd.Get());
-    }
-}
-
 // Writes over the file itself, keeping its inode (and so its links, owner,
-// mode and attributes). The old bytes stay in memory and, where one can be
-// made, in a backup file until the new ones are on disk.
+// mode and attributes). A journal with the old and the new bytes reaches the
+// disk first, so that a crash at any step leaves what the next start needs
+// to finish the save; where no journal can be kept, the old bytes stay in
+// memory to be put back on a failure, and the note says a crash was not
+// guarded against.
 SaveResult WriteInPlace(const std::string& target, std::string_view bytes,
-                        const std::string& backupFolder, const std::string& why) {
+                        const std::string& journalFolder, const std::string& why) {
     SaveResult result;
     const FileDescriptor fd(::open(target.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
     if (fd.Get() < 0) {
@@ -196,39 +165,42 @@ SaveResult WriteInPlace(const std::string& target, std::string_view bytes,
         return result;
     }
     std::string old;
-    if (!ReadAll(fd.Get(), old)) {
+    if (ReadToEnd(fd.Get(), old, 0, SIZE_MAX / 2) != ReadEnd::Complete) {
         result.error = ErrnoText(errno);
         return result;
     }
-    std::optional<TemporaryFile> backup(std::in_place, FolderOf(target));
-    if (backup->Fd() < 0 && !backupFolder.empty()) {
-        MakeFolders(backupFolder);
-        backup.emplace(backupFolder);
-    }
-    const bool backedUp = backup->Fd() >= 0 && WriteAll(backup->Fd(), old) &&
-                          ::fsync(backup->Fd()) == 0 && backup->Close();
+    SaveJournal journal;
+    std::string journalError = "no folder for it";
+    const bool journaled =
+        !journalFolder.empty() && journal.Begin(journalFolder, target, old, bytes, journalError);
 
     const auto writeBytes = [&](std::string_view what) {
-        return WriteAll(fd.Get(), what) &&
+        return WriteAllAt(fd.Get(), what, 0) &&
                ::ftruncate(fd.Get(), static_cast<off_t>(what.size())) == 0 &&
                ::fsync(fd.Get()) == 0;
     };
     if (!writeBytes(bytes)) {
         const int error = errno;
         if (writeBytes(old)) {
+            journal.Finish();
             result.error = ErrnoText(error) + "; the file's old contents were put back";
         } else {
             result.error = ErrnoText(error) + "; the file could not be put back";
-            if (backedUp) {
-                result.error += ": its old contents are in " + backup->Path();
-                backup->Keep();
+            if (journaled) {
+                result.error += ": its old and new contents are in " + journal.Path() +
+                                ", and the next start finishes the save";
             }
         }
         return result;
     }
+    journal.Finish();
     result.inPlace = true;
     result.note =
         "The save was not atomic: " + NameOf(target) + " was written in place " + why + ".";
+    if (!journaled) {
+        result.note += " No journal could be kept for it (" + journalError +
+                       "), so a crash meanwhile could have damaged it.";
+    }
     return result;
 }
 
@@ -240,23 +212,24 @@ bool CannotCreateIn(int error) {
 } // namespace
 
 SaveResult SaveCarefully(const std::string& path, std::string_view bytes,
-                         const std::string& backupFolder) {
+                         const std::string& journalFolder) {
     const std::string target = ResolveLinks(path);
     const std::string folder = FolderOf(target);
+    RemoveStaleTemporaries(folder);
     struct stat old {};
     const bool exists = ::stat(target.c_str(), &old) == 0;
     if (exists && !S_ISREG(old.st_mode)) {
         return Failure("it is not a regular file");
     }
     if (exists && old.st_nlink > 1) {
-        return WriteInPlace(target, bytes, backupFolder,
+        return WriteInPlace(target, bytes, journalFolder,
                             "because it has " + std::to_string(old.st_nlink) + " hard links");
     }
 
     TemporaryFile temp(folder);
     if (temp.Fd() < 0) {
         if (exists && CannotCreateIn(temp.Error())) {
-            return WriteInPlace(target, bytes, backupFolder,
+            return WriteInPlace(target, bytes, journalFolder,
                                 "because no new file can be created in its folder");
         }
         return Failure(ErrnoText(temp.Error()));
@@ -269,7 +242,7 @@ SaveResult SaveCarefully(const std::string& path, std::string_view bytes,
             // lies; where that is not allowed either, the new file is the
             // saver's and does not take set-user-id or set-group-id along.
             if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) == 0) {
-                return WriteInPlace(target, bytes, backupFolder,
+                return WriteInPlace(target, bytes, journalFolder,
                                     "because its owner and group could not be kept otherwise");
             }
             if (::fchown(temp.Fd(), static_cast<uid_t>(-1), old.st_gid) != 0) {
@@ -290,13 +263,16 @@ SaveResult SaveCarefully(const std::string& path, std::string_view bytes,
         ::umask(mask);
         ::fchmod(temp.Fd(), 0666 & ~mask);
     }
-    if (!WriteAll(temp.Fd(), bytes) || ::fsync(temp.Fd()) != 0 || !temp.Close()) {
+    // Still open, and so locked, when it is renamed: another save's clean-up
+    // cannot take it for one a crash left behind.
+    if (!WriteAllAt(temp.Fd(), bytes, 0) || ::fsync(temp.Fd()) != 0) {
         return Failure(ErrnoText(errno));
     }
     if (::rename(temp.Path().c_str(), target.c_str()) != 0) {
         return Failure(ErrnoText(errno));
     }
     temp.Keep();
+    temp.Close();
     SyncFolder(folder);
     SaveResult result;
     result.note = note;

@@ -1,14 +1,22 @@
 #include "FileReading.h"
 
+#include "FileDescriptor.h"
+#include "ReadToEnd.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace workbench {
+
+using kestrel::FileDescriptor;
+using kestrel::ReadEnd;
+using kestrel::ReadToEnd;
 
 namespace {
 
@@ -39,22 +47,6 @@ QString RefusalForType(mode_t mode) {
     }
     return Tr("it is not a regular file");
 }
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    int Get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 } // namespace
 
@@ -94,36 +86,23 @@ bool ReadRegularFile(const QString& path, std::string& bytes, QString& error,
         return false;
     }
     const auto total = static_cast<size_t>(info.st_size);
-    constexpr size_t kChunk = size_t{1} << 22;
-    bytes.clear();
-    bytes.resize(total + 1); // one more byte notices a file that grows
-    size_t size = 0;
-    for (;;) {
-        if (size == bytes.size()) {
-            bytes.resize(bytes.size() * 2);
-        }
-        const ssize_t n =
-            ::read(fd.Get(), bytes.data() + size, std::min(kChunk, bytes.size() - size));
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            error = ErrnoText(errno);
-            bytes.clear();
-            return false;
-        }
-        if (n == 0) {
-            break;
-        }
-        size += static_cast<size_t>(n);
-        if (progress && !progress(static_cast<int64_t>(size), static_cast<int64_t>(total))) {
-            error = Tr("opening was cancelled");
-            bytes.clear();
-            return false;
-        }
+    const auto heard = [&progress, total](size_t read) {
+        return !progress || progress(static_cast<int64_t>(read), static_cast<int64_t>(total));
+    };
+    switch (ReadToEnd(fd.Get(), bytes, total, SIZE_MAX / 2, heard)) {
+    case ReadEnd::Complete:
+        return true;
+    case ReadEnd::Failed:
+        error = ErrnoText(errno);
+        break;
+    case ReadEnd::TooLarge:
+        error = Tr("it is too large to hold in memory");
+        break;
+    case ReadEnd::Cancelled:
+        error = Tr("opening was cancelled");
+        break;
     }
-    bytes.resize(size);
-    return true;
+    return false;
 }
 
 } // namespace workbench

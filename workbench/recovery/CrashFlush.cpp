@@ -1,5 +1,7 @@
 #include "CrashFlush.h"
 
+#include "WriteAll.h"
+
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -22,21 +24,6 @@ struct Slot {
 std::array<Slot, kSlots> slots;
 
 constexpr std::array kCrashSignals{SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT};
-
-bool WriteAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
 
 void FlushOnCrash(int signal) {
     const int savedErrno = errno;
@@ -64,12 +51,21 @@ bool WriteRecoveryImage(const RecoveryImage& image, bool fromCrashHandler) {
     if (fd < 0) {
         return false;
     }
-    const bool written = WriteAll(fd, image.bytes.data(), image.bytes.size());
-    if (::close(fd) != 0 || !written || ::rename(temp, image.path.c_str()) != 0) {
-        ::unlink(temp);
-        return false;
+    bool written = kestrel::WriteAll(fd, image.bytes);
+    int error = errno;
+    if (::close(fd) != 0 && written) {
+        written = false;
+        error = errno;
     }
-    return true;
+    if (written && ::rename(temp, image.path.c_str()) != 0) {
+        written = false;
+        error = errno;
+    }
+    if (!written) {
+        ::unlink(temp);
+        errno = error; // the caller says why
+    }
+    return written;
 }
 
 namespace crash_slots {

@@ -15,7 +15,8 @@ struct RecoveryImage {
 };
 
 // Writes `image` through its temporary file and a rename, using only
-// async-signal-safe calls. False when it could not be written.
+// async-signal-safe calls. False when it could not be written, errno saying
+// why.
 bool WriteRecoveryImage(const RecoveryImage& image, bool fromCrashHandler = false);
 
 // The crash handler's view of the recovery copies: a fixed table of slots,

@@ -1,14 +1,57 @@
 #include "RecoveryOffer.h"
 
+#include "EditorDocument.h"
 #include "OpenDocuments.h"
 #include "RecoveryStore.h"
+#include "SaveJournal.h"
 
+#include <QFile>
 #include <QMessageBox>
 #include <QPushButton>
 
 namespace workbench {
 
+namespace {
+
+// Completes the in-place saves that a crash cut short, and says what became
+// of each.
+void FinishSaves(QWidget* parent) {
+    const std::vector<InterruptedSave> saves =
+        FinishInterruptedSaves(QFile::encodeName(SaveJournalFolder()).toStdString());
+    if (saves.empty()) {
+        return;
+    }
+    QStringList lines;
+    for (const InterruptedSave& save : saves) {
+        const QString path = QFile::decodeName(QByteArray::fromStdString(save.path));
+        const QString detail = QString::fromLocal8Bit(save.detail.c_str());
+        switch (save.outcome) {
+        case InterruptedSave::Outcome::Finished:
+            lines << QObject::tr("%1: the save was finished; the file holds what was saved.")
+                         .arg(path);
+            break;
+        case InterruptedSave::Outcome::Undone:
+            lines << QObject::tr("%1: the save could not be finished (%2); the file holds "
+                                 "its old contents again.")
+                         .arg(path, detail);
+            break;
+        case InterruptedSave::Outcome::LeftAlone:
+            lines << QObject::tr("%1: left as it is, since %2.").arg(path, detail);
+            break;
+        case InterruptedSave::Outcome::Failed:
+            lines << QObject::tr("%1: could not be repaired: %2.").arg(path, detail);
+            break;
+        }
+    }
+    QMessageBox::warning(
+        parent, QObject::tr("Interrupted save"),
+        QObject::tr("The workbench ended while saving in place:\n\n%1").arg(lines.join('\n')));
+}
+
+} // namespace
+
 void OfferRecovery(OpenDocuments& documents) {
+    FinishSaves(documents.Owner());
     RecoveryStore& store = documents.Recovery();
     const QList<RecoveryStore::Copy> copies = store.ClaimLeftBehind();
     if (copies.isEmpty()) {

@@ -4,9 +4,11 @@ namespace workbench {
 
 class OpenDocuments;
 
-// At start-up: offers the unsaved changes that a workbench which died left
-// behind. "Recover" opens them as modified documents, "Discard" deletes
-// them, "Later" keeps them for the next start.
+// At start-up: completes the in-place saves that a workbench which died cut
+// short, and says which (finished, or undone when the new bytes cannot be
+// written); then offers the unsaved changes it left behind. "Recover" opens
+// them as modified documents, "Discard" deletes them, "Later" keeps them for
+// the next start.
 void OfferRecovery(OpenDocuments& documents);
 
 } // namespace workbench

@@ -9,6 +9,8 @@
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -19,6 +21,7 @@ namespace {
 
 constexpr int kIdleMs = 2000;       // typing rests this long before copies are written
 constexpr int kMostDelayMs = 20000; // and steady typing waits no longer than this
+constexpr int kRetryMs = 5000;      // a copy that could not be written is tried again
 constexpr char kMagic[] = "Kestrel recovery copy 1\n";
 const QString kSuffix = QStringLiteral(".kestrel-recovery");
 
@@ -90,6 +93,14 @@ RecoveryStore::RecoveryStore(const QString& folder, QObject* parent)
     idle_.setSingleShot(true);
     idle_.setInterval(kIdleMs);
     connect(&idle_, &QTimer::timeout, this, &RecoveryStore::Flush);
+    retry_.setSingleShot(true);
+    retry_.setInterval(kRetryMs);
+    connect(&retry_, &QTimer::timeout, this, [this] {
+        for (auto& [document, entry] : entries_) {
+            entry.dirty = entry.dirty || entry.failed;
+        }
+        Flush();
+    });
 }
 
 RecoveryStore::~RecoveryStore() {
@@ -161,6 +172,7 @@ void RecoveryStore::Edited(EditorDocument* document) {
 }
 
 void RecoveryStore::Flush() {
+    QString why;
     idle_.stop();
     dirtySince_.invalidate();
     for (auto& [document, entry] : entries_) {
@@ -171,13 +183,39 @@ void RecoveryStore::Flush() {
             Remove(document);
             continue;
         }
+        errno = 0;
         const RecoveryImage* image = Prepare(document);
         if (image != nullptr && WriteRecoveryImage(*image)) {
             crash_slots::MarkWritten(entry.slot, image);
             entry.onDisk = true;
-        } else if (!std::exchange(warned_, true)) {
-            qWarning("workbench: cannot write recovery copies in %s", qPrintable(root_));
+            entry.failed = false;
+            continue;
         }
+        const QString reason =
+            errno != 0 ? QString::fromLocal8Bit(std::strerror(errno)) : tr("no folder for them");
+        why = tr("Recovery copies cannot be written in %1: %2.").arg(root_, reason);
+        entry.failed = true;
+        if (!std::exchange(warned_, true)) {
+            qWarning("workbench: cannot write recovery copies in %s: %s", qPrintable(root_),
+                     qPrintable(reason));
+        }
+    }
+    UpdateFailure(why);
+}
+
+void RecoveryStore::UpdateFailure(const QString& why) {
+    const bool failing = std::any_of(entries_.begin(), entries_.end(),
+                                     [](const auto& entry) { return entry.second.failed; });
+    if (failing) {
+        retry_.start();
+        if (!why.isEmpty() && why != failure_) {
+            failure_ = why;
+            emit CopiesFailing(failure_);
+        }
+    } else if (!failure_.isEmpty()) {
+        retry_.stop();
+        failure_.clear();
+        emit CopiesWritten();
     }
 }
 
@@ -217,6 +255,9 @@ void RecoveryStore::Remove(EditorDocument* document) {
     }
     entry.onDisk = false;
     entry.dirty = false;
+    if (std::exchange(entry.failed, false)) {
+        UpdateFailure({});
+    }
 }
 
 bool RecoveryStore::OpenSession() {

@@ -75,6 +75,19 @@ public:
     // Writes the copies of every changed document now.
     void Flush();
 
+    // While some copy cannot be written (a full or read-only disk), the
+    // store tries again every so often.
+    void SetRetryDelay(int milliseconds) { retry_.setInterval(milliseconds); }
+    // Why copies cannot be written; empty while they can.
+    QString Failure() const { return failure_; }
+
+signals:
+    // A copy could not be written: the changes it was to keep are at risk.
+    // Sent again when the reason changes.
+    void CopiesFailing(const QString& why);
+    // Every changed document has its copy again (or none needs one).
+    void CopiesWritten();
+
 private:
     struct Entry {
         int slot = -1;
@@ -83,12 +96,15 @@ private:
         std::unique_ptr<RecoveryImage> latest;
         std::unique_ptr<RecoveryImage> previous; // kept while a crash handler may read it
         bool onDisk = false;
+        bool failed = false; // the last copy could not be written
     };
 
     void Edited(EditorDocument* document);
     void Remove(EditorDocument* document);
     const RecoveryImage* Prepare(EditorDocument* document);
     bool OpenSession();
+    // Says when copies start or stop failing.
+    void UpdateFailure(const QString& why);
 
     QString root_;
     QString session_;
@@ -98,6 +114,8 @@ private:
     bool warned_ = false;
     std::unordered_map<EditorDocument*, Entry> entries_;
     QTimer idle_;
+    QTimer retry_;
+    QString failure_;
     QElapsedTimer dirtySince_;
     QList<int> claimedLocks_;
     QStringList claimed_;

@@ -10,7 +10,7 @@ namespace kestrel {
 // worked (a write is only safe once close has succeeded).
 class FileDescriptor {
 public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
+    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     ~FileDescriptor() { Close(); }
@@ -18,11 +18,11 @@ public:
     int Get() const { return fd_; }
     bool IsOpen() const { return fd_ >= 0; }
 
-    // Closes the descriptor now; returns what close returned, or 0 when it
-    // was not open.
-    int Close() {
+    // Closes the descriptor now; false, with errno set, when close reports
+    // an error; true when it was not open.
+    bool Close() {
         const int fd = std::exchange(fd_, -1);
-        return fd >= 0 ? ::close(fd) : 0;
+        return fd < 0 || ::close(fd) == 0;
     }
 
 private:

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+
+namespace kestrel {
+
+// The most bytes a Kestrel program reads from one file or stream without
+// asking first: Pascal sources are far smaller, and a pipe may never end.
+inline constexpr size_t kLargeFileBytes = size_t{256} << 20;
+
+enum class ReadEnd {
+    Complete,  // every byte up to the end is in `bytes`
+    Failed,    // a read failed; errno says why
+    TooLarge,  // more than the limit, or more than memory holds
+    Cancelled, // the progress callback said stop
+};
+
+// Reads `fd` from where it stands to its end into `bytes`, replacing what it
+// held (its storage is kept). `expected` is the size the file reports, a
+// hint only: a file may grow or shrink while it is read, and streams report
+// none (0). A source of more than `limit` bytes gives TooLarge. `progress`,
+// when given, hears the bytes read so far after each read and may cancel.
+// Reads interrupted by a signal (EINTR) are tried again. On any end but
+// Complete, `bytes` is empty.
+ReadEnd ReadToEnd(int fd, std::string& bytes, size_t expected, size_t limit,
+                  const std::function<bool(size_t read)>& progress = {});
+
+} // namespace kestrel

@@ -1,0 +1,304 @@
+#include "server/Navigator.h"
+
+#include "features/Folding.h"
+#include "features/Navigation.h"
+#include "index/LocalPaths.h"
+
+#include "TextEncoding.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QUrl>
+
+#include <algorithm>
+
+namespace kestrel::lsp {
+
+namespace {
+
+QLatin1StringView Key(const char* key) {
+    return QLatin1StringView(key);
+}
+
+constexpr size_t kCachedStructures = 8;
+
+bool IsRoutine(SymbolKind kind) {
+    return kind == SymbolKind::Function || kind == SymbolKind::Method ||
+           kind == SymbolKind::Constructor || kind == SymbolKind::Operator;
+}
+
+bool IsType(SymbolKind kind) {
+    return kind == SymbolKind::Class || kind == SymbolKind::Struct || kind == SymbolKind::Interface;
+}
+
+std::string_view LastPart(std::string_view path) {
+    const size_t dot = path.rfind('.');
+    return dot == std::string_view::npos ? path : path.substr(dot + 1);
+}
+
+// The unit name a file's path gives: its name without the extension.
+std::string UnitOfPath(std::string_view path) {
+    std::string_view name = path.substr(path.rfind('/') + 1);
+    name = name.substr(0, name.find('.'));
+    return FoldName(name);
+}
+
+QByteArray Bytes(const std::string& text) {
+    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Index entries that a name at the cursor may mean, best first: in this
+// file, then in the units it uses, then anywhere. Of types, their
+// declarations; of routines, `preferred` (bodies or declarations) when any
+// has that role.
+std::vector<SymbolMatch> Choose(std::vector<SymbolMatch> matches, const Identifier& identifier,
+                                const std::string& thisPath, const std::vector<std::string>& uses,
+                                bool types, OutlineRole preferred) {
+    std::erase_if(matches, [types](const SymbolMatch& match) {
+        const SymbolKind kind = match.symbol->kind;
+        return !(IsRoutine(kind) || (types && (IsType(kind) || kind == SymbolKind::Module)));
+    });
+    if (!identifier.qualifier.empty()) {
+        const auto inQualifier = [&identifier](const SymbolMatch& match) {
+            return SameName(match.file->Text(match.symbol->container), identifier.qualifier);
+        };
+        if (std::any_of(matches.begin(), matches.end(), inQualifier)) {
+            std::erase_if(matches, [&](const SymbolMatch& match) { return !inQualifier(match); });
+        }
+    }
+    const auto keepRole = [&matches](auto isOfKind, OutlineRole role) {
+        const auto wanted = [&](const SymbolMatch& match) {
+            return isOfKind(match.symbol->kind) && match.symbol->role == role;
+        };
+        if (std::any_of(matches.begin(), matches.end(), wanted)) {
+            std::erase_if(matches, [&](const SymbolMatch& match) {
+                return isOfKind(match.symbol->kind) && !wanted(match);
+            });
+        }
+    };
+    keepRole(IsRoutine, preferred);
+    keepRole(IsType, OutlineRole::Declaration);
+    std::vector<std::pair<int, SymbolMatch>> ranked;
+    ranked.reserve(matches.size());
+    for (SymbolMatch& match : matches) {
+        const std::string path = LocalPath(QString::fromStdString(match.file->uri));
+        const int rank = path == thisPath                                                      ? 0
+                         : std::find(uses.begin(), uses.end(), UnitOfPath(path)) != uses.end() ? 1
+                                                                                               : 2;
+        ranked.emplace_back(rank, std::move(match));
+    }
+    std::stable_sort(ranked.begin(), ranked.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<SymbolMatch> best;
+    best.reserve(ranked.size());
+    for (auto& [rank, match] : ranked) {
+        best.push_back(std::move(match));
+    }
+    return best;
+}
+
+} // namespace
+
+std::shared_ptr<const SourceStructure> Navigator::StructureOf(const TextDocument& document) {
+    for (const auto& [revision, structure] : structures_) {
+        if (revision == document.Revision()) {
+            return structure;
+        }
+    }
+    auto structure = std::make_shared<const SourceStructure>(ReadSourceStructure(document.Text()));
+    if (structures_.size() == kCachedStructures) {
+        structures_.erase(structures_.begin());
+    }
+    structures_.emplace_back(document.Revision(), structure);
+    return structure;
+}
+
+Navigator::Request Navigator::Read(const QJsonObject& params) {
+    Request request;
+    request.uri = StringMember(ObjectMember(params, Key("textDocument")), Key("uri"));
+    QString error;
+    request.document = documents_.Get(request.uri, error);
+    if (!request.document) {
+        throw RequestError{RequestFailed, error};
+    }
+    request.structure = StructureOf(*request.document);
+    if (params.contains(Key("position"))) {
+        const TextPosition position = PositionMember(params, Key("position"));
+        const TextDocument& document = *request.document;
+        // A place past the end of its line or of the text holds nothing.
+        if (position.line >= document.LineCount() ||
+            position.character >
+                document.CharacterOf(position.line, document.LineEnd(position.line), encoding_)) {
+            request.offset = SourceStructure::kNone;
+        } else {
+            request.offset = document.OffsetOf(position, encoding_);
+        }
+    }
+    return request;
+}
+
+TextRange Navigator::RangeOf(const TextDocument& document, size_t start, size_t end) const {
+    return {document.PositionOf(start, encoding_), document.PositionOf(end, encoding_)};
+}
+
+QByteArray Navigator::Counterparts(const QJsonObject& params) {
+    const Request request = Read(params);
+    if (request.offset == SourceStructure::kNone) {
+        return QByteArrayLiteral("null");
+    }
+    const SourceStructure& structure = *request.structure;
+    const int routine = RoutineAt(*request.document, structure, request.offset);
+    if (routine < 0) {
+        return QByteArrayLiteral("null");
+    }
+    const std::vector<int> found = lsp::Counterparts(structure, routine);
+    if (found.empty()) {
+        return QByteArrayLiteral("null");
+    }
+    std::string out = "[";
+    const std::string uri = request.uri.toStdString();
+    for (const int index : found) {
+        const SourceStructure::Routine& other = structure.routines[static_cast<size_t>(index)];
+        out += out.size() == 1 ? "" : ",";
+        AppendLocation(out, {uri, RangeOf(*request.document, other.nameStart, other.nameEnd)});
+    }
+    out += ']';
+    return Bytes(out);
+}
+
+QByteArray Navigator::Definition(const QJsonObject& params) {
+    const Request request = Read(params);
+    if (request.offset == SourceStructure::kNone) {
+        return QByteArrayLiteral("null");
+    }
+    const Identifier identifier = IdentifierAt(request.document->Text(), request.offset);
+    if (identifier.name.empty()) {
+        return QByteArrayLiteral("null");
+    }
+    const std::vector<SymbolMatch> matches =
+        Choose(workspace_.Named(identifier.name, documents_, Workspace::kMaxNamed), identifier,
+               LocalPath(request.uri), request.structure->uses, true, OutlineRole::Definition);
+    if (matches.empty()) {
+        return QByteArrayLiteral("null");
+    }
+    std::string out = "[";
+    for (size_t i = 0; i < matches.size() && i < kMaxDefinitions; ++i) {
+        const IndexedSymbol& symbol = *matches[i].symbol;
+        out += out.size() == 1 ? "" : ",";
+        AppendLocation(
+            out, {matches[i].file->uri, {{symbol.line, symbol.from}, {symbol.line, symbol.to}}});
+    }
+    out += ']';
+    return Bytes(out);
+}
+
+QByteArray Navigator::Hover(const QJsonObject& params) {
+    const Request request = Read(params);
+    if (request.offset == SourceStructure::kNone) {
+        return QByteArrayLiteral("null");
+    }
+    const TextDocument& document = *request.document;
+    const Identifier identifier = IdentifierAt(document.Text(), request.offset);
+    if (identifier.name.empty()) {
+        return QByteArrayLiteral("null");
+    }
+    // The heading to show, preferably the declaration, in this document or
+    // in the file the index names.
+    QString uri = request.uri;
+    std::shared_ptr<const TextDocument> source = request.document;
+    std::shared_ptr<const SourceStructure> structure = request.structure;
+    int routine = RoutineAt(document, *structure, request.offset);
+    if (routine >= 0) {
+        const SourceStructure::Routine& here = structure->routines[static_cast<size_t>(routine)];
+        if (request.offset < here.nameStart || request.offset > here.nameEnd) {
+            routine = -1;
+        } else if (here.body) {
+            const std::vector<int> declarations = lsp::Counterparts(*structure, routine);
+            routine = declarations.empty() ? routine : declarations.front();
+        }
+    }
+    if (routine < 0) {
+        for (size_t i = 0; i < structure->routines.size(); ++i) {
+            const SourceStructure::Routine& candidate = structure->routines[i];
+            const std::string_view owner =
+                candidate.owner >= 0 ? std::string_view(structure->types[candidate.owner].name)
+                                     : LastPart(candidate.qualifier);
+            if (SameName(candidate.name, identifier.name) &&
+                (identifier.qualifier.empty() || SameName(owner, identifier.qualifier)) &&
+                (routine < 0 || (!candidate.body && structure->routines[routine].body))) {
+                routine = static_cast<int>(i);
+            }
+        }
+    }
+    if (routine < 0) {
+        const std::vector<SymbolMatch> matches =
+            Choose(workspace_.Named(identifier.name, documents_, Workspace::kMaxNamed), identifier,
+                   LocalPath(request.uri), structure->uses, false, OutlineRole::Declaration);
+        if (matches.empty()) {
+            return QByteArrayLiteral("null");
+        }
+        uri = QString::fromStdString(matches.front().file->uri);
+        QString error;
+        source = documents_.Get(uri, error);
+        if (!source) {
+            return QByteArrayLiteral("null");
+        }
+        // A file read from disk is a new text each time: the one read last
+        // for this URI stands in for it while its bytes are the same.
+        if (lastRead_.first == uri && lastRead_.second &&
+            lastRead_.second->Text() == source->Text()) {
+            source = lastRead_.second;
+        } else {
+            lastRead_ = {uri, source};
+        }
+        structure = StructureOf(*source);
+        const int64_t line = matches.front().symbol->line;
+        for (size_t i = 0; i < structure->routines.size() && routine < 0; ++i) {
+            const SourceStructure::Routine& candidate = structure->routines[i];
+            if (source->LineOf(candidate.nameStart) == line &&
+                SameName(candidate.name, identifier.name)) {
+                routine = static_cast<int>(i);
+            }
+        }
+        if (routine < 0) {
+            return QByteArrayLiteral("null");
+        }
+    }
+    const SourceStructure::Routine& found = structure->routines[static_cast<size_t>(routine)];
+    const std::string type = found.owner >= 0 ? structure->TypePath(found.owner) : found.qualifier;
+    QString where = QStringLiteral("Declared in %1, line %2")
+                        .arg(QUrl(uri).fileName())
+                        .arg(source->LineOf(found.nameStart) + 1);
+    if (!type.empty()) {
+        where += QStringLiteral(", in `%1`").arg(QString::fromStdString(type));
+    }
+    const QString markdown =
+        QStringLiteral("```pascal\n%1\n```\n%2")
+            .arg(QString::fromStdString(HeadingText(source->Text(), found)), where);
+    const QJsonObject hover{
+        {Key("contents"),
+         QJsonObject{{Key("kind"), QStringLiteral("markdown")}, {Key("value"), markdown}}},
+        {Key("range"), RangeJson(RangeOf(document, identifier.start, identifier.end))}};
+    return JsonText(hover);
+}
+
+QByteArray Navigator::FoldingRanges(const QJsonObject& params) {
+    const Request request = Read(params);
+    std::string out = "[";
+    for (const FoldingRange& range : lsp::FoldingRanges(*request.document, *request.structure)) {
+        out += out.size() == 1 ? "{\"startLine\":" : ",{\"startLine\":";
+        AppendNumber(out, range.startLine);
+        out += ",\"endLine\":";
+        AppendNumber(out, range.endLine);
+        if (range.kind == FoldingRange::Kind::Comment) {
+            out += ",\"kind\":\"comment\"";
+        } else if (range.kind == FoldingRange::Kind::Region) {
+            out += ",\"kind\":\"region\"";
+        }
+        out += '}';
+    }
+    out += ']';
+    return Bytes(out);
+}
+
+} // namespace kestrel::lsp

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "documents/DocumentStore.h"
+#include "features/SourceStructure.h"
+#include "server/Workspace.h"
+
+#include <QByteArray>
+#include <QJsonObject>
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace kestrel::lsp {
+
+// Answers the requests that move about the code: declaration and
+// implementation, definition, hover, and folding. What each document
+// declares is read once per text and kept while the text stays the same.
+class Navigator {
+public:
+    Navigator(const DocumentStore& documents, Workspace& workspace)
+        : documents_(documents), workspace_(workspace) {}
+
+    void SetEncoding(PositionEncoding encoding) { encoding_ = encoding; }
+
+    // `textDocument/declaration` and `textDocument/implementation`: from an
+    // implementation's heading to its declarations, from a declaration to
+    // its implementations.
+    QByteArray Counterparts(const QJsonObject& params);
+    QByteArray Definition(const QJsonObject& params);
+    QByteArray Hover(const QJsonObject& params);
+    QByteArray FoldingRanges(const QJsonObject& params);
+
+    // The structure of a document's text, from the cache when it is there.
+    std::shared_ptr<const SourceStructure> StructureOf(const TextDocument& document);
+
+    // At most this many places answer a definition.
+    static constexpr size_t kMaxDefinitions = 100;
+
+private:
+    struct Request {
+        QString uri;
+        std::shared_ptr<const TextDocument> document;
+        std::shared_ptr<const SourceStructure> structure;
+        size_t offset = 0;
+    };
+    Request Read(const QJsonObject& params);
+    TextRange RangeOf(const TextDocument& document, size_t start, size_t end) const;
+
+    const DocumentStore& documents_;
+    Workspace& workspace_;
+    PositionEncoding encoding_ = PositionEncoding::Utf16;
+    // The file that hover read from disk last.
+    std::pair<QString, std::shared_ptr<const TextDocument>> lastRead_;
+    // The latest structures, by the revision of the text they were read from.
+    std::vector<std::pair<uint64_t, std::shared_ptr<const SourceStructure>>> structures_;
+};
+
+} // namespace kestrel::lsp

@@ -26,7 +26,6 @@ public:
     kestrel::TIExpert* Expert() const { return expert_; }
     // "INITEXPERT0017" or "INITEXPERT0016".
     const QString& EntryName() const { return entryName_; }
-    int InterfaceVersion() const { return interfaceVersion_; }
 
 private:
     void* handle_ = nullptr;

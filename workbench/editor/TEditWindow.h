@@ -21,7 +21,6 @@ public:
     void RemoveDocument(EditorDocument* document);
     EditorDocument* CurrentDocument() const;
     void SetCurrentDocument(EditorDocument* document);
-    QList<EditorDocument*> Documents() const { return documents_; }
     // The line above the editor that says why the current file is
     // read-only; hidden when it is not.
     QLabel* ReadOnlyBanner() const { return banner_; }

@@ -746,7 +746,10 @@ private:
         routine.owner = types_.empty() ? -1 : types_.back().type;
         const bool inInterface =
             out_.interfaceStart != kNone && out_.implementationStart == kNone && open_.empty();
-        routine.body = mayHaveBody && !inInterface && !IsForward();
+        // A qualified name (`TFoo.Bar`) is always an implementation, also
+        // where the IMPLEMENTATION keyword was not seen (it may stand in an
+        // include file).
+        routine.body = mayHaveBody && (!inInterface || !routine.qualifier.empty()) && !IsForward();
         out_.routines.push_back(std::move(routine));
         if (out_.routines.back().body) {
             open_.push_back({static_cast<int>(out_.routines.size() - 1), first.column, 0});

@@ -3,21 +3,10 @@
 -- implementation between a method's heading and its class, definition from
 -- the program into the unit, and hover's floating window. Exits 0 when
 -- every check holds.
-local server = assert(os.getenv('KESTREL_LSP'), 'KESTREL_LSP not set')
-local unit = assert(os.getenv('KESTREL_UNIT'), 'KESTREL_UNIT not set')
+local kestrel = dofile(vim.fn.fnamemodify(debug.getinfo(1, 'S').source:sub(2), ':h') .. '/kestrel.lua')
+local check, server, unit = kestrel.check, kestrel.server, kestrel.unit
 local folder = vim.fn.fnamemodify(unit, ':h')
 local program = folder .. '/Main.pas'
-
-local function fail(message)
-  io.stderr:write('FAIL: ' .. message .. '\n')
-  vim.cmd('cquit 1')
-end
-
-local function check(condition, message)
-  if not condition then
-    error(message, 2)
-  end
-end
 
 -- Puts the cursor on the first `word` of line `line` (1-based) and runs
 -- `move`; waits until the cursor has left that place, and gives where it
@@ -106,9 +95,4 @@ local function main()
   check(exit_code == 0, 'the server exited with ' .. tostring(exit_code))
 end
 
-local ok, message = pcall(main)
-if not ok then
-  fail(tostring(message))
-end
-io.stdout:write('nvim navigation test passed\n')
-vim.cmd('qall!')
+kestrel.run('navigation', main)

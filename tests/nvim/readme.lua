@@ -4,20 +4,9 @@
 -- must get the pascal type and the client; then the outline, "Insert
 -- bookmark" at the cursor and a workspace symbol. Exits 0 when every check
 -- holds.
-local server = assert(os.getenv('KESTREL_LSP'), 'KESTREL_LSP not set')
-local unit = assert(os.getenv('KESTREL_UNIT'), 'KESTREL_UNIT not set')
+local kestrel = dofile(vim.fn.fnamemodify(debug.getinfo(1, 'S').source:sub(2), ':h') .. '/kestrel.lua')
+local check, server, unit = kestrel.check, kestrel.server, kestrel.unit
 local readme = assert(os.getenv('KESTREL_README'), 'KESTREL_README not set')
-
-local function fail(message)
-  io.stderr:write('FAIL: ' .. message .. '\n')
-  vim.cmd('cquit 1')
-end
-
-local function check(condition, message)
-  if not condition then
-    error(message, 2)
-  end
-end
 
 -- The first ```lua block after the "### Neovim" heading.
 local function snippet()
@@ -107,9 +96,4 @@ local function main()
     'the server did not stop')
 end
 
-local ok, message = pcall(main)
-if not ok then
-  fail(tostring(message))
-end
-io.stdout:write('nvim readme test passed\n')
-vim.cmd('qall!')
+kestrel.run('readme', main)

@@ -38,9 +38,7 @@ public:
                 module_ = symbol.name;
             }
             AddOne(symbol, container, inClass);
-            const bool type = symbol.kind == SymbolKind::Class ||
-                              symbol.kind == SymbolKind::Struct ||
-                              symbol.kind == SymbolKind::Interface;
+            const bool type = IsType(symbol.kind);
             if (symbol.kind == SymbolKind::Module || type) {
                 Add(symbol.children, symbol.name, type);
             } else {

@@ -3,6 +3,7 @@
 #include "BookmarkMarks.h"
 #include "WorkbenchFixture.h"
 
+#include <QInputDialog>
 #include <QLabel>
 #include <QStatusBar>
 #include <QtTest>
@@ -81,6 +82,52 @@ private slots:
         clickMargin(2);
         QCOMPARE(editor->CursorLine(), 5);
         editor->setModified(false);
+    }
+
+    // Ctrl+F asks for a text and finds it, F3 and Shift+F3 find it again
+    // forward and back, Ctrl+G asks for a line: all from the keys, in the
+    // editor, as a user types them.
+    void findAndGoToLineFromTheKeys() {
+        MainWindow window;
+        window.show();
+        EditorDocument* document =
+            window.Documents().OpenFile(WriteFile(dir, "find.pas", kUnit), false);
+        CodeEditor* editor = document->Editor();
+        window.Documents().EditWindow()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.Documents().EditWindow()));
+        editor->setFocus();
+        editor->SetCursorLineColumn(1, 1);
+
+        struct Step {
+            QKeyCombination key;
+            QString answer; // typed into the dialog the key opens; empty: none opens
+            int line;       // where the cursor is after it
+        };
+        const QList<Step> steps = {
+            {Qt::CTRL | Qt::Key_F, "alpha", 6}, {Qt::Key_F3, {}, 8},
+            {Qt::Key_F3, {}, 6},                {Qt::SHIFT | Qt::Key_F3, {}, 8},
+            {Qt::SHIFT | Qt::Key_F3, {}, 6},    {Qt::CTRL | Qt::Key_G, "9", 9},
+            {Qt::CTRL | Qt::Key_F, "implementation", 4},
+        };
+        for (const Step& step : steps) {
+            bool asked = false;
+            if (!step.answer.isEmpty()) {
+                AnswerNext<QInputDialog>([&](QInputDialog* dialog) {
+                    asked = true;
+                    if (dialog->inputMode() == QInputDialog::IntInput) {
+                        dialog->setIntValue(step.answer.toInt());
+                    } else {
+                        dialog->setTextValue(step.answer);
+                    }
+                    dialog->accept();
+                });
+            }
+            Press(editor, step.key);
+            QTRY_COMPARE(asked, !step.answer.isEmpty());
+            QCOMPARE(editor->CursorLine(), step.line);
+            // The keys went to the editor, and it has the focus back.
+            QTRY_VERIFY(editor->hasFocus());
+        }
     }
 
     void coloursUpToALimit() {

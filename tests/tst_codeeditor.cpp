@@ -104,9 +104,12 @@ private slots:
             int line;       // where the cursor is after it
         };
         const QList<Step> steps = {
-            {Qt::CTRL | Qt::Key_F, "alpha", 6}, {Qt::Key_F3, {}, 8},
-            {Qt::Key_F3, {}, 6},                {Qt::SHIFT | Qt::Key_F3, {}, 8},
-            {Qt::SHIFT | Qt::Key_F3, {}, 6},    {Qt::CTRL | Qt::Key_G, "9", 9},
+            {Qt::CTRL | Qt::Key_F, "alpha", 6},
+            {Qt::Key_F3, {}, 8},
+            {Qt::Key_F3, {}, 6},
+            {Qt::SHIFT | Qt::Key_F3, {}, 8},
+            {Qt::SHIFT | Qt::Key_F3, {}, 6},
+            {Qt::CTRL | Qt::Key_G, "9", 9},
             {Qt::CTRL | Qt::Key_F, "implementation", 4},
         };
         for (const Step& step : steps) {

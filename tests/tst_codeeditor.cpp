@@ -77,6 +77,24 @@ private slots:
             const int x = editor->marginWidth(0) + editor->marginWidth(1) / 2;
             QTest::mouseClick(editor->viewport(), Qt::LeftButton, {}, QPoint(x, y));
         };
+        // The marker is drawn filled with its colour, plainly visible.
+        const QImage shown = editor->viewport()->grab().toImage();
+        const auto markerPixels = [&](int line) {
+            const int top = editor->SendScintilla(
+                QsciScintillaBase::SCI_POINTYFROMPOSITION, 0,
+                editor->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, line - 1));
+            int count = 0;
+            for (int y = top;
+                 y < top + editor->SendScintilla(QsciScintillaBase::SCI_TEXTHEIGHT, 0UL); ++y) {
+                for (int x = editor->marginWidth(0);
+                     x < editor->marginWidth(0) + editor->marginWidth(1); ++x) {
+                    count += shown.pixelColor(x, y) == QColor(0x2a, 0x6f, 0xdb);
+                }
+            }
+            return count;
+        };
+        QVERIFY(markerPixels(5) > 20);
+        QCOMPARE(markerPixels(6), 0);
         clickMargin(5);
         QCOMPARE(editor->CursorLine(), 5);
         clickMargin(2);

@@ -1130,7 +1130,7 @@ private slots:
             OutlineRows rows(document);
             OutlineAnswers answers;
             uint64_t read = document.Revision();
-            for (int edit = 0; edit < 3000; ++edit) {
+            for (int edit = 0; edit < 1500; ++edit) {
                 if (edit % 200 == 0) {
                     document.SetText(base); // from a sound text again now and then
                     structure = ReadSourceStructure(document.Text());

@@ -110,10 +110,12 @@ private:
     void UpdateLineNumberWidth();
     void Modified(int modificationType);
 
+    // First: events (FlushTextEdited reads it) arrive while the lexer below
+    // is made.
+    bool editPending_ = false;
     QsciLexerPascal* lexer_;
     QFont textFont_;
     int lineDigits_ = 0;
-    bool editPending_ = false;
 };
 
 } // namespace workbench

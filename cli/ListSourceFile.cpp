@@ -81,7 +81,7 @@ bool ListSourceFile(const SourcePath& path, const ListerOptions& options, Lister
             AppendEtagsSection(output, path.path, bytes, scratch.rows, encoding);
         } else {
             if (options.NamesFiles()) {
-                output += "==> " + path.path + " <==\n";
+                output += "==> " + PrintableName(path.path) + " <==\n";
             }
             AppendTable(output, scratch.rows, encoding);
         }

@@ -26,7 +26,8 @@ expected=(
     bin/kestrel-list bin/kestrel-lsp bin/kestrel-workbench
     "$libdir/kestrel/libkestrel0017.so" "$libdir/kestrel/libkestrel0016.so"
     "$libdir/kestrel/libkestrelmm.so"
-    share/man/man1/kestrel-list.1 share/man/man1/kestrel-lsp.1 share/man/man1/kestrel-workbench.1
+    share/man/man1/kestrel-list.1.gz share/man/man1/kestrel-lsp.1.gz
+    share/man/man1/kestrel-workbench.1.gz
     share/applications/kestrel-workbench.desktop
     share/icons/hicolor/scalable/apps/kestrel-workbench.svg
 )
@@ -54,9 +55,9 @@ out=$(env -i HOME="$home" XDG_RUNTIME_DIR="$home" QT_QPA_PLATFORM=offscreen \
     fail "kestrel-workbench --version exits non-zero"
 [ "$out" = "Kestrel Workbench $version" ] || fail "kestrel-workbench --version says '$out'"
 
-for page in "$prefix"/share/man/man1/*.1; do
-    if grep -q '@' "$page"; then fail "$page has an unreplaced @VARIABLE@"; fi
-    warnings=$(LC_ALL=C.UTF-8 groff -man -ww -z "$page" 2>&1)
+for page in "$prefix"/share/man/man1/*.1.gz; do
+    if zcat "$page" | grep -q '@'; then fail "$page has an unreplaced @VARIABLE@"; fi
+    warnings=$(zcat "$page" | LC_ALL=C.UTF-8 groff -man -ww -z 2>&1)
     [ -z "$warnings" ] || fail "$page: $warnings"
 done
 

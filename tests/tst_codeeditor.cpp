@@ -3,6 +3,7 @@
 #include "BookmarkMarks.h"
 #include "WorkbenchFixture.h"
 
+#include <QInputDialog>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -78,6 +79,24 @@ private slots:
             const int x = editor->marginWidth(0) + editor->marginWidth(1) / 2;
             QTest::mouseClick(editor->viewport(), Qt::LeftButton, {}, QPoint(x, y));
         };
+        // The marker is drawn filled with its colour, plainly visible.
+        const QImage shown = editor->viewport()->grab().toImage();
+        const auto markerPixels = [&](int line) {
+            const int top = editor->SendScintilla(
+                QsciScintillaBase::SCI_POINTYFROMPOSITION, 0,
+                editor->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, line - 1));
+            int count = 0;
+            for (int y = top;
+                 y < top + editor->SendScintilla(QsciScintillaBase::SCI_TEXTHEIGHT, 0UL); ++y) {
+                for (int x = editor->marginWidth(0);
+                     x < editor->marginWidth(0) + editor->marginWidth(1); ++x) {
+                    count += shown.pixelColor(x, y) == QColor(0x2a, 0x6f, 0xdb);
+                }
+            }
+            return count;
+        };
+        QVERIFY(markerPixels(5) > 20);
+        QCOMPARE(markerPixels(6), 0);
         clickMargin(5);
         QCOMPARE(editor->CursorLine(), 5);
         clickMargin(2);
@@ -132,6 +151,55 @@ private slots:
             if (step.name == std::string("add-in")) {
                 QVERIFY(editor->marginWidth(0) > numberWidth);
             }
+        }
+    }
+
+    // Ctrl+F asks for a text and finds it, F3 and Shift+F3 find it again
+    // forward and back, Ctrl+G asks for a line: all from the keys, in the
+    // editor, as a user types them.
+    void findAndGoToLineFromTheKeys() {
+        MainWindow window;
+        window.show();
+        EditorDocument* document =
+            window.Documents().OpenFile(WriteFile(dir, "find.pas", kUnit), false);
+        CodeEditor* editor = document->Editor();
+        window.Documents().EditWindow()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.Documents().EditWindow()));
+        editor->setFocus();
+        editor->SetCursorLineColumn(1, 1);
+
+        struct Step {
+            QKeyCombination key;
+            QString answer; // typed into the dialog the key opens; empty: none opens
+            int line;       // where the cursor is after it
+        };
+        const QList<Step> steps = {
+            {Qt::CTRL | Qt::Key_F, "alpha", 6},
+            {Qt::Key_F3, {}, 8},
+            {Qt::Key_F3, {}, 6},
+            {Qt::SHIFT | Qt::Key_F3, {}, 8},
+            {Qt::SHIFT | Qt::Key_F3, {}, 6},
+            {Qt::CTRL | Qt::Key_G, "9", 9},
+            {Qt::CTRL | Qt::Key_F, "implementation", 4},
+        };
+        for (const Step& step : steps) {
+            bool asked = false;
+            if (!step.answer.isEmpty()) {
+                AnswerNext<QInputDialog>([&](QInputDialog* dialog) {
+                    asked = true;
+                    if (dialog->inputMode() == QInputDialog::IntInput) {
+                        dialog->setIntValue(step.answer.toInt());
+                    } else {
+                        dialog->setTextValue(step.answer);
+                    }
+                    dialog->accept();
+                });
+            }
+            Press(editor, step.key);
+            QTRY_COMPARE(asked, !step.answer.isEmpty());
+            QCOMPARE(editor->CursorLine(), step.line);
+            // The keys went to the editor, and it has the focus back.
+            QTRY_VERIFY(editor->hasFocus());
         }
     }
 

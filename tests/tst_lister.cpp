@@ -353,6 +353,10 @@ private slots:
             QCOMPARE(List({"-R", "--json", "-j", jobs, dir.path()}).out, run.out);
             QCOMPARE(List({"--recursive", "--jobs=" + jobs, dir.path()}).out, table);
         }
+        // A name's control characters reach the terminal escaped in its heading.
+        WriteFile(dir, "e\x1b[2J\n.pas", "unit E;\n");
+        QVERIFY(List({"-R", dir.path()})
+                    .out.contains("==> " + dir.path().toUtf8() + "/e\\x1b[2J\\n.pas <==\nLine"));
     }
 
     void listsPathsFromAList() {

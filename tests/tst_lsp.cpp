@@ -127,13 +127,33 @@ end.
 
 // "Unit:line:character" of the place that '|' marks in a needle found once
 // in one of the units: `Shapes:TOuter.|Run(const`.
+// A unit whose IMPLEMENTATION keyword stands in an include file: its
+// qualified headings are still implementations.
+const QString kSplit = R"(unit Split;
+
+interface
+
+type
+  TSplit = class
+    procedure Go;
+  end;
+
+{$I split_implementation.inc}
+
+procedure TSplit.Go;
+begin
+end;
+
+end.
+)";
+
 QString Place(const QString& needle) {
     const qsizetype colon = needle.indexOf(':');
     const QString unit = needle.left(colon);
     QString text = needle.mid(colon + 1);
     const qsizetype bar = text.indexOf('|');
     text.remove(bar, 1);
-    const QString& source = unit == "Shapes" ? kShapes : kHelpers;
+    const QString& source = unit == "Shapes" ? kShapes : unit == "Split" ? kSplit : kHelpers;
     const qsizetype at = source.indexOf(text);
     if (at < 0 || source.indexOf(text, at + 1) >= 0) {
         return "not found once: " + needle;
@@ -717,6 +737,11 @@ private slots:
         QTest::newRow("qualified method") << definition << "Shapes:TOuter.Create.Cou|nt([]"
                                           << QStringList{"Shapes:function TOuter.|Count(Items"};
         QTest::newRow("unknown name") << definition << "Shapes:if |S = ''" << QStringList{};
+        QTest::newRow("qualified heading without the implementation keyword")
+            << declaration << "Split:procedure TSplit.G|o;"
+            << QStringList{"Split:    procedure |Go;"};
+        QTest::newRow("to that heading") << implementation << "Split:    procedure G|o;"
+                                         << QStringList{"Split:procedure TSplit.|Go;"};
     }
     void navigation() {
         QFETCH(QString, method);
@@ -725,11 +750,13 @@ private slots:
         QTemporaryDir dir;
         const QHash<QString, QString> uris{
             {"Shapes", LspSession::FileUri(dir.filePath("shapes.pas"))},
-            {"Helpers", LspSession::FileUri(dir.filePath("helpers.pas"))}};
+            {"Helpers", LspSession::FileUri(dir.filePath("helpers.pas"))},
+            {"Split", LspSession::FileUri(dir.filePath("split.pas"))}};
         Session session;
         session.Initialize();
         session.Open(uris["Shapes"], kShapes);
         session.Open(uris["Helpers"], kHelpers);
+        session.Open(uris["Split"], kSplit);
         const QStringList place = Place(from).split(':');
         QCOMPARE(place.size(), 3);
         const QJsonValue answer =

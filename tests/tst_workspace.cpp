@@ -110,6 +110,7 @@ private slots:
     void ranking_data();
     void ranking();
     void answersAreCapped();
+    void namedFollowsChanges();
     void progressOrder_data();
     void progressOrder();
     void diskChanges();
@@ -179,6 +180,58 @@ void WorkspaceTest::answersAreCapped() {
     QCOMPARE(name(0), "P0");
     QCOMPARE(name(10), "P10");
     QCOMPARE(name(199), "P199");
+}
+
+// The entries of a name, found through the names map, as the files change.
+void WorkspaceTest::namedFollowsChanges() {
+    WorkspaceIndex index;
+    const auto set = [&index](const std::string& path, const std::string& routine, bool editor) {
+        auto symbols =
+            IndexDocument(TextDocument("program P;\nprocedure " + routine + ";\nbegin\nend.\n"),
+                          path, PositionEncoding::Utf16);
+        editor ? index.SetFromEditor(path, std::move(symbols))
+               : index.SetFromDisk(path, std::move(symbols));
+    };
+    const auto named = [&index](const char* name, size_t limit = 100) {
+        QStringList paths;
+        for (const SymbolMatch& match : index.Named(name, limit)) {
+            paths.append(QString::fromStdString(match.file->uri) + ':' +
+                         QString::fromUtf8(match.file->Text(match.symbol->name)));
+        }
+        return paths.join(' ');
+    };
+    set("/w/c.pas", "FOO", false);
+    set("/w/a.pas", "Foo", false);
+    set("/w/sub/b.pas", "foo", false);
+    QCOMPARE(named("foo"), "/w/a.pas:Foo /w/c.pas:FOO /w/sub/b.pas:foo");
+    QCOMPARE(named("foo", 2), "/w/a.pas:Foo /w/c.pas:FOO");
+    QCOMPARE(named("p"), "/w/a.pas:P /w/c.pas:P /w/sub/b.pas:P");
+    set("/w/a.pas", "Bar", false);
+    QCOMPARE(named("foo"), "/w/c.pas:FOO /w/sub/b.pas:foo");
+    QCOMPARE(named("bar"), "/w/a.pas:Bar");
+    set("/w/c.pas", "Editor", true);
+    set("/w/c.pas", "Disk", false); // the editor's text stays
+    QCOMPARE(named("disk"), "");
+    QCOMPARE(named("editor"), "/w/c.pas:Editor");
+    index.RemoveUnder("/w/sub");
+    QCOMPARE(named("foo"), "");
+    index.Remove("/w/c.pas");
+    QCOMPARE(named("editor"), "");
+    QCOMPARE(named("p"), "/w/a.pas:P");
+    QCOMPARE(named("fo"), "");
+
+    // Enough files to grow the table, then half of them dropped and
+    // replaced: the numbers of dropped files are given out again.
+    for (int round = 0; round < 2; ++round) {
+        for (int i = 0; i < 1500; ++i) {
+            set("/m/" + std::to_string(i), "Shared" + std::to_string(i % 7), false);
+        }
+        for (int i = 0; i < 1500; i += 2) {
+            index.Remove("/m/" + std::to_string(i));
+        }
+    }
+    QCOMPARE(index.Named("shared3", 10'000).size(), size_t{107}); // the odd i of 3 + 14k
+    QCOMPARE(index.Named("p", 10'000).size(), size_t{751});
 }
 
 void WorkspaceTest::progressOrder_data() {

@@ -6,15 +6,6 @@ namespace kestrel::lsp {
 
 namespace {
 
-bool IsNameChar(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-}
-
-std::string_view LastPart(std::string_view path) {
-    const size_t dot = path.rfind('.');
-    return dot == std::string_view::npos ? path : path.substr(dot + 1);
-}
-
 // The routines `structure` holds that `keep` takes; of those, the ones with
 // `parameters` when there are any.
 template <class Keep>

@@ -78,14 +78,6 @@ std::string BookmarkName(std::string_view line, size_t marker) {
     return name.empty() ? std::string("bookmark") : name;
 }
 
-bool IsImplementation(std::string_view word) {
-    constexpr std::string_view kImplementation = "implementation";
-    return word.size() == kImplementation.size() &&
-           std::equal(word.begin(), word.end(), kImplementation.begin(), [](char a, char b) {
-               return (a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) == b;
-           });
-}
-
 // Builds the tree from the rows in source order.
 class OutlineBuilder {
 public:
@@ -152,7 +144,7 @@ private:
 
     void AddHeader(const SymbolRow& row) {
         const std::string_view word = row.className;
-        if (IsImplementation(word)) {
+        if (SameName(word, "implementation")) {
             const auto [from, to] = Find(word, 0);
             roots_.push_back(Symbol(std::string(word), SymbolKind::Namespace, from, to));
             implementation_ = true;
@@ -273,11 +265,6 @@ SymbolKind KindOf(SourceStructure::TypeKind kind) {
     }
 }
 
-bool IsRoutine(SymbolKind kind) {
-    return kind == SymbolKind::Function || kind == SymbolKind::Method ||
-           kind == SymbolKind::Constructor || kind == SymbolKind::Operator;
-}
-
 void SortByLine(std::vector<OutlineSymbol>& symbols) {
     std::stable_sort(
         symbols.begin(), symbols.end(),
@@ -345,7 +332,8 @@ void PlaceTypes(std::vector<OutlineSymbol>& roots, const TextDocument& document,
             }
             if (IsRoutine(symbol.kind)) {
                 symbol.role = OutlineRole::Declaration;
-                symbol.kind = symbol.kind == SymbolKind::Function ? SymbolKind::Method : symbol.kind;
+                symbol.kind =
+                    symbol.kind == SymbolKind::Function ? SymbolKind::Method : symbol.kind;
             }
             types[static_cast<size_t>(t)].children.push_back(std::move(symbol));
         }

@@ -19,10 +19,6 @@ bool IsWordStart(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
 }
 
-bool IsWordChar(char c) {
-    return IsWordStart(c) || (c >= '0' && c <= '9');
-}
-
 // The words the reader acts on.
 enum class Word : uint8_t {
     None,
@@ -166,7 +162,7 @@ public:
             if (IsWordStart(c) || (c == '&' && IsWordStart(Next()))) {
                 at_ += c == '&' ? 1 : 0;
                 const size_t word = at_;
-                while (at_ < text_.size() && IsWordChar(text_[at_])) {
+                while (at_ < text_.size() && IsNameChar(text_[at_])) {
                     ++at_;
                 }
                 token.kind = Token::Name;
@@ -176,7 +172,7 @@ public:
                 token.kind = Token::Literal;
             } else if ((c >= '0' && c <= '9') || c == '$' || c == '%' || c == '&') {
                 ++at_;
-                while (at_ < text_.size() && (IsWordChar(text_[at_]) || text_[at_] == '.') &&
+                while (at_ < text_.size() && (IsNameChar(text_[at_]) || text_[at_] == '.') &&
                        !(text_[at_] == '.' && Next() == '.')) {
                     ++at_;
                 }
@@ -241,7 +237,7 @@ private:
                     return false;
                 }
             }
-            return text.size() == word.size() || !IsWordChar(text[word.size()]);
+            return text.size() == word.size() || !IsNameChar(text[word.size()]);
         };
         if (starts("region")) {
             openRegions_.push_back(start);
@@ -256,7 +252,7 @@ private:
         while (at_ < text_.size()) {
             if (text_[at_] == '#') {
                 ++at_;
-                while (at_ < text_.size() && (IsWordChar(text_[at_]) || text_[at_] == '$')) {
+                while (at_ < text_.size() && (IsNameChar(text_[at_]) || text_[at_] == '$')) {
                     ++at_;
                 }
             } else if (text_[at_] == '\'') {
@@ -721,8 +717,8 @@ private:
                     }
                     continue;
                 }
-                if (!key.empty() && IsWordChar(key.back()) &&
-                    IsWordChar(text_[tokens_[i_].start])) {
+                if (!key.empty() && IsNameChar(key.back()) &&
+                    IsNameChar(text_[tokens_[i_].start])) {
                     key += ' ';
                 }
                 key += FoldName(Text(tokens_[i_]));

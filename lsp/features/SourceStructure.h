@@ -71,4 +71,15 @@ SourceStructure ReadSourceStructure(std::string_view text);
 std::string FoldName(std::string_view name);
 bool SameName(std::string_view a, std::string_view b);
 
+// A character of a Pascal name (ASCII letters, digits, underscore).
+inline bool IsNameChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+// The last name of a dotted path: `TInner` of `TOuter.TInner`.
+inline std::string_view LastPart(std::string_view path) {
+    const size_t dot = path.rfind('.');
+    return dot == std::string_view::npos ? path : path.substr(dot + 1);
+}
+
 } // namespace kestrel::lsp

@@ -38,9 +38,7 @@ public:
                 module_ = symbol.name;
             }
             AddOne(symbol, container, inClass);
-            const bool type = symbol.kind == SymbolKind::Class ||
-                              symbol.kind == SymbolKind::Struct ||
-                              symbol.kind == SymbolKind::Interface;
+            const bool type = IsType(symbol.kind);
             if (symbol.kind == SymbolKind::Module || type) {
                 Add(symbol.children, symbol.name, type);
             } else {
@@ -106,6 +104,29 @@ private:
     std::shared_ptr<FileSymbols> file_;
     std::string module_;
 };
+
+std::string_view FoldedName(const FileSymbols& file, size_t symbol) {
+    const SearchKey& key = file.keys[symbol];
+    return std::string_view(file.folded)
+        .substr(key.offset + key.nameStart, key.length - key.nameStart);
+}
+
+uint32_t NameHash(std::string_view foldedName) {
+    const uint64_t hash = std::hash<std::string_view>{}(foldedName);
+    return static_cast<uint32_t>(hash ^ (hash >> 32));
+}
+
+// The hashes of the names that a file's entries have, each once.
+std::vector<uint32_t> NameHashes(const FileSymbols& file) {
+    std::vector<uint32_t> hashes;
+    hashes.reserve(file.keys.size());
+    for (size_t s = 0; s < file.keys.size(); ++s) {
+        hashes.push_back(NameHash(FoldedName(file, s)));
+    }
+    std::sort(hashes.begin(), hashes.end());
+    hashes.erase(std::unique(hashes.begin(), hashes.end()), hashes.end());
+    return hashes;
+}
 
 // Below this many entries a query runs on one thread.
 constexpr size_t kSymbolsPerThread = 50'000;
@@ -175,19 +196,58 @@ std::shared_ptr<const FileSymbols> IndexDocument(const TextDocument& document, s
     return builder.Take();
 }
 
+WorkspaceIndex::Files::iterator WorkspaceIndex::Add(const std::string& path) {
+    const auto [file, added] = files_.try_emplace(path);
+    if (added) {
+        if (freeNumbers_.empty()) {
+            file->second.number = static_cast<uint32_t>(numbered_.size());
+            numbered_.push_back(&*file);
+        } else {
+            file->second.number = freeNumbers_.back();
+            freeNumbers_.pop_back();
+            numbered_[file->second.number] = &*file;
+        }
+    }
+    return file;
+}
+
+void WorkspaceIndex::Replace(Files::value_type& file, std::shared_ptr<const FileSymbols> symbols) {
+    Entry& entry = file.second;
+    if (entry.symbols) {
+        for (const uint32_t hash : NameHashes(*entry.symbols)) {
+            names_.Erase(hash, entry.number);
+        }
+    }
+    if (symbols) {
+        for (const uint32_t hash : NameHashes(*symbols)) {
+            names_.Insert(hash, entry.number);
+        }
+    }
+    entry.symbols = std::move(symbols);
+}
+
+WorkspaceIndex::Files::iterator WorkspaceIndex::Erase(Files::iterator file) {
+    Replace(*file, nullptr);
+    numbered_[file->second.number] = nullptr;
+    freeNumbers_.push_back(file->second.number);
+    return files_.erase(file);
+}
+
 void WorkspaceIndex::SetFromDisk(const std::string& path,
                                  std::shared_ptr<const FileSymbols> symbols) {
     std::unique_lock lock(mutex_);
-    Entry& entry = files_[path];
-    if (!entry.fromEditor) {
-        entry.symbols = std::move(symbols);
+    Files::value_type& file = *Add(path);
+    if (!file.second.fromEditor) {
+        Replace(file, std::move(symbols));
     }
 }
 
 void WorkspaceIndex::SetFromEditor(const std::string& path,
                                    std::shared_ptr<const FileSymbols> symbols) {
     std::unique_lock lock(mutex_);
-    files_[path] = {std::move(symbols), true};
+    Files::value_type& file = *Add(path);
+    file.second.fromEditor = true;
+    Replace(file, std::move(symbols));
 }
 
 void WorkspaceIndex::ReleaseFromEditor(const std::string& path) {
@@ -202,13 +262,15 @@ void WorkspaceIndex::RemoveUnder(const std::string& path, const std::vector<std:
     for (auto it = files_.lower_bound(path); it != files_.end() && it->first.starts_with(path);) {
         const bool remove = IsUnder(it->first, path) && !it->second.fromEditor &&
                             !std::binary_search(keep.begin(), keep.end(), it->first);
-        it = remove ? files_.erase(it) : std::next(it);
+        it = remove ? Erase(it) : std::next(it);
     }
 }
 
 void WorkspaceIndex::Remove(const std::string& path) {
     std::unique_lock lock(mutex_);
-    files_.erase(path);
+    if (const auto found = files_.find(path); found != files_.end()) {
+        Erase(found);
+    }
 }
 
 std::vector<SymbolMatch> WorkspaceIndex::Query(std::string_view query, size_t limit) const {
@@ -264,20 +326,20 @@ std::vector<SymbolMatch> WorkspaceIndex::Named(std::string_view foldedName, size
     std::vector<std::shared_ptr<const FileSymbols>> files;
     {
         std::shared_lock lock(mutex_);
-        files.reserve(files_.size());
-        for (const auto& [path, entry] : files_) {
-            if (entry.symbols) {
-                files.push_back(entry.symbols);
-            }
+        std::vector<const Files::value_type*> holders;
+        names_.ForEach(NameHash(foldedName),
+                       [&](uint32_t number) { holders.push_back(numbered_[number]); });
+        std::sort(holders.begin(), holders.end(),
+                  [](const auto* a, const auto* b) { return a->first < b->first; });
+        files.reserve(holders.size());
+        for (const Files::value_type* holder : holders) {
+            files.push_back(holder->second.symbols);
         }
     }
     std::vector<SymbolMatch> matches;
     for (const auto& file : files) {
-        const std::string_view folded = file->folded;
         for (size_t s = 0; s < file->keys.size(); ++s) {
-            const SearchKey& key = file->keys[s];
-            if (key.length - key.nameStart == foldedName.size() &&
-                folded.substr(key.offset + key.nameStart, foldedName.size()) == foldedName) {
+            if (FoldedName(*file, s) == foldedName) {
                 matches.push_back({file, &file->symbols[s]});
                 if (matches.size() == limit) {
                     return matches;

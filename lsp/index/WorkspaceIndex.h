@@ -1,6 +1,7 @@
 #pragma once
 
 #include "features/Outline.h"
+#include "index/NameTable.h"
 
 #include <cstdint>
 #include <map>
@@ -91,7 +92,8 @@ public:
     std::vector<SymbolMatch> Query(std::string_view query, size_t limit) const;
 
     // Every entry named `foldedName` (case-folded, as FoldCase gives it),
-    // in path order, at most `limit`.
+    // in path order, at most `limit`. Looks only at the files that have an
+    // entry of that name.
     std::vector<SymbolMatch> Named(std::string_view foldedName, size_t limit) const;
 
     size_t FileCount() const;
@@ -103,10 +105,25 @@ private:
     struct Entry {
         std::shared_ptr<const FileSymbols> symbols;
         bool fromEditor = false;
+        uint32_t number = 0; // the file's number in `names_`
     };
 
+    using Files = std::map<std::string, Entry, std::less<>>;
+
+    // The file of `path`, numbered when new; the lock is held.
+    Files::iterator Add(const std::string& path);
+    // Puts `symbols` in the place of what the file held, keeping `names_`
+    // current; the lock is held.
+    void Replace(Files::value_type& file, std::shared_ptr<const FileSymbols> symbols);
+    Files::iterator Erase(Files::iterator file);
+
     mutable std::shared_mutex mutex_;
-    std::map<std::string, Entry, std::less<>> files_;
+    Files files_;
+    // The files that have entries of a name, by their numbers; a map's
+    // elements stay where they are while they are in it.
+    NameTable names_;
+    std::vector<const Files::value_type*> numbered_;
+    std::vector<uint32_t> freeNumbers_;
 };
 
 } // namespace kestrel::lsp

@@ -57,6 +57,15 @@ enum class SymbolKind : int {
     Operator = 25,
 };
 
+// The kinds a routine's entry has, and those of a type's.
+inline bool IsRoutine(SymbolKind kind) {
+    return kind == SymbolKind::Function || kind == SymbolKind::Method ||
+           kind == SymbolKind::Constructor || kind == SymbolKind::Operator;
+}
+inline bool IsType(SymbolKind kind) {
+    return kind == SymbolKind::Class || kind == SymbolKind::Struct || kind == SymbolKind::Interface;
+}
+
 // JSON-RPC and protocol error codes.
 enum ErrorCode : int {
     ParseError = -32700,

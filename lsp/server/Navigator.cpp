@@ -22,20 +22,6 @@ QLatin1StringView Key(const char* key) {
 
 constexpr size_t kCachedStructures = 8;
 
-bool IsRoutine(SymbolKind kind) {
-    return kind == SymbolKind::Function || kind == SymbolKind::Method ||
-           kind == SymbolKind::Constructor || kind == SymbolKind::Operator;
-}
-
-bool IsType(SymbolKind kind) {
-    return kind == SymbolKind::Class || kind == SymbolKind::Struct || kind == SymbolKind::Interface;
-}
-
-std::string_view LastPart(std::string_view path) {
-    const size_t dot = path.rfind('.');
-    return dot == std::string_view::npos ? path : path.substr(dot + 1);
-}
-
 // The unit name a file's path gives: its name without the extension.
 std::string UnitOfPath(std::string_view path) {
     std::string_view name = path.substr(path.rfind('/') + 1);

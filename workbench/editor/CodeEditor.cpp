@@ -74,9 +74,11 @@ CodeEditor::CodeEditor(QWidget* parent) : QsciScintilla(parent), lexer_(new Qsci
     setMarginWidth(kBookmarks, CharWidth() * 2);
     setMarginMarkerMask(kBookmarks, 1 << kBookmarkMarker);
     setMarginSensitivity(kBookmarks, true);
+    // Scintilla's own calls: QScintilla's colour setters only reach the
+    // markers that it allocated itself.
     Call(SCI_MARKERDEFINE, kBookmarkMarker, SC_MARK_BOOKMARK);
-    setMarkerBackgroundColor(QColor(0x2a, 0x6f, 0xdb), kBookmarkMarker);
-    setMarkerForegroundColor(QColor(0x1a, 0x4f, 0xa0), kBookmarkMarker);
+    SendScintilla(SCI_MARKERSETBACK, kBookmarkMarker, QColor(0x2a, 0x6f, 0xdb));
+    SendScintilla(SCI_MARKERSETFORE, kBookmarkMarker, QColor(0x1a, 0x4f, 0xa0));
     connect(this, &QsciScintilla::marginClicked, this,
             [this](int margin, int line, Qt::KeyboardModifiers) {
                 if (margin == kBookmarks && (Call(SCI_MARKERGET, static_cast<unsigned long>(line)) &

@@ -49,7 +49,9 @@ int main(int argc, char** argv) {
     QTimer::singleShot(5000, &markers, &QEventLoop::quit);
     markers.exec();
     window.Documents().EditWindow()->resize(760, 620);
-    document->Editor()->SetCursorLineColumn(44, 10);
+    // The cursor on the marked line, with strings, numbers and folds around.
+    document->Editor()->SetCursorLineColumn(51, 3);
+    document->SetTopLine(30);
     QApplication::processEvents();
 
     bool ok = window.grab().save(out.filePath("workbench-main.png"));

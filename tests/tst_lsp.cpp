@@ -2,6 +2,7 @@
 // standard input and output, and the position arithmetic underneath.
 #include "LspSession.h"
 #include "documents/TextDocument.h"
+#include "features/SourceStructure.h"
 #include "index/LocalPaths.h"
 
 #include <QJsonArray>
@@ -164,6 +165,61 @@ QString Place(const QString& needle) {
         .arg(unit)
         .arg(source.left(place).count('\n'))
         .arg(place - lineStart);
+}
+
+// Everything a structure holds but its checkpoints, one fact a line.
+QStringList Facts(const SourceStructure& structure) {
+    QStringList facts;
+    for (const auto& t : structure.types) {
+        facts << QStringLiteral("type %1 %2-%3 end %4 broken %5 kind %6 `%7` parent %8")
+                     .arg(QString::fromStdString(t.name))
+                     .arg(t.nameStart)
+                     .arg(t.nameEnd)
+                     .arg(t.end)
+                     .arg(t.broken)
+                     .arg(static_cast<int>(t.kind))
+                     .arg(QString::fromStdString(t.detail))
+                     .arg(t.parent);
+    }
+    for (const auto& r : structure.routines) {
+        facts << QStringLiteral("routine %1 %2.%3 %4-%5 name %6-%7 (%8) owner %9 body %10 %11")
+                     .arg(static_cast<int>(r.kind))
+                     .arg(QString::fromStdString(r.qualifier), QString::fromStdString(r.name))
+                     .arg(r.start)
+                     .arg(r.end)
+                     .arg(r.nameStart)
+                     .arg(r.nameEnd)
+                     .arg(QString::fromStdString(r.parameters))
+                     .arg(r.owner)
+                     .arg(r.body)
+                     .arg(r.bodyEnd);
+    }
+    facts << QStringLiteral("sections %1 %2 %3")
+                 .arg(structure.interfaceStart)
+                 .arg(structure.implementationStart)
+                 .arg(structure.sectionsEnd);
+    for (const std::string& unit : structure.uses) {
+        facts << "uses " + QString::fromStdString(unit);
+    }
+    for (const auto& c : structure.comments) {
+        facts << QStringLiteral("comment %1-%2").arg(c.start).arg(c.end);
+    }
+    for (const auto& r : structure.regions) {
+        facts << QStringLiteral("region %1-%2").arg(r.start).arg(r.end);
+    }
+    return facts;
+}
+
+// The first fact where two lists part, or nothing.
+QString FirstDifference(const QStringList& a, const QStringList& b) {
+    for (qsizetype i = 0; i < std::max(a.size(), b.size()); ++i) {
+        const QString x = i < a.size() ? a[i] : "(none)";
+        const QString y = i < b.size() ? b[i] : "(none)";
+        if (x != y) {
+            return QStringLiteral("fact %1: %2 | %3").arg(i).arg(x, y);
+        }
+    }
+    return {};
 }
 
 // The server under test, initialized without a workspace.
@@ -1027,6 +1083,85 @@ private slots:
 
     // A file is read by its size, and bookmark padding has a bound: ordinary
     // requests fit in a modest address space.
+    // Many random edits, the text read again from the change alone, give
+    // what a reading of the whole text gives: the line index, and the
+    // structure after openings and closings of comments, strings, regions,
+    // types and bodies, lines added and removed, one edit or several at a
+    // time.
+    void incrementalReadingMatchesAFullOne() {
+        static const char* const kPieces[] = {"{",
+                                              "}",
+                                              "(*",
+                                              "*)",
+                                              "//",
+                                              "'",
+                                              "end;",
+                                              "end",
+                                              "begin",
+                                              "\n",
+                                              "\r\n",
+                                              "\r",
+                                              "case",
+                                              "procedure TOuter.Added;\n",
+                                              "class",
+                                              "record",
+                                              "{$region}",
+                                              "{$endregion}",
+                                              "interface",
+                                              "implementation",
+                                              "  TNew = class\n",
+                                              " = ",
+                                              "x",
+                                              "initialization\n",
+                                              "uses Other;",
+                                              "(",
+                                              ")",
+                                              "<T>",
+                                              "type\n",
+                                              "try",
+                                              "asm",
+                                              "forward;"};
+        TextDocument document((kShapes + kHelpers + kSplit + kShapes).toStdString());
+        SourceStructure structure = ReadSourceStructure(document.Text());
+        uint64_t read = document.Revision();
+        QRandomGenerator random(20);
+        for (int edit = 0; edit < 3000; ++edit) {
+            const size_t size = document.Text().size();
+            const size_t start = random.bounded(static_cast<quint32>(size + 1));
+            const size_t removed =
+                random.bounded(4) == 0 ? std::min<size_t>(random.bounded(40u), size - start) : 0;
+            const std::string piece =
+                removed > 0 && random.bounded(2) == 0
+                    ? std::string()
+                    : kPieces[random.bounded(static_cast<quint32>(std::size(kPieces)))];
+            document.Replace(start, start + removed, piece);
+            if (random.bounded(3) == 0) {
+                continue; // read after the next edit too
+            }
+            const TextDocument whole(document.Text());
+            QCOMPARE(document.LineCount(), whole.LineCount());
+            for (int64_t line = 0; line < whole.LineCount(); ++line) {
+                QCOMPARE(document.LineStart(line), whole.LineStart(line));
+            }
+            QCOMPARE(document.HasLoneCarriageReturn(), whole.HasLoneCarriageReturn());
+
+            const std::optional<TextDocument::Change> change = document.ChangeSince(read);
+            QVERIFY(change);
+            structure = ReadSourceStructure(document.Text(), std::move(structure), change->start,
+                                            change->oldEnd, change->newEnd);
+            read = document.Revision();
+            const QString difference =
+                FirstDifference(Facts(structure), Facts(ReadSourceStructure(document.Text())));
+            QVERIFY2(difference.isEmpty(),
+                     qPrintable(QStringLiteral("edit %1 at %2 (-%3 +'%4'): %5")
+                                    .arg(edit)
+                                    .arg(start)
+                                    .arg(removed)
+                                    .arg(QString::fromStdString(piece), difference)));
+        }
+        QVERIFY(!document.ChangeSince(0));
+    }
+
     void ordinaryRequestsNeedLittleMemory() {
 #if defined(__SANITIZE_ADDRESS__)
         const rlim_t limit = 0; // the address sanitizer reserves far more

@@ -25,12 +25,39 @@ int64_t Utf16Length(std::string_view utf8) {
 
 } // namespace
 
-void TextDocument::Reindex() {
+// Where the lines that begin in [from, to] of `text` start, after the line
+// start `at` (one of them, or before them); and how many CRs in [from, to)
+// end a line alone.
+size_t LineStartsIn(std::string_view text, size_t at, size_t to, std::vector<size_t>& starts) {
+    size_t lone = 0;
+    for (size_t p = at; p < text.size() && p < to; ++p) {
+        if (text[p] == '\n') {
+            starts.push_back(p + 1);
+        } else if (text[p] == '\r' && (p + 1 == text.size() || text[p + 1] != '\n')) {
+            starts.push_back(p + 1);
+            ++lone;
+        }
+    }
+    return lone;
+}
+
+size_t LoneCarriageReturns(std::string_view text, size_t from, size_t to) {
+    std::vector<size_t> ignored;
+    return LineStartsIn(text, from, to, ignored);
+}
+
+void TextDocument::NewRevision() {
     static std::atomic<uint64_t> revisions{0};
     revision_ = ++revisions;
+}
+
+void TextDocument::Reindex() {
+    NewRevision();
+    changes_.clear();
     lineStarts_.clear();
     lineStarts_.push_back(0);
     loneCarriageReturn_ = false;
+    loneCarriageReturns_ = 0;
     const char* const begin = text_.data();
     const char* const end = begin + text_.size();
     const char* p = begin;
@@ -44,6 +71,7 @@ void TextDocument::Reindex() {
                 p = cr + 2;
             } else {
                 loneCarriageReturn_ = true;
+                ++loneCarriageReturns_;
                 p = cr + 1;
             }
         } else if (lf != nullptr) {
@@ -130,8 +158,55 @@ size_t TextDocument::OffsetOf(TextPosition position, PositionEncoding encoding) 
 void TextDocument::Replace(size_t from, size_t to, std::string_view replacement) {
     from = std::min(from, text_.size());
     to = std::clamp(to, from, text_.size());
+    const size_t newEnd = from + replacement.size();
+    // A CR just before the change may end its line alone, or no longer.
+    const size_t window = from > 0 ? from - 1 : 0;
+    loneCarriageReturns_ -= LoneCarriageReturns(text_, window, to);
     text_.replace(from, to - from, replacement);
-    Reindex();
+    loneCarriageReturns_ += LoneCarriageReturns(text_, window, newEnd);
+    loneCarriageReturn_ = loneCarriageReturns_ > 0;
+
+    // Lines that start before the change stay (the first line always);
+    // those that start after it move with the text; those in between are
+    // found again.
+    const auto first = std::lower_bound(lineStarts_.begin() + 1, lineStarts_.end(), from);
+    const auto last = std::upper_bound(first, lineStarts_.end(), to);
+    std::vector<size_t> found;
+    LineStartsIn(text_, *std::prev(first), newEnd, found);
+    const auto moved = static_cast<std::ptrdiff_t>(newEnd) - static_cast<std::ptrdiff_t>(to);
+    for (auto start = last; start != lineStarts_.end(); ++start) {
+        *start = static_cast<size_t>(static_cast<std::ptrdiff_t>(*start) + moved);
+    }
+    const auto at = lineStarts_.erase(first, last);
+    lineStarts_.insert(at, found.begin(), found.end());
+
+    const uint64_t before = revision_;
+    NewRevision();
+    if (changes_.size() == kKeptChanges) {
+        changes_.erase(changes_.begin());
+    }
+    changes_.emplace_back(before, Change{from, to, newEnd});
+}
+
+std::optional<TextDocument::Change> TextDocument::ChangeSince(uint64_t revision) const {
+    if (revision == revision_) {
+        return Change{0, 0, 0};
+    }
+    auto it = std::find_if(changes_.begin(), changes_.end(),
+                           [revision](const auto& change) { return change.first == revision; });
+    if (it == changes_.end()) {
+        return std::nullopt;
+    }
+    // One span that holds every change since.
+    Change all = it->second;
+    for (++it; it != changes_.end(); ++it) {
+        const Change& next = it->second;
+        const size_t middleEnd = std::max(all.newEnd, next.oldEnd);
+        all.oldEnd += middleEnd - all.newEnd;
+        all.newEnd = next.newEnd + (middleEnd - next.oldEnd);
+        all.start = std::min(all.start, next.start);
+    }
+    return all;
 }
 
 void TextDocument::SetText(std::string text) {

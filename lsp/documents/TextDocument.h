@@ -3,6 +3,7 @@
 #include "protocol/Protocol.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,13 +48,28 @@ public:
     void Replace(size_t from, size_t to, std::string_view replacement);
     void SetText(std::string text);
 
+    // What changed since the text of `revision`: bytes [start, oldEnd) of
+    // that text are now [start, newEnd), the rest is as it was. Nothing when
+    // that text was not this document's, or is too many changes back.
+    struct Change {
+        size_t start = 0;
+        size_t oldEnd = 0;
+        size_t newEnd = 0;
+    };
+    std::optional<Change> ChangeSince(uint64_t revision) const;
+
 private:
     void Reindex();
+    void NewRevision();
 
     std::string text_;
     std::vector<size_t> lineStarts_;
+    size_t loneCarriageReturns_ = 0;
     bool loneCarriageReturn_ = false;
     uint64_t revision_ = 0;
+    // The latest changes, each with the revision it was made to.
+    static constexpr size_t kKeptChanges = 64;
+    std::vector<std::pair<uint64_t, Change>> changes_;
 };
 
 } // namespace kestrel::lsp

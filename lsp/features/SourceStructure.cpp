@@ -20,7 +20,7 @@ bool IsWordStart(char c) {
 }
 
 // The words the reader acts on.
-enum class Word : uint8_t {
+enum Word : uint8_t {
     None,
     Unit,
     Program,
@@ -111,15 +111,7 @@ Word WordOf(std::string_view text) {
     return key == "in" ? Word::In : Word::None;
 }
 
-struct Token {
-    enum Kind : uint8_t { Name, Symbol, Literal };
-    size_t start = 0;
-    size_t end = 0;
-    uint32_t column = 0;
-    Kind kind = Symbol;
-    Word word = Word::None;
-    bool firstOnLine = false;
-};
+using Token = Structure::Token;
 
 // Splits the text into names, symbols and literals; comments are left out
 // and those of several lines (and regions) noted.
@@ -127,9 +119,27 @@ class Lexer {
 public:
     Lexer(std::string_view text, Structure& out) : text_(text), out_(out) {}
 
-    std::vector<Token> Run() {
-        std::vector<Token> tokens;
-        tokens.reserve(text_.size() / 6);
+    // Goes on from the first token of a line, `checkpoint.token`, as it
+    // stood when that token was read.
+    void Resume(const Structure::Checkpoint& checkpoint) {
+        at_ = checkpoint.token.start;
+        const size_t lastBreak = text_.substr(0, at_).find_last_of("\r\n");
+        lineStart_ = lastBreak == std::string_view::npos ? 0 : lastBreak + 1;
+        firstOnLine_ = true;
+        openRegions_ = checkpoint.openRegions;
+    }
+
+    // How far the text has been read: nothing at or after Position() + 1
+    // has been looked at.
+    size_t Position() const { return at_; }
+    // The regions open, and what was noted, before the last token that
+    // began a line.
+    const std::vector<size_t>& LineOpenRegions() const { return lineOpenRegions_; }
+    size_t LineComments() const { return lineComments_; }
+    size_t LineRegions() const { return lineRegions_; }
+
+    // The next token; false at the end of the text.
+    bool Next(Token& token) {
         while (at_ < text_.size()) {
             const char c = text_[at_];
             if (c == '\n' || c == '\r') {
@@ -154,10 +164,15 @@ public:
                 }
                 continue;
             }
-            Token token;
+            token = Token{};
             token.start = at_;
             token.firstOnLine = firstOnLine_;
             token.column = firstOnLine_ ? Column() : 0;
+            if (firstOnLine_) {
+                lineOpenRegions_ = openRegions_;
+                lineComments_ = out_.comments.size();
+                lineRegions_ = out_.regions.size();
+            }
             firstOnLine_ = false;
             if (IsWordStart(c) || (c == '&' && IsWordStart(Next()))) {
                 at_ += c == '&' ? 1 : 0;
@@ -186,9 +201,9 @@ public:
                 token.kind = Token::Symbol;
             }
             token.end = at_;
-            tokens.push_back(token);
+            return true;
         }
-        return tokens;
+        return false;
     }
 
 private:
@@ -274,6 +289,9 @@ private:
     size_t lineStart_ = 0;
     bool firstOnLine_ = true;
     std::vector<size_t> openRegions_;
+    std::vector<size_t> lineOpenRegions_;
+    size_t lineComments_ = 0;
+    size_t lineRegions_ = 0;
 };
 
 bool IsHeadingWord(Word word) {
@@ -299,11 +317,34 @@ RoutineKind KindOf(Word word) {
 // Reads the tokens into the structure.
 class Parser {
 public:
-    Parser(std::string_view text, std::vector<Token> tokens, Structure& out)
-        : text_(text), tokens_(std::move(tokens)), out_(out) {}
+    Parser(std::string_view text, Structure& out) : text_(text), lexer_(text, out), out_(out) {}
 
-    void Run() {
-        while (i_ < tokens_.size()) {
+    // Room for the tokens of the whole text, read from its start.
+    void ReserveForAll() { tokens_.reserve(text_.size() / 6); }
+
+    // Goes on from `checkpoint`, which `out` holds what was found before.
+    void Resume(const Structure::Checkpoint& checkpoint) {
+        lexer_.Resume(checkpoint);
+        tokens_.assign(1, checkpoint.previous);
+        i_ = 1;
+        inheritedRead_ = checkpoint.read;
+    }
+
+    // Reads to the end, or until `stop` says that the state at a
+    // checkpoint just taken is known.
+    template <class Stop> void Run(Stop&& stop) {
+        while (Has(i_)) {
+            // A checkpoint where a type or routine has just closed, and
+            // now and then in a long run of declarations.
+            if (!types_.empty() || !open_.empty()) {
+                busy_ = true;
+            } else if (T(i_).firstOnLine && i_ >= 1 &&
+                       (busy_ || i_ >= lastCheckpoint_ + kCheckpointSpacing)) {
+                TakeCheckpoint();
+                if (stop(out_.checkpoints.back())) {
+                    return;
+                }
+            }
             Step();
         }
         CloseTypes(text_.size());
@@ -324,20 +365,72 @@ private:
         int records = 0;
     };
 
-    const Token& At(size_t i) const {
-        static const Token kEnd{0, 0, 0, Token::Literal, Word::None, false};
-        return i < tokens_.size() ? tokens_[i] : kEnd;
+    // Whether there is a token `i`, read when first asked for. Tokens are
+    // read only as far as the parser looks, so that a checkpoint knows how
+    // far its state depends on the text.
+    bool Has(size_t i) const { return i < tokens_.size() || ReadTo(i); }
+    // Reads tokens until there is a token `i`, or the text ends.
+    [[gnu::noinline]] bool ReadTo(size_t i) const {
+        if (i == kNone) {
+            return false; // before the first token
+        }
+        while (!ended_ && i >= tokens_.size()) {
+            Token token;
+            if (!lexer_.Next(token)) {
+                ended_ = true;
+                break;
+            }
+            if (token.firstOnLine) {
+                lineStarts_.push_back({tokens_.size(), lexer_.LineOpenRegions(),
+                                       lexer_.LineComments(), lexer_.LineRegions()});
+            }
+            tokens_.push_back(token);
+        }
+        return i < tokens_.size();
     }
+    const Token& T(size_t i) const {
+        static const Token kEnd{0, 0, 0, Token::Literal, Word::None, false};
+        return Has(i) ? tokens_[i] : kEnd;
+    }
+    const Token& At(size_t i) const { return T(i); }
     std::string_view Text(const Token& token) const {
         return text_.substr(token.start, token.end - token.start);
     }
     bool IsSymbol(size_t i, std::string_view symbol) const {
-        return i < tokens_.size() && tokens_[i].kind == Token::Symbol && Text(tokens_[i]) == symbol;
+        return Has(i) && T(i).kind == Token::Symbol && Text(T(i)) == symbol;
     }
-    Word WordAt(size_t i) const { return i < tokens_.size() ? tokens_[i].word : Word::None; }
+    Word WordAt(size_t i) const { return Has(i) ? static_cast<Word>(T(i).word) : Word::None; }
+
+    void TakeCheckpoint() {
+        lastCheckpoint_ = i_;
+        busy_ = false;
+        Structure::Checkpoint checkpoint;
+        checkpoint.token = T(i_);
+        checkpoint.previous = T(i_ - 1);
+        checkpoint.read = std::max(lexer_.Position(), inheritedRead_);
+        while (lineStarts_[lineHead_].token < i_) {
+            ++lineHead_;
+        }
+        LineStart& line = lineStarts_[lineHead_]; // the checkpoint's token begins a line
+        checkpoint.openRegions = std::move(line.openRegions);
+        checkpoint.comments = line.comments;
+        checkpoint.regions = line.regions;
+        if (lineHead_ > 64 && lineHead_ * 2 > lineStarts_.size()) {
+            lineStarts_.erase(lineStarts_.begin(),
+                              lineStarts_.begin() + static_cast<std::ptrdiff_t>(lineHead_));
+            lineHead_ = 0;
+        }
+        checkpoint.types = out_.types.size();
+        checkpoint.routines = out_.routines.size();
+        checkpoint.uses = out_.uses.size();
+        checkpoint.interfaceStart = out_.interfaceStart;
+        checkpoint.implementationStart = out_.implementationStart;
+        checkpoint.sectionsEnd = out_.sectionsEnd;
+        out_.checkpoints.push_back(std::move(checkpoint));
+    }
 
     void Step() {
-        const Token& token = tokens_[i_];
+        const Token token = T(i_);
         switch (token.word) {
         case Word::Interface:
             if (!IsSymbol(i_ - 1, "=") && types_.empty() && open_.empty()) {
@@ -384,7 +477,7 @@ private:
 
     // Inside a type's declaration.
     void InType() {
-        const Token& token = tokens_[i_];
+        const Token token = T(i_);
         OpenType& open = types_.back();
         if (token.word == Word::End) {
             if (open.records > 0) {
@@ -428,7 +521,7 @@ private:
 
     // Inside a routine's or block's statements.
     void InBody() {
-        const Token& token = tokens_[i_];
+        const Token token = T(i_);
         Open& open = open_.back();
         if (IsHeadingStart(i_) && token.firstOnLine &&
             (token.column <= open.column || IsQualifiedHeading(i_))) {
@@ -463,7 +556,7 @@ private:
 
     // Between routines, or among a routine's declarations before its BEGIN.
     void InDeclarations() {
-        const Token& token = tokens_[i_];
+        const Token token = T(i_);
         if (TypeDeclaration()) {
             return;
         }
@@ -492,8 +585,8 @@ private:
     void Uses() {
         ++i_;
         std::string name;
-        for (; i_ < tokens_.size() && !IsSymbol(i_, ";"); ++i_) {
-            const Token& token = tokens_[i_];
+        for (; Has(i_) && !IsSymbol(i_, ";"); ++i_) {
+            const Token token = T(i_);
             if (IsHeadingStart(i_) || token.word == Word::Begin || token.word == Word::Type) {
                 break; // a uses clause cut off
             }
@@ -518,14 +611,14 @@ private:
         if (word != Word::Class && i > 0) {
             // A procedural type or parameter: `= procedure`, `: function`,
             // `of procedure`, `reference to procedure`.
-            const Token& before = tokens_[i - 1];
+            const Token before = T(i - 1);
             if (IsSymbol(i - 1, "=") || IsSymbol(i - 1, ":") || IsSymbol(i - 1, "(") ||
                 IsSymbol(i - 1, ",") || before.word == Word::Of || before.word == Word::To) {
                 return false;
             }
         }
         // A heading names something: a name, or an operator's symbol.
-        const Token& name = At(heading + 1);
+        const Token name = At(heading + 1);
         return name.kind == Token::Name ||
                (WordAt(heading) == Word::Operator && name.kind == Token::Symbol &&
                 !IsSymbol(heading + 1, "(") && !IsSymbol(heading + 1, ";"));
@@ -533,7 +626,7 @@ private:
 
     bool IsQualifiedHeading(size_t i) const {
         size_t name = (WordAt(i) == Word::Class ? i + 1 : i) + 1;
-        for (; name < tokens_.size() && tokens_[name].kind == Token::Name; name += 2) {
+        for (; Has(name) && T(name).kind == Token::Name; name += 2) {
             if (IsSymbol(name + 1, "<")) {
                 return true; // TFoo<T>.Bar
             }
@@ -551,7 +644,7 @@ private:
             return i;
         }
         int depth = 0;
-        for (; i < tokens_.size(); ++i) {
+        for (; Has(i); ++i) {
             if (IsSymbol(i, "<")) {
                 ++depth;
             } else if (IsSymbol(i, ">") && --depth == 0) {
@@ -567,7 +660,7 @@ private:
     // holds members. A forward declaration (`Name = class;`) or a class
     // reference (`class of`) opens none.
     bool TypeDeclaration() {
-        const Token& name = tokens_[i_];
+        const Token name = T(i_);
         if (name.kind != Token::Name || name.word != Word::None) {
             return false;
         }
@@ -615,8 +708,7 @@ private:
         // The opening words: `class(TShape)`, `class helper for TFoo`.
         size_t detailEnd = at;
         if (IsSymbol(at, "(")) {
-            while (detailEnd < tokens_.size() && !IsSymbol(detailEnd, ")") &&
-                   !IsSymbol(detailEnd, ";")) {
+            while (Has(detailEnd) && !IsSymbol(detailEnd, ")") && !IsSymbol(detailEnd, ";")) {
                 ++detailEnd;
             }
             if (IsSymbol(detailEnd, ";")) {
@@ -625,7 +717,7 @@ private:
             }
             ++detailEnd;
         } else if (kind == Structure::TypeKind::Helper) {
-            while (detailEnd < tokens_.size() && tokens_[detailEnd].kind == Token::Name &&
+            while (Has(detailEnd) && T(detailEnd).kind == Token::Name &&
                    WordAt(detailEnd) != Word::Procedure && WordAt(detailEnd) != Word::Function &&
                    detailEnd < at + 4) {
                 ++detailEnd;
@@ -650,8 +742,7 @@ private:
         type.kind = kind;
         type.parent = types_.empty() ? -1 : types_.back().type;
         const size_t detailLast = std::max(detailEnd, kindAt + 1) - 1;
-        type.detail = Simplify(
-            text_.substr(tokens_[kindAt].start, tokens_[detailLast].end - tokens_[kindAt].start));
+        type.detail = Simplify(text_.substr(T(kindAt).start, T(detailLast).end - T(kindAt).start));
         out_.types.push_back(std::move(type));
         types_.push_back({static_cast<int>(out_.types.size() - 1), column, 0});
         i_ = std::max(detailEnd, kindAt + 1);
@@ -660,20 +751,20 @@ private:
 
     // Reads a heading at i_; `mayHaveBody` outside types.
     void Heading(bool mayHaveBody) {
-        const Token& first = tokens_[i_];
+        const Token first = T(i_);
         Structure::Routine routine;
         routine.start = first.start;
         if (first.word == Word::Class) {
             ++i_;
         }
-        routine.kind = KindOf(tokens_[i_].word);
+        routine.kind = KindOf(WordAt(i_));
         ++i_;
         // The name, maybe qualified: `TOuter.TInner<T>.Name`.
         std::vector<std::string_view> parts;
         size_t nameToken = i_;
         for (;;) {
             nameToken = i_;
-            parts.push_back(Text(tokens_[i_]));
+            parts.push_back(Text(T(i_)));
             i_ = SkipAngles(i_ + 1);
             if (!IsSymbol(i_, ".") || At(i_ + 1).kind != Token::Name) {
                 break;
@@ -682,8 +773,8 @@ private:
         }
         // An operator named by a symbol of two tokens (`operator :=`).
         routine.name = std::string(parts.back());
-        routine.nameStart = tokens_[nameToken].start;
-        routine.nameEnd = tokens_[nameToken].end;
+        routine.nameStart = T(nameToken).start;
+        routine.nameEnd = T(nameToken).end;
         parts.pop_back();
         for (const std::string_view part : parts) {
             routine.qualifier += routine.qualifier.empty() ? "" : ".";
@@ -692,21 +783,21 @@ private:
         if (IsSymbol(i_, "(")) {
             int depth = 0;
             std::string& key = routine.parameters;
-            for (; i_ < tokens_.size(); ++i_) {
+            for (; Has(i_); ++i_) {
                 if (IsSymbol(i_, "(")) {
                     ++depth;
                 } else if (IsSymbol(i_, ")") && --depth == 0) {
                     ++i_;
                     break;
                 }
-                if (IsHeadingStart(i_) && tokens_[i_].firstOnLine) {
+                if (IsHeadingStart(i_) && T(i_).firstOnLine) {
                     break; // a parameter list cut off
                 }
                 if (depth == 1 && IsSymbol(i_, "=")) {
                     // A default value: a declaration may give it, its
                     // implementation need not.
                     int inner = 0;
-                    for (; i_ + 1 < tokens_.size(); ++i_) {
+                    for (; Has(i_ + 1); ++i_) {
                         if (IsSymbol(i_ + 1, "(") || IsSymbol(i_ + 1, "[")) {
                             ++inner;
                         } else if ((IsSymbol(i_ + 1, ")") || IsSymbol(i_ + 1, "]")) && inner > 0) {
@@ -717,25 +808,24 @@ private:
                     }
                     continue;
                 }
-                if (!key.empty() && IsNameChar(key.back()) &&
-                    IsNameChar(text_[tokens_[i_].start])) {
+                if (!key.empty() && IsNameChar(key.back()) && IsNameChar(text_[T(i_).start])) {
                     key += ' ';
                 }
-                key += FoldName(Text(tokens_[i_]));
+                key += FoldName(Text(T(i_)));
             }
         }
         // The result (and an operator's result name), up to the `;`.
-        size_t end = i_ > 0 ? tokens_[i_ - 1].end : first.end;
+        size_t end = i_ > 0 ? T(i_ - 1).end : first.end;
         if (IsSymbol(i_, ":") || (routine.kind == RoutineKind::Operator &&
                                   At(i_).kind == Token::Name && IsSymbol(i_ + 1, ":"))) {
-            while (i_ < tokens_.size() && !IsSymbol(i_, ";") && !IsSymbol(i_, "=") &&
-                   !(tokens_[i_].firstOnLine && IsHeadingStart(i_))) {
-                end = tokens_[i_].end;
+            while (Has(i_) && !IsSymbol(i_, ";") && !IsSymbol(i_, "=") &&
+                   !(T(i_).firstOnLine && IsHeadingStart(i_))) {
+                end = T(i_).end;
                 ++i_;
             }
         }
         if (IsSymbol(i_, ";")) {
-            end = tokens_[i_].end;
+            end = T(i_).end;
             ++i_;
         }
         routine.end = end;
@@ -754,8 +844,8 @@ private:
 
     // Whether the directives after a heading say it has no body here.
     bool IsForward() const {
-        for (size_t i = i_; i < tokens_.size() && i < i_ + 16; ++i) {
-            const Word word = tokens_[i].word;
+        for (size_t i = i_; i < i_ + 16 && Has(i); ++i) {
+            const Word word = WordAt(i);
             if (word == Word::Forward || word == Word::External) {
                 return true;
             }
@@ -806,7 +896,27 @@ private:
     }
 
     std::string_view text_;
-    std::vector<Token> tokens_;
+    static constexpr size_t kCheckpointSpacing = 512;
+
+    Lexer mutable lexer_;
+    // The tokens read, from the first one of the text or from the token
+    // before the checkpoint the parser went on from. Reading more may move
+    // them: the parser keeps copies, not references.
+    mutable std::vector<Token> tokens_;
+    mutable bool ended_ = false;
+    // What the lexer had noted before each token that begins a line, from
+    // the last checkpoint on.
+    struct LineStart {
+        size_t token = 0;
+        std::vector<size_t> openRegions;
+        size_t comments = 0;
+        size_t regions = 0;
+    };
+    mutable std::vector<LineStart> lineStarts_;
+    size_t lineHead_ = 0; // the first one the parser has not passed
+    bool busy_ = true;    // a type or routine was open since the last checkpoint
+    size_t lastCheckpoint_ = 0;
+    size_t inheritedRead_ = 0; // how far the state gone on from depends on the text
     Structure& out_;
     size_t i_ = 0;
     std::vector<OpenType> types_;
@@ -839,9 +949,203 @@ std::string SourceStructure::TypePath(int type) const {
 
 SourceStructure ReadSourceStructure(std::string_view text) {
     SourceStructure structure;
-    std::vector<Token> tokens = Lexer(text, structure).Run();
-    Parser(text, std::move(tokens), structure).Run();
+    Parser parser(text, structure);
+    parser.ReserveForAll();
+    parser.Run([](const Structure::Checkpoint&) { return false; });
     return structure;
+}
+
+namespace {
+
+// Where the offsets of the old text stand in the new one.
+struct Change {
+    size_t start;
+    size_t oldEnd;
+    size_t newEnd;
+
+    static constexpr size_t kChanged = kNone - 1; // never a real offset
+
+    size_t Map(size_t old) const {
+        if (old == kNone || old < start) {
+            return old;
+        }
+        return old >= oldEnd ? old - oldEnd + newEnd : kChanged;
+    }
+    // Offsets that stand after the change, moved with the text.
+    size_t Shift(size_t old) const { return old == kNone ? old : old - oldEnd + newEnd; }
+
+    bool SameToken(const Token& now, const Token& before) const {
+        return now.start == Map(before.start) && now.end == Map(before.end) &&
+               now.kind == before.kind && now.word == before.word &&
+               now.firstOnLine == before.firstOnLine && now.column == before.column;
+    }
+};
+
+// Moves the elements of `from` from `first` on to the end of `to`.
+template <class T> void MoveTail(std::vector<T>& from, size_t first, std::vector<T>& to) {
+    to.insert(to.end(), std::make_move_iterator(from.begin() + static_cast<std::ptrdiff_t>(first)),
+              std::make_move_iterator(from.end()));
+}
+
+// Cuts `all` at `size`, giving what came after.
+template <class T> std::vector<T> CutAt(std::vector<T>& all, size_t size) {
+    std::vector<T> tail;
+    MoveTail(all, size, tail);
+    all.resize(size);
+    return tail;
+}
+
+} // namespace
+
+SourceStructure ReadSourceStructure(std::string_view text, SourceStructure&& old, size_t start,
+                                    size_t oldEnd, size_t newEnd) {
+    const Change change{start, oldEnd, newEnd};
+    // The last checkpoint whose state depends on nothing at or after the
+    // change (the reader peeks one character past where it stopped).
+    auto& checkpoints = old.checkpoints;
+    const auto after = std::partition_point(
+        checkpoints.begin(), checkpoints.end(),
+        [start](const Structure::Checkpoint& c) { return c.read + 2 <= start; });
+    if (after == checkpoints.begin() || start > text.size()) {
+        return ReadSourceStructure(text);
+    }
+    const Structure::Checkpoint from = *std::prev(after);
+    const size_t firstAfter = static_cast<size_t>(std::prev(after) - checkpoints.begin());
+
+    Structure out = std::move(old);
+    const size_t oldInterface = out.interfaceStart;
+    const size_t oldImplementation = out.implementationStart;
+    const size_t oldSectionsEnd = out.sectionsEnd;
+    std::vector<Structure::TypeSpan> oldTypes = CutAt(out.types, from.types);
+    std::vector<Structure::Routine> oldRoutines = CutAt(out.routines, from.routines);
+    std::vector<std::string> oldUses = CutAt(out.uses, from.uses);
+    std::vector<Structure::Span> oldComments = CutAt(out.comments, from.comments);
+    std::vector<Structure::Span> oldRegions = CutAt(out.regions, from.regions);
+    std::vector<Structure::Checkpoint> oldCheckpoints = CutAt(out.checkpoints, firstAfter);
+    out.interfaceStart = from.interfaceStart;
+    out.implementationStart = from.implementationStart;
+    out.sectionsEnd = from.sectionsEnd;
+
+    // Reads until a checkpoint after the change meets one of the old
+    // reading with the same state: from there on, both read the same text
+    // the same way.
+    const Structure::Checkpoint* met = nullptr;
+    const auto same = [&](const Structure::Checkpoint& now) {
+        if (now.previous.start < newEnd) {
+            return false;
+        }
+        const size_t oldStart = now.token.start - newEnd + oldEnd;
+        const auto found = std::partition_point(
+            oldCheckpoints.begin(), oldCheckpoints.end(),
+            [oldStart](const Structure::Checkpoint& c) { return c.token.start < oldStart; });
+        if (found == oldCheckpoints.end() || found->token.start != oldStart) {
+            return false;
+        }
+        const Structure::Checkpoint& before = *found;
+        if (!change.SameToken(now.token, before.token) ||
+            !change.SameToken(now.previous, before.previous) ||
+            now.interfaceStart != change.Map(before.interfaceStart) ||
+            now.implementationStart != change.Map(before.implementationStart) ||
+            now.sectionsEnd != change.Map(before.sectionsEnd) ||
+            now.openRegions.size() != before.openRegions.size()) {
+            return false;
+        }
+        for (size_t r = 0; r < now.openRegions.size(); ++r) {
+            if (now.openRegions[r] != change.Map(before.openRegions[r])) {
+                return false;
+            }
+        }
+        met = &before;
+        return true;
+    };
+    Parser parser(text, out);
+    parser.Resume(from);
+    parser.Run(same);
+    if (met == nullptr) {
+        return out;
+    }
+
+    // The old reading's rest, moved to where its text now stands.
+    const Structure::Checkpoint& reached = out.checkpoints.back();
+    const Structure::Checkpoint meeting = *met;
+    const int typeShift = static_cast<int>(reached.types) - static_cast<int>(meeting.types);
+    const auto moveIndex = [typeShift](int index) { return index < 0 ? index : index + typeShift; };
+    const size_t typesAt = out.types.size();
+    MoveTail(oldTypes, met->types - from.types, out.types);
+    for (size_t t = typesAt; t < out.types.size(); ++t) {
+        Structure::TypeSpan& type = out.types[t];
+        type.nameStart = change.Shift(type.nameStart);
+        type.nameEnd = change.Shift(type.nameEnd);
+        type.end = change.Shift(type.end);
+        type.parent = moveIndex(type.parent);
+    }
+    const size_t routinesAt = out.routines.size();
+    MoveTail(oldRoutines, met->routines - from.routines, out.routines);
+    for (size_t r = routinesAt; r < out.routines.size(); ++r) {
+        Structure::Routine& routine = out.routines[r];
+        routine.start = change.Shift(routine.start);
+        routine.end = change.Shift(routine.end);
+        routine.nameStart = change.Shift(routine.nameStart);
+        routine.nameEnd = change.Shift(routine.nameEnd);
+        routine.bodyEnd = change.Shift(routine.bodyEnd);
+        routine.owner = moveIndex(routine.owner);
+    }
+    MoveTail(oldUses, met->uses - from.uses, out.uses);
+    // The lexer read ahead of the parser: what it noted past the meeting
+    // point comes from the old reading too.
+    out.comments.resize(reached.comments);
+    out.regions.resize(reached.regions);
+    const size_t commentsAt = out.comments.size();
+    MoveTail(oldComments, met->comments - from.comments, out.comments);
+    for (size_t c = commentsAt; c < out.comments.size(); ++c) {
+        out.comments[c] = {change.Shift(out.comments[c].start), change.Shift(out.comments[c].end)};
+    }
+    const size_t regionsAt = out.regions.size();
+    MoveTail(oldRegions, met->regions - from.regions, out.regions);
+    for (size_t r = regionsAt; r < out.regions.size(); ++r) {
+        // A region may have begun before the checkpoint.
+        out.regions[r] = {change.Map(out.regions[r].start), change.Shift(out.regions[r].end)};
+    }
+    // Set again after the meeting point by the old reading: where that was.
+    const auto setAfter = [&](size_t& value, size_t atMet, size_t oldFinal) {
+        if (oldFinal != atMet) {
+            value = change.Shift(oldFinal);
+        }
+    };
+    setAfter(out.interfaceStart, met->interfaceStart, oldInterface);
+    setAfter(out.implementationStart, met->implementationStart, oldImplementation);
+    setAfter(out.sectionsEnd, met->sectionsEnd, oldSectionsEnd);
+
+    const auto count = [](size_t value, size_t nowCount, size_t oldCount) {
+        return value - oldCount + nowCount;
+    };
+    const size_t nowTypes = reached.types;
+    const size_t nowRoutines = reached.routines;
+    const size_t nowUses = reached.uses;
+    const size_t nowComments = reached.comments;
+    const size_t nowRegions = reached.regions;
+    const size_t checkpointsAt = out.checkpoints.size();
+    MoveTail(oldCheckpoints, static_cast<size_t>(met - oldCheckpoints.data()) + 1, out.checkpoints);
+    for (size_t c = checkpointsAt; c < out.checkpoints.size(); ++c) {
+        Structure::Checkpoint& checkpoint = out.checkpoints[c];
+        for (Token* token : {&checkpoint.token, &checkpoint.previous}) {
+            token->start = change.Shift(token->start);
+            token->end = change.Shift(token->end);
+        }
+        checkpoint.read = change.Shift(checkpoint.read);
+        for (size_t& region : checkpoint.openRegions) {
+            region = change.Map(region);
+        }
+        checkpoint.comments = count(checkpoint.comments, nowComments, meeting.comments);
+        checkpoint.regions = count(checkpoint.regions, nowRegions, meeting.regions);
+        checkpoint.types = count(checkpoint.types, nowTypes, meeting.types);
+        checkpoint.routines = count(checkpoint.routines, nowRoutines, meeting.routines);
+        checkpoint.uses = count(checkpoint.uses, nowUses, meeting.uses);
+        checkpoint.interfaceStart = change.Map(checkpoint.interfaceStart);
+        checkpoint.implementationStart = change.Map(checkpoint.implementationStart);
+        checkpoint.sectionsEnd = change.Map(checkpoint.sectionsEnd);
+    }
+    return out;
 }
 
 } // namespace kestrel::lsp

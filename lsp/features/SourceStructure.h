@@ -52,20 +52,59 @@ struct SourceStructure {
         size_t end = 0;
     };
 
+    // A token as the reader saw it; `word` is the reader's own code for a
+    // word it acts on.
+    struct Token {
+        enum Kind : uint8_t { Name, Symbol, Literal };
+        size_t start = 0;
+        size_t end = 0;
+        uint32_t column = 0; // of a line's first token
+        Kind kind = Symbol;
+        uint8_t word = 0;
+        bool firstOnLine = false;
+    };
+
+    // Where the reader may start again after a change later in the text:
+    // at the first token of a line, with no type or routine open. What it
+    // had read and found up to there is all it needs.
+    struct Checkpoint {
+        Token token;     // the line's first token
+        Token previous;  // the token before it, which the reader looks back at
+        size_t read = 0; // how far it had read the text: the horizon of what it knew
+        std::vector<size_t> openRegions;
+        size_t comments = 0;
+        size_t regions = 0;
+        size_t types = 0;
+        size_t routines = 0;
+        size_t uses = 0;
+        size_t interfaceStart = kNone;
+        size_t implementationStart = kNone;
+        size_t sectionsEnd = kNone;
+    };
+
     std::vector<TypeSpan> types;
     std::vector<Routine> routines;
-    size_t interfaceStart = kNone;      // the INTERFACE keyword
-    size_t implementationStart = kNone; // the IMPLEMENTATION keyword
-    size_t sectionsEnd = kNone;         // INITIALIZATION, FINALIZATION, BEGIN or `end.` after them
-    std::vector<std::string> uses;      // the units named in `uses` clauses, folded
-    std::vector<Span> comments;         // brace and (* *) comments of several lines
-    std::vector<Span> regions;          // `{$region}` to `{$endregion}`
+    size_t interfaceStart = kNone;       // the INTERFACE keyword
+    size_t implementationStart = kNone;  // the IMPLEMENTATION keyword
+    size_t sectionsEnd = kNone;          // INITIALIZATION, FINALIZATION, BEGIN or `end.` after them
+    std::vector<std::string> uses;       // the units named in `uses` clauses, folded
+    std::vector<Span> comments;          // brace and (* *) comments of several lines
+    std::vector<Span> regions;           // `{$region}` to `{$endregion}`
+    std::vector<Checkpoint> checkpoints; // in text order
 
     // The type path of a type: `TOuter.TInner`.
     std::string TypePath(int type) const;
 };
 
 SourceStructure ReadSourceStructure(std::string_view text);
+
+// The structure of `text` after a change to the text `old` was read from:
+// bytes [start, oldEnd) of that text were replaced by [start, newEnd) of
+// this one. Reads again only from the last checkpoint before the change
+// until the reader's state agrees with the old reading, and takes the rest
+// from `old`, moved; gives what ReadSourceStructure gives.
+SourceStructure ReadSourceStructure(std::string_view text, SourceStructure&& old, size_t start,
+                                    size_t oldEnd, size_t newEnd);
 
 // ASCII letters lowered: Pascal names ignore case.
 std::string FoldName(std::string_view name);

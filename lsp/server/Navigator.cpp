@@ -91,7 +91,24 @@ std::shared_ptr<const SourceStructure> Navigator::StructureOf(const TextDocument
             return structure;
         }
     }
-    auto structure = std::make_shared<const SourceStructure>(ReadSourceStructure(document.Text()));
+    // After a change to a text read before, only the changed part is read
+    // again; the old structure goes into the new one.
+    std::shared_ptr<SourceStructure> structure;
+    for (auto cached = structures_.begin(); cached != structures_.end(); ++cached) {
+        const std::optional<TextDocument::Change> change = document.ChangeSince(cached->first);
+        if (!change) {
+            continue;
+        }
+        SourceStructure old = cached->second.use_count() == 1 ? std::move(*cached->second)
+                                                              : SourceStructure(*cached->second);
+        structures_.erase(cached);
+        structure = std::make_shared<SourceStructure>(ReadSourceStructure(
+            document.Text(), std::move(old), change->start, change->oldEnd, change->newEnd));
+        break;
+    }
+    if (!structure) {
+        structure = std::make_shared<SourceStructure>(ReadSourceStructure(document.Text()));
+    }
     if (structures_.size() == kCachedStructures) {
         structures_.erase(structures_.begin());
     }

@@ -53,7 +53,8 @@ private:
     // The file that hover read from disk last.
     std::pair<QString, std::shared_ptr<const TextDocument>> lastRead_;
     // The latest structures, by the revision of the text they were read from.
-    std::vector<std::pair<uint64_t, std::shared_ptr<const SourceStructure>>> structures_;
+    // A structure held by no one else is moved into the next one.
+    std::vector<std::pair<uint64_t, std::shared_ptr<SourceStructure>>> structures_;
 };
 
 } // namespace kestrel::lsp

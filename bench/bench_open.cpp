@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <benchmark/benchmark.h>
+#include <map>
 #include <sys/resource.h>
 
 using namespace workbench;
@@ -75,6 +76,70 @@ void BM_TypeInLargeUnit(benchmark::State& state) {
     state.counters["colours"] = editor->Colouring() ? 1 : 0;
 }
 BENCHMARK(BM_TypeInLargeUnit)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// What colouring costs as files grow, to place the size above which files
+// show plain text (EditorDocument::kColourLimit). Arguments: the unit's size
+// in MB, and colours off (0) or on (1).
+const std::string& UnitOfMegabytes(int64_t megabytes) {
+    static std::map<int64_t, std::string> units;
+    std::string& unit = units[megabytes];
+    if (unit.empty()) {
+        unit = kestrel::MakeLargeUnit(static_cast<size_t>(megabytes) << 20);
+    }
+    return unit;
+}
+
+std::unique_ptr<CodeEditor> ShownEditor(const std::string& text, bool colours) {
+    auto editor = std::make_unique<CodeEditor>();
+    editor->SetColouring(colours);
+    editor->LoadText(text);
+    editor->resize(760, 560);
+    editor->show();
+    QApplication::processEvents();
+    return editor;
+}
+
+// Loading, showing and jumping to the last line: with colours, the jump
+// styles the whole text up to there.
+void BM_ColoursJumpToEnd(benchmark::State& state) {
+    const std::string& unit = UnitOfMegabytes(state.range(0));
+    for (auto _ : state) {
+        std::unique_ptr<CodeEditor> editor = ShownEditor(unit, state.range(1) != 0);
+        editor->SetCursorLineColumn(editor->LineCount(), 1);
+        QApplication::processEvents();
+        benchmark::DoNotOptimize(editor->CursorVisible());
+        state.PauseTiming();
+        editor.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_ColoursJumpToEnd)
+    ->ArgsProduct({{4, 6, 8, 16, 64}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
+// Typing a comment's opening brace before "interface", painted: all the
+// interface part after it becomes comment, styled again as far as it shows,
+// and the fold levels with it.
+void BM_ColoursTypeAtTop(benchmark::State& state) {
+    std::unique_ptr<CodeEditor> editor =
+        ShownEditor(UnitOfMegabytes(state.range(0)), state.range(1) != 0);
+    editor->setFocus();
+    editor->SetCursorLineColumn(5, 1);
+    QApplication::processEvents();
+    for (auto _ : state) {
+        QTest::keyClick(editor.get(), Qt::Key_BraceLeft);
+        editor->repaint();
+        state.PauseTiming();
+        editor->undo();
+        QApplication::processEvents();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_ColoursTypeAtTop)
+    ->ArgsProduct({{4, 6, 8, 16, 64}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20);
 
 } // namespace
 

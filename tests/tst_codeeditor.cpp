@@ -6,8 +6,10 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QtTest>
+#include <functional>
 
 using namespace workbench;
 using namespace testing;
@@ -101,6 +103,56 @@ private slots:
         clickMargin(2);
         QCOMPARE(editor->CursorLine(), 5);
         editor->setModified(false);
+    }
+
+    // Every way of editing is reported once, and the host reads the new
+    // text at once, before the report: a key, Undo called as the menu calls
+    // it (reported at the next turn of the event loop), an add-in's
+    // insertions (one report for all), a reload from disk. The line numbers'
+    // margin widens when the lines reach three digits.
+    void editsAreReportedOnceAndReadBack() {
+        MainWindow window;
+        window.show();
+        const QString path = WriteFile(dir, "edits.pas", kUnit);
+        EditorDocument* document = window.Documents().OpenFile(path, false);
+        CodeEditor* editor = document->Editor();
+        window.Documents().EditWindow()->show();
+        editor->setFocus();
+        editor->SetCursorLineColumn(1, 1);
+        QApplication::processEvents();
+        QSignalSpy changed(document, &EditorDocument::TextChanged);
+        const std::string unit = kUnit.toStdString();
+        const std::string hundredLines = QByteArray("b\r\n").repeated(100).toStdString();
+        const int numberWidth = editor->marginWidth(0);
+
+        struct Step {
+            const char* name;
+            std::function<void()> edit;
+            std::string expected;
+        };
+        const std::vector<Step> steps = {
+            {"key", [&] { QTest::keyClick(editor, Qt::Key_X); }, "x" + unit},
+            {"undo", [&] { editor->undo(); }, unit},
+            {"add-in",
+             [&] {
+                 document->ApplyInsertions(unit, {{0, "a\r\n"}, {4, "Z"}, {9, hundredLines}});
+             },
+             "a\r\nunitZ A;\r\n" + hundredLines + unit.substr(9)},
+            {"reload", [&] { document->Reload("unit B;\r\n", FileStamp::Of(path)); },
+             "unit B;\r\n"},
+        };
+        for (const Step& step : steps) {
+            document->BufferBytes(); // a copy of the text before the edit
+            changed.clear();
+            step.edit();
+            QVERIFY2(*document->BufferBytes() == step.expected, step.name);
+            QTRY_VERIFY2(changed.count() == 1, step.name);
+            QApplication::processEvents();
+            QVERIFY2(changed.count() == 1, step.name);
+            if (step.name == std::string("add-in")) {
+                QVERIFY(editor->marginWidth(0) > numberWidth);
+            }
+        }
     }
 
     // Ctrl+F asks for a text and finds it, F3 and Shift+F3 find it again

@@ -79,9 +79,20 @@ public:
     // false when there is none.
     bool GoToBookmark(bool next);
 
+    // Reports an edit made through Scintilla's messages now (TextEdited),
+    // rather than when control next returns to the event loop.
+    void FlushTextEdited();
+
 signals:
     // The cursor moved, also within virtual space.
     void CursorMoved();
+    // The text is about to change: what was read from it is stale from now.
+    void TextChanging();
+    // The text changed: by typing, undo, paste, or through Scintilla's
+    // messages. Sent once after each key, mouse action or call that edited.
+    // (QsciScintilla's textChanged and linesChanged are not sent: see the
+    // constructor.)
+    void TextEdited();
 
 protected:
     // Function keys and Ctrl or Alt keys that the editor has no command
@@ -91,11 +102,17 @@ protected:
     // next paints.
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    // Mouse, drag and drop and painting come through the viewport.
+    bool viewportEvent(QEvent* event) override;
 
 private:
     long Call(unsigned int message, unsigned long wParam = 0, long lParam = 0) const;
     void UpdateLineNumberWidth();
+    void Modified(int modificationType);
 
+    // First: events (FlushTextEdited reads it) arrive while the lexer below
+    // is made.
+    bool editPending_ = false;
     QsciLexerPascal* lexer_;
     QFont textFont_;
     int lineDigits_ = 0;

@@ -78,10 +78,8 @@ EditorDocument::EditorDocument(const QString& path, kestrel::HostBuffer loaded, 
     // but not edited.
     editor_->setReadOnly(!roundTrips_);
     connect(editor_, &QsciScintilla::modificationChanged, this, &EditorDocument::ModifiedChanged);
-    connect(editor_, &QsciScintilla::textChanged, this, [this] {
-        buffer_.reset();
-        emit TextChanged();
-    });
+    connect(editor_, &CodeEditor::TextChanging, this, [this] { buffer_.reset(); });
+    connect(editor_, &CodeEditor::TextEdited, this, &EditorDocument::TextChanged);
     bookmarks_ = new BookmarkMarks(*this);
 }
 
@@ -283,6 +281,7 @@ bool EditorDocument::ApplyInsertions(const std::string& snapshot,
         }
     }
     editor_->SendScintilla(QsciScintillaBase::SCI_ENDUNDOACTION);
+    editor_->FlushTextEdited();
     if (cursorMoved) {
         editor_->SetCursorOffset(cursor, 0);
     }

@@ -624,18 +624,10 @@ private:
                 !IsSymbol(heading + 1, "(") && !IsSymbol(heading + 1, ";"));
     }
 
+    // `TFoo.Bar` and `TFoo<T>.Bar`; not a generic method's own `Bar<T>(`.
     bool IsQualifiedHeading(size_t i) const {
-        size_t name = (WordAt(i) == Word::Class ? i + 1 : i) + 1;
-        for (; Has(name) && T(name).kind == Token::Name; name += 2) {
-            if (IsSymbol(name + 1, "<")) {
-                return true; // TFoo<T>.Bar
-            }
-            if (IsSymbol(name + 1, ".")) {
-                return true;
-            }
-            break;
-        }
-        return false;
+        const size_t name = (WordAt(i) == Word::Class ? i + 1 : i) + 1;
+        return Has(name) && T(name).kind == Token::Name && IsSymbol(SkipAngles(name + 1), ".");
     }
 
     // Skips a generic's `<…>` at `i`.

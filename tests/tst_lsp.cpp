@@ -132,15 +132,16 @@ end.
 // "Unit:line:character" of the place that '|' marks in a needle found once
 // in one of the units: `Shapes:TOuter.|Run(const`.
 // A unit whose IMPLEMENTATION keyword stands in an include file: its
-// qualified headings are still implementations. A generic method's `<T>`
-// does not make its heading qualified.
+// qualified headings are still implementations. Neither a generic method's
+// `<T>` nor an interface method's resolution clause ends the class.
 const QString kSplit = R"(unit Split;
 
 interface
 
 type
-  TSplit = class
+  TSplit = class(TObject, IRunner)
     generic class function Make<T>(const A: T): TSplit; static;
+    procedure IRunner.Run = Go;
     procedure Go;
   end;
 

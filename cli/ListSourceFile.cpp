@@ -50,6 +50,15 @@ bool ListSourceFile(const SourcePath& path, const ListerOptions& options, Lister
                     OrderedOutput& out, size_t slot, CtagsLines* ctags) {
     std::string& output = scratch.output;
     output.clear();
+    // The output file met in a folder walk or a list is passed over, with a
+    // note: it is being written, and the run is no worse for it. (Only when
+    // writing to a file: the check costs a stat per file.)
+    if (options.outputIdentity && RegularFileIdentity(path.path) == options.outputIdentity) {
+        out.Emit(slot, output, true,
+                 "kestrel-list: " + PrintableName(path.path) +
+                     ": is the output file; not listed\n");
+        return true;
+    }
     std::string error = ReadError(path, scratch);
     if (error.empty() && options.Tags() && !NameFitsTagsFile(path.path)) {
         error = "a tab or line break in the name cannot stand in a tags file";

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "FileIdentity.h"
 #include "LineClassifier.h"
 #include "SymbolCategory.h"
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,9 @@ struct ListerOptions {
     OutputFormat format = OutputFormat::Table;
     // -o: the file to write instead of standard output.
     std::string output;
+    // Set once that file is open: an input that turns out to be the same
+    // file (met in a folder walk or a list of paths) is not read.
+    std::optional<FileIdentity> outputIdentity;
     bool help = false;
     bool version = false;
     Headings headings = Headings::Classic; // --all: the extended headings

@@ -1,4 +1,5 @@
 // kestrel-list: the symbol rows of Pascal sources, on the command line.
+#include "FileIdentity.h"
 #include "ListSourceFile.h"
 #include "ListerOptions.h"
 #include "OrderedOutput.h"
@@ -55,12 +56,29 @@ int main(int argc, char** argv) {
     // their output goes out in that order; blank lines part the tables.
     int outputFd = STDOUT_FILENO;
     if (!options.output.empty()) {
+        // Opening the output empties it: a file named as an input (or as the
+        // list of inputs) would be lost before it is read, so it is refused
+        // with nothing written.
+        if (const auto target = RegularFileIdentity(options.output)) {
+            std::vector<std::string> inputs = options.files;
+            if (!options.filesFrom.empty()) {
+                inputs.push_back(options.filesFrom);
+            }
+            for (const std::string& input : inputs) {
+                if (RegularFileIdentity(input) == target) {
+                    std::fprintf(stderr, "kestrel-list: %s: is also an input; not overwritten\n",
+                                 PrintableName(options.output).c_str());
+                    return 2;
+                }
+            }
+        }
         outputFd = ::open(options.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         if (outputFd < 0) {
             std::fprintf(stderr, "kestrel-list: cannot write %s: %s\n",
                          PrintableName(options.output).c_str(), std::strerror(errno));
             return 1;
         }
+        options.outputIdentity = RegularFileIdentity(outputFd);
     }
     SourcePaths paths(options);
     OrderedOutput out(outputFd, STDERR_FILENO, 2 * size_t{jobs},

@@ -5,6 +5,7 @@
 
 #include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QtTest>
@@ -180,6 +181,7 @@ private slots:
             {Qt::SHIFT | Qt::Key_F3, {}, 8},
             {Qt::SHIFT | Qt::Key_F3, {}, 6},
             {Qt::CTRL | Qt::Key_G, "9", 9},
+            {Qt::CTRL | Qt::Key_G, "9999", 10}, // past the end: the last line
             {Qt::CTRL | Qt::Key_F, "implementation", 4},
         };
         for (const Step& step : steps) {
@@ -187,11 +189,10 @@ private slots:
             if (!step.answer.isEmpty()) {
                 AnswerNext<QInputDialog>([&](QInputDialog* dialog) {
                     asked = true;
-                    if (dialog->inputMode() == QInputDialog::IntInput) {
-                        dialog->setIntValue(step.answer.toInt());
-                    } else {
-                        dialog->setTextValue(step.answer);
-                    }
+                    // Typed, as a user types it: a spin box may refuse keys.
+                    auto* field = dialog->findChild<QLineEdit*>();
+                    field->selectAll();
+                    QTest::keyClicks(field, step.answer);
                     dialog->accept();
                 });
             }

@@ -5,6 +5,7 @@
 #include "WorkbenchFixture.h"
 
 #include <QProcess>
+#include <QScreen>
 #include <QTimer>
 #include <QTreeView>
 #include <QtTest>
@@ -80,13 +81,25 @@ class EditorFocusTest : public QObject {
 private slots:
     void initTestCase() {
         window = std::make_unique<MainWindow>();
+        // The main window stands low on the screen: the code editor window
+        // must still open wholly on it, not below its bottom edge.
+        const QRect screen = window->screen()->availableGeometry();
+        window->move(screen.left() + 300, screen.bottom() - 200);
         window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QTRY_VERIFY(FrameOf(window.get()).bottom() > screen.bottom() - 250);
         QVERIFY(window->LoadAddIn(ADDIN_PATH, nullptr, true));
         QFile sample(KESTREL_SAMPLES_DIR "/Unit1.pas");
         QVERIFY(sample.open(QIODevice::ReadOnly));
         document = window->Documents().OpenFile(WriteFile(dir, "Unit1.pas", sample.readAll()));
         QVERIFY(document);
         QVERIFY(QTest::qWaitForWindowExposed(window->Documents().EditWindow()));
+        const QRect editFrame = FrameOf(window->Documents().EditWindow());
+        QVERIFY2(screen.contains(editFrame), qPrintable(QString("%1,%2 %3x%4")
+                                                            .arg(editFrame.x())
+                                                            .arg(editFrame.y())
+                                                            .arg(editFrame.width())
+                                                            .arg(editFrame.height())));
     }
 
     void cleanupTestCase() {

@@ -380,6 +380,47 @@ private slots:
         QVERIFY(plain.err.contains(root.toUtf8() + "a: Is a directory (use -R"));
     }
 
+    // -o never empties a file that is also read: one named as an input
+    // (by another name, through a hard link, as standard input or as the
+    // list of inputs) is refused with nothing written; the output file met
+    // in a folder walk is passed over.
+    void outputNeverEmptiesAnInput() {
+        QTemporaryDir dir;
+        const QByteArray unit = "unit U;\ninterface\nprocedure P;\nimplementation\nend.\n";
+        const QString path = WriteFile(dir, "u.pas", unit);
+        WriteFile(dir, "list.txt", "u.pas\n");
+        QVERIFY(QFile::link(path, dir.filePath("soft.pas")));
+        QVERIFY(::link(QFile::encodeName(path), QFile::encodeName(dir.filePath("hard.pas"))) == 0);
+        struct Case {
+            QStringList args;
+            QString output;
+        };
+        const QList<Case> refused = {
+            {{"-o", "u.pas", "u.pas"}, "u.pas"},
+            {{"-o", "./u.pas", "l.pas", "u.pas"}, "./u.pas"},
+            {{"-o", "hard.pas", "soft.pas"}, "hard.pas"},
+            {{"-o", "u.pas", "-"}, "u.pas"},
+            {{"-o", "list.txt", "--files-from=list.txt"}, "list.txt"},
+        };
+        for (const Case& c : refused) {
+            QProcess process;
+            process.setWorkingDirectory(dir.path());
+            process.setStandardInputFile(path);
+            process.start(KESTREL_LIST_PATH, c.args);
+            QVERIFY(process.waitForFinished(60000));
+            QCOMPARE(process.exitCode(), 2);
+            QCOMPARE(process.readAllStandardError(), "kestrel-list: " + c.output.toUtf8() +
+                                                         ": is also an input; not overwritten\n");
+            QCOMPARE(ReadFile(path), unit);
+            QCOMPARE(ReadFile(dir.filePath("list.txt")), QByteArray("u.pas\n"));
+        }
+        const Run walk = List({"-R", "-o", "out.pas", "."}, dir.path());
+        QCOMPARE(walk.exitCode, 0);
+        QCOMPARE(walk.err, "kestrel-list: ./out.pas: is the output file; not listed\n");
+        const QByteArray listing = ReadFile(dir.filePath("out.pas"));
+        QVERIFY(listing.contains("==> ./u.pas <==\n") && !listing.contains("out.pas"));
+    }
+
     // A list is input like any other: whatever it holds, each line is a name
     // or an error that names the line, and a list that cannot be read is an
     // error, never an empty list.

@@ -7,6 +7,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QScreen>
+#include <algorithm>
 
 namespace workbench {
 
@@ -86,7 +88,7 @@ void OpenDocuments::AddDocument(EditorDocument* document) {
         editWindow_ = new TEditWindow(owner_);
         connect(editWindow_, &TEditWindow::CloseRequested, this,
                 [this](EditorDocument* d) { CloseDocument(d); });
-        editWindow_->move(owner_->x() + 40, owner_->y() + owner_->height() + 40);
+        PlaceEditWindow();
         auto* recoveryBar = new RecoveryBar(editWindow_);
         editWindow_->addToolBar(Qt::TopToolBarArea, recoveryBar);
         connect(recovery_, &RecoveryStore::CopiesFailing, recoveryBar, &RecoveryBar::ShowFailure);
@@ -97,6 +99,21 @@ void OpenDocuments::AddDocument(EditorDocument* document) {
     editWindow_->show();
     recovery_->Track(document);
     diskSync_->Track(document);
+}
+
+void OpenDocuments::PlaceEditWindow() {
+    // Below the main window, but wholly on its screen: where there is no
+    // room below (the main window stands low), as far down as it fits. The
+    // main window's frame tells how much the window manager adds around.
+    const QSize frame = editWindow_->size() + owner_->frameGeometry().size() - owner_->size();
+    QRect place(QPoint(owner_->x() + 40, owner_->y() + owner_->frameGeometry().height() + 40),
+                frame);
+    const QRect screen = owner_->screen()->availableGeometry();
+    place.moveRight(std::min(place.right(), screen.right()));
+    place.moveBottom(std::min(place.bottom(), screen.bottom()));
+    place.moveLeft(std::max(place.left(), screen.left()));
+    place.moveTop(std::max(place.top(), screen.top()));
+    editWindow_->move(place.topLeft());
 }
 
 bool OpenDocuments::SaveDocument(EditorDocument* document, const QString& path) {

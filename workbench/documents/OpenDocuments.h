@@ -63,6 +63,8 @@ public:
 
 private:
     void AddDocument(EditorDocument* document);
+    // Where the code editor window opens the first time.
+    void PlaceEditWindow();
     // Opening and saving safely (OpenDocumentsFiles.cpp).
     EditorDocument* LoadDocument(const QString& path, bool report, QString& error, bool& cancelled);
     bool ConfirmSave(EditorDocument* document, const QString& target, bool& asUtf8);

@@ -34,6 +34,8 @@ TEditWindow::TEditWindow(QWidget* owner)
         // its own window) goes to the current editor.
         EditorDocument* document = CurrentDocument();
         setFocusProxy(document ? document->Editor() : nullptr);
+        // A message about the file left behind would hide this one's place.
+        statusBar()->clearMessage();
         UpdateStatus();
         emit CurrentChanged();
     });

@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <algorithm>
+#include <limits>
 
 namespace workbench {
 
@@ -156,7 +158,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::OpenWithDialog() {
     const QStringList paths = QFileDialog::getOpenFileNames(
-        this, tr("Open"), QString(), tr("Pascal sources (*.pas *.pp *.dpr *.inc);;All files (*)"));
+        this, tr("Open"), QString(),
+        tr("Pascal sources (*.pas *.pp *.p *.inc *.lpr *.dpr *.dpk);;All files (*)"));
     for (const QString& path : paths) {
         documents_->OpenFile(path);
     }
@@ -189,10 +192,13 @@ void MainWindow::GoToLine() {
         return;
     }
     bool ok = false;
-    const int line = QInputDialog::getInt(documents_->EditWindow(), tr("Go to Line"), tr("Line:"),
-                                          editor->CursorLine(), 1, editor->LineCount(), 1, &ok);
+    // Any line number is taken, and one past the end goes to the last line,
+    // rather than the spin box silently dropping the digits that overshoot.
+    const int line = QInputDialog::getInt(
+        documents_->EditWindow(), tr("Go to Line"), tr("Line (1 to %1):").arg(editor->LineCount()),
+        editor->CursorLine(), 1, std::numeric_limits<int>::max(), 1, &ok);
     if (ok) {
-        editor->SetCursorLineColumn(line, 1);
+        editor->SetCursorLineColumn(std::min(line, editor->LineCount()), 1);
     }
 }
 

@@ -5,30 +5,64 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <string_view>
 
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("Kestrel Workbench");
-    QApplication::setOrganizationName("Brenta");
-    QApplication::setApplicationVersion(KESTREL_VERSION);
+namespace {
 
-    QCommandLineParser parser;
+const QCommandLineOption kAddIn("addin", "Load the add-in library at <path>.", "path");
+const QCommandLineOption kNoAddIn("no-addin", "Run without an add-in.");
+
+// Reads the command line; the help and the version are printed here, and
+// the program ends.
+void ParseCommandLine(QCommandLineParser& parser, const QCoreApplication& app) {
+    QCoreApplication::setApplicationName("Kestrel Workbench");
+    QCoreApplication::setOrganizationName("Brenta");
+    QCoreApplication::setApplicationVersion(KESTREL_VERSION);
     parser.setApplicationDescription("A small editor host that loads the Kestrel add-in.");
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption addIn("addin", "Load the add-in library at <path>.", "path");
-    const QCommandLineOption noAddIn("no-addin", "Run without an add-in.");
-    parser.addOption(addIn);
-    parser.addOption(noAddIn);
+    parser.addOption(kAddIn);
+    parser.addOption(kNoAddIn);
     parser.addPositionalArgument("files", "Files to open.", "[files...]");
     parser.process(app);
+}
+
+// Whether the command line asks for the help or the version, which are
+// answered without a window system (over SSH, in a package's checks).
+bool AsksOnlyForText(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--") {
+            return false;
+        }
+        if (arg == "-h" || arg == "--help" || arg == "--help-all" || arg == "-v" ||
+            arg == "--version") {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (AsksOnlyForText(argc, argv)) {
+        const QCoreApplication app(argc, argv);
+        QCommandLineParser parser;
+        ParseCommandLine(parser, app); // prints and ends the program
+        return 2;
+    }
+    QApplication app(argc, argv);
+    QCommandLineParser parser;
+    ParseCommandLine(parser, app);
 
     workbench::InstallCrashFlush();
     workbench::MainWindow window;
     window.show();
     workbench::OfferRecovery(window.Documents());
-    if (!parser.isSet(noAddIn)) {
-        window.LoadAddIn(parser.isSet(addIn) ? parser.value(addIn) : workbench::DefaultAddInPath());
+    if (!parser.isSet(kNoAddIn)) {
+        window.LoadAddIn(parser.isSet(kAddIn) ? parser.value(kAddIn)
+                                              : workbench::DefaultAddInPath());
     }
     for (const QString& file : parser.positionalArguments()) {
         window.Documents().OpenFile(file);

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <sys/types.h>
+
+namespace kestrel {
+
+// Which file a name or a descriptor stands for, whatever path led to it:
+// two names of one file (a link, "./a" and "a") have the same identity.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+// The regular file that `path` names ("-": standard input); none for a path
+// that does not exist or is not a regular file, which no write can empty.
+std::optional<FileIdentity> RegularFileIdentity(const std::string& path);
+std::optional<FileIdentity> RegularFileIdentity(int fd);
+
+} // namespace kestrel

@@ -132,19 +132,26 @@ end.
 // "Unit:line:character" of the place that '|' marks in a needle found once
 // in one of the units: `Shapes:TOuter.|Run(const`.
 // A unit whose IMPLEMENTATION keyword stands in an include file: its
-// qualified headings are still implementations.
+// qualified headings are still implementations. Neither a generic method's
+// `<T>` nor an interface method's resolution clause ends the class.
 const QString kSplit = R"(unit Split;
 
 interface
 
 type
-  TSplit = class
+  TSplit = class(TObject, IRunner)
+    generic class function Make<T>(const A: T): TSplit; static;
+    procedure IRunner.Run = Go;
     procedure Go;
   end;
 
 {$I split_implementation.inc}
 
 procedure TSplit.Go;
+begin
+end;
+
+generic class function TSplit.Make<T>(const A: T): TSplit;
 begin
 end;
 
@@ -822,6 +829,8 @@ private slots:
             << QStringList{"Split:    procedure |Go;"};
         QTest::newRow("to that heading") << implementation << "Split:    procedure G|o;"
                                          << QStringList{"Split:procedure TSplit.|Go;"};
+        QTest::newRow("generic method") << declaration << "Split:function TSplit.Ma|ke<T>"
+                                        << QStringList{"Split:    generic class function |Make<T>"};
     }
     void navigation() {
         QFETCH(QString, method);

@@ -5,13 +5,13 @@
 #include "SourceMarks.h"
 #include "TextLineReader.h"
 
-#include <QHash>
 #include <QString>
 
 #include <algorithm>
 #include <limits>
 #include <optional>
 #include <tuple>
+#include <unordered_map>
 
 namespace kestrel::lsp {
 
@@ -84,6 +84,18 @@ std::string BookmarkName(std::string_view line, size_t marker) {
 bool SameRow(const SymbolRow& a, const SymbolRow& b) {
     return a.category == b.category && a.routine == b.routine && a.classRoutine == b.classRoutine &&
            a.name == b.name && a.className == b.className && a.details == b.details;
+}
+
+// A name case-folded: ASCII letters lowered at once, any other text folded
+// the way Unicode folds it.
+std::string FoldedKey(std::string_view name) {
+    if (std::all_of(name.begin(), name.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        return FoldName(name);
+    }
+    return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()))
+        .toCaseFolded()
+        .toStdString();
 }
 
 // Builds the tree from the rows in source order.
@@ -236,15 +248,15 @@ private:
     // The Class entry of the current container, made at its first routine.
     // Pascal names ignore case, so `TFoo` and `tfoo` are one class.
     OutlineSymbol& ClassEntry(const std::string& className) {
-        const QString key = QString::fromUtf8(className).toCaseFolded();
+        const std::string key = FoldedKey(className);
         std::vector<OutlineSymbol>& container = Container();
-        if (const auto found = classes_.constFind(key); found != classes_.constEnd()) {
-            lastClass_ = *found;
-            return container[*found];
+        if (const auto found = classes_.find(key); found != classes_.end()) {
+            lastClass_ = found->second;
+            return container[found->second];
         }
         const auto [from, to] = Find(className, AfterFirstWord());
         lastClass_ = container.size();
-        classes_.insert(key, container.size());
+        classes_.emplace(key, container.size());
         container.push_back(Symbol(className, SymbolKind::Class, from, to));
         container.back().role = OutlineRole::Group;
         return container.back();
@@ -253,8 +265,8 @@ private:
     const TextDocument& document_;
     std::vector<OutlineSymbol> roots_;
     std::optional<size_t> container_; // the root that takes entries; none at the start
-    QHash<QString, size_t> classes_;  // the container's Class entries by name
-    std::optional<size_t> lastClass_; // the Class entry of the routine before
+    std::unordered_map<std::string, size_t> classes_; // the container's Class entries by name
+    std::optional<size_t> lastClass_;                 // the Class entry of the routine before
     bool implementation_ = false;
 
     int64_t line_ = 0;

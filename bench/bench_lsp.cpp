@@ -84,6 +84,19 @@ void BM_OutlineOfLargeUnit(benchmark::State& state) {
 }
 BENCHMARK(BM_OutlineOfLargeUnit)->Unit(benchmark::kMillisecond);
 
+// The outline's tree from rows and a structure already read, as after a
+// change once both are read again where it changed.
+void BM_OutlineTreeOfLargeUnit(benchmark::State& state) {
+    const TextDocument document(LargeText());
+    const OutlineRows rows(document);
+    const SourceStructure structure = ReadSourceStructure(document.Text());
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(BuildOutline(document, rows, structure).size());
+    }
+    state.counters["rows"] = static_cast<double>(rows.Rows().size());
+}
+BENCHMARK(BM_OutlineTreeOfLargeUnit)->Unit(benchmark::kMillisecond);
+
 void BM_OutlineJsonOfLargeUnit(benchmark::State& state) {
     const TextDocument document(LargeText());
     const std::vector<OutlineSymbol> outline = BuildOutline(document);
@@ -108,9 +121,10 @@ void BM_DocumentSymbolRequestOnLargeUnit(benchmark::State& state) {
 }
 BENCHMARK(BM_DocumentSymbolRequestOnLargeUnit)->Unit(benchmark::kMillisecond);
 
-// One character typed at the start of `line`, as an incremental change,
-// then the outline asked for again, as an editor does after each keystroke.
-void EditThenDocumentSymbol(benchmark::State& state, const std::string& text, int line) {
+// `typed` typed at the start of `line`, as an incremental change, then the
+// outline asked for again, as an editor does after each keystroke.
+void EditThenDocumentSymbol(benchmark::State& state, const std::string& text, int line,
+                            const char* typed = " ") {
     OpenServer open(text);
     const QByteArray symbols =
         Message({{QLatin1StringView("id"), 3},
@@ -123,7 +137,7 @@ void EditThenDocumentSymbol(benchmark::State& state, const std::string& text, in
         QJsonObject change{
             {QLatin1StringView("range"),
              QJsonObject{{QLatin1StringView("start"), at}, {QLatin1StringView("end"), at}}},
-            {QLatin1StringView("text"), QStringLiteral(" ")}};
+            {QLatin1StringView("text"), QString::fromLatin1(typed)}};
         QJsonObject params{{QLatin1StringView("textDocument"),
                             QJsonObject{{QLatin1StringView("uri"), open.uri},
                                         {QLatin1StringView("version"), ++version}}},
@@ -149,6 +163,30 @@ void BM_EditThenDocumentSymbolOnLargeUnit(benchmark::State& state) {
                            static_cast<int>(std::count(text.begin(), text.end(), '\n') / 2));
 }
 BENCHMARK(BM_EditThenDocumentSymbolOnLargeUnit)->Unit(benchmark::kMillisecond);
+
+// Edits that change the outline: a line break (every later entry moves
+// down a line), and a blank before a routine's heading (its entry's place
+// on the line changes). The tree and its answer are made anew.
+void BM_EditThenDocumentSymbolOnLargeUnitChangingTheOutline(benchmark::State& state,
+                                                            const char* typed, const char* before) {
+    const std::string text = LargeText();
+    const size_t at = text.find(before, text.size() / 2);
+    if (at == std::string::npos) {
+        state.SkipWithError("no such line in the large unit");
+        return;
+    }
+    EditThenDocumentSymbol(
+        state, text,
+        static_cast<int>(
+            std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(at) + 1, '\n')),
+        typed);
+}
+BENCHMARK_CAPTURE(BM_EditThenDocumentSymbolOnLargeUnitChangingTheOutline, line_break, "\n",
+                  "\nend;")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_EditThenDocumentSymbolOnLargeUnitChangingTheOutline, in_a_heading, " ",
+                  "\nProcedure ")
+    ->Unit(benchmark::kMillisecond);
 
 // A request at the `skip`-th character of the first `needle` after `after`
 // in the large unit (sharepoint.pp's text; the generated unit's lacks the

@@ -24,6 +24,13 @@ public:
 
     // Starts a new scan of `fileBytes` (not owned), keeping the storage.
     void Reset(std::string_view fileBytes);
+    // Goes on from `at`, the start of a line after the first that a scan of
+    // `fileBytes` reached inside a { } comment or not, as `inComment` says.
+    void Resume(std::string_view fileBytes, size_t at, bool inComment) {
+        position_ = fileBytes.data() + at;
+        end_ = fileBytes.data() + fileBytes.size();
+        inComment_ = inComment;
+    }
 
     // The next line, valid until the next call. At the end of the bytes it
     // gives the empty text and false, and the characters of an unfinished

@@ -37,9 +37,10 @@ corpus=$(mktemp -d)
 trap 'rm -rf "$corpus"' EXIT
 # Each target: its seed folder, its dictionary if any, and its share of the
 # time. fuzz_textreader holds the reader for text in memory to the
-# character reader.
+# character reader; fuzz_incremental the server's reading after a change to
+# its reading of the whole text.
 targets=("fuzz_scan fuzz/corpus fuzz/scan.dict" "fuzz_textreader fuzz/corpus fuzz/scan.dict"
-    "fuzz_lsp fuzz/corpus-lsp")
+    "fuzz_lsp fuzz/corpus-lsp" "fuzz_incremental fuzz/corpus fuzz/scan.dict")
 share=$(( ${KESTREL_FUZZ_SECONDS:-60} / ${#targets[@]} ))
 for entry in "${targets[@]}"; do
     read -r target seeds dict <<<"$entry"

@@ -2,8 +2,11 @@
 // standard input and output, and the position arithmetic underneath.
 #include "LspSession.h"
 #include "documents/TextDocument.h"
+#include "features/Outline.h"
 #include "features/SourceStructure.h"
 #include "index/LocalPaths.h"
+#include "server/OutlineAnswers.h"
+#include "server/SymbolAnswers.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -129,19 +132,26 @@ end.
 // "Unit:line:character" of the place that '|' marks in a needle found once
 // in one of the units: `Shapes:TOuter.|Run(const`.
 // A unit whose IMPLEMENTATION keyword stands in an include file: its
-// qualified headings are still implementations.
+// qualified headings are still implementations. Neither a generic method's
+// `<T>` nor an interface method's resolution clause ends the class.
 const QString kSplit = R"(unit Split;
 
 interface
 
 type
-  TSplit = class
+  TSplit = class(TObject, IRunner)
+    generic class function Make<T>(const A: T): TSplit; static;
+    procedure IRunner.Run = Go;
     procedure Go;
   end;
 
 {$I split_implementation.inc}
 
 procedure TSplit.Go;
+begin
+end;
+
+generic class function TSplit.Make<T>(const A: T): TSplit;
 begin
 end;
 
@@ -208,6 +218,27 @@ QStringList Facts(const SourceStructure& structure) {
         facts << QStringLiteral("region %1-%2").arg(r.start).arg(r.end);
     }
     return facts;
+}
+
+// An outline, an entry a line, children indented.
+void Describe(const std::vector<OutlineSymbol>& symbols, QStringList& out, int depth = 0) {
+    for (const OutlineSymbol& symbol : symbols) {
+        out << QStringLiteral("%1%2 `%3` %4 %5 line %6 %7-%8")
+                   .arg(QString(depth * 2, ' '), QString::fromStdString(symbol.name),
+                        QString::fromStdString(symbol.detail))
+                   .arg(static_cast<int>(symbol.kind))
+                   .arg(static_cast<int>(symbol.role))
+                   .arg(symbol.line)
+                   .arg(symbol.selectionStart)
+                   .arg(symbol.selectionEnd);
+        Describe(symbol.children, out, depth + 1);
+    }
+}
+
+QStringList Describe(const std::vector<OutlineSymbol>& symbols) {
+    QStringList out;
+    Describe(symbols, out);
+    return out;
 }
 
 // The first fact where two lists part, or nothing.
@@ -798,6 +829,8 @@ private slots:
             << QStringList{"Split:    procedure |Go;"};
         QTest::newRow("to that heading") << implementation << "Split:    procedure G|o;"
                                          << QStringList{"Split:procedure TSplit.|Go;"};
+        QTest::newRow("generic method") << declaration << "Split:function TSplit.Ma|ke<T>"
+                                        << QStringList{"Split:    generic class function |Make<T>"};
     }
     void navigation() {
         QFETCH(QString, method);
@@ -1084,82 +1117,82 @@ private slots:
     // A file is read by its size, and bookmark padding has a bound: ordinary
     // requests fit in a modest address space.
     // Many random edits, the text read again from the change alone, give
-    // what a reading of the whole text gives: the line index, and the
-    // structure after openings and closings of comments, strings, regions,
+    // what a reading of the whole text gives: the line index, the outline
+    // and the structure after openings and closings of comments, strings, regions,
     // types and bodies, lines added and removed, one edit or several at a
     // time.
     void incrementalReadingMatchesAFullOne() {
-        static const char* const kPieces[] = {"{",
-                                              "}",
-                                              "(*",
-                                              "*)",
-                                              "//",
-                                              "'",
-                                              "end;",
-                                              "end",
-                                              "begin",
-                                              "\n",
-                                              "\r\n",
-                                              "\r",
-                                              "case",
-                                              "procedure TOuter.Added;\n",
-                                              "class",
-                                              "record",
-                                              "{$region}",
-                                              "{$endregion}",
-                                              "interface",
-                                              "implementation",
-                                              "  TNew = class\n",
-                                              " = ",
-                                              "x",
-                                              "initialization\n",
-                                              "uses Other;",
-                                              "(",
-                                              ")",
-                                              "<T>",
-                                              "type\n",
-                                              "try",
-                                              "asm",
-                                              "forward;"};
-        TextDocument document((kShapes + kHelpers + kSplit + kShapes).toStdString());
-        SourceStructure structure = ReadSourceStructure(document.Text());
-        uint64_t read = document.Revision();
+        // What is inserted, `|` between pieces; CRs only in the second
+        // round, since a CR that ends a line alone makes the outline read
+        // the whole text.
+        const QByteArray common =
+            "{|}|(*|*)|//|'|end;|end|begin|\n|case|procedure TOuter.Added;\n|class|record|"
+            "{$region}|{$endregion}|interface|implementation|  TNew = class\n| = |x| |X := 1;|"
+            "initialization\n|uses Other;|(|)|<T>|type\n|try|asm|forward;|{//* mark}|{//*|"
+            "function F: Integer;\n|constructor TOuter.Make;\n|class procedure";
+        const std::string base = (kShapes + kHelpers + kSplit + kShapes).toStdString();
         QRandomGenerator random(20);
-        for (int edit = 0; edit < 3000; ++edit) {
-            const size_t size = document.Text().size();
-            const size_t start = random.bounded(static_cast<quint32>(size + 1));
-            const size_t removed =
-                random.bounded(4) == 0 ? std::min<size_t>(random.bounded(40u), size - start) : 0;
-            const std::string piece =
-                removed > 0 && random.bounded(2) == 0
-                    ? std::string()
-                    : kPieces[random.bounded(static_cast<quint32>(std::size(kPieces)))];
-            document.Replace(start, start + removed, piece);
-            if (random.bounded(3) == 0) {
-                continue; // read after the next edit too
-            }
-            const TextDocument whole(document.Text());
-            QCOMPARE(document.LineCount(), whole.LineCount());
-            for (int64_t line = 0; line < whole.LineCount(); ++line) {
-                QCOMPARE(document.LineStart(line), whole.LineStart(line));
-            }
-            QCOMPARE(document.HasLoneCarriageReturn(), whole.HasLoneCarriageReturn());
+        for (const QByteArray& pieceList : {common, common + "|\r\n|\r"}) {
+            const QList<QByteArray> pieces = pieceList.split('|');
+            TextDocument document(base);
+            SourceStructure structure = ReadSourceStructure(document.Text());
+            OutlineRows rows(document);
+            OutlineAnswers answers;
+            uint64_t read = document.Revision();
+            for (int edit = 0; edit < 1500; ++edit) {
+                if (edit % 200 == 0) {
+                    document.SetText(base); // from a sound text again now and then
+                    structure = ReadSourceStructure(document.Text());
+                    rows = OutlineRows(document);
+                    read = document.Revision();
+                }
+                const size_t size = document.Text().size();
+                const size_t start = random.bounded(static_cast<quint32>(size + 1));
+                const size_t removed = random.bounded(4) == 0
+                                           ? std::min<size_t>(random.bounded(40u), size - start)
+                                           : 0;
+                const std::string piece =
+                    removed > 0 && random.bounded(2) == 0
+                        ? std::string()
+                        : pieces[random.bounded(static_cast<quint32>(pieces.size()))].toStdString();
+                document.Replace(start, start + removed, piece);
+                if (random.bounded(3) == 0) {
+                    continue; // read after the next edit too
+                }
+                const TextDocument whole(document.Text());
+                QCOMPARE(document.LineCount(), whole.LineCount());
+                for (int64_t line = 0; line < whole.LineCount(); ++line) {
+                    QCOMPARE(document.LineStart(line), whole.LineStart(line));
+                }
+                QCOMPARE(document.HasLoneCarriageReturn(), whole.HasLoneCarriageReturn());
 
-            const std::optional<TextDocument::Change> change = document.ChangeSince(read);
-            QVERIFY(change);
-            structure = ReadSourceStructure(document.Text(), std::move(structure), change->start,
-                                            change->oldEnd, change->newEnd);
-            read = document.Revision();
-            const QString difference =
-                FirstDifference(Facts(structure), Facts(ReadSourceStructure(document.Text())));
-            QVERIFY2(difference.isEmpty(),
-                     qPrintable(QStringLiteral("edit %1 at %2 (-%3 +'%4'): %5")
-                                    .arg(edit)
-                                    .arg(start)
-                                    .arg(removed)
-                                    .arg(QString::fromStdString(piece), difference)));
+                const std::optional<TextDocument::Change> change = document.ChangeSince(read);
+                QVERIFY(change);
+                structure = ReadSourceStructure(document.Text(), std::move(structure),
+                                                change->start, change->oldEnd, change->newEnd);
+                rows = OutlineRows(document, std::move(rows), *change);
+                read = document.Revision();
+                QString difference =
+                    FirstDifference(Facts(structure), Facts(ReadSourceStructure(document.Text())));
+                if (difference.isEmpty()) {
+                    difference = FirstDifference(Describe(BuildOutline(document, rows, structure)),
+                                                 Describe(BuildOutline(document)));
+                }
+                if (difference.isEmpty() &&
+                    answers.Answer(document, structure, PositionEncoding::Utf16) !=
+                        DocumentSymbolsJson(BuildOutline(document), document,
+                                            PositionEncoding::Utf16)) {
+                    difference = "the outline's answer";
+                }
+                QVERIFY2(difference.isEmpty(),
+                         qPrintable(QStringLiteral("edit %1 at %2 (-%3 +'%4'): %5")
+                                        .arg(edit)
+                                        .arg(start)
+                                        .arg(removed)
+                                        .arg(QString::fromStdString(piece), difference)));
+            }
+            QVERIFY(!document.ChangeSince(0));
         }
-        QVERIFY(!document.ChangeSince(0));
     }
 
     void ordinaryRequestsNeedLittleMemory() {

@@ -5,11 +5,13 @@
 #include "SourceMarks.h"
 #include "TextLineReader.h"
 
-#include <QHash>
 #include <QString>
 
 #include <algorithm>
+#include <limits>
 #include <optional>
+#include <tuple>
+#include <unordered_map>
 
 namespace kestrel::lsp {
 
@@ -76,6 +78,18 @@ std::string BookmarkName(std::string_view line, size_t marker) {
     }
     std::string name = Simplified(after);
     return name.empty() ? std::string("bookmark") : name;
+}
+
+// A name case-folded: ASCII letters lowered at once, any other text folded
+// the way Unicode folds it.
+std::string FoldedKey(std::string_view name) {
+    if (std::all_of(name.begin(), name.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        return FoldName(name);
+    }
+    return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()))
+        .toCaseFolded()
+        .toStdString();
 }
 
 // Builds the tree from the rows in source order.
@@ -228,15 +242,15 @@ private:
     // The Class entry of the current container, made at its first routine.
     // Pascal names ignore case, so `TFoo` and `tfoo` are one class.
     OutlineSymbol& ClassEntry(const std::string& className) {
-        const QString key = QString::fromUtf8(className).toCaseFolded();
+        const std::string key = FoldedKey(className);
         std::vector<OutlineSymbol>& container = Container();
-        if (const auto found = classes_.constFind(key); found != classes_.constEnd()) {
-            lastClass_ = *found;
-            return container[*found];
+        if (const auto found = classes_.find(key); found != classes_.end()) {
+            lastClass_ = found->second;
+            return container[found->second];
         }
         const auto [from, to] = Find(className, AfterFirstWord());
         lastClass_ = container.size();
-        classes_.insert(key, container.size());
+        classes_.emplace(key, container.size());
         container.push_back(Symbol(className, SymbolKind::Class, from, to));
         container.back().role = OutlineRole::Group;
         return container.back();
@@ -245,14 +259,22 @@ private:
     const TextDocument& document_;
     std::vector<OutlineSymbol> roots_;
     std::optional<size_t> container_; // the root that takes entries; none at the start
-    QHash<QString, size_t> classes_;  // the container's Class entries by name
-    std::optional<size_t> lastClass_; // the Class entry of the routine before
+    std::unordered_map<std::string, size_t> classes_; // the container's Class entries by name
+    std::optional<size_t> lastClass_;                 // the Class entry of the routine before
     bool implementation_ = false;
 
     int64_t line_ = 0;
     size_t lineStart_ = 0;
     std::string_view lineText_;
 };
+
+// The lines a type spans, from its name to its end.
+std::pair<int64_t, int64_t> LinesOf(const TextDocument& document,
+                                    const SourceStructure::TypeSpan& span) {
+    const int64_t first = document.LineOf(span.nameStart);
+    const size_t end = span.end == SourceStructure::kNone ? document.Text().size() : span.end;
+    return {first, std::max(first, document.LineOf(end > 0 ? end - 1 : 0))};
+}
 
 SymbolKind KindOf(SourceStructure::TypeKind kind) {
     switch (kind) {
@@ -305,9 +327,7 @@ void PlaceTypes(std::vector<OutlineSymbol>& roots, const TextDocument& document,
         type.line = document.LineOf(span.nameStart);
         type.selectionStart = span.nameStart;
         type.selectionEnd = span.nameEnd;
-        first[t] = type.line;
-        const size_t end = span.end == SourceStructure::kNone ? document.Text().size() : span.end;
-        last[t] = std::max(first[t], document.LineOf(end > 0 ? end - 1 : 0));
+        std::tie(first[t], last[t]) = LinesOf(document, span);
     }
     // The innermost type holding a line: the last one begun at or before
     // it, or the nearest of its outer types that reaches the line.
@@ -383,29 +403,119 @@ std::vector<OutlineSymbol> BuildOutline(const TextDocument& document) {
     return BuildOutline(document, ReadSourceStructure(document.Text()));
 }
 
+OutlineRows::OutlineRows(const TextDocument& document) {
+    if (!document.HasLoneCarriageReturn()) {
+        Scan(document, 0, 0, nullptr, 0);
+        return;
+    }
+    // The scanner counts lines by LF; the protocol also ends a line at a
+    // lone CR, so the scanner's line numbers need a map. Read whole each time.
+    const std::string& text = document.Text();
+    std::vector<int64_t> lineOfScanLine{0};
+    for (size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1)) {
+        lineOfScanLine.push_back(document.LineOf(at + 1));
+    }
+    TextLineReader reader(text);
+    ScanRows(reader, ReservedWords(), Headings::Extended, [&](SymbolRow&& row) {
+        const auto index = static_cast<size_t>(row.line - 1);
+        const int64_t line = lineOfScanLine[std::min(index, lineOfScanLine.size() - 1)];
+        rows_.push_back({std::min(line, document.LineCount() - 1), std::move(row)});
+    });
+}
+
+OutlineRows::OutlineRows(const TextDocument& document, OutlineRows&& old,
+                         const TextDocument::Change& change) {
+    if (old.states_.empty() || document.HasLoneCarriageReturn() || old.states_.size() < 2) {
+        *this = OutlineRows(document);
+        return;
+    }
+    // Lines before the changed one are as they were.
+    const int64_t first = document.LineOf(change.start);
+    // One state a line.
+    const int64_t lineShift = document.LineCount() - static_cast<int64_t>(old.states_.size());
+    states_ = std::move(old.states_);
+    std::vector<uint8_t> oldStates(states_.begin() + first, states_.end());
+    states_.resize(static_cast<size_t>(first) + 1);
+    std::vector<Row> oldRows = std::move(old.rows_);
+    const auto firstRow = std::partition_point(
+        oldRows.begin(), oldRows.end(), [first](const Row& row) { return row.line < first; });
+    rows_.assign(std::make_move_iterator(oldRows.begin()), std::make_move_iterator(firstRow));
+    // Lines of `oldStates` are counted from `first`.
+    const size_t readFrom = rows_.size();
+    const int64_t stop = Scan(document, first, change.newEnd, &oldStates, lineShift + first);
+    // The rows read again, and those they stand for.
+    const int64_t oldStop = stop < 0 ? std::numeric_limits<int64_t>::max() : stop - lineShift;
+    const auto keep = std::partition_point(
+        firstRow, oldRows.end(), [oldStop](const Row& row) { return row.line < oldStop; });
+    reread_ = {first, stop < 0 ? document.LineCount() : stop, lineShift,
+               rows_.size() == readFrom && firstRow == keep, true};
+    if (stop < 0) {
+        return; // read to the end
+    }
+    // From `stop` on, the old rows, moved to where their lines now stand.
+    for (auto row = keep; row != oldRows.end(); ++row) {
+        row->line += lineShift;
+        rows_.push_back(std::move(*row));
+    }
+    states_.insert(states_.end(), oldStates.begin() + (oldStop - first) + 1, oldStates.end());
+}
+
+int64_t OutlineRows::Scan(const TextDocument& document, int64_t first, size_t stable,
+                          const std::vector<uint8_t>* old, int64_t oldBase) {
+    const std::string& text = document.Text();
+    TextLineReader reader;
+    if (first == 0) {
+        reader.Reset(text);
+        states_.assign(1, 0);
+    } else {
+        reader.Resume(text, document.LineStart(first), (states_[first] & kInComment) != 0);
+    }
+    bool inImplementation = (states_[first] & kInImplementation) != 0;
+    SymbolRow row;
+    std::string_view line;
+    for (int64_t at = first;; ++at) {
+        // A line whose break before it is old text too starts an old line.
+        if (old != nullptr && at > first && document.LineStart(at) > stable) {
+            const int64_t oldLine = at - oldBase;
+            if (oldLine >= 0 && oldLine < static_cast<int64_t>(old->size()) &&
+                (*old)[static_cast<size_t>(oldLine)] == states_.back()) {
+                return at;
+            }
+        }
+        const bool more = reader.Next(line);
+        if (ClassifySourceLine(line, static_cast<int32_t>(at + 1), inImplementation,
+                               ReservedWords(), row, Headings::Extended)) {
+            rows_.push_back({at, row});
+        }
+        if (!more || at + 1 >= document.LineCount()) {
+            return -1;
+        }
+        states_.push_back(static_cast<uint8_t>((reader.InComment() ? kInComment : 0) |
+                                               (inImplementation ? kInImplementation : 0)));
+    }
+}
+
+std::vector<TypeShape> TypeShapes(const TextDocument& document, const SourceStructure& structure) {
+    std::vector<TypeShape> shapes;
+    shapes.reserve(structure.types.size());
+    for (const SourceStructure::TypeSpan& span : structure.types) {
+        const auto [first, last] = LinesOf(document, span);
+        shapes.push_back({span.name, span.detail, span.kind, span.parent, first, last});
+    }
+    return shapes;
+}
+
 std::vector<OutlineSymbol> BuildOutline(const TextDocument& document,
                                         const SourceStructure& structure) {
-    const std::string& text = document.Text();
-    // The scanner counts lines by LF; the protocol also ends a line at a
-    // lone CR. Only then do the two numberings need a map.
-    std::vector<int64_t> lineOfScanLine;
-    if (document.HasLoneCarriageReturn()) {
-        lineOfScanLine.push_back(0);
-        for (size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1)) {
-            lineOfScanLine.push_back(document.LineOf(at + 1));
-        }
-    }
+    return BuildOutline(document, OutlineRows(document), structure);
+}
+
+std::vector<OutlineSymbol> BuildOutline(const TextDocument& document, const OutlineRows& rows,
+                                        const SourceStructure& structure) {
     OutlineBuilder builder(document);
-    // The scanner reads the lines the editor host would serve for the text
-    // (CR LF line ends, no byte-order mark), straight from the text.
-    TextLineReader reader(text);
-    ScanRows(reader, ReservedWords(), Headings::Extended, [&](const SymbolRow& row) {
-        const auto index = static_cast<size_t>(row.line - 1);
-        const int64_t line = lineOfScanLine.empty()
-                                 ? static_cast<int64_t>(index)
-                                 : lineOfScanLine[std::min(index, lineOfScanLine.size() - 1)];
-        builder.Add(row, std::min(line, document.LineCount() - 1));
-    });
+    for (const OutlineRows::Row& row : rows.Rows()) {
+        builder.Add(row.row, row.line);
+    }
     std::vector<OutlineSymbol> outline = builder.Take();
     PlaceTypes(outline, document, structure);
     return outline;

@@ -28,6 +28,69 @@ struct OutlineSymbol {
     std::vector<OutlineSymbol> children;
 };
 
+// The rows the scanner gives for a document, in extended headings, each
+// with its line as the protocol counts lines; and the scanner's state at the
+// start of every line, so that after a change only the lines from the first
+// changed one until that state agrees again are read anew.
+class OutlineRows {
+public:
+    struct Row {
+        int64_t line = 0;
+        SymbolRow row;
+    };
+
+    explicit OutlineRows(const TextDocument& document);
+    // The rows of `document` after `change` to the text `old` was read from.
+    OutlineRows(const TextDocument& document, OutlineRows&& old,
+                const TextDocument::Change& change);
+
+    const std::vector<Row>& Rows() const { return rows_; }
+
+    // The lines read again after a change, [first, last); how many lines
+    // the change added (removed, when negative), so that the old lines from
+    // `last - lineShift` on are now at `last` on; whether those lines made
+    // no rows, before or now; and whether it was a change at all (not a
+    // whole reading).
+    struct Reread {
+        int64_t first = 0;
+        int64_t last = 0;
+        int64_t lineShift = 0;
+        bool rowless = false;
+        bool incremental = false;
+    };
+    const Reread& LastReread() const { return reread_; }
+
+private:
+    // Reads from line `first`, in the state kept for it, to the end or, when
+    // `old` is given, until a line after `stable` (a byte offset) starts
+    // in the state that old line `line - lineShift` started in. Gives the
+    // line it stopped at.
+    int64_t Scan(const TextDocument& document, int64_t first, size_t stable,
+                 const std::vector<uint8_t>* old, int64_t lineShift);
+
+    std::vector<Row> rows_;
+    Reread reread_;
+    // The state at the start of each line: kInComment, kInImplementation.
+    // Empty when the scanner's lines are not the protocol's (a lone CR).
+    std::vector<uint8_t> states_;
+    static constexpr uint8_t kInComment = 1;
+    static constexpr uint8_t kInImplementation = 2;
+};
+
+// What the outline takes from a type of the structure: two texts whose rows
+// and type shapes agree have the same outline but for the entries on the
+// lines that changed.
+struct TypeShape {
+    std::string name;
+    std::string detail;
+    SourceStructure::TypeKind kind = SourceStructure::TypeKind::Class;
+    int parent = -1;
+    int64_t firstLine = 0;
+    int64_t lastLine = 0;
+    bool operator==(const TypeShape&) const = default;
+};
+std::vector<TypeShape> TypeShapes(const TextDocument& document, const SourceStructure& structure);
+
 // The document as the scanner sees it, in extended headings, made into a
 // tree: the unit, library, project or program line holds what comes before
 // IMPLEMENTATION; the IMPLEMENTATION line holds the routines after it, those
@@ -36,6 +99,8 @@ struct OutlineSymbol {
 // The types that `structure` found (classes, objects, records, interfaces,
 // helpers) stand where they are declared, holding the headings and
 // bookmarks inside them and the types nested in them.
+std::vector<OutlineSymbol> BuildOutline(const TextDocument& document, const OutlineRows& rows,
+                                        const SourceStructure& structure);
 std::vector<OutlineSymbol> BuildOutline(const TextDocument& document,
                                         const SourceStructure& structure);
 std::vector<OutlineSymbol> BuildOutline(const TextDocument& document);

@@ -491,6 +491,15 @@ private:
         }
         const bool declaration = IsHeadingStart(i_) || token.word == Word::Type ||
                                  token.word == Word::Var || token.word == Word::Const;
+        if (IsHeadingStart(i_) && IsResolutionClause(i_)) {
+            // `function IFoo.Bar = Baz;` names the member that implements
+            // an interface's method: a member, not a method's body.
+            while (Has(i_) && !IsSymbol(i_, ";")) {
+                ++i_;
+            }
+            ++i_;
+            return;
+        }
         if (token.word == Word::Begin || (IsHeadingStart(i_) && IsQualifiedHeading(i_))) {
             // Code that no type holds: the type was never closed.
             CloseTypes(token.start);
@@ -624,18 +633,20 @@ private:
                 !IsSymbol(heading + 1, "(") && !IsSymbol(heading + 1, ";"));
     }
 
+    // `TFoo.Bar` and `TFoo<T>.Bar`; not a generic method's own `Bar<T>(`.
     bool IsQualifiedHeading(size_t i) const {
-        size_t name = (WordAt(i) == Word::Class ? i + 1 : i) + 1;
-        for (; Has(name) && T(name).kind == Token::Name; name += 2) {
-            if (IsSymbol(name + 1, "<")) {
-                return true; // TFoo<T>.Bar
-            }
-            if (IsSymbol(name + 1, ".")) {
-                return true;
-            }
-            break;
+        const size_t name = (WordAt(i) == Word::Class ? i + 1 : i) + 1;
+        return Has(name) && T(name).kind == Token::Name && IsSymbol(SkipAngles(name + 1), ".");
+    }
+
+    // `function IFoo.Bar = Baz;`, `procedure IFoo<T>.Bar = Baz;`.
+    bool IsResolutionClause(size_t i) const {
+        if (!IsQualifiedHeading(i)) {
+            return false;
         }
-        return false;
+        const size_t name = (WordAt(i) == Word::Class ? i + 1 : i) + 1;
+        const size_t dot = SkipAngles(name + 1);
+        return T(dot + 1).kind == Token::Name && IsSymbol(SkipAngles(dot + 2), "=");
     }
 
     // Skips a generic's `<…>` at `i`.

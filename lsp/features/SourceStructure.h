@@ -31,6 +31,7 @@ struct SourceStructure {
         TypeKind kind = TypeKind::Class;
         std::string detail; // the type's opening words: `class(TShape)`
         int parent = -1;    // the type it is nested in
+        bool operator==(const TypeSpan&) const = default;
     };
 
     struct Routine {
@@ -45,11 +46,13 @@ struct SourceStructure {
         int owner = -1;         // the type that declares it
         bool body = false;      // an implementation, not a declaration
         size_t bodyEnd = kNone; // after the body's closing `end`
+        bool operator==(const Routine&) const = default;
     };
 
     struct Span {
         size_t start = 0;
         size_t end = 0;
+        bool operator==(const Span&) const = default;
     };
 
     // A token as the reader saw it; `word` is the reader's own code for a

@@ -254,18 +254,7 @@ QByteArray LanguageServer::DocumentSymbols(const QJsonObject& params) {
     const auto document = Document(params, uri);
     // Editors ask again for a text they have not changed (on focus, on
     // save): that answer is the last one.
-    for (const auto& [revision, answer] : outlines_) {
-        if (revision == document->Revision()) {
-            return answer;
-        }
-    }
-    QByteArray answer = DocumentSymbolsJson(
-        BuildOutline(*document, *navigator_.StructureOf(*document)), *document, encoding_);
-    if (outlines_.size() == kKeptOutlines) {
-        outlines_.erase(outlines_.begin());
-    }
-    outlines_.emplace_back(document->Revision(), answer);
-    return answer;
+    return outlines_.Answer(*document, *navigator_.StructureOf(*document), encoding_);
 }
 
 QJsonValue LanguageServer::CodeActions(const QJsonObject& params) {

@@ -3,6 +3,7 @@
 #include "documents/DocumentStore.h"
 #include "protocol/Protocol.h"
 #include "server/Navigator.h"
+#include "server/OutlineAnswers.h"
 #include "server/Workspace.h"
 #include "transport/JsonRpcChannel.h"
 #include "transport/MessageFraming.h"
@@ -67,9 +68,7 @@ private:
     void Trace(const QString& message);
 
     JsonRpcChannel channel_;
-    // The latest outline answers, by the revision of their documents' text.
-    static constexpr size_t kKeptOutlines = 4;
-    std::vector<std::pair<uint64_t, QByteArray>> outlines_;
+    OutlineAnswers outlines_;
     DocumentStore documents_;
     PositionEncoding encoding_ = PositionEncoding::Utf16;
     enum class TraceLevel { Off, Messages, Verbose } trace_ = TraceLevel::Off;

@@ -20,8 +20,6 @@ QLatin1StringView Key(const char* key) {
     return QLatin1StringView(key);
 }
 
-constexpr size_t kCachedStructures = 8;
-
 // The unit name a file's path gives: its name without the extension.
 std::string UnitOfPath(std::string_view path) {
     std::string_view name = path.substr(path.rfind('/') + 1);
@@ -86,34 +84,12 @@ std::vector<SymbolMatch> Choose(std::vector<SymbolMatch> matches, const Identifi
 } // namespace
 
 std::shared_ptr<const SourceStructure> Navigator::StructureOf(const TextDocument& document) {
-    for (const auto& [revision, structure] : structures_) {
-        if (revision == document.Revision()) {
-            return structure;
-        }
-    }
-    // After a change to a text read before, only the changed part is read
-    // again; the old structure goes into the new one.
-    std::shared_ptr<SourceStructure> structure;
-    for (auto cached = structures_.begin(); cached != structures_.end(); ++cached) {
-        const std::optional<TextDocument::Change> change = document.ChangeSince(cached->first);
-        if (!change) {
-            continue;
-        }
-        SourceStructure old = cached->second.use_count() == 1 ? std::move(*cached->second)
-                                                              : SourceStructure(*cached->second);
-        structures_.erase(cached);
-        structure = std::make_shared<SourceStructure>(ReadSourceStructure(
-            document.Text(), std::move(old), change->start, change->oldEnd, change->newEnd));
-        break;
-    }
-    if (!structure) {
-        structure = std::make_shared<SourceStructure>(ReadSourceStructure(document.Text()));
-    }
-    if (structures_.size() == kCachedStructures) {
-        structures_.erase(structures_.begin());
-    }
-    structures_.emplace_back(document.Revision(), structure);
-    return structure;
+    return structures_.Get(
+        document, [&] { return ReadSourceStructure(document.Text()); },
+        [&](SourceStructure&& old, const TextDocument::Change& change) {
+            return ReadSourceStructure(document.Text(), std::move(old), change.start, change.oldEnd,
+                                       change.newEnd);
+        });
 }
 
 Navigator::Request Navigator::Read(const QJsonObject& params) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "documents/DocumentStore.h"
+#include "documents/RevisionCache.h"
 #include "features/SourceStructure.h"
 #include "server/Workspace.h"
 
@@ -53,8 +54,7 @@ private:
     // The file that hover read from disk last.
     std::pair<QString, std::shared_ptr<const TextDocument>> lastRead_;
     // The latest structures, by the revision of the text they were read from.
-    // A structure held by no one else is moved into the next one.
-    std::vector<std::pair<uint64_t, std::shared_ptr<SourceStructure>>> structures_;
+    RevisionCache<SourceStructure> structures_{8};
 };
 
 } // namespace kestrel::lsp

@@ -1,6 +1,5 @@
 #include "BookmarkMarks.h"
 
-#include "DisplayText.h"
 #include "EditorDocument.h"
 #include "ScanRows.h"
 
@@ -39,18 +38,18 @@ void BookmarkMarks::Scan() {
         changedWhileScanning_ = true;
         return;
     }
-    // The editor's text may change while the scan runs: it scans a copy.
-    scan_.setFuture(
-        QtConcurrent::run([text = std::string(editor->Bytes()), encoding = document_.Encoding()] {
-            const std::string buffer = BytesFromDisplay(text, encoding);
-            QList<int> lines;
-            kestrel::ScanRows(kestrel::TextLineReader(buffer), [&](kestrel::SymbolRow&& row) {
-                if (row.category == kestrel::catBookmark) {
-                    lines << row.line;
-                }
-            });
-            return lines;
-        }));
+    // The editor's text may change while the scan runs: it scans the host
+    // buffer's copy, which the recovery copy written after the same pause
+    // shares.
+    scan_.setFuture(QtConcurrent::run([buffer = document_.BufferBytes()] {
+        QList<int> lines;
+        kestrel::ScanRows(kestrel::TextLineReader(*buffer), [&](kestrel::SymbolRow&& row) {
+            if (row.category == kestrel::catBookmark) {
+                lines << row.line;
+            }
+        });
+        return lines;
+    }));
 }
 
 } // namespace workbench

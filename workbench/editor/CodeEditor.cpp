@@ -351,9 +351,11 @@ QString CodeEditor::WordAtCursor() const {
     const long caret = Call(SCI_GETCURRENTPOS);
     const long start = Call(SCI_WORDSTARTPOSITION, static_cast<unsigned long>(caret), 1);
     const long end = Call(SCI_WORDENDPOSITION, static_cast<unsigned long>(caret), 1);
-    const std::string_view text =
-        Bytes().substr(static_cast<size_t>(start), static_cast<size_t>(end - start));
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    // The word's range only: the whole text as one piece would first close
+    // Scintilla's gap, moving up to all of a large file.
+    const auto* text = reinterpret_cast<const char*>(
+        Call(SCI_GETRANGEPOINTER, static_cast<unsigned long>(start), end - start));
+    return text == nullptr ? QString() : QString::fromUtf8(text, end - start);
 }
 
 void CodeEditor::SetBookmarkLines(const QList<int>& lines) {

@@ -80,12 +80,6 @@ std::string BookmarkName(std::string_view line, size_t marker) {
     return name.empty() ? std::string("bookmark") : name;
 }
 
-// Whether two rows make the same entry (line numbers aside).
-bool SameRow(const SymbolRow& a, const SymbolRow& b) {
-    return a.category == b.category && a.routine == b.routine && a.classRoutine == b.classRoutine &&
-           a.name == b.name && a.className == b.className && a.details == b.details;
-}
-
 // A name case-folded: ASCII letters lowered at once, any other text folded
 // the way Unicode folds it.
 std::string FoldedKey(std::string_view name) {
@@ -453,12 +447,8 @@ OutlineRows::OutlineRows(const TextDocument& document, OutlineRows&& old,
     const int64_t oldStop = stop < 0 ? std::numeric_limits<int64_t>::max() : stop - lineShift;
     const auto keep = std::partition_point(
         firstRow, oldRows.end(), [oldStop](const Row& row) { return row.line < oldStop; });
-    reread_ = {first, stop < 0 ? document.LineCount() : stop,
-               lineShift == 0 &&
-                   std::equal(rows_.begin() + static_cast<std::ptrdiff_t>(readFrom), rows_.end(),
-                              firstRow, keep, [](const Row& a, const Row& b) {
-                                  return a.line == b.line && SameRow(a.row, b.row);
-                              })};
+    reread_ = {first, stop < 0 ? document.LineCount() : stop, lineShift,
+               rows_.size() == readFrom && firstRow == keep, true};
     if (stop < 0) {
         return; // read to the end
     }

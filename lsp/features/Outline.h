@@ -46,12 +46,17 @@ public:
 
     const std::vector<Row>& Rows() const { return rows_; }
 
-    // The lines read again after a change, [first, last); and whether the
-    // rows of those lines are the old ones, on the same lines.
+    // The lines read again after a change, [first, last); how many lines
+    // the change added (removed, when negative), so that the old lines from
+    // `last - lineShift` on are now at `last` on; whether those lines made
+    // no rows, before or now; and whether it was a change at all (not a
+    // whole reading).
     struct Reread {
         int64_t first = 0;
         int64_t last = 0;
-        bool same = false;
+        int64_t lineShift = 0;
+        bool rowless = false;
+        bool incremental = false;
     };
     const Reread& LastReread() const { return reread_; }
 

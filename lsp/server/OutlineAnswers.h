@@ -11,10 +11,11 @@ namespace kestrel::lsp {
 
 // The documentSymbol answers of the latest documents. An unchanged text
 // gets its last answer. After a change the scanner's rows are read again
-// only where it changed; when that left every entry as it was (the same
-// rows on the same lines, types of the same shape, no entry on a line read
-// again), the last answer still holds, else the tree and its JSON are made
-// anew.
+// only where it changed. When no entry stands on a line read again and the
+// types kept their shape, the tree is the last one with the entries after
+// the change moved by the lines it added or removed: with none, the last
+// answer still holds; else the answer is written again from that tree.
+// Otherwise the tree and its answer are made anew.
 class OutlineAnswers {
 public:
     QByteArray Answer(const TextDocument& document, const SourceStructure& structure,
@@ -23,6 +24,7 @@ public:
 private:
     struct Entry {
         OutlineRows rows;
+        std::vector<OutlineSymbol> outline;
         QByteArray answer;
         std::vector<int64_t> symbolLines; // the lines that hold entries, in order
         std::vector<TypeShape> types;

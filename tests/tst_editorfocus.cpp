@@ -2,6 +2,7 @@
 // the active window and its editor has the keyboard focus, on the chosen
 // line. Runs under with-window-manager.sh: the active window is the X
 // server's, and the user's keys and clicks are sent with xdotool.
+#include "ModalAnswer.h"
 #include "WorkbenchFixture.h"
 
 #include <QProcess>
@@ -177,6 +178,33 @@ private slots:
         QVERIFY(Xdotool({"type", "Q"}));
         QTRY_VERIFY(editor->LineText(line).startsWith("Q"));
         editor->undo();
+    }
+
+    // A notice about the first file opened (here: it opens read-only)
+    // stands over the new code editor window, which has the keyboard once
+    // the notice is answered; as at start-up, with a file given on the
+    // command line.
+    void editorHasTheFocusAfterAnOpeningNotice() {
+        // The other workbench's windows, of the same names, out of the way.
+        window->Documents().EditWindow()->hide();
+        window->hide();
+        MainWindow starting;
+        starting.show();
+        // The user answers the notice once it stands framed and active.
+        QTimer answer;
+        answer.setInterval(100);
+        connect(&answer, &QTimer::timeout, this, [&] {
+            if (QApplication::activeModalWidget() != nullptr && ActiveWindowName() == "Open") {
+                answer.stop();
+                Xdotool({"key", "Return"});
+            }
+        });
+        answer.start();
+        EditorDocument* readOnly = starting.Documents().OpenFile(
+            WriteFile(dir, "pua.pas", "unit B;\n\xef\xa0\x8d\nend.\n"));
+        QVERIFY(readOnly && readOnly->IsReadOnly());
+        QTRY_COMPARE(ActiveWindowName(), starting.Documents().EditWindow()->windowTitle());
+        QTRY_COMPARE(QApplication::focusWidget(), readOnly->Editor());
     }
 };
 

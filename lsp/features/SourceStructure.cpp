@@ -998,6 +998,16 @@ template <class T> void MoveTail(std::vector<T>& from, size_t first, std::vector
               std::make_move_iterator(from.end()));
 }
 
+// The same, each moved element then passed to `move`.
+template <class T, class Move>
+void AppendMoved(std::vector<T>& from, size_t first, std::vector<T>& to, Move&& move) {
+    const size_t at = to.size();
+    MoveTail(from, first, to);
+    for (size_t i = at; i < to.size(); ++i) {
+        move(to[i]);
+    }
+}
+
 // Cuts `all` at `size`, giving what came after.
 template <class T> std::vector<T> CutAt(std::vector<T>& all, size_t size) {
     std::vector<T> tail;
@@ -1081,42 +1091,34 @@ SourceStructure ReadSourceStructure(std::string_view text, SourceStructure&& old
     const Structure::Checkpoint meeting = *met;
     const int typeShift = static_cast<int>(reached.types) - static_cast<int>(meeting.types);
     const auto moveIndex = [typeShift](int index) { return index < 0 ? index : index + typeShift; };
-    const size_t typesAt = out.types.size();
-    MoveTail(oldTypes, met->types - from.types, out.types);
-    for (size_t t = typesAt; t < out.types.size(); ++t) {
-        Structure::TypeSpan& type = out.types[t];
+    AppendMoved(oldTypes, met->types - from.types, out.types, [&](Structure::TypeSpan& type) {
         type.nameStart = change.Shift(type.nameStart);
         type.nameEnd = change.Shift(type.nameEnd);
         type.end = change.Shift(type.end);
         type.parent = moveIndex(type.parent);
-    }
-    const size_t routinesAt = out.routines.size();
-    MoveTail(oldRoutines, met->routines - from.routines, out.routines);
-    for (size_t r = routinesAt; r < out.routines.size(); ++r) {
-        Structure::Routine& routine = out.routines[r];
-        routine.start = change.Shift(routine.start);
-        routine.end = change.Shift(routine.end);
-        routine.nameStart = change.Shift(routine.nameStart);
-        routine.nameEnd = change.Shift(routine.nameEnd);
-        routine.bodyEnd = change.Shift(routine.bodyEnd);
-        routine.owner = moveIndex(routine.owner);
-    }
+    });
+    AppendMoved(oldRoutines, met->routines - from.routines, out.routines,
+                [&](Structure::Routine& routine) {
+                    routine.start = change.Shift(routine.start);
+                    routine.end = change.Shift(routine.end);
+                    routine.nameStart = change.Shift(routine.nameStart);
+                    routine.nameEnd = change.Shift(routine.nameEnd);
+                    routine.bodyEnd = change.Shift(routine.bodyEnd);
+                    routine.owner = moveIndex(routine.owner);
+                });
     MoveTail(oldUses, met->uses - from.uses, out.uses);
     // The lexer read ahead of the parser: what it noted past the meeting
     // point comes from the old reading too.
     out.comments.resize(reached.comments);
     out.regions.resize(reached.regions);
-    const size_t commentsAt = out.comments.size();
-    MoveTail(oldComments, met->comments - from.comments, out.comments);
-    for (size_t c = commentsAt; c < out.comments.size(); ++c) {
-        out.comments[c] = {change.Shift(out.comments[c].start), change.Shift(out.comments[c].end)};
-    }
-    const size_t regionsAt = out.regions.size();
-    MoveTail(oldRegions, met->regions - from.regions, out.regions);
-    for (size_t r = regionsAt; r < out.regions.size(); ++r) {
+    AppendMoved(oldComments, met->comments - from.comments, out.comments,
+                [&](Structure::Span& comment) {
+                    comment = {change.Shift(comment.start), change.Shift(comment.end)};
+                });
+    AppendMoved(oldRegions, met->regions - from.regions, out.regions, [&](Structure::Span& region) {
         // A region may have begun before the checkpoint.
-        out.regions[r] = {change.Map(out.regions[r].start), change.Shift(out.regions[r].end)};
-    }
+        region = {change.Map(region.start), change.Shift(region.end)};
+    });
     // Set again after the meeting point by the old reading: where that was.
     const auto setAfter = [&](size_t& value, size_t atMet, size_t oldFinal) {
         if (oldFinal != atMet) {

@@ -65,7 +65,7 @@ EditorDocument* OpenDocuments::OpenFile(const QString& path, bool report) {
     }
     AddDocument(document);
     if (document->IsReadOnly() && report) {
-        QMessageBox::information(owner_, tr("Open"),
+        QMessageBox::information(editWindow_, tr("Open"),
                                  tr("%1 holds characters that this editor cannot write back "
                                     "exactly; it is opened read-only.")
                                      .arg(path));

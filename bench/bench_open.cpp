@@ -1,6 +1,7 @@
 // Opening a large generated unit in the workbench, from the file on disk to
 // the editor shown at its last line: wall time, and the process's peak
-// resident memory.
+// resident memory. Then typing in it, the pause after typing, and what
+// colouring costs as files grow.
 // Run with an argument in MB (default 20) to size the unit, e.g. 100.
 #include "BookmarkMarks.h"
 #include "LargeUnit.h"

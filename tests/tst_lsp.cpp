@@ -6,6 +6,7 @@
 #include "features/SourceStructure.h"
 #include "index/LocalPaths.h"
 #include "server/OutlineAnswers.h"
+#include "server/OutlineJson.h"
 #include "server/SymbolAnswers.h"
 
 #include <QJsonArray>
@@ -1192,6 +1193,42 @@ private slots:
                                         .arg(QString::fromStdString(piece), difference)));
             }
             QVERIFY(!document.ChangeSince(0));
+        }
+    }
+
+    void rewrittenAnswersMatchFreshOnes() {
+        // The same entries a line further down are rewritten from the last
+        // text; a tree with fewer or more entries is written whole.
+        const std::string two = "unit U;\ninterface\nprocedure A;\nprocedure B;\nimplementation\n";
+        const std::string lower = "unit U;\n\ninterface\nprocedure A;\nprocedure B;\n"
+                                  "implementation\n";
+        const std::string one = "unit U;\ninterface\nprocedure A;\nimplementation\n";
+        const struct {
+            std::string from, to;
+            bool rewritten;
+        } cases[] = {{two, lower, true}, {two, one, false}, {one, two, false}};
+        for (const auto& [from, to, rewritten] : cases) {
+            const TextDocument before(from);
+            const TextDocument after(to);
+            std::vector<OutlineSymbol> outline = BuildOutline(before);
+            OutlineJson json(outline, before, PositionEncoding::Utf16);
+            if (rewritten) {
+                const auto moveDown = [](const auto& self,
+                                         std::vector<OutlineSymbol>& symbols) -> void {
+                    for (OutlineSymbol& symbol : symbols) {
+                        symbol.line += symbol.line >= 1 ? 1 : 0;
+                        self(self, symbol.children);
+                    }
+                };
+                moveDown(moveDown, outline);
+            } else {
+                outline = BuildOutline(after);
+            }
+            const QByteArray expected =
+                DocumentSymbolsJson(BuildOutline(after), after, PositionEncoding::Utf16);
+            QVERIFY(json.Json() != expected);
+            QCOMPARE(json.Rewrite(outline, after, 0, 0), rewritten);
+            QCOMPARE(json.Json(), expected);
         }
     }
 

@@ -1,7 +1,5 @@
 #include "server/OutlineAnswers.h"
 
-#include "server/SymbolAnswers.h"
-
 #include <algorithm>
 
 namespace kestrel::lsp {
@@ -102,7 +100,7 @@ QByteArray OutlineAnswers::Answer(const TextDocument& document, const SourceStru
     // The tree and its answer, made from the rows.
     const auto complete = [&](Entry& entry) {
         entry.outline = BuildOutline(document, entry.rows, structure);
-        entry.answer = DocumentSymbolsJson(entry.outline, document, encoding);
+        entry.answer = OutlineJson(entry.outline, document, encoding);
         entry.symbolLines.clear();
         CollectLines(entry.outline, entry.symbolLines);
         std::sort(entry.symbolLines.begin(), entry.symbolLines.end());
@@ -118,7 +116,7 @@ QByteArray OutlineAnswers::Answer(const TextDocument& document, const SourceStru
         const auto onReread =
             std::lower_bound(entry.symbolLines.begin(), entry.symbolLines.end(), reread.first);
         if (!reread.incremental || !reread.rowless || entry.encoding != encoding ||
-            entry.answer.isEmpty() ||
+            entry.answer.IsEmpty() ||
             (onReread != entry.symbolLines.end() && *onReread < oldLast) ||
             types.size() != entry.types.size()) {
             return false;
@@ -154,7 +152,7 @@ QByteArray OutlineAnswers::Answer(const TextDocument& document, const SourceStru
             // The same rows on the same lines: the entries on the lines read
             // again only stand elsewhere on them.
             const bool placed = !moved && reread.incremental && reread.sameRows &&
-                                entry.encoding == encoding && !entry.answer.isEmpty() &&
+                                entry.encoding == encoding && !entry.answer.IsEmpty() &&
                                 types == entry.types;
             if (!moved && !placed) {
                 complete(entry);
@@ -176,10 +174,10 @@ QByteArray OutlineAnswers::Answer(const TextDocument& document, const SourceStru
                 line += line >= oldLast ? reread.lineShift : 0;
             }
             entry.types = std::move(types);
-            entry.answer = DocumentSymbolsJson(entry.outline, document, encoding);
+            entry.answer.Rewrite(entry.outline, document, reread.first, reread.last);
             return entry;
         });
-    return entry->answer;
+    return entry->answer.Json();
 }
 
 } // namespace kestrel::lsp

@@ -2,6 +2,7 @@
 
 #include "documents/RevisionCache.h"
 #include "features/Outline.h"
+#include "server/OutlineJson.h"
 
 #include <QByteArray>
 
@@ -16,8 +17,9 @@ namespace kestrel::lsp {
 // the same lines, the tree is the last one: the entries after the change
 // moved by the lines and bytes it added or removed, those on the lines read
 // again placed on them anew. When nothing moved by a line and no entry was
-// on those lines, the last answer still holds; else the answer is written
-// again from that tree. Otherwise the tree and its answer are made anew.
+// on those lines, the last answer still holds; else the last answer is
+// copied with the ranges of the entries that moved or were placed anew
+// written again. Otherwise the tree and its answer are made anew.
 class OutlineAnswers {
 public:
     QByteArray Answer(const TextDocument& document, const SourceStructure& structure,
@@ -27,7 +29,7 @@ private:
     struct Entry {
         OutlineRows rows;
         std::vector<OutlineSymbol> outline;
-        QByteArray answer;
+        OutlineJson answer;
         std::vector<int64_t> symbolLines; // the lines that hold entries, in order
         std::vector<TypeShape> types;
         PositionEncoding encoding = PositionEncoding::Utf16;

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "documents/TextDocument.h"
+#include "features/Outline.h"
+
+#include <QByteArray>
+
+#include <vector>
+
+namespace kestrel::lsp {
+
+// An outline's `DocumentSymbol[]` answer, with where each entry's ranges
+// stand in its text. A large unit's answer is megabytes; after an edit most
+// of it is as it was, so an answer for the same tree with some entries on
+// other lines, or placed elsewhere on a few lines, copies the unchanged runs
+// and writes only the ranges of those entries.
+class OutlineJson {
+public:
+    OutlineJson() = default;
+    OutlineJson(const std::vector<OutlineSymbol>& outline, const TextDocument& document,
+                PositionEncoding encoding);
+
+    const QByteArray& Json() const { return json_; }
+    bool IsEmpty() const { return json_.isEmpty(); }
+
+    // The answer for `outline`, the tree this one was written from with the
+    // same entries in the same order, after a change that left the text of
+    // every line it moved an entry to as that entry's line was: only the
+    // entries now on another line, and those on lines [first, last) (placed
+    // anew on lines whose text changed), have new ranges. False, and the
+    // answer written whole, when the tree has other entries.
+    bool Rewrite(const std::vector<OutlineSymbol>& outline, const TextDocument& document,
+                 int64_t first, int64_t last);
+
+private:
+    // Where an entry's `range` and `selectionRange` stand in the text,
+    // [at, end), and what they say; both ranges lie on `line`, the first
+    // from character 0.
+    struct Ranges {
+        size_t at = 0;
+        size_t end = 0;
+        int64_t line = 0;
+        int64_t lineEnd = 0;
+        int64_t selectionStart = 0;
+        int64_t selectionEnd = 0;
+    };
+    void Append(std::string& out, const std::vector<OutlineSymbol>& symbols,
+                const TextDocument& document);
+    Ranges RangesOf(const OutlineSymbol& symbol, const TextDocument& document) const;
+
+    QByteArray json_;
+    std::vector<Ranges> ranges_; // in the order the entries stand in the text
+    PositionEncoding encoding_ = PositionEncoding::Utf16;
+};
+
+} // namespace kestrel::lsp

@@ -164,9 +164,10 @@ void BM_EditThenDocumentSymbolOnLargeUnit(benchmark::State& state) {
 }
 BENCHMARK(BM_EditThenDocumentSymbolOnLargeUnit)->Unit(benchmark::kMillisecond);
 
-// Edits that change the outline: a line break (every later entry moves
-// down a line), and a blank before a routine's heading (its entry's place
-// on the line changes). The tree and its answer are made anew.
+// Edits that change the answer: a line break (every later entry moves down
+// a line), and a blank before a routine's heading (its entry's place on the
+// line changes). The tree is the last one moved; its answer is written
+// again.
 void BM_EditThenDocumentSymbolOnLargeUnitChangingTheOutline(benchmark::State& state,
                                                             const char* typed, const char* before) {
     const std::string text = LargeText();

@@ -447,8 +447,19 @@ OutlineRows::OutlineRows(const TextDocument& document, OutlineRows&& old,
     const int64_t oldStop = stop < 0 ? std::numeric_limits<int64_t>::max() : stop - lineShift;
     const auto keep = std::partition_point(
         firstRow, oldRows.end(), [oldStop](const Row& row) { return row.line < oldStop; });
-    reread_ = {first, stop < 0 ? document.LineCount() : stop, lineShift,
-               rows_.size() == readFrom && firstRow == keep, true};
+    const bool sameRows =
+        lineShift == 0 &&
+        std::equal(rows_.begin() + static_cast<std::ptrdiff_t>(readFrom), rows_.end(), firstRow,
+                   keep, [](const Row& a, const Row& b) {
+                       return a.line == b.line && a.row.category == b.row.category &&
+                              a.row.routine == b.row.routine &&
+                              a.row.classRoutine == b.row.classRoutine &&
+                              a.row.name == b.row.name && a.row.className == b.row.className &&
+                              a.row.details == b.row.details;
+                   });
+    reread_ = {first,     stop < 0 ? document.LineCount() : stop,
+               lineShift, rows_.size() == readFrom && firstRow == keep,
+               sameRows,  true};
     if (stop < 0) {
         return; // read to the end
     }
@@ -503,6 +514,12 @@ std::vector<TypeShape> TypeShapes(const TextDocument& document, const SourceStru
         shapes.push_back({span.name, span.detail, span.kind, span.parent, first, last});
     }
     return shapes;
+}
+
+std::vector<OutlineSymbol> RowEntries(const TextDocument& document, const OutlineRows::Row& row) {
+    OutlineBuilder builder(document);
+    builder.Add(row.row, row.line);
+    return builder.Take();
 }
 
 std::vector<OutlineSymbol> BuildOutline(const TextDocument& document,

@@ -49,13 +49,14 @@ public:
     // The lines read again after a change, [first, last); how many lines
     // the change added (removed, when negative), so that the old lines from
     // `last - lineShift` on are now at `last` on; whether those lines made
-    // no rows, before or now; and whether it was a change at all (not a
-    // whole reading).
+    // no rows, before or now; whether they made the same rows on the same
+    // lines; and whether it was a change at all (not a whole reading).
     struct Reread {
         int64_t first = 0;
         int64_t last = 0;
         int64_t lineShift = 0;
         bool rowless = false;
+        bool sameRows = false;
         bool incremental = false;
     };
     const Reread& LastReread() const { return reread_; }
@@ -101,6 +102,11 @@ std::vector<TypeShape> TypeShapes(const TextDocument& document, const SourceStru
 // bookmarks inside them and the types nested in them.
 std::vector<OutlineSymbol> BuildOutline(const TextDocument& document, const OutlineRows& rows,
                                         const SourceStructure& structure);
+
+// The entries that one row makes on its own (a routine of a class inside
+// its Class entry): where they stand on their line does not depend on the
+// rows around it.
+std::vector<OutlineSymbol> RowEntries(const TextDocument& document, const OutlineRows::Row& row);
 std::vector<OutlineSymbol> BuildOutline(const TextDocument& document,
                                         const SourceStructure& structure);
 std::vector<OutlineSymbol> BuildOutline(const TextDocument& document);

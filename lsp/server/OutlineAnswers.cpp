@@ -31,6 +31,70 @@ void Move(std::vector<OutlineSymbol>& symbols, int64_t fromLine, int64_t lines,
     }
 }
 
+void Flatten(std::vector<OutlineSymbol>& symbols, std::vector<OutlineSymbol*>& out) {
+    for (OutlineSymbol& symbol : symbols) {
+        out.push_back(&symbol);
+        Flatten(symbol.children, out);
+    }
+}
+
+// Finds again where the entries on lines [first, last) stand on their
+// lines, whose rows are the old ones: the row's own entries give those of
+// routines, Class entries, headers and bookmarks, the structure those of
+// types. False when an entry cannot be matched.
+bool PlaceAgain(std::vector<OutlineSymbol>& outline, const TextDocument& document,
+                const OutlineRows& rows, const SourceStructure& structure, int64_t first,
+                int64_t last) {
+    std::vector<OutlineSymbol*> all;
+    Flatten(outline, all);
+    for (OutlineSymbol* symbol : all) {
+        if (symbol->line < first || symbol->line >= last) {
+            continue;
+        }
+        const OutlineSymbol* found = nullptr;
+        if (IsType(symbol->kind) && symbol->role != OutlineRole::Group) {
+            for (const SourceStructure::TypeSpan& type : structure.types) {
+                if (type.name == symbol->name && document.LineOf(type.nameStart) == symbol->line) {
+                    if (found != nullptr) {
+                        return false; // two of that name on the line
+                    }
+                    symbol->selectionStart = type.nameStart;
+                    symbol->selectionEnd = type.nameEnd;
+                    found = symbol;
+                }
+            }
+            if (found == nullptr) {
+                return false;
+            }
+            continue;
+        }
+        const auto row = std::partition_point(
+            rows.Rows().begin(), rows.Rows().end(),
+            [symbol](const OutlineRows::Row& row) { return row.line < symbol->line; });
+        if (row == rows.Rows().end() || row->line != symbol->line) {
+            return false;
+        }
+        std::vector<OutlineSymbol> fresh = RowEntries(document, *row);
+        std::vector<OutlineSymbol*> entries;
+        Flatten(fresh, entries);
+        for (const OutlineSymbol* entry : entries) {
+            const bool same = symbol->role == OutlineRole::Group ? entry->role == OutlineRole::Group
+                              : IsRoutine(symbol->kind)          ? IsRoutine(entry->kind)
+                                                                 : entry->kind == symbol->kind;
+            if (same && entry->name == symbol->name) {
+                found = entry;
+                break;
+            }
+        }
+        if (found == nullptr) {
+            return false;
+        }
+        symbol->selectionStart = found->selectionStart;
+        symbol->selectionEnd = found->selectionEnd;
+    }
+    return true;
+}
+
 } // namespace
 
 QByteArray OutlineAnswers::Answer(const TextDocument& document, const SourceStructure& structure,
@@ -86,7 +150,13 @@ QByteArray OutlineAnswers::Answer(const TextDocument& document, const SourceStru
             entry.rows = OutlineRows(document, std::move(entry.rows), change);
             const OutlineRows::Reread& reread = entry.rows.LastReread();
             std::vector<TypeShape> types = TypeShapes(document, structure);
-            if (!onlyMoved(entry, reread, types)) {
+            const bool moved = onlyMoved(entry, reread, types);
+            // The same rows on the same lines: the entries on the lines read
+            // again only stand elsewhere on them.
+            const bool placed = !moved && reread.incremental && reread.sameRows &&
+                                entry.encoding == encoding && !entry.answer.isEmpty() &&
+                                types == entry.types;
+            if (!moved && !placed) {
                 complete(entry);
                 return entry;
             }
@@ -94,7 +164,12 @@ QByteArray OutlineAnswers::Answer(const TextDocument& document, const SourceStru
             Move(entry.outline, oldLast, reread.lineShift,
                  static_cast<std::ptrdiff_t>(change.newEnd) -
                      static_cast<std::ptrdiff_t>(change.oldEnd));
-            if (reread.lineShift == 0) {
+            if (placed && !PlaceAgain(entry.outline, document, entry.rows, structure, reread.first,
+                                      reread.last)) {
+                complete(entry);
+                return entry;
+            }
+            if (moved && reread.lineShift == 0) {
                 return entry; // not one character of the answer changed
             }
             for (int64_t& line : entry.symbolLines) {

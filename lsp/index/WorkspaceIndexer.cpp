@@ -10,8 +10,19 @@
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace kestrel::lsp {
+
+namespace {
+
+// A round of at least this many files gives the free memory of its reading
+// back to the system when it ends.
+constexpr size_t kFilesBeforeTrim = 256;
+
+} // namespace
 
 std::shared_ptr<const FileSymbols> IndexSourceFile(const std::string& path,
                                                    PositionEncoding encoding, std::string& error) {
@@ -137,6 +148,13 @@ void WorkspaceIndexer::Work(const Round& round) {
             index_.RemoveUnder(folder, files);
         }
     }
+#ifdef __GLIBC__
+    if (files.size() >= kFilesBeforeTrim) {
+        // The threads' heaps keep what reading the files took; give the
+        // free pages back, so that the server holds what the index needs.
+        ::malloc_trim(0);
+    }
+#endif
     if (round.progress) {
         round.progress->End(index_.FileCount(), index_.SymbolCount());
     }

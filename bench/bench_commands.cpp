@@ -213,9 +213,14 @@ void RegisterFreePascalUnits() {
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Settings, recovery copies and caches go to a folder of the run's own,
+    // set before anything (the application object included) reads them.
+    QTemporaryDir home;
+    for (const char* folder : {"CONFIG", "DATA", "STATE", "CACHE"}) {
+        qputenv((QByteArray("XDG_") + folder + "_HOME").constData(),
+                home.filePath(QString::fromLatin1(folder).toLower()).toLocal8Bit());
+    }
     QApplication app(argc, argv);
-    QTemporaryDir settings;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     QTemporaryDir temp;
     files = &temp;
     MainWindow main;

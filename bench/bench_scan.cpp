@@ -1,6 +1,8 @@
 // Scan throughput over a unit of 100,000 lines: the character reader, one
 // virtual call per character as through the editor host's reader, and the
-// reader for text in memory, each alone and with the classifier.
+// reader for text in memory, each alone and with the classifier. Also the
+// way back: a large edited buffer turned into the file's bytes.
+#include "HostBuffer.h"
 #include "LargeUnit.h"
 #include "ScanLines.h"
 #include "ScanRows.h"
@@ -92,6 +94,25 @@ void BM_MemoryReaderAndClassifier(benchmark::State& state) {
     ReadRows<TextLineReader>(state);
 }
 BENCHMARK(BM_MemoryReaderAndClassifier)->Unit(benchmark::kMillisecond);
+
+// A 32 MB file with CR LF (0) or LF (1) line ends, edited in its middle, back
+// to the file's bytes: what every save and recovery copy does.
+void BM_FileBytesFromBuffer(benchmark::State& state) {
+    std::string file = MakeLargeUnit(32 << 20);
+    if (state.range(0) != 0) {
+        std::erase(file, '\r');
+    }
+    const HostBuffer loaded = BufferFromFileBytes(file);
+    const std::string_view bytes = loaded.bytes;
+    const size_t half = bytes.size() / 2;
+    const std::string edited =
+        std::string(bytes.substr(0, half)).append("x").append(bytes.substr(half));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(FileBytesFromBuffer(loaded, edited));
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * edited.size()));
+}
+BENCHMARK(BM_FileBytesFromBuffer)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -84,6 +84,15 @@ private slots:
             << QByteArray("\xEF\xBB\xBFx\r\n") << QByteArray("xy\r\n")
             << QByteArray("\xEF\xBB\xBFxy\r\n");
         QTest::newRow("all text removed") << QByteArray("a\nb\n") << QByteArray() << QByteArray();
+        QTest::newRow("first line edited keeps its own end")
+            << QByteArray("a\r\nb\nc\n") << QByteArray("aX\r\nb\r\nc\r\n")
+            << QByteArray("aX\r\nb\nc\n");
+        QTest::newRow("last line edited keeps its own end")
+            << QByteArray("a\nb\nc\r\n") << QByteArray("a\r\nb\r\ncX\r\n")
+            << QByteArray("a\nb\ncX\r\n");
+        QTest::newRow("joined lines, later ends follow")
+            << QByteArray("a\r\nb\nc\r\nd\n") << QByteArray("a\r\nbc\r\nd\r\n")
+            << QByteArray("a\r\nbc\r\nd\n");
     }
 
     void editKeepsLineEndsElsewhere() {

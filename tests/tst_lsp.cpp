@@ -767,15 +767,23 @@ private slots:
         QVERIFY(!session.Symbols(LspSession::FileUri(kSample)).isEmpty());
     }
 
+    // A number that is no position, below zero, too large or not whole, is
+    // named with the range it must lie in.
     void invalidParamsAreNamed() {
         Session session;
         session.Initialize();
-        const QJsonObject answer = session.Answer(session.Send(
-            "textDocument/codeAction",
-            {{"textDocument", QJsonObject{{"uri", LspSession::FileUri(kSample)}}},
-             {"range", QJsonObject{{"start", Position(0, -1)}, {"end", Position(0, 0)}}}}));
-        QCOMPARE(ErrorCodeOf(answer), -32602);
-        QVERIFY(answer["error"]["message"].toString().contains("character"));
+        for (const double character : {-1.0, 1099511627776.0, 0.5}) {
+            const QJsonObject answer = session.Answer(session.Send(
+                "textDocument/codeAction",
+                {{"textDocument", QJsonObject{{"uri", LspSession::FileUri(kSample)}}},
+                 {"range",
+                  QJsonObject{{"start", QJsonObject{{"line", 0}, {"character", character}}},
+                              {"end", Position(0, 0)}}}}));
+            QCOMPARE(ErrorCodeOf(answer), -32602);
+            QVERIFY2(answer["error"]["message"].toString().contains(
+                         "'character' must be an integer from 0 to 2147483647"),
+                     qPrintable(answer["error"]["message"].toString()));
+        }
     }
 
     // Declaration, implementation and definition from a place marked in

@@ -111,7 +111,7 @@ int64_t IntegerMember(const QJsonObject& object, QLatin1StringView key) {
     const double number = value.toDouble(-1);
     // Protocol integers fit in 31 bits; a larger one is not a position.
     if (!value.isDouble() || number < 0 || number > 2147483647.0 || std::floor(number) != number) {
-        ThrowInvalid(key, "a non-negative integer");
+        ThrowInvalid(key, "an integer from 0 to 2147483647");
     }
     return static_cast<int64_t>(number);
 }

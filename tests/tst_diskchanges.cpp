@@ -2,6 +2,7 @@
 // real files in a temporary folder, changed by a shell as another program
 // would.
 #include "DiskSync.h"
+#include "MenuTree.h"
 #include "WorkbenchFixture.h"
 
 #include <QProcess>
@@ -93,6 +94,8 @@ private slots:
         QTest::newRow("overwrite")
             << "DiskOverwriteAction" << QByteArray("mine unit A;\n") << "mine unit A;\n";
         QTest::newRow("later") << "DiskLaterAction" << QByteArray("theirs\n") << "mine unit A;\n";
+        QTest::newRow("later, then File > Reload from Disk")
+            << "FileReloadItem" << QByteArray("theirs\n") << "theirs\n";
     }
 
     void modifiedDocumentOffersAChoice() {
@@ -108,11 +111,16 @@ private slots:
         QVERIFY(bar->Text().contains("choice.pas has been changed by another program"));
         QCOMPARE(Text(document), "mine unit A;\n");
 
-        bar->findChild<QAction*>(choice)->trigger();
+        if (choice == "FileReloadItem") {
+            bar->findChild<QAction*>("DiskLaterAction")->trigger();
+            FindMenuAction(*window.menuBar(), choice)->trigger();
+        } else {
+            bar->findChild<QAction*>(choice)->trigger();
+        }
         QTEST(ReadFile(path), "disk");
         QTEST(Text(document), "text");
         QVERIFY(bar->isHidden());
-        if (choice == "DiskReloadAction") {
+        if (choice == "DiskReloadAction" || choice == "FileReloadItem") {
             QVERIFY(!document->IsModified());
             document->Editor()->undo(); // the typing is still there
             QCOMPARE(Text(document), "mine unit A;\n");

@@ -147,6 +147,12 @@ void DiskSync::Saved(EditorDocument* document, const QString& previousPath) {
     SetState(document, State::InSync);
 }
 
+void DiskSync::ReloadFromDisk(EditorDocument* document) {
+    if (entries_.contains(document)) {
+        Reload(document);
+    }
+}
+
 void DiskSync::Reload(EditorDocument* document) {
     // Read afresh, whatever the stamp says.
     const DiskCheck check = CheckDisk(document->Path(), FileStamp{});

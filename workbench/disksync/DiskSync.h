@@ -35,6 +35,11 @@ public:
     // After `document`, read from `previousPath`, was saved.
     void Saved(EditorDocument* document, const QString& previousPath);
 
+    // File > Reload from Disk: the file's bytes replace the document's text
+    // in one undo step (typing replaced comes back with Undo), also after
+    // "Later" was chosen for a change.
+    void ReloadFromDisk(EditorDocument* document);
+
     // Compares the document with its file now and acts on the difference.
     void Check(EditorDocument* document);
     void CheckAll();

@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "DiskSync.h"
 #include "EditorFocusReturn.h"
 #include "RecoveryStore.h"
 
@@ -63,6 +64,11 @@ void MainWindow::BuildMenus() {
         [this] { documents_->SaveDocument(documents_->CurrentDocument()); });
     add(file, "FileSaveAsItem", tr("Save &As..."), QKeySequence::SaveAs,
         [this] { documents_->SaveAs(); });
+    add(file, "FileReloadItem", tr("&Reload from Disk"), QKeySequence(), [this] {
+        if (EditorDocument* document = documents_->CurrentDocument()) {
+            documents_->Disk().ReloadFromDisk(document);
+        }
+    });
     add(file, "FileCloseItem", tr("&Close"), QKeySequence(Qt::CTRL | Qt::Key_F4),
         [this] { documents_->CloseDocument(documents_->CurrentDocument()); });
     file->addSeparator();

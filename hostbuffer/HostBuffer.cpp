@@ -98,7 +98,17 @@ HostBuffer BufferFromFileBytes(std::string_view fileBytes) {
 
 std::string FileBytesFromBuffer(const HostBuffer& buffer, std::string_view current) {
     std::string out;
-    out.reserve(current.size() + kUtf8ByteOrderMark.size());
+    FileBytesFromBuffer(buffer, current, out);
+    return out;
+}
+
+void FileBytesFromBuffer(const HostBuffer& buffer, std::string_view current, std::string& out) {
+    out.clear();
+    const size_t most = current.size() + kUtf8ByteOrderMark.size();
+    if (out.capacity() < most) {
+        // Room for some typing, for when the memory is reused.
+        out.reserve(most + most / 256);
+    }
     if (buffer.hadByteOrderMark) {
         out += kUtf8ByteOrderMark;
     }
@@ -107,7 +117,7 @@ std::string FileBytesFromBuffer(const HostBuffer& buffer, std::string_view curre
     const auto& bareLineFeeds = buffer.bareLineFeeds;
     if (std::find(bareLineFeeds.begin(), bareLineFeeds.end(), true) == bareLineFeeds.end()) {
         out.append(current);
-        return out;
+        return;
     }
     // The unedited head and tail of the buffer keep their own line ends; the
     // region between them is new text.
@@ -153,7 +163,6 @@ std::string FileBytesFromBuffer(const HostBuffer& buffer, std::string_view curre
         ++ordinal;
     }
     out.append(current.substr(run));
-    return out;
 }
 
 FileResult ReadFileBytes(const std::string& path, std::string& bytes) {

@@ -30,6 +30,9 @@ HostBuffer BufferFromFileBytes(std::string_view fileBytes);
 // ends): the original line ends and byte-order mark are restored; lines that
 // lie in the edited region take the file's main style.
 std::string FileBytesFromBuffer(const HostBuffer& loaded, std::string_view current);
+// The same into `out`, whose memory is reused: a large file's bytes made again
+// and again take no fresh pages.
+void FileBytesFromBuffer(const HostBuffer& loaded, std::string_view current, std::string& out);
 
 // Result of a file operation: empty `error` on success.
 struct FileResult {

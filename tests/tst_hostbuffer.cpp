@@ -100,6 +100,10 @@ private slots:
         QFETCH(QByteArray, edited);
         const HostBuffer buffer = BufferFromFileBytes(Bytes(file));
         QTEST(Q(FileBytesFromBuffer(buffer, Bytes(edited))), "saved");
+        // Into memory that held an earlier, longer copy.
+        std::string reused(64, '#');
+        FileBytesFromBuffer(buffer, Bytes(edited), reused);
+        QTEST(Q(reused), "saved");
     }
 
     void encodingRoundTrip() {

@@ -121,6 +121,10 @@ std::string EditorDocument::FileBytes() const {
     return kestrel::FileBytesFromBuffer(loaded_, *BufferBytes());
 }
 
+void EditorDocument::FileBytes(std::string& out) const {
+    kestrel::FileBytesFromBuffer(loaded_, *BufferBytes(), out);
+}
+
 std::optional<EditorDocument::Unencodable> EditorDocument::FirstUnencodable() const {
     if (!editor_) {
         return std::nullopt;

@@ -75,6 +75,8 @@ public:
     bool Save(const QString& path, QString& error, bool asUtf8 = false, QString* note = nullptr);
     // The bytes a save would write now.
     std::string FileBytes() const;
+    // The same into `out`, reusing its memory.
+    void FileBytes(std::string& out) const;
 
     // The file as it was read or last saved.
     const FileStamp& DiskStamp() const { return stamp_; }

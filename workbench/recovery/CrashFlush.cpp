@@ -51,7 +51,7 @@ bool WriteRecoveryImage(const RecoveryImage& image, bool fromCrashHandler) {
     if (fd < 0) {
         return false;
     }
-    bool written = kestrel::WriteAll(fd, image.bytes);
+    bool written = kestrel::WriteAll(fd, image.header) && kestrel::WriteAll(fd, image.bytes);
     int error = errno;
     if (::close(fd) != 0 && written) {
         written = false;

@@ -8,6 +8,7 @@ namespace workbench {
 // they go, made before they are needed so that writing them takes no
 // allocation and no lock, as a crash handler requires.
 struct RecoveryImage {
+    std::string header; // written first, then `bytes`
     std::string bytes;
     std::string path;      // the copy
     std::string temp;      // written first, then renamed over `path`

@@ -231,8 +231,13 @@ const RecoveryImage* RecoveryStore::Prepare(EditorDocument* document) {
         entry.file = QStringLiteral("%1/%2%3").arg(session_).arg(nextCopy_++).arg(kSuffix);
     }
     auto image = std::make_unique<RecoveryImage>();
-    const std::string bytes = document->FileBytes();
-    image->bytes = Header(document->Path(), document->DiskStamp(), bytes.size()) + bytes;
+    // The image before the latest is let go now: its memory, already mapped,
+    // takes the new copy.
+    if (entry.previous) {
+        image->bytes = std::move(entry.previous->bytes);
+    }
+    document->FileBytes(image->bytes);
+    image->header = Header(document->Path(), document->DiskStamp(), image->bytes.size());
     image->path = QFile::encodeName(entry.file).toStdString();
     image->temp = image->path + ".tmp";
     image->crashTemp = image->path + ".crash";

@@ -54,19 +54,29 @@ void BM_OpenLargeUnit(benchmark::State& state) {
 }
 BENCHMARK(BM_OpenLargeUnit)->Unit(benchmark::kSecond)->Iterations(1);
 
-// Typing one character at the last line of the large unit, the editor
-// painted after it.
-void BM_TypeInLargeUnit(benchmark::State& state) {
-    auto window = std::make_unique<MainWindow>();
-    EditorDocument* document = window->Documents().OpenFile(unitPath, false);
+// The large unit open and shown, the cursor on its last line and the
+// keyboard focus in it; null when it did not open.
+CodeEditor* OpenAtLastLine(MainWindow& window) {
+    EditorDocument* document = window.Documents().OpenFile(unitPath, false);
     if (document == nullptr) {
-        state.SkipWithError("the unit did not open");
-        return;
+        return nullptr;
     }
-    window->Documents().EditWindow()->show();
+    window.Documents().EditWindow()->show();
     CodeEditor* editor = document->Editor();
     editor->setFocus();
     editor->SetCursorLineColumn(editor->LineCount() - 1, 1);
+    return editor;
+}
+
+// Typing one character at the last line of the large unit, the editor
+// painted after it.
+void BM_TypeInLargeUnit(benchmark::State& state) {
+    MainWindow window;
+    CodeEditor* editor = OpenAtLastLine(window);
+    if (editor == nullptr) {
+        state.SkipWithError("the unit did not open");
+        return;
+    }
     QApplication::processEvents();
     for (auto _ : state) {
         QTest::keyClick(editor, Qt::Key_X);
@@ -90,16 +100,12 @@ double ThreadCpuSeconds() {
 // paints and takes keys: the bookmark scan taking the text, then the
 // recovery copy being written. Its processor time over the pause.
 void BM_PauseAfterTypingInLargeUnit(benchmark::State& state) {
-    auto window = std::make_unique<MainWindow>();
-    EditorDocument* document = window->Documents().OpenFile(unitPath, false);
-    if (document == nullptr) {
+    MainWindow window;
+    CodeEditor* editor = OpenAtLastLine(window);
+    if (editor == nullptr) {
         state.SkipWithError("the unit did not open");
         return;
     }
-    window->Documents().EditWindow()->show();
-    CodeEditor* editor = document->Editor();
-    editor->setFocus();
-    editor->SetCursorLineColumn(editor->LineCount() - 1, 1);
     QTest::qWait(BookmarkMarks::kDelayMs * 2);
     for (auto _ : state) {
         QTest::keyClick(editor, Qt::Key_X);

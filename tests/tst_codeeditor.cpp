@@ -31,6 +31,18 @@ void Press(CodeEditor* editor, QKeyCombination key) {
     QTest::keyClick(editor, key.key(), key.keyboardModifiers());
 }
 
+// Opens `path` in the shown main window's code editor, shown, with the
+// keyboard focus in the text.
+EditorDocument* OpenShown(MainWindow& window, const QString& path) {
+    EditorDocument* document = window.Documents().OpenFile(path, false);
+    window.Documents().EditWindow()->show();
+    if (!QTest::qWaitForWindowExposed(window.Documents().EditWindow())) {
+        qWarning("the code editor window was not shown");
+    }
+    document->Editor()->setFocus();
+    return document;
+}
+
 } // namespace
 
 class CodeEditorTest : public QObject {
@@ -42,12 +54,7 @@ private slots:
     void bookmarksFollowTheText() {
         MainWindow window;
         window.show(); // the menus' shortcuts answer while it is shown
-        EditorDocument* document =
-            window.Documents().OpenFile(WriteFile(dir, "marks.pas", kUnit), false);
-        CodeEditor* editor = document->Editor();
-        window.Documents().EditWindow()->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.Documents().EditWindow()));
-        editor->setFocus();
+        CodeEditor* editor = OpenShown(window, WriteFile(dir, "marks.pas", kUnit))->Editor();
         QTRY_COMPARE(editor->BookmarkLines(), QList<int>({3, 5, 8}));
 
         // A bookmark typed on line 7, one taken off line 3.
@@ -114,10 +121,8 @@ private slots:
         MainWindow window;
         window.show();
         const QString path = WriteFile(dir, "edits.pas", kUnit);
-        EditorDocument* document = window.Documents().OpenFile(path, false);
+        EditorDocument* document = OpenShown(window, path);
         CodeEditor* editor = document->Editor();
-        window.Documents().EditWindow()->show();
-        editor->setFocus();
         editor->SetCursorLineColumn(1, 1);
         QApplication::processEvents();
         QSignalSpy changed(document, &EditorDocument::TextChanged);
@@ -161,12 +166,7 @@ private slots:
     void findAndGoToLineFromTheKeys() {
         MainWindow window;
         window.show();
-        EditorDocument* document =
-            window.Documents().OpenFile(WriteFile(dir, "find.pas", kUnit), false);
-        CodeEditor* editor = document->Editor();
-        window.Documents().EditWindow()->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.Documents().EditWindow()));
-        editor->setFocus();
+        CodeEditor* editor = OpenShown(window, WriteFile(dir, "find.pas", kUnit))->Editor();
         editor->SetCursorLineColumn(1, 1);
 
         struct Step {
@@ -207,11 +207,7 @@ private slots:
     void coloursUpToALimit() {
         MainWindow window;
         window.show();
-        EditorDocument* document =
-            window.Documents().OpenFile(WriteFile(dir, "find.pas", kUnit), false);
-        CodeEditor* editor = document->Editor();
-        window.Documents().EditWindow()->show();
-        editor->setFocus();
+        CodeEditor* editor = OpenShown(window, WriteFile(dir, "colours.pas", kUnit))->Editor();
 
         // Coloured up to the limit: "unit" is styled as a keyword.
         QVERIFY(editor->Colouring());

@@ -400,7 +400,7 @@ void PlaceTypes(std::vector<OutlineSymbol>& roots, const TextDocument& document,
 } // namespace
 
 std::vector<OutlineSymbol> BuildOutline(const TextDocument& document) {
-    return BuildOutline(document, ReadSourceStructure(document.Text()));
+    return BuildOutline(document, ReadSourceStructure(document.Text(), Checkpoints::None));
 }
 
 OutlineRows::OutlineRows(const TextDocument& document) {

@@ -103,12 +103,25 @@ Word WordOf(std::string_view text) {
         folded[i] = Lower(text[i]);
     }
     const std::string_view key(folded, text.size());
-    for (const auto& [word, value] : kWords) {
-        if (word == key) {
+    // Most names are no word: only the words of the same first letter and
+    // length are compared.
+    static const auto kByLetter = [] {
+        std::array<std::vector<std::pair<std::string_view, Word>>, 26> byLetter;
+        for (const auto& entry : kWords) {
+            byLetter[static_cast<size_t>(entry.first[0] - 'a')].push_back(entry);
+        }
+        byLetter[static_cast<size_t>('i' - 'a')].push_back({"in", Word::In});
+        return byLetter;
+    }();
+    if (key[0] < 'a' || key[0] > 'z') {
+        return Word::None;
+    }
+    for (const auto& [word, value] : kByLetter[static_cast<size_t>(key[0] - 'a')]) {
+        if (word.size() == key.size() && word == key) {
             return value;
         }
     }
-    return key == "in" ? Word::In : Word::None;
+    return Word::None;
 }
 
 using Token = Structure::Token;
@@ -193,12 +206,15 @@ public:
                 }
                 token.kind = Token::Literal;
             } else {
-                static constexpr std::string_view kPairs[] = {
-                    ":=", "..", "<=", ">=", "<>", "**", "><"};
-                const std::string_view two = text_.substr(at_, 2);
-                at_ += std::find(std::begin(kPairs), std::end(kPairs), two) != std::end(kPairs) ? 2
-                                                                                                : 1;
+                // `:=`, `..`, `<=`, `>=`, `<>`, `**` and `><` are one token,
+                // which no one-character symbol compares equal to.
+                const char next = Next();
+                const bool pair = (next == '=' && (c == ':' || c == '<' || c == '>')) ||
+                                  (c == '.' && next == '.') || (c == '<' && next == '>') ||
+                                  (c == '*' && next == '*') || (c == '>' && next == '<');
+                at_ += pair ? 2 : 1;
                 token.kind = Token::Symbol;
+                token.symbol = pair ? Token::kPair : c;
             }
             token.end = at_;
             return true;
@@ -234,9 +250,9 @@ private:
         if (close == "}" && inner.starts_with('$')) {
             Directive(start, end, inner.substr(1));
         }
-        const size_t lastBreak = text_.substr(0, end).find_last_of("\r\n");
-        if (lastBreak != std::string_view::npos && lastBreak > start) {
-            lineStart_ = lastBreak + 1;
+        const size_t lastBreak = text_.substr(start, end - start).find_last_of("\r\n");
+        if (lastBreak != std::string_view::npos) {
+            lineStart_ = start + lastBreak + 1;
             out_.comments.push_back({start, end});
         }
         at_ = end;
@@ -317,15 +333,15 @@ RoutineKind KindOf(Word word) {
 // Reads the tokens into the structure.
 class Parser {
 public:
-    Parser(std::string_view text, Structure& out) : text_(text), lexer_(text, out), out_(out) {}
-
-    // Room for the tokens of the whole text, read from its start.
-    void ReserveForAll() { tokens_.reserve(text_.size() / 6); }
+    Parser(std::string_view text, Structure& out, Checkpoints checkpoints = Checkpoints::Kept)
+        : text_(text), lexer_(text, out), checkpoints_(checkpoints == Checkpoints::Kept),
+          out_(out) {}
 
     // Goes on from `checkpoint`, which `out` holds what was found before.
     void Resume(const Structure::Checkpoint& checkpoint) {
         lexer_.Resume(checkpoint);
         tokens_.assign(1, checkpoint.previous);
+        base_ = 0;
         i_ = 1;
         inheritedRead_ = checkpoint.read;
     }
@@ -334,16 +350,9 @@ public:
     // checkpoint just taken is known.
     template <class Stop> void Run(Stop&& stop) {
         while (Has(i_)) {
-            // A checkpoint where a type or routine has just closed, and
-            // now and then in a long run of declarations.
-            if (!types_.empty() || !open_.empty()) {
-                busy_ = true;
-            } else if (T(i_).firstOnLine && i_ >= 1 &&
-                       (busy_ || i_ >= lastCheckpoint_ + kCheckpointSpacing)) {
-                TakeCheckpoint();
-                if (stop(out_.checkpoints.back())) {
-                    return;
-                }
+            DropPassedTokens();
+            if (checkpoints_ && CheckpointTaken() && stop(out_.checkpoints.back())) {
+                return;
             }
             Step();
         }
@@ -368,38 +377,66 @@ private:
     // Whether there is a token `i`, read when first asked for. Tokens are
     // read only as far as the parser looks, so that a checkpoint knows how
     // far its state depends on the text.
-    bool Has(size_t i) const { return i < tokens_.size() || ReadTo(i); }
+    bool Has(size_t i) const { return i - base_ < tokens_.size() || ReadTo(i); }
     // Reads tokens until there is a token `i`, or the text ends.
     [[gnu::noinline]] bool ReadTo(size_t i) const {
-        if (i == kNone) {
+        if (i == kNone || i < base_) {
             return false; // before the first token
         }
-        while (!ended_ && i >= tokens_.size()) {
+        while (!ended_ && i - base_ >= tokens_.size()) {
             Token token;
             if (!lexer_.Next(token)) {
                 ended_ = true;
                 break;
             }
-            if (token.firstOnLine) {
-                lineStarts_.push_back({tokens_.size(), lexer_.LineOpenRegions(),
+            if (token.firstOnLine && checkpoints_) {
+                lineStarts_.push_back({base_ + tokens_.size(), lexer_.LineOpenRegions(),
                                        lexer_.LineComments(), lexer_.LineRegions()});
             }
             tokens_.push_back(token);
         }
-        return i < tokens_.size();
+        return i - base_ < tokens_.size();
     }
+    // Token `i`; past the end of the text (or before its start), a
+    // literal that no test of a word or symbol takes.
     const Token& T(size_t i) const {
         static const Token kEnd{0, 0, 0, Token::Literal, Word::None, false};
-        return Has(i) ? tokens_[i] : kEnd;
+        return i - base_ < tokens_.size() || ReadTo(i) ? tokens_[i - base_] : kEnd;
+    }
+
+    // The parser looks back one token at most, so the tokens before that
+    // are let go now and then: what it holds stays small and in cache.
+    void DropPassedTokens() {
+        if (i_ - base_ < kTokensKept) {
+            return;
+        }
+        const size_t drop = i_ - 1 - base_;
+        tokens_.erase(tokens_.begin(), tokens_.begin() + static_cast<std::ptrdiff_t>(drop));
+        base_ += drop;
     }
     const Token& At(size_t i) const { return T(i); }
     std::string_view Text(const Token& token) const {
         return text_.substr(token.start, token.end - token.start);
     }
-    bool IsSymbol(size_t i, std::string_view symbol) const {
-        return Has(i) && T(i).kind == Token::Symbol && Text(T(i)) == symbol;
+    bool IsSymbol(size_t i, char symbol) const {
+        const Token& token = T(i);
+        return token.kind == Token::Symbol && token.symbol == symbol;
     }
-    Word WordAt(size_t i) const { return Has(i) ? static_cast<Word>(T(i).word) : Word::None; }
+    Word WordAt(size_t i) const { return static_cast<Word>(T(i).word); }
+
+    // A checkpoint where a type or routine has just closed, and now and
+    // then in a long run of declarations.
+    bool CheckpointTaken() {
+        if (!types_.empty() || !open_.empty()) {
+            busy_ = true;
+            return false;
+        }
+        if (!T(i_).firstOnLine || i_ < 1 || (!busy_ && i_ < lastCheckpoint_ + kCheckpointSpacing)) {
+            return false;
+        }
+        TakeCheckpoint();
+        return true;
+    }
 
     void TakeCheckpoint() {
         lastCheckpoint_ = i_;
@@ -433,7 +470,7 @@ private:
         const Token token = T(i_);
         switch (token.word) {
         case Word::Interface:
-            if (!IsSymbol(i_ - 1, "=") && types_.empty() && open_.empty()) {
+            if (!IsSymbol(i_ - 1, '=') && types_.empty() && open_.empty()) {
                 out_.interfaceStart = token.start;
                 ++i_;
                 return;
@@ -494,7 +531,7 @@ private:
         if (IsHeadingStart(i_) && IsResolutionClause(i_)) {
             // `function IFoo.Bar = Baz;` names the member that implements
             // an interface's method: a member, not a method's body.
-            while (Has(i_) && !IsSymbol(i_, ";")) {
+            while (Has(i_) && !IsSymbol(i_, ';')) {
                 ++i_;
             }
             ++i_;
@@ -584,7 +621,7 @@ private:
                 }
                 open_.push_back({-1, token.column, 1});
             }
-        } else if (token.word == Word::End && open_.empty() && IsSymbol(i_ + 1, ".") &&
+        } else if (token.word == Word::End && open_.empty() && IsSymbol(i_ + 1, '.') &&
                    out_.implementationStart != kNone && out_.sectionsEnd == kNone) {
             out_.sectionsEnd = token.start;
         }
@@ -594,14 +631,14 @@ private:
     void Uses() {
         ++i_;
         std::string name;
-        for (; Has(i_) && !IsSymbol(i_, ";"); ++i_) {
+        for (; Has(i_) && !IsSymbol(i_, ';'); ++i_) {
             const Token token = T(i_);
             if (IsHeadingStart(i_) || token.word == Word::Begin || token.word == Word::Type) {
                 break; // a uses clause cut off
             }
             if (token.kind == Token::Name && token.word != Word::In) {
                 name = FoldName(Text(token));
-            } else if (IsSymbol(i_, ",") && !name.empty()) {
+            } else if (IsSymbol(i_, ',') && !name.empty()) {
                 out_.uses.push_back(std::exchange(name, {}));
             }
         }
@@ -621,8 +658,8 @@ private:
             // A procedural type or parameter: `= procedure`, `: function`,
             // `of procedure`, `reference to procedure`.
             const Token before = T(i - 1);
-            if (IsSymbol(i - 1, "=") || IsSymbol(i - 1, ":") || IsSymbol(i - 1, "(") ||
-                IsSymbol(i - 1, ",") || before.word == Word::Of || before.word == Word::To) {
+            if (IsSymbol(i - 1, '=') || IsSymbol(i - 1, ':') || IsSymbol(i - 1, '(') ||
+                IsSymbol(i - 1, ',') || before.word == Word::Of || before.word == Word::To) {
                 return false;
             }
         }
@@ -630,13 +667,13 @@ private:
         const Token name = At(heading + 1);
         return name.kind == Token::Name ||
                (WordAt(heading) == Word::Operator && name.kind == Token::Symbol &&
-                !IsSymbol(heading + 1, "(") && !IsSymbol(heading + 1, ";"));
+                !IsSymbol(heading + 1, '(') && !IsSymbol(heading + 1, ';'));
     }
 
     // `TFoo.Bar` and `TFoo<T>.Bar`; not a generic method's own `Bar<T>(`.
     bool IsQualifiedHeading(size_t i) const {
         const size_t name = (WordAt(i) == Word::Class ? i + 1 : i) + 1;
-        return Has(name) && T(name).kind == Token::Name && IsSymbol(SkipAngles(name + 1), ".");
+        return Has(name) && T(name).kind == Token::Name && IsSymbol(SkipAngles(name + 1), '.');
     }
 
     // `function IFoo.Bar = Baz;`, `procedure IFoo<T>.Bar = Baz;`.
@@ -646,21 +683,21 @@ private:
         }
         const size_t name = (WordAt(i) == Word::Class ? i + 1 : i) + 1;
         const size_t dot = SkipAngles(name + 1);
-        return T(dot + 1).kind == Token::Name && IsSymbol(SkipAngles(dot + 2), "=");
+        return T(dot + 1).kind == Token::Name && IsSymbol(SkipAngles(dot + 2), '=');
     }
 
     // Skips a generic's `<…>` at `i`.
     size_t SkipAngles(size_t i) const {
-        if (!IsSymbol(i, "<")) {
+        if (!IsSymbol(i, '<')) {
             return i;
         }
         int depth = 0;
         for (; Has(i); ++i) {
-            if (IsSymbol(i, "<")) {
+            if (IsSymbol(i, '<')) {
                 ++depth;
-            } else if (IsSymbol(i, ">") && --depth == 0) {
+            } else if (IsSymbol(i, '>') && --depth == 0) {
                 return i + 1;
-            } else if (IsSymbol(i, ";") || IsSymbol(i, "(")) {
+            } else if (IsSymbol(i, ';') || IsSymbol(i, '(')) {
                 return i;
             }
         }
@@ -676,7 +713,7 @@ private:
             return false;
         }
         size_t at = SkipAngles(i_ + 1);
-        if (!IsSymbol(at, "=")) {
+        if (!IsSymbol(at, '=')) {
             return false;
         }
         ++at;
@@ -712,17 +749,17 @@ private:
         if (WordAt(at) == Word::Helper) {
             kind = Structure::TypeKind::Helper;
         }
-        if (WordAt(at) == Word::Of || IsSymbol(at, ";")) {
+        if (WordAt(at) == Word::Of || IsSymbol(at, ';')) {
             i_ = at;
             return true; // a class reference or a forward declaration
         }
         // The opening words: `class(TShape)`, `class helper for TFoo`.
         size_t detailEnd = at;
-        if (IsSymbol(at, "(")) {
-            while (Has(detailEnd) && !IsSymbol(detailEnd, ")") && !IsSymbol(detailEnd, ";")) {
+        if (IsSymbol(at, '(')) {
+            while (Has(detailEnd) && !IsSymbol(detailEnd, ')') && !IsSymbol(detailEnd, ';')) {
                 ++detailEnd;
             }
-            if (IsSymbol(detailEnd, ";")) {
+            if (IsSymbol(detailEnd, ';')) {
                 i_ = detailEnd; // `class(TParent);`: declared whole, no members
                 return true;
             }
@@ -734,7 +771,7 @@ private:
                 ++detailEnd;
             }
         }
-        if (IsSymbol(detailEnd, ";") && kind != Structure::TypeKind::Record) {
+        if (IsSymbol(detailEnd, ';') && kind != Structure::TypeKind::Record) {
             i_ = detailEnd; // `class(TParent);` or `class sealed;`
             return true;
         }
@@ -777,7 +814,7 @@ private:
             nameToken = i_;
             parts.push_back(Text(T(i_)));
             i_ = SkipAngles(i_ + 1);
-            if (!IsSymbol(i_, ".") || At(i_ + 1).kind != Token::Name) {
+            if (!IsSymbol(i_, '.') || At(i_ + 1).kind != Token::Name) {
                 break;
             }
             ++i_;
@@ -791,29 +828,29 @@ private:
             routine.qualifier += routine.qualifier.empty() ? "" : ".";
             routine.qualifier += part;
         }
-        if (IsSymbol(i_, "(")) {
+        if (IsSymbol(i_, '(')) {
             int depth = 0;
             std::string& key = routine.parameters;
             for (; Has(i_); ++i_) {
-                if (IsSymbol(i_, "(")) {
+                if (IsSymbol(i_, '(')) {
                     ++depth;
-                } else if (IsSymbol(i_, ")") && --depth == 0) {
+                } else if (IsSymbol(i_, ')') && --depth == 0) {
                     ++i_;
                     break;
                 }
                 if (IsHeadingStart(i_) && T(i_).firstOnLine) {
                     break; // a parameter list cut off
                 }
-                if (depth == 1 && IsSymbol(i_, "=")) {
+                if (depth == 1 && IsSymbol(i_, '=')) {
                     // A default value: a declaration may give it, its
                     // implementation need not.
                     int inner = 0;
                     for (; Has(i_ + 1); ++i_) {
-                        if (IsSymbol(i_ + 1, "(") || IsSymbol(i_ + 1, "[")) {
+                        if (IsSymbol(i_ + 1, '(') || IsSymbol(i_ + 1, '[')) {
                             ++inner;
-                        } else if ((IsSymbol(i_ + 1, ")") || IsSymbol(i_ + 1, "]")) && inner > 0) {
+                        } else if ((IsSymbol(i_ + 1, ')') || IsSymbol(i_ + 1, ']')) && inner > 0) {
                             --inner;
-                        } else if (inner == 0 && (IsSymbol(i_ + 1, ";") || IsSymbol(i_ + 1, ")"))) {
+                        } else if (inner == 0 && (IsSymbol(i_ + 1, ';') || IsSymbol(i_ + 1, ')'))) {
                             break;
                         }
                     }
@@ -822,20 +859,22 @@ private:
                 if (!key.empty() && IsNameChar(key.back()) && IsNameChar(text_[T(i_).start])) {
                     key += ' ';
                 }
-                key += FoldName(Text(T(i_)));
+                for (const char c : Text(T(i_))) {
+                    key += Lower(c);
+                }
             }
         }
         // The result (and an operator's result name), up to the `;`.
         size_t end = i_ > 0 ? T(i_ - 1).end : first.end;
-        if (IsSymbol(i_, ":") || (routine.kind == RoutineKind::Operator &&
-                                  At(i_).kind == Token::Name && IsSymbol(i_ + 1, ":"))) {
-            while (Has(i_) && !IsSymbol(i_, ";") && !IsSymbol(i_, "=") &&
+        if (IsSymbol(i_, ':') || (routine.kind == RoutineKind::Operator &&
+                                  At(i_).kind == Token::Name && IsSymbol(i_ + 1, ':'))) {
+            while (Has(i_) && !IsSymbol(i_, ';') && !IsSymbol(i_, '=') &&
                    !(T(i_).firstOnLine && IsHeadingStart(i_))) {
                 end = T(i_).end;
                 ++i_;
             }
         }
-        if (IsSymbol(i_, ";")) {
+        if (IsSymbol(i_, ';')) {
             end = T(i_).end;
             ++i_;
         }
@@ -860,7 +899,7 @@ private:
             if (word == Word::Forward || word == Word::External) {
                 return true;
             }
-            if (word != Word::None || IsHeadingStart(i) || IsSymbol(i, "=")) {
+            if (word != Word::None || IsHeadingStart(i) || IsSymbol(i, '=')) {
                 return false;
             }
         }
@@ -914,6 +953,8 @@ private:
     // before the checkpoint the parser went on from. Reading more may move
     // them: the parser keeps copies, not references.
     mutable std::vector<Token> tokens_;
+    size_t base_ = 0; // the number of the first token in `tokens_`
+    static constexpr size_t kTokensKept = 4096;
     mutable bool ended_ = false;
     // What the lexer had noted before each token that begins a line, from
     // the last checkpoint on.
@@ -924,6 +965,7 @@ private:
         size_t regions = 0;
     };
     mutable std::vector<LineStart> lineStarts_;
+    bool checkpoints_ = true;
     size_t lineHead_ = 0; // the first one the parser has not passed
     bool busy_ = true;    // a type or routine was open since the last checkpoint
     size_t lastCheckpoint_ = 0;
@@ -958,10 +1000,9 @@ std::string SourceStructure::TypePath(int type) const {
     return path;
 }
 
-SourceStructure ReadSourceStructure(std::string_view text) {
+SourceStructure ReadSourceStructure(std::string_view text, Checkpoints checkpoints) {
     SourceStructure structure;
-    Parser parser(text, structure);
-    parser.ReserveForAll();
+    Parser parser(text, structure, checkpoints);
     parser.Run([](const Structure::Checkpoint&) { return false; });
     return structure;
 }

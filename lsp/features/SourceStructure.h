@@ -2,6 +2,7 @@
 
 #include "SymbolRow.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -65,6 +66,9 @@ struct SourceStructure {
         Kind kind = Symbol;
         uint8_t word = 0;
         bool firstOnLine = false;
+        // A symbol's character, or kPair for one of two characters (`:=`).
+        char symbol = 0;
+        static constexpr char kPair = 1;
     };
 
     // Where the reader may start again after a change later in the text:
@@ -99,7 +103,12 @@ struct SourceStructure {
     std::string TypePath(int type) const;
 };
 
-SourceStructure ReadSourceStructure(std::string_view text);
+// Whether a reading keeps the checkpoints that a reading after a change
+// starts from; a reading used once (as the workspace index's) goes without.
+enum class Checkpoints : bool { Kept, None };
+
+SourceStructure ReadSourceStructure(std::string_view text,
+                                    Checkpoints checkpoints = Checkpoints::Kept);
 
 // The structure of `text` after a change to the text `old` was read from:
 // bytes [start, oldEnd) of that text were replaced by [start, newEnd) of
@@ -115,7 +124,15 @@ bool SameName(std::string_view a, std::string_view b);
 
 // A character of a Pascal name (ASCII letters, digits, underscore).
 inline bool IsNameChar(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+    static constexpr auto kNameChars = [] {
+        std::array<bool, 256> chars{};
+        for (int c = 0; c < 256; ++c) {
+            chars[static_cast<size_t>(c)] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                                            (c >= '0' && c <= '9') || c == '_';
+        }
+        return chars;
+    }();
+    return kNameChars[static_cast<unsigned char>(c)];
 }
 
 // The last name of a dotted path: `TInner` of `TOuter.TInner`.

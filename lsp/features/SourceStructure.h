@@ -110,11 +110,20 @@ enum class Checkpoints : bool { Kept, None };
 SourceStructure ReadSourceStructure(std::string_view text,
                                     Checkpoints checkpoints = Checkpoints::Kept);
 
+// After a change, the server reads a document again in three layers: the
+// scanner's rows (OutlineRows), this structure, and the outline tree with
+// its answer made from both (OutlineAnswers). Each follows one rule: read
+// again from the last checkpoint before the change whose state is equal in
+// the old and the new text, until the states agree again past the change,
+// then take the rest of the old reading, shifted by the bytes and lines the
+// change added or removed. The state is what decides how the text after it
+// is read: the scanner's state at a line's start; here the tokens about a
+// checkpoint, the sections found and the regions open, with no type or
+// routine open.
+//
 // The structure of `text` after a change to the text `old` was read from:
 // bytes [start, oldEnd) of that text were replaced by [start, newEnd) of
-// this one. Reads again only from the last checkpoint before the change
-// until the reader's state agrees with the old reading, and takes the rest
-// from `old`, moved; gives what ReadSourceStructure gives.
+// this one. Gives what ReadSourceStructure gives.
 SourceStructure ReadSourceStructure(std::string_view text, SourceStructure&& old, size_t start,
                                     size_t oldEnd, size_t newEnd);
 

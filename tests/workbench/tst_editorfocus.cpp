@@ -165,7 +165,9 @@ private slots:
     }
 
     void cleanupTestCase() {
-        document->Editor()->setModified(false);
+        if (document != nullptr) { // null when the set-up failed
+            document->Editor()->setModified(false);
+        }
         window.reset();
     }
 

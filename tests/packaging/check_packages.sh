@@ -40,6 +40,8 @@ cleanup() {
 }
 trap cleanup EXIT
 cp -a "$cached" "$root"
+# A mount of its own, so that every mount below it goes with one umount -R.
+mount --bind "$root" "$root"
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 # No service starts in the root.
 printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"
@@ -51,7 +53,8 @@ done
 mount -t proc proc "$root/proc"
 mkdir -p "$root/tmp/kestrel"
 cp "$tools_deb" "$workbench_deb" "$unit" "$root/tmp/kestrel/"
-mkdir -p "$root/tmp/.X11-unix"
+# The X server's sockets, for the workbench in the root.
+mkdir -p -m 1777 /tmp/.X11-unix "$root/tmp/.X11-unix"
 mount --bind /tmp/.X11-unix "$root/tmp/.X11-unix"
 
 in_root() {
@@ -91,6 +94,7 @@ python3 "$here/lsp_session.py" "$unit" /tmp/kestrel "/tmp/kestrel/$name" Describ
 # log names the add-in it initialised, and the window is mapped.
 in_root apt-get install -y -q --no-install-recommends "/tmp/kestrel/$(basename "$workbench_deb")" \
     >"$work/apt.log" 2>&1 || { cat "$work/apt.log"; fail "kestrel-workbench did not install"; }
+: >"$work/display"
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb=$!
 for _ in $(seq 300); do grep -q . "$work/display" && break; sleep 0.1; done

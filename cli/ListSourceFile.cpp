@@ -1,11 +1,14 @@
 #include "ListSourceFile.h"
 
+#include "FileDescriptor.h"
 #include "PrintableName.h"
 #include "RowFormatter.h"
 #include "ScanRows.h"
 #include "TextEncoding.h"
 
+#include <fcntl.h>
 #include <limits>
+#include <sys/stat.h>
 #include <utility>
 
 namespace kestrel {
@@ -24,19 +27,40 @@ void ScanShownRows(TextLineReader& reader, const ListerOptions& options, OnRow&&
     });
 }
 
-std::string ReadError(const SourcePath& path, ListerScratch& scratch) {
+// Regular files from this size on are mapped rather than read: no copy, no
+// fresh pages to zero. Smaller ones are read into storage that is kept from
+// file to file, which costs less than setting up and tearing down a mapping.
+constexpr off_t kMapFrom = off_t{256} << 10;
+
+// Maps `path` when it is a large regular file. False when it is anything
+// else, or cannot be opened or mapped: it is then read, and any error is the
+// reader's to tell. Opened without waiting, so that a FIFO in the file's
+// place does not block here.
+bool MapLargeFile(const std::string& path, MappedFile& mapped) {
+    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    struct stat info {};
+    return fd.IsOpen() && ::fstat(fd.Get(), &info) == 0 && S_ISREG(info.st_mode) &&
+           info.st_size >= kMapFrom && mapped.Map(fd.Get(), static_cast<size_t>(info.st_size));
+}
+
+// Reads or maps the file; its bytes go to `bytes`.
+std::string ReadError(const SourcePath& path, ListerScratch& scratch, std::string_view& bytes) {
     if (!path.error.empty()) {
         return path.error;
     }
-    const FileResult read =
-        path.path == "-" ? scratch.bytes.ReadStandardInput() : scratch.bytes.Read(path.path);
-    if (!read) {
-        return read.error;
+    if (path.path != "-" && MapLargeFile(path.path, scratch.mapped)) {
+        bytes = scratch.mapped.Bytes();
+    } else {
+        const FileResult read =
+            path.path == "-" ? scratch.bytes.ReadStandardInput() : scratch.bytes.Read(path.path);
+        if (!read) {
+            return read.error;
+        }
+        bytes = scratch.bytes.Bytes();
     }
     // Line numbers are 32-bit, as in the add-in; only a file of more than
     // 2 GiB can have more lines than that. (The number after the last LF
     // goes to the end's empty text, which makes no row.)
-    const std::string_view bytes = scratch.bytes.Bytes();
     constexpr auto kLastLine = static_cast<uint64_t>(std::numeric_limits<int32_t>::max());
     if (bytes.size() > kLastLine && CountLines(bytes) > kLastLine + 1) {
         return "more lines than a line number can hold (2,147,483,647)";
@@ -59,7 +83,13 @@ bool ListSourceFile(const SourcePath& path, const ListerOptions& options, Lister
                      ": is the output file; not listed\n");
         return true;
     }
-    std::string error = ReadError(path, scratch);
+    std::string_view bytes;
+    std::string error = ReadError(path, scratch, bytes);
+    // A mapping is given back with the file, whichever way this ends.
+    struct Unmapper {
+        MappedFile& mapped;
+        ~Unmapper() { mapped.Unmap(); }
+    } unmapper{scratch.mapped};
     if (error.empty() && options.Tags() && !NameFitsTagsFile(path.path)) {
         error = "a tab or line break in the name cannot stand in a tags file";
     }
@@ -68,7 +98,6 @@ bool ListSourceFile(const SourcePath& path, const ListerOptions& options, Lister
                  "kestrel-list: " + PrintableName(path.path) + ": " + error + "\n");
         return false;
     }
-    const std::string_view bytes = scratch.bytes.Bytes();
     const TextEncoding encoding = DetectEncoding(bytes);
     scratch.reader.Reset(bytes);
     if (options.format == OutputFormat::Json) {
@@ -94,6 +123,13 @@ bool ListSourceFile(const SourcePath& path, const ListerOptions& options, Lister
             }
             AppendTable(output, scratch.rows, encoding);
         }
+    }
+    // A file cut short by another program while it was mapped has read as
+    // zeros from there on: what was listed is not the file as it is.
+    if (scratch.mapped.CutShort()) {
+        out.Emit(slot, output, true,
+                 "kestrel-list: " + PrintableName(path.path) + ": cut short while it was read\n");
+        return false;
     }
     out.Emit(slot, output, true);
     return true;

@@ -6,6 +6,7 @@
 #include "ScanRows.h"
 #include "TextEncoding.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <limits>
 #include <sys/stat.h>
@@ -102,6 +103,7 @@ bool ListSourceFile(const SourcePath& path, const ListerOptions& options, Lister
     scratch.reader.Reset(bytes);
     if (options.format == OutputFormat::Json) {
         const std::string fileMember = options.NamesFiles() ? JsonFileMember(path.path) : "";
+        output.reserve(kEmitAt + (size_t{64} << 10));
         ScanShownRows(scratch.reader, options, [&](const SymbolRow& row) {
             AppendJsonRow(output, row, encoding, fileMember);
             if (output.size() >= kEmitAt) {
@@ -109,8 +111,11 @@ bool ListSourceFile(const SourcePath& path, const ListerOptions& options, Lister
             }
         });
     } else {
-        // The table needs every row for its column widths.
+        // The table needs every row for its column widths. Room for one row
+        // in 64 bytes, up to a million, is reserved at once (Pascal sources
+        // have far fewer rows): the pages no row uses are never touched.
         scratch.rows.clear();
+        scratch.rows.reserve(std::min(bytes.size() / 64, size_t{1} << 20));
         ScanShownRows(scratch.reader, options,
                       [&](const SymbolRow& row) { scratch.rows.push_back(row); });
         if (options.format == OutputFormat::Ctags) {

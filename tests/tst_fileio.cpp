@@ -132,7 +132,8 @@ private slots:
         QVERIFY(file.open() && file.write(content) == content.size() && file.flush());
         MappedFile mapped;
         {
-            const FileDescriptor fd(::open(QFile::encodeName(file.fileName()).constData(), O_RDONLY));
+            const FileDescriptor fd(
+                ::open(QFile::encodeName(file.fileName()).constData(), O_RDONLY));
             QVERIFY(mapped.Map(fd.Get(), static_cast<size_t>(content.size())));
         }
         if (cutTo >= 0) {
@@ -161,15 +162,16 @@ private slots:
             MappedFile mapped; // puts the handler in place
             mapped.Map(fd, 8192);
             mapped.Unmap();
-            auto* const other = static_cast<volatile char*>(
-                ::mmap(nullptr, 8192, PROT_READ, MAP_PRIVATE, fd, 0));
+            auto* const other =
+                static_cast<volatile char*>(::mmap(nullptr, 8192, PROT_READ, MAP_PRIVATE, fd, 0));
             ::ftruncate(::open(QFile::encodeName(file.fileName()).constData(), O_WRONLY), 0);
             ::_exit(other[4096] == 'x' ? 0 : 1);
         }
         ::close(fd);
         int status = 0;
         QCOMPARE(::waitpid(child, &status, 0), child);
-        QVERIFY2(WIFSIGNALED(status) && WTERMSIG(status) == SIGBUS, qPrintable(QString::number(status)));
+        QVERIFY2(WIFSIGNALED(status) && WTERMSIG(status) == SIGBUS,
+                 qPrintable(QString::number(status)));
     }
 };
 

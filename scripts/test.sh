@@ -33,7 +33,7 @@ scripts/make-deb.sh
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/release/CMakeCache.txt)
 arch=$(dpkg --print-architecture)
 debs=("build/release/kestrel_${version}_$arch.deb" "build/release/kestrel-workbench_${version}_$arch.deb")
-tests/check_install.sh --deb "${debs[@]}" "$version"
+tests/packaging/check_install.sh --deb "${debs[@]}" "$version"
 tests/packaging/check_lintian.sh "${debs[@]}"
 echo "== static programs in a bare Debian 11"
 tests/packaging/check_static_programs.sh samples/Unit1.pas build/release/cli/kestrel-list

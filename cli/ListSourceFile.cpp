@@ -35,11 +35,14 @@ constexpr off_t kMapFrom = off_t{256} << 10;
 
 // Maps `path` when it is a large regular file. False when it is anything
 // else, or cannot be opened or mapped: it is then read, and any error is the
-// reader's to tell. Opened without waiting, so that a FIFO in the file's
-// place does not block here.
+// reader's to tell. Only a path that names a regular file is opened here: a
+// FIFO must be opened once, by the reader, or a writer's bytes are lost.
 bool MapLargeFile(const std::string& path, MappedFile& mapped) {
-    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < kMapFrom) {
+        return false;
+    }
+    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     return fd.IsOpen() && ::fstat(fd.Get(), &info) == 0 && S_ISREG(info.st_mode) &&
            info.st_size >= kMapFrom && mapped.Map(fd.Get(), static_cast<size_t>(info.st_size));
 }

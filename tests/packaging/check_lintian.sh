@@ -10,7 +10,7 @@ if ! command -v lintian >/dev/null; then
     echo "FAIL: lintian is not installed (scripts/install-deps.sh installs it)"
     exit 1
 fi
-report=$(lintian --info --display-info --tag-display-limit 0 "$@" 2>&1) || true
+report=$(lintian --display-info --tag-display-limit 0 "$@" 2>&1) || true
 echo "$report"
 failures=$(grep -E '^[EW]: |^I: .* hardening-no-(relro|bindnow|pie)' <<<"$report" || true)
 if [ -n "$failures" ]; then

@@ -1,5 +1,6 @@
 #include "ListSourceFile.h"
 
+#include "ErrnoText.h"
 #include "FileDescriptor.h"
 #include "PrintableName.h"
 #include "RowFormatter.h"
@@ -10,6 +11,7 @@
 #include <fcntl.h>
 #include <limits>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 namespace kestrel {
@@ -26,6 +28,26 @@ void ScanShownRows(TextLineReader& reader, const ListerOptions& options, OnRow&&
             onRow(std::as_const(row));
         }
     });
+}
+
+// Regular files of any size are read whole; pipes, FIFOs, sockets and
+// terminals, which may never end, up to kLargeFileBytes.
+const ReadPolicy kSourcePolicy{.streams = true};
+
+std::string ReadFailureText(const FileRead& read) {
+    switch (read.end) {
+    case ReadEnd::Complete:
+        break;
+    case ReadEnd::Failed:
+        return ErrnoText(read.error);
+    case ReadEnd::Refused:
+        return read.kind == FileKind::Folder ? "Is a directory" : "not a regular file";
+    case ReadEnd::TooLarge:
+    case ReadEnd::Cancelled:
+        return IsStream(read.kind) ? "too large (more than 256 MiB from a pipe or terminal)"
+                                   : "too large to hold in memory";
+    }
+    return {};
 }
 
 // Regular files from this size on are mapped rather than read: no copy, no
@@ -55,12 +77,13 @@ std::string ReadError(const SourcePath& path, ListerScratch& scratch, std::strin
     if (path.path != "-" && MapLargeFile(path.path, scratch.mapped)) {
         bytes = scratch.mapped.Bytes();
     } else {
-        const FileResult read =
-            path.path == "-" ? scratch.bytes.ReadStandardInput() : scratch.bytes.Read(path.path);
+        const FileRead read = path.path == "-"
+                                  ? ReadOpenFile(STDIN_FILENO, kSourcePolicy, scratch.bytes)
+                                  : ReadFile(path.path, kSourcePolicy, scratch.bytes);
         if (!read) {
-            return read.error;
+            return ReadFailureText(read);
         }
-        bytes = scratch.bytes.Bytes();
+        bytes = scratch.bytes.View();
     }
     // Line numbers are 32-bit, as in the add-in; only a file of more than
     // 2 GiB can have more lines than that. (The number after the last LF

@@ -3,7 +3,7 @@
 #include "ListerOptions.h"
 #include "MappedFile.h"
 #include "OrderedOutput.h"
-#include "SourceFileBytes.h"
+#include "ReadFile.h"
 #include "SourcePaths.h"
 #include "SymbolRow.h"
 #include "TagsFormat.h"
@@ -17,7 +17,7 @@ namespace kestrel {
 // What one thread keeps from file to file, so that listing a file allocates
 // little once the first few are done.
 struct ListerScratch {
-    SourceFileBytes bytes;
+    FileBytes bytes;
     MappedFile mapped; // a large regular file's bytes, while it is listed
     TextLineReader reader;
     std::string output;

@@ -682,6 +682,42 @@ private slots:
                  -32803);
     }
 
+    // `kestrel/rows`: the lister's rows of the editor's text, unsaved
+    // edits and all, with the lister's members and category names.
+    void listRowsFollowTheEditorsText() {
+        Session session;
+        session.Initialize();
+        const QString uri = "file:///nowhere/rows.pas";
+        session.Open(uri, "unit \u00dcnits;\ninterface\ntype\n  TA = class\n"
+                          "    procedure Go(A: Integer);\n  end;\nimplementation\n"
+                          "procedure TA.Go(A: Integer);\nbegin\n  X := 1;\nend;\n"
+                          "function Twice: Integer;\nbegin\nend;\nend.\n");
+        session.Notify("textDocument/didChange",
+                       {{"textDocument", QJsonObject{{"uri", uri}, {"version", 2}}},
+                        {"contentChanges", QJsonArray{QJsonObject{{"range", Range(9, 9, 9)},
+                                                                  {"text", " {//*} here"}}}}});
+        const QJsonArray rows = session.Result("kestrel/rows", Uri(uri)).toArray();
+        QStringList got;
+        for (const QJsonValue& row : rows) {
+            const QJsonObject o = row.toObject();
+            QCOMPARE(o.keys(),
+                     (QStringList{"caption", "category", "class", "details", "line", "name"}));
+            got << QStringLiteral("%1 %2 %3 %4|%5|%6")
+                       .arg(o["line"].toInt())
+                       .arg(o["caption"].toString(), o["category"].toString(), o["name"].toString(),
+                            o["class"].toString(), o["details"].toString());
+        }
+        QCOMPARE(got, (QStringList{"1 00001 header \u00dcnits|unit|;",
+                                   "5 00005 declaration Go||(A: Integer);",
+                                   "7 00007 header |implementation|",
+                                   "8 00008 procedure Go|TA|(A: Integer);",
+                                   "10 00010 bookmark bookmark||({//*}  X := 1;  here",
+                                   "12 00012 function Twice: Integer||;"}));
+        QCOMPARE(ErrorCodeOf(session.Answer(
+                     session.Send("kestrel/rows", Uri("file:///nowhere/missing.pas")))),
+                 -32803);
+    }
+
     void codeActions_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("line");
@@ -840,6 +876,15 @@ private slots:
                                          << QStringList{"Split:procedure TSplit.|Go;"};
         QTest::newRow("generic method") << declaration << "Split:function TSplit.Ma|ke<T>"
                                         << QStringList{"Split:    generic class function |Make<T>"};
+        QTest::newRow("definition of an implementation is its declaration")
+            << definition << "Shapes:procedure TOuter.R|un(const"
+            << QStringList{"Shapes:procedure |Run(const S: string); overload;"};
+        QTest::newRow("definition of a plain routine's body is its forward heading")
+            << definition << "Shapes:procedure Pl|ain(X: Integer);\nbegin"
+            << QStringList{"Shapes:procedure |Plain(X: Integer);\n\nimpl"};
+        QTest::newRow("definition of the class before the name")
+            << definition << "Shapes:procedure TPo|int.Move"
+            << QStringList{"Shapes:  |TPoint = record"};
     }
     void navigation() {
         QFETCH(QString, method);

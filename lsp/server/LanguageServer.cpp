@@ -191,6 +191,10 @@ QByteArray LanguageServer::Request(const QString& method, const QJsonObject& par
     if (method == QLatin1StringView("textDocument/foldingRange")) {
         return navigator_.FoldingRanges(params);
     }
+    if (method == QLatin1StringView("kestrel/rows")) {
+        QString uri;
+        return ListRowsJson(*Document(params, uri));
+    }
     if (method == QLatin1StringView("workspace/symbol")) {
         return workspace_.Symbols(params, documents_);
     }

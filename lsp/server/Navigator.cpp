@@ -130,14 +130,31 @@ QByteArray Navigator::Counterparts(const QJsonObject& params) {
     if (routine < 0) {
         return QByteArrayLiteral("null");
     }
-    const std::vector<int> found = lsp::Counterparts(structure, routine);
-    if (found.empty()) {
+    return RoutineLocations(request, lsp::Counterparts(structure, routine));
+}
+
+std::vector<int> Navigator::DeclarationsAtName(const Request& request) const {
+    const SourceStructure& structure = *request.structure;
+    const int routine = RoutineAt(*request.document, structure, request.offset);
+    if (routine < 0) {
+        return {};
+    }
+    const SourceStructure::Routine& here = structure.routines[static_cast<size_t>(routine)];
+    if (!here.body || request.offset < here.nameStart || request.offset > here.nameEnd) {
+        return {};
+    }
+    return lsp::Counterparts(structure, routine);
+}
+
+QByteArray Navigator::RoutineLocations(const Request& request, const std::vector<int>& routines) {
+    if (routines.empty()) {
         return QByteArrayLiteral("null");
     }
     std::string out = "[";
     const std::string uri = request.uri.toStdString();
-    for (const int index : found) {
-        const SourceStructure::Routine& other = structure.routines[static_cast<size_t>(index)];
+    for (const int index : routines) {
+        const SourceStructure::Routine& other =
+            request.structure->routines[static_cast<size_t>(index)];
         out += out.size() == 1 ? "" : ",";
         AppendLocation(out, {uri, RangeOf(*request.document, other.nameStart, other.nameEnd)});
     }
@@ -149,6 +166,13 @@ QByteArray Navigator::Definition(const QJsonObject& params) {
     const Request request = Read(params);
     if (request.offset == SourceStructure::kNone) {
         return QByteArrayLiteral("null");
+    }
+    // On the name in a routine's implementation heading, the definition
+    // asked for is the declaration it implements, so that going to the
+    // definition moves between the two.
+    const std::vector<int> declarations = DeclarationsAtName(request);
+    if (!declarations.empty()) {
+        return RoutineLocations(request, declarations);
     }
     const Identifier identifier = IdentifierAt(request.document->Text(), request.offset);
     if (identifier.name.empty()) {

@@ -46,6 +46,11 @@ private:
         size_t offset = 0;
     };
     Request Read(const QJsonObject& params);
+    // The declarations of the routine whose implementation heading has its
+    // name at the request's place; none elsewhere.
+    std::vector<int> DeclarationsAtName(const Request& request) const;
+    // The names of `routines` of the request's document, as locations.
+    QByteArray RoutineLocations(const Request& request, const std::vector<int>& routines);
     TextRange RangeOf(const TextDocument& document, size_t start, size_t end) const;
 
     const DocumentStore& documents_;

@@ -1,5 +1,7 @@
 #include "server/SymbolAnswers.h"
 
+#include "RowFormatter.h"
+#include "ScanRows.h"
 #include "TextEncoding.h"
 #include "server/OutlineJson.h"
 
@@ -35,6 +37,21 @@ QByteArray WorkspaceSymbolsJson(const std::vector<SymbolMatch>& matches) {
                        {match.file->uri, {{symbol.line, symbol.from}, {symbol.line, symbol.to}}});
         out += '}';
     }
+    out += ']';
+    return Bytes(out);
+}
+
+QByteArray ListRowsJson(const TextDocument& document) {
+    // The lister's own writer, so that the rows are the lister's to the
+    // byte; each ends in a line break, which JSON takes as a blank.
+    std::string out = "[";
+    TextLineReader reader(document.Text());
+    ScanRows(reader, ReservedWords(), Headings::Classic, [&out](SymbolRow&& row) {
+        if (out.size() > 1) {
+            out += ',';
+        }
+        AppendJsonRow(out, row, TextEncoding::Utf8, {});
+    });
     out += ']';
     return Bytes(out);
 }

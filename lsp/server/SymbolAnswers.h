@@ -21,4 +21,8 @@ QByteArray DocumentSymbolsJson(const std::vector<OutlineSymbol>& outline,
 // `SymbolInformation[]` for the matches of a workspace-symbol query.
 QByteArray WorkspaceSymbolsJson(const std::vector<SymbolMatch>& matches);
 
+// The answer to `kestrel/rows`: the rows `kestrel-list --json` prints for
+// the document's text, as one array in source order.
+QByteArray ListRowsJson(const TextDocument& document);
+
 } // namespace kestrel::lsp

@@ -1138,13 +1138,13 @@ private slots:
         for (const auto& name : names) {
             QCOMPARE(QString::fromStdString(kestrel::lsp::FileUri(name.path.toStdString())),
                      name.uri);
-            QCOMPARE(QByteArray::fromStdString(LocalPath(name.uri)), name.path);
+            QCOMPARE(QByteArray::fromStdString(LocalPath(name.uri.toStdString())), name.path);
         }
         QCOMPARE(LocalPath("file://localhost/tmp/x%2Fy.pas"), std::string("/tmp/x/y.pas"));
         QCOMPARE(LocalPath("FILE:///tmp/./a/../b.pas"), std::string("/tmp/b.pas"));
         for (const QString uri : {"file://elsewhere/tmp/x.pas", "http://localhost/x.pas",
                                   "untitled:Untitled-1", "file:///tmp/a%00b.pas"}) {
-            QVERIFY2(LocalPath(uri).empty(), qPrintable(uri));
+            QVERIFY2(LocalPath(uri.toStdString()).empty(), qPrintable(uri));
         }
 
         QTemporaryDir dir;
@@ -1233,7 +1233,7 @@ private slots:
                                                  Describe(BuildOutline(document)));
                 }
                 if (difference.isEmpty() &&
-                    answers.Answer(document, structure, PositionEncoding::Utf16) !=
+                    *answers.Answer(document, structure, PositionEncoding::Utf16) !=
                         DocumentSymbolsJson(BuildOutline(document), document,
                                             PositionEncoding::Utf16)) {
                     difference = "the outline's answer";
@@ -1277,11 +1277,11 @@ private slots:
             } else {
                 outline = BuildOutline(after);
             }
-            const QByteArray expected =
+            const std::string expected =
                 DocumentSymbolsJson(BuildOutline(after), after, PositionEncoding::Utf16);
-            QVERIFY(json.Json() != expected);
+            QVERIFY(*json.Json() != expected);
             QCOMPARE(json.Rewrite(outline, after, 0, 0), rewritten);
-            QCOMPARE(json.Json(), expected);
+            QVERIFY(*json.Json() == expected);
         }
     }
 

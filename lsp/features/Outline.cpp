@@ -1,11 +1,10 @@
 #include "features/Outline.h"
 
+#include "CaseFold.h"
 #include "LineClassifier.h"
 #include "ScanRows.h"
 #include "SourceMarks.h"
 #include "TextLineReader.h"
-
-#include <QString>
 
 #include <algorithm>
 #include <limits>
@@ -87,9 +86,7 @@ std::string FoldedKey(std::string_view name) {
                     [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
         return FoldName(name);
     }
-    return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()))
-        .toCaseFolded()
-        .toStdString();
+    return CaseFoldUtf8(name);
 }
 
 // Builds the tree from the rows in source order.

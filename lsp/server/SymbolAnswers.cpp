@@ -7,20 +7,12 @@
 
 namespace kestrel::lsp {
 
-namespace {
-
-QByteArray Bytes(const std::string& out) {
-    return QByteArray(out.data(), static_cast<qsizetype>(out.size()));
+std::string DocumentSymbolsJson(const std::vector<OutlineSymbol>& outline,
+                                const TextDocument& document, PositionEncoding encoding) {
+    return *OutlineJson(outline, document, encoding).Json();
 }
 
-} // namespace
-
-QByteArray DocumentSymbolsJson(const std::vector<OutlineSymbol>& outline,
-                               const TextDocument& document, PositionEncoding encoding) {
-    return OutlineJson(outline, document, encoding).Json();
-}
-
-QByteArray WorkspaceSymbolsJson(const std::vector<SymbolMatch>& matches) {
+std::string WorkspaceSymbolsJson(const std::vector<SymbolMatch>& matches) {
     std::string out = "[";
     for (const SymbolMatch& match : matches) {
         const IndexedSymbol& symbol = *match.symbol;
@@ -38,10 +30,10 @@ QByteArray WorkspaceSymbolsJson(const std::vector<SymbolMatch>& matches) {
         out += '}';
     }
     out += ']';
-    return Bytes(out);
+    return out;
 }
 
-QByteArray ListRowsJson(const TextDocument& document) {
+std::string ListRowsJson(const TextDocument& document) {
     // The lister's own writer, so that the rows are the lister's to the
     // byte; each ends in a line break, which JSON takes as a blank.
     std::string out = "[";
@@ -53,7 +45,7 @@ QByteArray ListRowsJson(const TextDocument& document) {
         AppendJsonRow(out, row, TextEncoding::Utf8, {});
     });
     out += ']';
-    return Bytes(out);
+    return out;
 }
 
 } // namespace kestrel::lsp

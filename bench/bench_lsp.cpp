@@ -6,6 +6,7 @@
 #include "LargeUnit.h"
 #include "features/SourceStructure.h"
 #include "server/LanguageServer.h"
+#include "server/OutlineJson.h"
 #include "server/SymbolAnswers.h"
 
 #include <QElapsedTimer>
@@ -112,6 +113,31 @@ void BM_OutlineJsonOfLargeUnit(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_OutlineJsonOfLargeUnit)->Unit(benchmark::kMillisecond);
+
+// The same answer after a line break in the middle of the unit, patched
+// from the last one: what the patching saves is the difference from
+// writing it whole (BM_OutlineJsonOfLargeUnit).
+void BM_OutlineJsonRewriteOfLargeUnit(benchmark::State& state) {
+    const TextDocument document(LargeText());
+    std::vector<OutlineSymbol> outline = BuildOutline(document);
+    const int64_t middle = document.LineCount() / 2;
+    const auto shift = [middle](const auto& self, std::vector<OutlineSymbol>& symbols,
+                                int64_t by) -> void {
+        for (OutlineSymbol& symbol : symbols) {
+            symbol.line += symbol.line >= middle ? by : 0;
+            self(self, symbol.children, by);
+        }
+    };
+    OutlineJson json(outline, document, PositionEncoding::Utf16);
+    int64_t by = 1;
+    for (auto _ : state) {
+        // Down a line, then back: the ranges after the middle change each time.
+        shift(shift, outline, by);
+        benchmark::DoNotOptimize(json.Rewrite(outline, document, 0, 0));
+        by = -by;
+    }
+}
+BENCHMARK(BM_OutlineJsonRewriteOfLargeUnit)->Unit(benchmark::kMillisecond);
 
 // From the request's bytes to the response's bytes.
 void BM_DocumentSymbolRequestOnLargeUnit(benchmark::State& state) {

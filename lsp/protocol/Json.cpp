@@ -32,8 +32,8 @@ int EscapedUnit(std::string_view text, size_t at) {
     return unit;
 }
 
-// `text` with each `\u` escape of a lone surrogate written as U+FFFD's,
-// which the parser would refuse or take as bytes that are not UTF-8;
+// `text` with each `\u` escape of a lone surrogate written as '?', which
+// the parser would otherwise refuse or take as bytes that are not UTF-8;
 // false when there is none (nearly always), leaving `out` alone.
 bool ReplaceLoneSurrogates(std::string_view text, std::string& out) {
     bool replaced = false;
@@ -55,7 +55,7 @@ bool ReplaceLoneSurrogates(std::string_view text, std::string& out) {
             replaced = true;
         }
         out.append(text.substr(copied, at - copied));
-        out += "\\uFFFD";
+        out += '?';
         at += 6;
         copied = at;
     }

@@ -18,7 +18,7 @@ using JsonDocument = rapidjson::Document;
 using JsonWriter = rapidjson::Writer<rapidjson::StringBuffer>;
 
 // Parses one message body into `document`. A lone UTF-16 surrogate in a
-// `\u` escape stands for U+FFFD; invalid UTF-8, nesting deeper than
+// `\u` escape stands for '?'; invalid UTF-8, nesting deeper than
 // kMaxJsonDepth and anything else that is not JSON give false, with the
 // reason in `error`.
 bool ParseJson(std::string_view text, JsonDocument& document, std::string& error);

@@ -12,8 +12,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
-#include <QJsonObject>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <benchmark/benchmark.h>
 

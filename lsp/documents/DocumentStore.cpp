@@ -2,17 +2,12 @@
 
 #include "documents/FileUri.h"
 
-#include "FileDescriptor.h"
-#include "ReadToEnd.h"
+#include "ErrnoText.h"
+#include "ReadFile.h"
 #include "SourceMarks.h"
 #include "TextEncoding.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace kestrel::lsp {
 
@@ -115,39 +110,28 @@ bool ReadFileUri(const std::string& uri, std::string& text, std::string& error) 
         return false;
     }
     const std::string& shown = *path;
-    // Not blocking: a FIFO in the file's place must not hold the server up.
-    const FileDescriptor fd(::open(path->c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    struct stat info {};
-    if (fd.Get() < 0 || ::fstat(fd.Get(), &info) != 0) {
-        error = shown + ": " + std::strerror(errno);
-        return false;
-    }
-    // Only regular files: a FIFO or a device could block or never end.
-    if (!S_ISREG(info.st_mode)) {
-        error = shown + ": not a regular file";
-        return false;
-    }
-    const auto tooLarge = [&] {
-        error = shown + ": too large (more than " + std::to_string(DocumentStore::kMaxFileSize) +
-                " bytes)";
-        return false;
-    };
-    if (info.st_size > DocumentStore::kMaxFileSize) {
-        return tooLarge();
-    }
-    std::string bytes;
-    switch (ReadToEnd(fd.Get(), bytes, static_cast<size_t>(info.st_size), kLargeFileBytes)) {
+    // Only regular files, opened without waiting: a FIFO or a device in the
+    // file's place could block the server or never end.
+    FileBytes bytes;
+    const FileRead read =
+        ReadFile(*path, {.fileLimit = static_cast<size_t>(DocumentStore::kMaxFileSize)}, bytes);
+    switch (read.end) {
     case ReadEnd::Complete:
-        text = DecodeFileText(bytes);
+        text = DecodeFileText(bytes.View());
         return true;
     case ReadEnd::Failed:
-        error = shown + ": " + std::strerror(errno);
+        error = shown + ": " + ErrnoText(read.error);
+        return false;
+    case ReadEnd::Refused:
+        error = shown + ": not a regular file";
         return false;
     case ReadEnd::TooLarge:
     case ReadEnd::Cancelled:
         break;
     }
-    return tooLarge();
+    error =
+        shown + ": too large (more than " + std::to_string(DocumentStore::kMaxFileSize) + " bytes)";
+    return false;
 }
 
 } // namespace kestrel::lsp

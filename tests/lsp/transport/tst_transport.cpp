@@ -233,7 +233,7 @@ private slots:
         QTest::newRow("lone surrogates")
             << QByteArray(R"({"jsonrpc":"2.0","id":1,"method":"k\udc00\ud800/\ud83d\ude00"})")
             << -32601 << "1"
-            << "k??/\xF0\x9F\x98\x80";
+            << "k?\?/\xF0\x9F\x98\x80";
     }
     void badInput() {
         QFETCH(QByteArray, body);

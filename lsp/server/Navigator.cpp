@@ -12,13 +12,6 @@ namespace kestrel::lsp {
 
 namespace {
 
-// The unit name a file's path gives: its name without the extension.
-std::string UnitOfPath(std::string_view path) {
-    std::string_view name = path.substr(path.rfind('/') + 1);
-    name = name.substr(0, name.find('.'));
-    return FoldName(name);
-}
-
 // The file name a URI ends in, decoded.
 std::string FileNameOf(std::string_view uri) {
     const std::string path = LocalPath(uri);

@@ -1,6 +1,6 @@
 #include "index/SymbolMatcher.h"
 
-#include <QString>
+#include "CaseFold.h"
 
 #include <cstring>
 
@@ -54,10 +54,7 @@ std::string FoldCase(std::string_view utf8) {
     if (ascii) {
         return folded;
     }
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()))
-        .toCaseFolded()
-        .toUtf8()
-        .toStdString();
+    return CaseFoldUtf8(utf8);
 }
 
 uint64_t ByteMask(std::string_view folded) {

@@ -261,6 +261,31 @@ const checks = [
         await wb.quickInputClosed();
         await wb.cursorIs('(28|64)'); // the declaration or the implementation
     }],
+    ['a server that crashes is restarted, with a message', async (wb) => {
+        const first = serverPid();
+        expect(first !== undefined, 'no kestrel-lsp process from the installed extension');
+        process.kill(first, 'SIGKILL');
+        await wb.notification(/server stopped and was restarted/, 'the message about the restart');
+        await wb.waitFor('the status item says the server runs again', () => [...document.querySelectorAll('.statusbar-item')]
+            .some((item) => item.textContent.includes('Kestrel') && item.querySelector('.codicon-check') !== null));
+        const second = serverPid();
+        expect(second !== undefined && second !== first, 'no new server process');
+        await wb.page.keyboard.press(`${mod}+Shift+O`);
+        // 24 entries and the bookmark inserted at line 46.
+        await wb.quickPickRows('the outline from the new server', 25);
+        await wb.page.keyboard.press('Escape');
+        await wb.quickInputClosed();
+    }],
+    ['a Windows-1252 file lists the rows kestrel-list gives', async (wb) => {
+        const file = path.join(workspace, 'Latin.pas');
+        fs.writeFileSync(file, Buffer.from('unit Latin;\ninterface\nprocedure Caf\xe9;\nimplementation\nprocedure Caf\xe9; {//* \xe0 revoir}\nbegin\nend;\nend.\n', 'latin1'));
+        const rows = listedRows(file);
+        await wb.openFile('Latin.pas');
+        await wb.page.keyboard.press(`${mod}+Alt+L`);
+        await wb.quickPickRows(`the ${rows.length} rows`, rows.length);
+        await wb.page.keyboard.press('Escape');
+        await wb.quickInputClosed();
+    }],
     ['an untitled Pascal document gets the symbol list too', async (wb) => {
         await wb.command('File: New Untitled Text File');
         await wb.waitFor('an untitled editor', () => /Untitled/.test(document.querySelector('.tab.active')?.textContent ?? ''));
@@ -277,6 +302,25 @@ const checks = [
         await wb.quickInputClosed();
     }],
 ];
+
+// The pid of the kestrel-lsp that the installed extension runs.
+function serverPid() {
+    const extensions = process.env.KESTREL_EXTENSIONS;
+    for (const entry of fs.readdirSync('/proc')) {
+        if (!/^\d+$/.test(entry)) {
+            continue;
+        }
+        try {
+            const exe = fs.readlinkSync(`/proc/${entry}/exe`);
+            if (exe.startsWith(extensions) && exe.endsWith('/kestrel-lsp')) {
+                return Number(entry);
+            }
+        } catch {
+            // Not ours, or gone.
+        }
+    }
+    return undefined;
+}
 
 // With /bin/false for a server, these must fail; the others do not need it.
 const serverChecks = new Set([2, 3, 5]);
@@ -314,9 +358,10 @@ async function runChecks(wb) {
 
 async function runBroken(wb) {
     await wb.openFile('Unit1.pas');
-    await wb.notification(/did not start.*Set kestrel\.serverPath/, 'the message that says what to set');
+    await wb.notification(/before it answered.*Set kestrel\.serverPath/, 'the message that says what to set');
     await wb.waitFor('an Open setting button', () => [...document.querySelectorAll('.notification-toast .monaco-button')]
         .some((button) => button.textContent === 'Open setting'));
+    await screenshot(wb.page, 'broken-server-message');
     for (const index of serverChecks) {
         const [name, check] = checks[index];
         let failed = false;
@@ -330,7 +375,7 @@ async function runBroken(wb) {
         console.log(`ok - fails with a broken server: ${name}`);
     }
     // The server is not started again and again.
-    const log = (await wb.page.evaluate(() => document.body.textContent)).match(/did not start/g) ?? [];
+    const log = (await wb.page.evaluate(() => document.body.textContent)).match(/before it answered/g) ?? [];
     expect(log.length <= 1, 'the failure was reported more than once');
 }
 

@@ -89,7 +89,9 @@ settings='{
   "files.autoSave": "off",
   "editor.minimap.enabled": false,
   "window.commandCenter": false,
-  "chat.commandCenter.enabled": false
+  "chat.commandCenter.enabled": false,
+  "git.enabled": false,
+  "git.openRepositoryInParentFolders": "never"
   KESTREL_EXTRA
 }'
 
@@ -109,6 +111,7 @@ if [ "$mode" = --measure ]; then
 fi
 
 start_code_server checks "${settings/KESTREL_EXTRA/}" "$workspace"
+export KESTREL_EXTENSIONS=$work/checks/extensions
 drive checks "$url" || { keep_logs checks; echo "vscode test failed; see $work/artifacts" >&2; exit 1; }
 stop_server
 

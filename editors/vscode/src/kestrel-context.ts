@@ -1,6 +1,7 @@
 // Owns the one LanguageClient and its lifetime: finding the server, starting
 // it, restarting it after a crash a bounded number of times, and telling the
 // user what to set when it cannot run.
+import { ChildProcess, spawn } from 'child_process';
 import * as vscode from 'vscode';
 import {
     CloseAction,
@@ -31,6 +32,9 @@ const stopTimeoutMs = 2000;
 export class KestrelContext implements vscode.Disposable {
     private client: LanguageClient | undefined;
     private readonly crashTimes: number[] = [];
+    // Whether the current server answered the handshake; a crash after that
+    // is restarted, a failure before it is reported and left.
+    private everRan = false;
     private readonly output = vscode.window.createOutputChannel('Kestrel', { log: true });
     private readonly status = new ServerStatus();
     // Starts and stops run one after the other, never interleaved.
@@ -82,16 +86,30 @@ export class KestrelContext implements vscode.Disposable {
             return;
         }
         this.output.info(`Starting ${lookup.path} (${lookup.origin})`);
-        const serverOptions: ServerOptions = { command: lookup.path, args: [] };
+        this.everRan = false;
+        // The process is started here, not by the client, so that a server
+        // that exits at once is reported with its exit status.
+        let exit: string | undefined;
+        const serverOptions: ServerOptions = async (): Promise<ChildProcess> => {
+            const child = spawn(lookup.path, [], { stdio: 'pipe' });
+            child.on('exit', (code, signal) => {
+                exit = signal !== null ? `was ended by ${signal}` : `exited with status ${code}`;
+            });
+            child.on('error', (error) => {
+                exit = `could not be run (${error.message})`;
+            });
+            return child;
+        };
         const clientOptions: LanguageClientOptions = {
             documentSelector: pascalDocuments,
             outputChannel: this.output,
             errorHandler: this.errorHandler(),
             initializationFailedHandler: () => false,
         };
-        const client = new LanguageClient('kestrel', 'Kestrel', serverOptions, clientOptions);
+        const client = new KestrelLanguageClient('kestrel', 'Kestrel', serverOptions, clientOptions);
         client.onDidChangeState((change) => {
             if (change.newState === State.Running) {
+                this.everRan = true;
                 this.status.running(lookup.path);
             }
         });
@@ -101,7 +119,10 @@ export class KestrelContext implements vscode.Disposable {
         } catch (error) {
             this.client = undefined;
             await client.dispose(stopTimeoutMs).catch(() => undefined);
-            this.fail(`The server ${lookup.path} did not start: ${describe(error)}.`);
+            // Give the exit a moment to be seen: it explains more than a
+            // broken pipe.
+            await new Promise((resolve) => setTimeout(resolve, 100));
+            this.fail(`The server ${lookup.path} ${exit ?? `did not start (${describe(error)})`} before it answered.`);
         }
     }
 
@@ -122,6 +143,10 @@ export class KestrelContext implements vscode.Disposable {
                 handled: true,
             }),
             closed: (): CloseHandlerResult => {
+                if (!this.everRan) {
+                    // A server that never answered: startNow reports it.
+                    return { action: CloseAction.DoNotRestart, handled: true };
+                }
                 const now = Date.now();
                 this.crashTimes.push(now);
                 while (this.crashTimes.length > 0 && now - this.crashTimes[0] > restartWindowMs) {
@@ -143,6 +168,14 @@ export class KestrelContext implements vscode.Disposable {
         this.output.error(problem);
         this.status.failed(problem);
         void showServerProblem(problem);
+    }
+}
+
+// The client shows its own notification when the handshake fails; this
+// extension says what to do instead, so that one is left to the log.
+class KestrelLanguageClient extends LanguageClient {
+    override error(message: string, data?: unknown, showNotification?: boolean | 'force'): void {
+        super.error(message, data, showNotification === 'force' ? false : showNotification);
     }
 }
 

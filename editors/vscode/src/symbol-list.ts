@@ -33,7 +33,17 @@ interface CategoryButton extends vscode.QuickInputButton {
 
 export function registerSymbolList(context: vscode.ExtensionContext, kestrel: KestrelContext): void {
     context.subscriptions.push(
-        vscode.commands.registerTextEditorCommand('kestrel.symbolList', (editor) => showSymbolList(context, kestrel, editor)),
+        vscode.commands.registerCommand('kestrel.symbolList', () => {
+            const editor = vscode.window.activeTextEditor;
+            if (editor === undefined) {
+                // VS Code keeps files over 50 MB from extensions, so such a
+                // file in the editor lands here too.
+                void vscode.window.showInformationMessage(
+                    'Kestrel: the symbol list needs a Pascal file in the editor. Files over 50 MB are not given to extensions.');
+                return;
+            }
+            return showSymbolList(context, kestrel, editor);
+        }),
     );
 }
 

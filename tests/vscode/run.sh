@@ -21,6 +21,11 @@ rm -rf "$work"
 mkdir -p "$work/artifacts" "$work/home"
 vsix=$(timeout 900 "$root/scripts/make-vsix.sh" --server "$lsp" --out "$work" | tail -n 1)
 
+# The parts that need no VS Code: the grammar in VS Code's TextMate engine,
+# and the incremental bookmark lines against a full scan.
+node "$here/grammar.js" "$tools" "$root/editors/vscode/syntaxes/pascal.tmLanguage.json"
+node "$here/bookmark-lines.js" "$root/editors/vscode/out"
+
 # Nothing of the real user's: home, settings and caches all in $work.
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/config XDG_DATA_HOME=$work/home/data \
     XDG_CACHE_HOME=$work/home/cache XDG_STATE_HOME=$work/home/state

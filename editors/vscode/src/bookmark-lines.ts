@@ -66,16 +66,12 @@ function scanAll(document: vscode.TextDocument): Set<number> {
     return found;
 }
 
+// VS Code's model has one line end for the whole document, LF or CR LF, and
+// converts the text of every edit to it, so counting LF counts lines.
 function countLineBreaks(text: string): number {
     let count = 0;
     for (let at = text.indexOf('\n'); at >= 0; at = text.indexOf('\n', at + 1)) {
         ++count;
-    }
-    // A lone CR also ends a line in VS Code's model.
-    for (let at = text.indexOf('\r'); at >= 0; at = text.indexOf('\r', at + 1)) {
-        if (text[at + 1] !== '\n') {
-            ++count;
-        }
     }
     return count;
 }

@@ -110,7 +110,7 @@ export KESTREL_TOOLS=$tools KESTREL_CHROMIUM=$chromium KESTREL_LIST=$list \
     KESTREL_WORKSPACE=$workspace KESTREL_ARTIFACTS=$work/artifacts
 
 if [ "$mode" = --measure ]; then
-    start_code_server measure "${settings/KESTREL_EXTRA/}" "$workspace"
+    start_code_server measure "${settings/KESTREL_EXTRA/${KESTREL_MEASURE_SETTINGS:-}}" "$workspace"
     drive measure "$url" || { keep_logs measure; exit 1; }
     exit 0
 fi

@@ -13,6 +13,7 @@ interface CategoryLook {
     icon: string;
 }
 
+
 // Header lines have no button: they are always listed.
 const categories: CategoryLook[] = [
     { category: 'declaration', plural: 'Declarations', icon: 'symbol-interface' },
@@ -20,7 +21,11 @@ const categories: CategoryLook[] = [
     { category: 'function', plural: 'Functions', icon: 'symbol-function' },
     { category: 'bookmark', plural: 'Bookmarks', icon: 'bookmark' },
 ];
-const headerIcon = new vscode.ThemeIcon('symbol-namespace');
+// One icon object a category, shared by all its rows.
+const rowIcons = new Map<RowCategory, vscode.ThemeIcon>([
+    ['header', new vscode.ThemeIcon('symbol-namespace')],
+    ...categories.map((look): [RowCategory, vscode.ThemeIcon] => [look.category, new vscode.ThemeIcon(look.icon)]),
+]);
 const hiddenKey = 'kestrel.symbolList.hiddenCategories';
 
 interface RowItem extends vscode.QuickPickItem {
@@ -98,12 +103,11 @@ async function showSymbolList(context: vscode.ExtensionContext, kestrel: Kestrel
 }
 
 function rowItem(row: Row): RowItem {
-    const look = categories.find((candidate) => candidate.category === row.category);
     const name = row.name !== '' ? row.name : row.class;
     return {
         row,
         label: `${row.caption}  ${name}`,
-        iconPath: look !== undefined ? new vscode.ThemeIcon(look.icon) : headerIcon,
+        iconPath: rowIcons.get(row.category),
         description: [row.name !== '' ? row.class : '', row.details].filter((part) => part !== '').join('  '),
     };
 }

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# docs/nvim-outline.png: Neovim with the README's own set-up (its lua block)
+# docs/nvim-outline.png: Neovim with the set-up of docs/kestrel-lsp.md (its lua block)
 # on the sample unit, the outline listed by vim.lsp.buf.document_symbol(),
 # run in a detached tmux session and its screen rendered to an image by
 # scripts/termshot. Needs nvim and tmux (scripts/install-deps.sh).
@@ -19,10 +19,10 @@ trap 'tmux -L "$socket" kill-server 2>/dev/null || true; rm -rf "$home"' EXIT
 mkdir -p "$home/bin" "$home/config/nvim" "$home/work"
 ln -s "$root/build/default/lsp/kestrel-lsp" "$home/bin/kestrel-lsp"
 cp samples/Unit1.pas "$home/work/"
-awk '/^### Neovim/ { found = 1; next }
+awk '/^## Neovim/ { found = 1; next }
     found && /^```lua$/ { inside = 1; next }
     inside && /^```$/ { exit }
-    inside { print }' README.md >"$home/config/nvim/init.lua"
+    inside { print }' docs/kestrel-lsp.md >"$home/config/nvim/init.lua"
 echo 'vim.opt.number = true' >>"$home/config/nvim/init.lua"
 
 tmux -L "$socket" -f /dev/null new-session -d -x "$columns" -y "$rows" -c "$home/work" \

@@ -25,7 +25,7 @@ echo "== release build and Debian package"
 cmake --preset release -DKESTREL_WERROR=ON >/dev/null
 scripts/make-deb.sh
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/release/CMakeCache.txt)
-tests/check_install.sh --deb "build/release/kestrel_${version}_$(dpkg --print-architecture).deb" "$version"
+tests/packaging/check_install.sh --deb "build/release/kestrel_${version}_$(dpkg --print-architecture).deb" "$version"
 echo "== release-clang build"
 cmake --preset release-clang -DKESTREL_WERROR=ON >/dev/null
 cmake --build --preset release-clang -j"$jobs"

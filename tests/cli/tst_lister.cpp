@@ -670,7 +670,7 @@ private slots:
         rewriter.join();
     }
 
-    // Whole outputs of real units against the files under tests/golden: a
+    // Whole outputs of real units against the files under tests/cli/golden: a
     // change of format that the cases above let through shows here. With
     // KESTREL_UPDATE_GOLDEN set, the files are written anew instead.
     void matchesTheGoldenFiles_data() {

@@ -1,5 +1,5 @@
-;;; eglot-checks.el --- the README's eglot set-up, checked in batch mode  -*- lexical-binding: t -*-
-;; Loaded after the README's block, in a folder holding the sample unit.
+;;; eglot-checks.el --- the docs page's eglot set-up, checked in batch mode  -*- lexical-binding: t -*-
+;; Loaded after the docs page's block, in a folder holding the sample unit.
 ;; Prints "emacs eglot test passed" when every check holds.
 (require 'cl-lib)
 (package-initialize)
@@ -20,7 +20,7 @@
           (kestrel-check (memq major-mode '(pascal-mode opascal-mode))
                          "%s opens in %s" name major-mode)))
 
-      ;; M-x eglot in the unit's buffer: the README's server program.
+      ;; M-x eglot in the unit's buffer: the docs page's server program.
       (set-buffer (find-file-noselect "Unit1.pas"))
       (call-interactively #'eglot)
       (let ((server (eglot-current-server)))

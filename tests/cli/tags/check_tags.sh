@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Vim and Emacs read the tags files that kestrel-list writes, made by the
-# very commands of the README's "Vim" and "Emacs" sections: the commands
-# are taken from the README, kestrel-list from the build.
-# Usage: check_tags.sh KESTREL_LIST README SAMPLE_UNIT
+# very commands of the "Vim" and "Emacs" sections of docs/kestrel-list.md: the commands
+# are taken from the docs page, kestrel-list from the build.
+# Usage: check_tags.sh KESTREL_LIST PAGE SAMPLE_UNIT
 set -euo pipefail
 list=$1
 readme=$2
@@ -31,8 +31,8 @@ printf 'unit Odd2;\ninterface\nimplementation\nprocedure T\tX.Foo;\nbegin\nend;\
 cd "$work"
 export PATH="$work/bin:$PATH" HOME="$work"
 
-vim_snippet=$(snippet "#### Vim")
-[ -n "$vim_snippet" ] || fail "no Vim commands in the README"
+vim_snippet=$(snippet "### Vim")
+[ -n "$vim_snippet" ] || fail "no Vim commands in the docs page"
 vim_args=
 while IFS= read -r line; do
     case "$line" in
@@ -46,14 +46,14 @@ while IFS= read -r line; do
             <<<"$errors" || fail "no message for the path with a tab: $errors"
         ;;
     vim\ *) vim_args=${line#vim } ;;
-    *) fail "unexpected line in the README's Vim commands: $line" ;;
+    *) fail "unexpected line in the docs page's Vim commands: $line" ;;
     esac
 done <<<"$vim_snippet"
-[ -f tags ] || fail "the README's commands made no tags file"
-[ -n "$vim_args" ] || fail "no vim command in the README"
+[ -f tags ] || fail "the docs page's commands made no tags file"
+[ -n "$vim_args" ] || fail "no vim command in the docs page"
 grep -q Hidden tags && fail "the unit with a tab in its path was tagged"
 
-# The README's vim command, headless, then the jumps the README names. Each
+# The docs page's vim command, headless, then the jumps the docs page names. Each
 # check writes "file:line" of where Vim stands.
 cat >checks.vim <<'VIM'
 let s:out = [expand('%') . ':' . line('.')]
@@ -90,11 +90,11 @@ expected:
 $expected"
 echo "vim reads the tags file"
 
-# Emacs: the README's command, then find-tag on the TAGS file.
-emacs_snippet=$(snippet "#### Emacs")
-[ -n "$emacs_snippet" ] || fail "no Emacs commands in the README"
+# Emacs: the docs page's command, then find-tag on the TAGS file.
+emacs_snippet=$(snippet "### Emacs")
+[ -n "$emacs_snippet" ] || fail "no Emacs commands in the docs page"
 eval "$emacs_snippet" 2>/dev/null || true
-[ -f TAGS ] || fail "the README's command made no TAGS file"
+[ -f TAGS ] || fail "the docs page's command made no TAGS file"
 emacs -Q --batch --eval '
 (progn
   (setq tags-revert-without-query t)

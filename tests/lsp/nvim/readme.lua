@@ -1,18 +1,18 @@
--- The README's Neovim set-up, run as it stands: its lua block is taken from
--- the README, with kestrel-lsp on the PATH and Neovim in the unit's folder,
+-- The docs page's Neovim set-up, run as it stands: its lua block is taken from
+-- the docs page, with kestrel-lsp on the PATH and Neovim in the unit's folder,
 -- as a user starts it in the project. Every extension the server indexes
 -- must get the pascal type and the client; then the outline, "Insert
 -- bookmark" at the cursor and a workspace symbol. Exits 0 when every check
 -- holds.
 local kestrel = dofile(vim.fn.fnamemodify(debug.getinfo(1, 'S').source:sub(2), ':h') .. '/kestrel.lua')
 local check, server, unit = kestrel.check, kestrel.server, kestrel.unit
-local readme = assert(os.getenv('KESTREL_README'), 'KESTREL_README not set')
+local readme = assert(os.getenv('KESTREL_SETUP_PAGE'), 'KESTREL_SETUP_PAGE not set')
 
 -- The first ```lua block after the "### Neovim" heading.
 local function snippet()
   local lines, state = {}, 'before'
   for line in io.lines(readme) do
-    if state == 'before' and line:match('^### Neovim') then
+    if state == 'before' and line:match('^## Neovim') then
       state = 'section'
     elseif state == 'section' and line == '```lua' then
       state = 'inside'
@@ -22,7 +22,7 @@ local function snippet()
       table.insert(lines, line)
     end
   end
-  error('no lua block in the README\'s Neovim section')
+  error('no lua block in the docs page\'s Neovim section')
 end
 
 local function request(method, params)
@@ -44,7 +44,7 @@ local function main()
     vim.fn.writefile({ 'unit U;', 'procedure Other' .. name:sub(2, 2) .. ';', 'end.' }, name)
   end
 
-  assert(load(snippet(), 'README'))()
+  assert(load(snippet(), 'docs page'))()
   vim.cmd('filetype on')
 
   for _, name in ipairs(names) do

@@ -11,7 +11,7 @@ export function registerDeclarationImplementation(context: vscode.ExtensionConte
 }
 
 async function switchSides(kestrel: KestrelContext, editor: vscode.TextEditor): Promise<void> {
-    const client = kestrel.runningClient();
+    const client = await kestrel.runningClient();
     if (client === undefined) {
         return;
     }

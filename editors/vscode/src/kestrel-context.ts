@@ -28,6 +28,7 @@ export const pascalDocuments = [
 const maxRestarts = 4;
 const restartWindowMs = 3 * 60 * 1000;
 const stopTimeoutMs = 2000;
+const startWaitMs = 10000;
 
 export class KestrelContext implements vscode.Disposable {
     private client: LanguageClient | undefined;
@@ -42,10 +43,23 @@ export class KestrelContext implements vscode.Disposable {
 
     constructor(private readonly extensionPath: string) {}
 
-    // The running client, or undefined with a message that says why not.
-    runningClient(): LanguageClient | undefined {
-        if (this.client?.state === State.Running) {
-            return this.client;
+    // The running client, or undefined with a message that says why not. A
+    // server still starting is waited for, a few seconds at most.
+    async runningClient(): Promise<LanguageClient | undefined> {
+        const client = this.client;
+        if (client?.state === State.Starting) {
+            await new Promise<void>((resolve) => {
+                const finish = (): void => {
+                    clearTimeout(timer);
+                    listener.dispose();
+                    resolve();
+                };
+                const timer = setTimeout(finish, startWaitMs);
+                const listener = client.onDidChangeState((change) => change.newState !== State.Starting && finish());
+            });
+        }
+        if (this.client === client && client?.state === State.Running) {
+            return client;
         }
         void showServerProblem('Kestrel\'s server is not running.');
         return undefined;

@@ -18,7 +18,7 @@ interface CategoryLook {
 const categories: CategoryLook[] = [
     { category: 'declaration', plural: 'Declarations', icon: 'symbol-interface' },
     { category: 'procedure', plural: 'Procedures', icon: 'symbol-method' },
-    { category: 'function', plural: 'Functions', icon: 'symbol-function' },
+    { category: 'function', plural: 'Functions', icon: 'symbol-field' },
     { category: 'bookmark', plural: 'Bookmarks', icon: 'bookmark' },
 ];
 // One icon object a category, shared by all its rows.
@@ -53,7 +53,7 @@ export function registerSymbolList(context: vscode.ExtensionContext, kestrel: Ke
 }
 
 async function showSymbolList(context: vscode.ExtensionContext, kestrel: KestrelContext, editor: vscode.TextEditor): Promise<void> {
-    const client = kestrel.runningClient();
+    const client = await kestrel.runningClient();
     if (client === undefined) {
         return;
     }

@@ -1,11 +1,13 @@
 #include "ListSourceFile.h"
 
+#include "ErrnoText.h"
 #include "PrintableName.h"
 #include "RowFormatter.h"
 #include "ScanRows.h"
 #include "TextEncoding.h"
 
 #include <limits>
+#include <unistd.h>
 #include <utility>
 
 namespace kestrel {
@@ -24,19 +26,40 @@ void ScanShownRows(TextLineReader& reader, const ListerOptions& options, OnRow&&
     });
 }
 
+// Regular files of any size are read whole; pipes, FIFOs, sockets and
+// terminals, which may never end, up to kLargeFileBytes.
+const ReadPolicy kSourcePolicy{.streams = true};
+
+std::string ReadFailureText(const FileRead& read) {
+    switch (read.end) {
+    case ReadEnd::Complete:
+        break;
+    case ReadEnd::Failed:
+        return ErrnoText(read.error);
+    case ReadEnd::Refused:
+        return read.kind == FileKind::Folder ? "Is a directory" : "not a regular file";
+    case ReadEnd::TooLarge:
+    case ReadEnd::Cancelled:
+        return IsStream(read.kind) ? "too large (more than 256 MiB from a pipe or terminal)"
+                                   : "too large to hold in memory";
+    }
+    return {};
+}
+
 std::string ReadError(const SourcePath& path, ListerScratch& scratch) {
     if (!path.error.empty()) {
         return path.error;
     }
-    const FileResult read =
-        path.path == "-" ? scratch.bytes.ReadStandardInput() : scratch.bytes.Read(path.path);
+    const FileRead read = path.path == "-"
+                              ? ReadOpenFile(STDIN_FILENO, kSourcePolicy, scratch.bytes)
+                              : ReadFile(path.path, kSourcePolicy, scratch.bytes);
     if (!read) {
-        return read.error;
+        return ReadFailureText(read);
     }
     // Line numbers are 32-bit, as in the add-in; only a file of more than
     // 2 GiB can have more lines than that. (The number after the last LF
     // goes to the end's empty text, which makes no row.)
-    const std::string_view bytes = scratch.bytes.Bytes();
+    const std::string_view bytes = scratch.bytes.View();
     constexpr auto kLastLine = static_cast<uint64_t>(std::numeric_limits<int32_t>::max());
     if (bytes.size() > kLastLine && CountLines(bytes) > kLastLine + 1) {
         return "more lines than a line number can hold (2,147,483,647)";
@@ -68,7 +91,7 @@ bool ListSourceFile(const SourcePath& path, const ListerOptions& options, Lister
                  "kestrel-list: " + PrintableName(path.path) + ": " + error + "\n");
         return false;
     }
-    const std::string_view bytes = scratch.bytes.Bytes();
+    const std::string_view bytes = scratch.bytes.View();
     const TextEncoding encoding = DetectEncoding(bytes);
     scratch.reader.Reset(bytes);
     if (options.format == OutputFormat::Json) {

@@ -2,7 +2,7 @@
 
 #include "ListerOptions.h"
 #include "OrderedOutput.h"
-#include "SourceFileBytes.h"
+#include "ReadFile.h"
 #include "SourcePaths.h"
 #include "SymbolRow.h"
 #include "TagsFormat.h"
@@ -16,7 +16,7 @@ namespace kestrel {
 // What one thread keeps from file to file, so that listing a file allocates
 // little once the first few are done.
 struct ListerScratch {
-    SourceFileBytes bytes;
+    FileBytes bytes;
     TextLineReader reader;
     std::string output;
     std::vector<SymbolRow> rows;

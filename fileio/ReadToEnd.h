@@ -15,6 +15,7 @@ enum class ReadEnd {
     Failed,    // a read failed; errno says why
     TooLarge,  // more than the limit, or more than memory holds
     Cancelled, // the progress callback said stop
+    Refused,   // not a kind of file the reader takes (ReadFile only)
 };
 
 // Reads `fd` from where it stands to its end into `bytes`, replacing what it

@@ -1,24 +1,14 @@
 #include "HostBuffer.h"
 
-#include "FileDescriptor.h"
-#include "ReadToEnd.h"
 #include "SourceMarks.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace kestrel {
 
 namespace {
-
-std::string ErrnoText() {
-    return std::strerror(errno);
-}
 
 // Number of CR LF pairs in `bytes` (each LF of a buffer follows a CR only
 // where the pair is counted). Branch-free, so that it runs at memory speed on
@@ -163,31 +153,6 @@ void FileBytesFromBuffer(const HostBuffer& buffer, std::string_view current, std
         ++ordinal;
     }
     out.append(current.substr(run));
-}
-
-FileResult ReadFileBytes(const std::string& path, std::string& bytes) {
-    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd.IsOpen()) {
-        return {ErrnoText()};
-    }
-    struct stat info {};
-    if (::fstat(fd.Get(), &info) != 0) {
-        return {ErrnoText()};
-    }
-    if (S_ISDIR(info.st_mode)) {
-        return {"Is a directory"};
-    }
-    const size_t expected = S_ISREG(info.st_mode) ? static_cast<size_t>(info.st_size) : 0;
-    switch (ReadToEnd(fd.Get(), bytes, expected, SIZE_MAX / 2)) {
-    case ReadEnd::Complete:
-        return {};
-    case ReadEnd::Failed:
-        return {ErrnoText()};
-    case ReadEnd::TooLarge:
-    case ReadEnd::Cancelled:
-        break;
-    }
-    return {"too large to hold in memory"};
 }
 
 } // namespace kestrel

@@ -34,12 +34,4 @@ std::string FileBytesFromBuffer(const HostBuffer& loaded, std::string_view curre
 // and again take no fresh pages.
 void FileBytesFromBuffer(const HostBuffer& loaded, std::string_view current, std::string& out);
 
-// Result of a file operation: empty `error` on success.
-struct FileResult {
-    std::string error;
-    explicit operator bool() const { return error.empty(); }
-};
-
-FileResult ReadFileBytes(const std::string& path, std::string& bytes);
-
 } // namespace kestrel

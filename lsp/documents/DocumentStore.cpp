@@ -2,17 +2,12 @@
 
 #include "documents/FileUri.h"
 
-#include "FileDescriptor.h"
-#include "ReadToEnd.h"
+#include "ErrnoText.h"
+#include "ReadFile.h"
 #include "SourceMarks.h"
 #include "TextEncoding.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace kestrel::lsp {
 
@@ -112,40 +107,29 @@ bool ReadFileUri(const QString& uri, std::string& text, QString& error) {
         return false;
     }
     const QString shown = QString::fromUtf8(*path);
-    // Not blocking: a FIFO in the file's place must not hold the server up.
-    const FileDescriptor fd(::open(path->c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    struct stat info {};
-    if (fd.Get() < 0 || ::fstat(fd.Get(), &info) != 0) {
-        error = QStringLiteral("%1: %2").arg(shown, QString::fromLocal8Bit(std::strerror(errno)));
-        return false;
-    }
-    // Only regular files: a FIFO or a device could block or never end.
-    if (!S_ISREG(info.st_mode)) {
-        error = QStringLiteral("%1: not a regular file").arg(shown);
-        return false;
-    }
-    const auto tooLarge = [&] {
-        error = QStringLiteral("%1: too large (more than %2 bytes)")
-                    .arg(shown)
-                    .arg(DocumentStore::kMaxFileSize);
-        return false;
-    };
-    if (info.st_size > DocumentStore::kMaxFileSize) {
-        return tooLarge();
-    }
-    std::string bytes;
-    switch (ReadToEnd(fd.Get(), bytes, static_cast<size_t>(info.st_size), kLargeFileBytes)) {
+    // Only regular files, opened without waiting: a FIFO or a device in the
+    // file's place could block the server or never end.
+    FileBytes bytes;
+    const FileRead read =
+        ReadFile(*path, {.fileLimit = static_cast<size_t>(DocumentStore::kMaxFileSize)}, bytes);
+    switch (read.end) {
     case ReadEnd::Complete:
-        text = DecodeFileText(bytes);
+        text = DecodeFileText(bytes.View());
         return true;
     case ReadEnd::Failed:
-        error = QStringLiteral("%1: %2").arg(shown, QString::fromLocal8Bit(std::strerror(errno)));
+        error = QStringLiteral("%1: %2").arg(shown, QString::fromLocal8Bit(ErrnoText(read.error)));
+        return false;
+    case ReadEnd::Refused:
+        error = QStringLiteral("%1: not a regular file").arg(shown);
         return false;
     case ReadEnd::TooLarge:
     case ReadEnd::Cancelled:
         break;
     }
-    return tooLarge();
+    error = QStringLiteral("%1: too large (more than %2 bytes)")
+                .arg(shown)
+                .arg(DocumentStore::kMaxFileSize);
+    return false;
 }
 
 } // namespace kestrel::lsp

@@ -3,8 +3,9 @@
 #include "documents/DocumentStore.h"
 #include "index/LocalPaths.h"
 
+#include "ErrnoText.h"
 #include "FolderWalk.h"
-#include "SourceFileBytes.h"
+#include "ReadFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -26,31 +27,27 @@ constexpr size_t kFilesBeforeTrim = 256;
 
 std::shared_ptr<const FileSymbols> IndexSourceFile(const std::string& path,
                                                    PositionEncoding encoding, std::string& error) {
-    // Only regular files: opening a FIFO put in a source's place would block.
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        error = std::strerror(errno);
+    // Only regular files, opened without waiting: a FIFO put in a source's
+    // place must not hold the indexer up. Each thread keeps its storage from
+    // file to file.
+    thread_local FileBytes file;
+    const FileRead read =
+        ReadFile(path, {.fileLimit = static_cast<size_t>(DocumentStore::kMaxFileSize)}, file);
+    switch (read.end) {
+    case ReadEnd::Complete:
+        break;
+    case ReadEnd::Failed:
+        error = ErrnoText(read.error);
         return nullptr;
-    }
-    if (!S_ISREG(info.st_mode)) {
+    case ReadEnd::Refused:
         error = "not a regular file";
         return nullptr;
-    }
-    if (info.st_size > DocumentStore::kMaxFileSize) {
+    case ReadEnd::TooLarge:
+    case ReadEnd::Cancelled:
         error = "too large";
         return nullptr;
     }
-    // Each thread keeps its storage from file to file.
-    thread_local SourceFileBytes file;
-    if (const FileResult read = file.Read(path); !read) {
-        error = read.error;
-        return nullptr;
-    }
-    const std::string_view bytes = file.Bytes();
-    if (bytes.size() > static_cast<size_t>(DocumentStore::kMaxFileSize)) {
-        error = "too large";
-        return nullptr;
-    }
+    const std::string_view bytes = file.View();
     if (bytes.find('\0') != std::string_view::npos) {
         error = "binary file (it holds NUL bytes)";
         return nullptr;

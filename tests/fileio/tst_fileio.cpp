@@ -1,19 +1,34 @@
-// Reading a file or a pipe to its end under a limit, and writing at an
-// offset, through real descriptors.
+// Reading a file or a pipe to its end under a limit, reading by path under
+// a policy, and writing at an offset, through real files, FIFOs and devices.
+#include "ErrnoText.h"
 #include "FileDescriptor.h"
+#include "ReadFile.h"
 #include "ReadToEnd.h"
 #include "WriteAll.h"
 
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QtTest>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <thread>
 
 using namespace kestrel;
 
 Q_DECLARE_METATYPE(kestrel::ReadEnd)
+Q_DECLARE_METATYPE(kestrel::FileKind)
+
+namespace {
+
+// What stands at the path a readFile case reads.
+enum class Source { File, Folder, Fifo, FifoWithWriter, DevZero, Missing };
+
+} // namespace
+
+Q_DECLARE_METATYPE(Source)
 
 class FileIoTest : public QObject {
     Q_OBJECT
@@ -95,6 +110,121 @@ private slots:
         const FileDescriptor output(ends[1]);
         QVERIFY(!WriteAll(output.Get(), "gone"));
         QCOMPARE(errno, EPIPE);
+    }
+
+    void readFile_data() {
+        QTest::addColumn<Source>("source");
+        QTest::addColumn<bool>("streams");
+        QTest::addColumn<int>("fileLimit");
+        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<ReadEnd>("end");
+        QTest::addColumn<FileKind>("kind");
+        const int none = -1;
+        QTest::newRow("file") << Source::File << false << none << false << ReadEnd::Complete
+                              << FileKind::Regular;
+        QTest::newRow("file of exactly the limit")
+            << Source::File << false << 26 << false << ReadEnd::Complete << FileKind::Regular;
+        QTest::newRow("file over the limit")
+            << Source::File << false << 25 << false << ReadEnd::TooLarge << FileKind::Regular;
+        QTest::newRow("file, cancelled")
+            << Source::File << false << none << true << ReadEnd::Cancelled << FileKind::Regular;
+        QTest::newRow("folder") << Source::Folder << true << none << false << ReadEnd::Refused
+                                << FileKind::Folder;
+        QTest::newRow("FIFO without a writer, streams refused: no wait")
+            << Source::Fifo << false << none << false << ReadEnd::Refused << FileKind::Fifo;
+        QTest::newRow("FIFO, streams allowed") << Source::FifoWithWriter << true << none << false
+                                               << ReadEnd::Complete << FileKind::Fifo;
+        QTest::newRow("device, streams allowed")
+            << Source::DevZero << true << none << false << ReadEnd::Refused << FileKind::Device;
+        QTest::newRow("missing") << Source::Missing << false << none << false << ReadEnd::Failed
+                                 << FileKind::Other;
+    }
+
+    // Each case reads into storage that an earlier read filled: what it
+    // holds afterwards is this read's bytes, or nothing.
+    void readFile() {
+        QFETCH(Source, source);
+        QFETCH(bool, streams);
+        QFETCH(int, fileLimit);
+        QFETCH(bool, cancel);
+        QFETCH(ReadEnd, end);
+        const QByteArray content = "abcdefghijklmnopqrstuvwxyz";
+        QTemporaryDir dir;
+        const QString file = dir.filePath("unit.pas");
+        QFile write(file);
+        QVERIFY(write.open(QIODevice::WriteOnly) && write.write(content) == content.size());
+        write.close();
+        std::string path = QFile::encodeName(file).toStdString();
+        std::thread writer;
+        switch (source) {
+        case Source::File:
+            break;
+        case Source::Folder:
+            path = QFile::encodeName(dir.path()).toStdString();
+            break;
+        case Source::Fifo:
+        case Source::FifoWithWriter:
+            path += ".fifo";
+            QCOMPARE(::mkfifo(path.c_str(), 0600), 0);
+            if (source == Source::FifoWithWriter) {
+                writer = std::thread([&] {
+                    const FileDescriptor out(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
+                    WriteAll(out.Get(), content.toStdString());
+                });
+            }
+            break;
+        case Source::DevZero:
+            path = "/dev/zero";
+            break;
+        case Source::Missing:
+            path += ".gone";
+            break;
+        }
+        FileBytes bytes;
+        QVERIFY(ReadFile(QFile::encodeName(file).toStdString(), {}, bytes));
+        ReadPolicy policy;
+        policy.streams = streams;
+        if (fileLimit >= 0) {
+            policy.fileLimit = static_cast<size_t>(fileLimit);
+        }
+        size_t heardTotal = SIZE_MAX;
+        policy.progress = [&](size_t, size_t total) {
+            heardTotal = total;
+            return !cancel;
+        };
+        const FileRead read = ReadFile(path, policy, bytes);
+        if (writer.joinable()) {
+            writer.join();
+        }
+        QCOMPARE(read.end, end);
+        QTEST(read.kind, "kind");
+        QCOMPARE(QByteArray(bytes.View().data(), static_cast<qsizetype>(bytes.Size())),
+                 end == ReadEnd::Complete ? content : QByteArray());
+        if (end == ReadEnd::Complete || end == ReadEnd::Cancelled) {
+            QCOMPARE(heardTotal, read.kind == FileKind::Regular ? size_t(26) : size_t(0));
+        }
+        if (end == ReadEnd::Failed) {
+            QCOMPARE(read.error, ENOENT);
+            QCOMPARE(ErrnoText(read.error), std::string(std::strerror(ENOENT)));
+        }
+    }
+
+    void streamOverItsLimit() {
+        int ends[2];
+        QVERIFY(::pipe(ends) == 0);
+        const FileDescriptor input(ends[0]);
+        {
+            const FileDescriptor output(ends[1]);
+            QVERIFY(WriteAll(output.Get(), std::string(100, 'x')));
+        }
+        ReadPolicy policy;
+        policy.streams = true;
+        policy.streamLimit = 99;
+        FileBytes bytes;
+        const FileRead read = ReadOpenFile(input.Get(), policy, bytes);
+        QCOMPARE(read.end, ReadEnd::TooLarge);
+        QCOMPARE(read.kind, FileKind::Fifo);
+        QCOMPARE(bytes.Size(), size_t(0));
     }
 
     void writeAllAtLeavesTheOffset() {

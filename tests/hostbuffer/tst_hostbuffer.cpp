@@ -2,17 +2,9 @@
 // byte; encodings are detected and decoded.
 #include "HostBuffer.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace kestrel;
-
-// A file operation that must succeed; its error is the failure message.
-#define VERIFY_FILE_RESULT(call)                                                                   \
-    do {                                                                                           \
-        const FileResult result_ = (call);                                                         \
-        QVERIFY2(result_, result_.error.c_str());                                                  \
-    } while (false)
 
 namespace {
 
@@ -133,14 +125,6 @@ private slots:
     void utf8Validation() {
         QFETCH(QByteArray, bytes);
         QTEST(IsValidUtf8(Bytes(bytes)), "valid");
-    }
-
-    void readErrors() {
-        QTemporaryDir dir;
-        std::string bytes;
-        QCOMPARE(ReadFileBytes(dir.path().toStdString(), bytes).error,
-                 std::string("Is a directory"));
-        QVERIFY(!ReadFileBytes((dir.path() + "/missing.pas").toStdString(), bytes));
     }
 };
 

@@ -169,6 +169,35 @@ private slots:
         QCOMPARE(ReadFile(path), asks ? before : QByteArray("{x}unit A;\n"));
     }
 
+    // Something that is no file put under an open document's path is
+    // refused at the next look, at once: a FIFO is not waited on and a
+    // device is not read without end.
+    void specialFileUnderThePathIsRefused_data() {
+        QTest::addColumn<QString>("replace");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("FIFO") << "mkfifo \"$F\""
+                              << "it is a named pipe (FIFO), not a regular file";
+        QTest::newRow("device") << "ln -s /dev/zero \"$F\""
+                                << "it is a device, not a regular file";
+        QTest::newRow("folder") << "mkdir \"$F\""
+                                << "it is a folder, not a file";
+    }
+
+    void specialFileUnderThePathIsRefused() {
+        QFETCH(QString, replace);
+        MainWindow window;
+        const QString path =
+            WriteFile(dir, QString("special-%1.pas").arg(QTest::currentDataTag()), "unit S;\n");
+        EditorDocument* document = window.Documents().OpenFile(path, false);
+        QVERIFY(OtherProgram("rm \"$F\" && " + replace, path));
+        window.Documents().Disk().CheckAll(); // what the application's activation runs
+        QCOMPARE(window.Documents().Disk().StateOf(document), DiskSync::State::Changed);
+        QFETCH(QString, why);
+        QVERIFY2(window.Documents().Disk().Bar()->Text().endsWith("cannot be read: " + why),
+                 qPrintable(window.Documents().Disk().Bar()->Text()));
+        QCOMPARE(Text(document), "unit S;\n");
+    }
+
     void deletedFileIsAnnouncedAndSavingWritesItAgain() {
         MainWindow window;
         const QString path = WriteFile(dir, "gone.pas", "unit Gone;\n");

@@ -38,16 +38,19 @@ EditorDocument* EditorDocument::Load(const QString& path, QString& error, QObjec
                                      const LoadProgress& progress) {
     // Taken before the read, so a write during it shows at the next look.
     FileStamp stamp = FileStamp::Of(path);
-    std::string bytes;
-    const ReadProgress reading = [&](int64_t done, int64_t total) {
-        return !progress || progress(static_cast<int>(total > 0 ? 100 * done / total : 100));
-    };
-    if (!ReadRegularFile(path, bytes, error, reading)) {
-        return nullptr;
-    }
-    stamp.contents = FileStamp::HashOf(bytes);
-    kestrel::HostBuffer loaded = kestrel::BufferFromFileBytes(bytes);
-    std::string().swap(bytes);
+    kestrel::HostBuffer loaded;
+    {
+        kestrel::FileBytes bytes;
+        const kestrel::FileRead read = ReadEditorFile(path, bytes, [&](size_t done, size_t total) {
+            return !progress || progress(static_cast<int>(total > 0 ? 100 * done / total : 100));
+        });
+        if (!read) {
+            error = ReadFailureText(read);
+            return nullptr;
+        }
+        stamp.contents = FileStamp::HashOf(bytes.View());
+        loaded = kestrel::BufferFromFileBytes(bytes.View());
+    } // the file's bytes are freed before the editor takes its copy
     CodeEditor* editor = FillEditor(loaded, progress);
     if (editor == nullptr) {
         error = tr("opening was cancelled");

@@ -1,5 +1,6 @@
 #include "CarefulSave.h"
 
+#include "ErrnoText.h"
 #include "FileDescriptor.h"
 #include "PosixFiles.h"
 #include "ReadToEnd.h"
@@ -21,16 +22,13 @@
 
 namespace workbench {
 
+using kestrel::ErrnoText;
 using kestrel::FileDescriptor;
 using kestrel::ReadEnd;
 using kestrel::ReadToEnd;
 using kestrel::WriteAllAt;
 
 namespace {
-
-std::string ErrnoText(int error) {
-    return std::strerror(error);
-}
 
 using kestrel::FileDescriptor;
 

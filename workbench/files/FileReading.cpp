@@ -1,22 +1,17 @@
 #include "FileReading.h"
 
-#include "FileDescriptor.h"
-#include "ReadToEnd.h"
+#include "ErrnoText.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <cerrno>
-#include <cstdint>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace workbench {
 
-using kestrel::FileDescriptor;
+using kestrel::FileKind;
 using kestrel::ReadEnd;
-using kestrel::ReadToEnd;
 
 namespace {
 
@@ -25,25 +20,25 @@ QString Tr(const char* text) {
 }
 
 QString ErrnoText(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
+    return QString::fromLocal8Bit(kestrel::ErrnoText(error));
 }
 
-// Why a file of this type is not opened, or empty for a regular file.
-QString RefusalForType(mode_t mode) {
-    if (S_ISREG(mode)) {
+// Why a file of this kind is not opened, or empty for a regular file.
+QString RefusalForKind(FileKind kind) {
+    switch (kind) {
+    case FileKind::Regular:
         return {};
-    }
-    if (S_ISDIR(mode)) {
+    case FileKind::Folder:
         return Tr("it is a folder, not a file");
-    }
-    if (S_ISFIFO(mode)) {
+    case FileKind::Fifo:
         return Tr("it is a named pipe (FIFO), not a regular file");
-    }
-    if (S_ISCHR(mode) || S_ISBLK(mode)) {
+    case FileKind::Terminal:
+    case FileKind::Device:
         return Tr("it is a device, not a regular file");
-    }
-    if (S_ISSOCK(mode)) {
+    case FileKind::Socket:
         return Tr("it is a socket, not a regular file");
+    case FileKind::Other:
+        break;
     }
     return Tr("it is not a regular file");
 }
@@ -58,7 +53,7 @@ FileFacts InspectFile(const QString& path) {
         facts.refusal = ErrnoText(errno);
         return facts;
     }
-    facts.refusal = RefusalForType(info.st_mode);
+    facts.refusal = RefusalForKind(kestrel::KindOfMode(info.st_mode));
     facts.size = info.st_size;
     // Root may write anything, so a file with no write bit at all counts as
     // marked read-only too.
@@ -67,42 +62,25 @@ FileFacts InspectFile(const QString& path) {
     return facts;
 }
 
-bool ReadRegularFile(const QString& path, std::string& bytes, QString& error,
-                     const ReadProgress& progress) {
-    // Non-blocking, so that a FIFO put in the file's place since it was
-    // inspected is refused instead of waited on.
-    const FileDescriptor fd(
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (fd.Get() < 0) {
-        error = ErrnoText(errno);
-        return false;
-    }
-    struct stat info {};
-    if (::fstat(fd.Get(), &info) != 0) {
-        error = ErrnoText(errno);
-        return false;
-    }
-    if (error = RefusalForType(info.st_mode); !error.isEmpty()) {
-        return false;
-    }
-    const auto total = static_cast<size_t>(info.st_size);
-    const auto heard = [&progress, total](size_t read) {
-        return !progress || progress(static_cast<int64_t>(read), static_cast<int64_t>(total));
-    };
-    switch (ReadToEnd(fd.Get(), bytes, total, SIZE_MAX / 2, heard)) {
+kestrel::FileRead ReadEditorFile(const QString& path, kestrel::FileBytes& bytes,
+                                 const kestrel::ReadPolicy::Progress& progress) {
+    return kestrel::ReadFile(QFile::encodeName(path).toStdString(), {.progress = progress}, bytes);
+}
+
+QString ReadFailureText(const kestrel::FileRead& read) {
+    switch (read.end) {
     case ReadEnd::Complete:
-        return true;
+        break;
     case ReadEnd::Failed:
-        error = ErrnoText(errno);
-        break;
+        return ErrnoText(read.error);
+    case ReadEnd::Refused:
+        return RefusalForKind(read.kind);
     case ReadEnd::TooLarge:
-        error = Tr("it is too large to hold in memory");
-        break;
+        return Tr("it is too large to hold in memory");
     case ReadEnd::Cancelled:
-        error = Tr("opening was cancelled");
-        break;
+        return Tr("opening was cancelled");
     }
-    return false;
+    return {};
 }
 
 } // namespace workbench

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "ReadFile.h"
+
 #include <QString>
 #include <cstdint>
-#include <functional>
-#include <string>
 
 namespace workbench {
 
@@ -18,12 +18,12 @@ struct FileFacts {
 // waited on: only regular files (also through symbolic links) can be opened.
 FileFacts InspectFile(const QString& path);
 
-// Called as bytes arrive, with the count so far and the total; false stops.
-using ReadProgress = std::function<bool(int64_t done, int64_t total)>;
+// Reads the regular file at `path` the way the editor takes files: streams
+// and devices refused at once, any size that fits in memory.
+kestrel::FileRead ReadEditorFile(const QString& path, kestrel::FileBytes& bytes,
+                                 const kestrel::ReadPolicy::Progress& progress = {});
 
-// Reads a regular file into `bytes`; anything else is refused with a
-// message in `error`, as is a stop asked for by `progress`.
-bool ReadRegularFile(const QString& path, std::string& bytes, QString& error,
-                     const ReadProgress& progress = {});
+// Why a read that did not complete failed, in the user's words.
+QString ReadFailureText(const kestrel::FileRead& read);
 
 } // namespace workbench

@@ -1,6 +1,6 @@
 #include "FileStamp.h"
 
-#include "HostBuffer.h"
+#include "FileReading.h"
 
 #include <QFile>
 #include <ctime>
@@ -85,14 +85,15 @@ DiskCheck CheckDisk(const QString& path, const FileStamp& known) {
         check.stamp = known;
         return check;
     }
-    const kestrel::FileResult read =
-        kestrel::ReadFileBytes(QFile::encodeName(path).toStdString(), check.bytes);
-    if (!read) {
+    // Read as a file is opened: a FIFO or a device now under the path is
+    // refused at once rather than waited on or read without end.
+    kestrel::FileBytes bytes;
+    if (const kestrel::FileRead read = ReadEditorFile(path, bytes); !read) {
         check.result = DiskCheck::Result::Unreadable;
-        check.error = QString::fromLocal8Bit(read.error.c_str());
-        check.bytes.clear();
+        check.error = ReadFailureText(read);
         return check;
     }
+    check.bytes = bytes.Take();
     check.stamp.contents = FileStamp::HashOf(check.bytes);
     if (known.exists && check.stamp.contents == known.contents) {
         check.bytes.clear();

@@ -1,5 +1,6 @@
 #include "SaveJournal.h"
 
+#include "ErrnoText.h"
 #include "FileDescriptor.h"
 #include "PosixFiles.h"
 #include "ReadToEnd.h"
@@ -112,7 +113,7 @@ bool TakeUp(const std::string& recordPath, InterruptedSave& outcome) {
     std::string current;
     if (file.Get() < 0 || ReadToEnd(file.Get(), current, 0, SIZE_MAX / 2) != ReadEnd::Complete) {
         outcome.outcome = InterruptedSave::Outcome::Failed;
-        setAside(std::strerror(errno));
+        setAside(kestrel::ErrnoText(errno));
         return true;
     }
     if (current == record.bytes) {
@@ -130,11 +131,11 @@ bool TakeUp(const std::string& recordPath, InterruptedSave& outcome) {
         const int error = errno;
         if (!WriteWhole(file.Get(), record.old)) {
             outcome.outcome = InterruptedSave::Outcome::Failed;
-            setAside(std::strerror(error));
+            setAside(kestrel::ErrnoText(error));
             return true;
         }
         outcome.outcome = InterruptedSave::Outcome::Undone;
-        outcome.detail = std::strerror(error);
+        outcome.detail = kestrel::ErrnoText(error);
     }
     ::unlink(recordPath.c_str());
     SyncFolder(FolderOf(recordPath));
@@ -155,7 +156,7 @@ bool SaveJournal::Begin(const std::string& folder, const std::string& target, st
     std::string path = folder + "/save-XXXXXX" + std::string(kSuffix);
     const int fd = ::mkostemps(path.data(), static_cast<int>(kSuffix.size()), O_CLOEXEC);
     if (fd < 0) {
-        error = std::strerror(errno);
+        error = kestrel::ErrnoText(errno);
         return false;
     }
     ::flock(fd, LOCK_EX);
@@ -169,7 +170,7 @@ bool SaveJournal::Begin(const std::string& folder, const std::string& target, st
         at += static_cast<off_t>(part.size());
     }
     if (!written || ::fsync(fd) != 0) {
-        error = std::strerror(errno);
+        error = kestrel::ErrnoText(errno);
         ::unlink(path.c_str());
         ::close(fd);
         return false;

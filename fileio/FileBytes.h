@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace kestrel {
+
+struct ReadPolicy;
+struct FileRead;
+
+// The bytes of one file as ReadFile gave them. Callers see them only
+// through View() and Take(), so how they are held can change without
+// touching a caller. One object used for file after file keeps its storage,
+// unless a large file grew it, so reading many small files allocates little.
+class FileBytes {
+public:
+    std::string_view View() const { return bytes_; }
+    size_t Size() const { return bytes_.size(); }
+
+    // Hands the bytes over as a string; this then holds none.
+    std::string Take() {
+        std::string bytes;
+        bytes.swap(bytes_);
+        return bytes;
+    }
+
+private:
+    friend FileRead ReadFile(const std::string& path, const ReadPolicy& policy, FileBytes& bytes);
+    friend FileRead ReadOpenFile(int fd, const ReadPolicy& policy, FileBytes& bytes);
+
+    // Storage above this is given back before the next read rather than kept.
+    static constexpr size_t kKeptCapacity = size_t{16} << 20;
+
+    // Empty storage for the next read.
+    std::string& Emptied() {
+        bytes_.clear();
+        if (bytes_.capacity() > kKeptCapacity) {
+            std::string().swap(bytes_);
+        }
+        return bytes_;
+    }
+
+    std::string bytes_;
+};
+
+} // namespace kestrel

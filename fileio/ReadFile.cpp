@@ -1,0 +1,66 @@
+#include "ReadFile.h"
+
+#include "FileDescriptor.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kestrel {
+
+namespace {
+
+FileRead Failed(int error) {
+    return {ReadEnd::Failed, FileKind::Other, error};
+}
+
+} // namespace
+
+FileRead ReadFile(const std::string& path, const ReadPolicy& policy, FileBytes& bytes) {
+    int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY;
+    if (!policy.streams) {
+        flags |= O_NONBLOCK;
+    }
+    const FileDescriptor fd(::open(path.c_str(), flags));
+    if (!fd.IsOpen()) {
+        const int error = errno;
+        bytes.Emptied();
+        return Failed(error);
+    }
+    return ReadOpenFile(fd.Get(), policy, bytes);
+}
+
+FileRead ReadOpenFile(int fd, const ReadPolicy& policy, FileBytes& bytes) {
+    std::string& storage = bytes.Emptied();
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        return Failed(errno);
+    }
+    FileRead read{ReadEnd::Complete, KindOfMode(info.st_mode), 0};
+    if (read.kind == FileKind::Device && ::isatty(fd) == 1) {
+        read.kind = FileKind::Terminal;
+    }
+    const bool regular = read.kind == FileKind::Regular;
+    if (!regular && !(policy.streams && IsStream(read.kind))) {
+        read.end = ReadEnd::Refused;
+        return read;
+    }
+    const size_t total = regular ? static_cast<size_t>(info.st_size) : 0;
+    const size_t limit = regular ? policy.fileLimit : policy.streamLimit;
+    if (total > limit) {
+        read.end = ReadEnd::TooLarge;
+        return read;
+    }
+    std::function<bool(size_t)> heard;
+    if (policy.progress) {
+        heard = [&policy, total](size_t done) { return policy.progress(done, total); };
+    }
+    read.end = ReadToEnd(fd, storage, total, limit, heard);
+    if (read.end == ReadEnd::Failed) {
+        read.error = errno;
+    }
+    return read;
+}
+
+} // namespace kestrel

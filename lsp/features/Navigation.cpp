@@ -1,5 +1,7 @@
 #include "features/Navigation.h"
 
+#include "features/SingleBlanks.h"
+
 #include <algorithm>
 
 namespace kestrel::lsp {
@@ -127,10 +129,15 @@ Identifier IdentifierAt(std::string_view text, size_t offset) {
     return identifier;
 }
 
+std::string UnitOfPath(std::string_view path) {
+    std::string_view name = path.substr(path.rfind('/') + 1);
+    name = name.substr(0, name.rfind('.'));
+    return FoldName(name);
+}
+
 std::string HeadingText(std::string_view text, const SourceStructure::Routine& routine) {
     const std::string_view heading = text.substr(routine.start, routine.end - routine.start);
-    std::string out;
-    out.reserve(heading.size());
+    SingleBlanks out;
     for (size_t i = 0; i < heading.size(); ++i) {
         const char c = heading[i];
         // Comments go; what a heading's strings hold (default values) stays.
@@ -145,37 +152,23 @@ std::string HeadingText(std::string_view text, const SourceStructure::Routine& r
         if (!close.empty()) {
             const size_t end = heading.find(close, i + 1);
             i = end == std::string_view::npos ? heading.size() : end + close.size() - 1;
-            if (!out.empty() && out.back() != ' ') {
-                out += ' ';
-            }
+            out.Blank();
             continue;
         }
         if (c == '\'') {
             const size_t end = heading.find('\'', i + 1);
             const size_t stop = end == std::string_view::npos ? heading.size() : end + 1;
-            out.append(heading.substr(i, stop - i));
+            out.AddVerbatim(heading.substr(i, stop - i));
             i = stop - 1;
             continue;
         }
-        if (static_cast<unsigned char>(c) <= ' ') {
-            if (!out.empty() && out.back() != ' ') {
-                out += ' ';
-            }
-            continue;
-        }
         // No blank just inside brackets or before a separator.
-        if ((c == ')' || c == ';' || c == ',' || c == ':') && !out.empty() && out.back() == ' ') {
-            out.pop_back();
+        if (c == ')' || c == ';' || c == ',' || c == ':' || out.EndsWith('(')) {
+            out.NoBlank();
         }
-        if (out.ends_with("( ")) {
-            out.pop_back();
-        }
-        out += c;
+        out.Add(c);
     }
-    while (!out.empty() && out.back() == ' ') {
-        out.pop_back();
-    }
-    return out;
+    return out.Take();
 }
 
 } // namespace kestrel::lsp

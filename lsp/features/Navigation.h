@@ -30,6 +30,11 @@ struct Identifier {
 // Nothing (an empty name) when `offset` is on no name.
 Identifier IdentifierAt(std::string_view text, size_t offset);
 
+// The unit name that a file's path gives, folded as `uses` clauses are:
+// the file's name without its extension, dots and all
+// (`System.SysUtils.pas` is `system.sysutils`).
+std::string UnitOfPath(std::string_view path);
+
 // A routine's heading as one line: the words from its first to its `;`,
 // comments left out and blanks made single.
 std::string HeadingText(std::string_view text, const SourceStructure::Routine& routine);

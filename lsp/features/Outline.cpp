@@ -1,5 +1,7 @@
 #include "features/Outline.h"
 
+#include "features/SingleBlanks.h"
+
 #include "LineClassifier.h"
 #include "ScanRows.h"
 #include "SourceMarks.h"
@@ -18,20 +20,6 @@ namespace kestrel::lsp {
 namespace {
 
 constexpr std::string_view kBlanks = " \t\r\n\f\v";
-
-// Runs of blanks and control characters become one blank.
-std::string Simplified(std::string_view s) {
-    std::string out;
-    out.reserve(s.size());
-    for (const char c : TrimBlanks(s)) {
-        if (!IsBlankOrControl(c)) {
-            out += c;
-        } else if (out.back() != ' ') {
-            out += ' ';
-        }
-    }
-    return out;
-}
 
 // A routine heading's text after the class name (`Bar(X: Integer): Boolean;`)
 // split into its name and the parameters, result and directives after it.
@@ -63,7 +51,7 @@ Heading SplitHeading(std::string_view tail) {
     while (!detail.empty() && (detail.front() == ';' || IsBlankOrControl(detail.front()))) {
         detail.remove_prefix(1);
     }
-    heading.detail = Simplified(detail);
+    heading.detail = CollapseBlanks(detail);
     return heading;
 }
 
@@ -76,7 +64,7 @@ std::string BookmarkName(std::string_view line, size_t marker) {
     } else {
         after = after.substr(0, after.find('}'));
     }
-    std::string name = Simplified(after);
+    std::string name = CollapseBlanks(after);
     return name.empty() ? std::string("bookmark") : name;
 }
 
@@ -156,6 +144,18 @@ private:
         return first == std::string_view::npos ? 0 : lineText_.find_first_of(kBlanks, first);
     }
 
+    // A unit's name whole, dots and all (`unit Tests.Generics.Lists;`),
+    // from `from` on the line: the scanner's row keeps only what follows
+    // the first dot.
+    std::string_view DottedName(size_t from) const {
+        const size_t start = std::min(lineText_.find_first_not_of(kBlanks, from), lineText_.size());
+        size_t end = start;
+        while (end < lineText_.size() && (IsNameChar(lineText_[end]) || lineText_[end] == '.')) {
+            ++end;
+        }
+        return lineText_.substr(start, end - start);
+    }
+
     void AddHeader(const SymbolRow& row) {
         const std::string_view word = row.className;
         if (SameName(word, "implementation")) {
@@ -173,6 +173,10 @@ private:
         const std::string tail = row.name + row.details;
         const Heading heading = SplitHeading(tail);
         std::string name(heading.name.empty() ? word : heading.name);
+        if (const std::string_view dotted = DottedName(AfterFirstWord());
+            dotted.find('.') != std::string_view::npos) {
+            name = dotted;
+        }
         const auto [from, to] = Find(name, AfterFirstWord());
         OutlineSymbol symbol = Symbol(std::move(name), SymbolKind::Module, from, to);
         symbol.detail = std::string(word);
@@ -400,7 +404,7 @@ void PlaceTypes(std::vector<OutlineSymbol>& roots, const TextDocument& document,
 } // namespace
 
 std::vector<OutlineSymbol> BuildOutline(const TextDocument& document) {
-    return BuildOutline(document, ReadSourceStructure(document.Text()));
+    return BuildOutline(document, ReadSourceStructure(document.Text(), Checkpoints::None));
 }
 
 OutlineRows::OutlineRows(const TextDocument& document) {

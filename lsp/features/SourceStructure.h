@@ -2,6 +2,7 @@
 
 #include "SymbolRow.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -65,6 +66,9 @@ struct SourceStructure {
         Kind kind = Symbol;
         uint8_t word = 0;
         bool firstOnLine = false;
+        // A symbol's character, or kPair for one of two characters (`:=`).
+        char symbol = 0;
+        static constexpr char kPair = 1;
     };
 
     // Where the reader may start again after a change later in the text:
@@ -99,13 +103,27 @@ struct SourceStructure {
     std::string TypePath(int type) const;
 };
 
-SourceStructure ReadSourceStructure(std::string_view text);
+// Whether a reading keeps the checkpoints that a reading after a change
+// starts from; a reading used once (as the workspace index's) goes without.
+enum class Checkpoints : bool { Kept, None };
 
+SourceStructure ReadSourceStructure(std::string_view text,
+                                    Checkpoints checkpoints = Checkpoints::Kept);
+
+// After a change, the server reads a document again in three layers: the
+// scanner's rows (OutlineRows), this structure, and the outline tree with
+// its answer made from both (OutlineAnswers). Each follows one rule: read
+// again from the last checkpoint before the change whose state is equal in
+// the old and the new text, until the states agree again past the change,
+// then take the rest of the old reading, shifted by the bytes and lines the
+// change added or removed. The state is what decides how the text after it
+// is read: the scanner's state at a line's start; here the tokens about a
+// checkpoint, the sections found and the regions open, with no type or
+// routine open.
+//
 // The structure of `text` after a change to the text `old` was read from:
 // bytes [start, oldEnd) of that text were replaced by [start, newEnd) of
-// this one. Reads again only from the last checkpoint before the change
-// until the reader's state agrees with the old reading, and takes the rest
-// from `old`, moved; gives what ReadSourceStructure gives.
+// this one. Gives what ReadSourceStructure gives.
 SourceStructure ReadSourceStructure(std::string_view text, SourceStructure&& old, size_t start,
                                     size_t oldEnd, size_t newEnd);
 
@@ -115,7 +133,15 @@ bool SameName(std::string_view a, std::string_view b);
 
 // A character of a Pascal name (ASCII letters, digits, underscore).
 inline bool IsNameChar(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+    static constexpr auto kNameChars = [] {
+        std::array<bool, 256> chars{};
+        for (int c = 0; c < 256; ++c) {
+            chars[static_cast<size_t>(c)] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                                            (c >= '0' && c <= '9') || c == '_';
+        }
+        return chars;
+    }();
+    return kNameChars[static_cast<unsigned char>(c)];
 }
 
 // The last name of a dotted path: `TInner` of `TOuter.TInner`.

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <cstring>
 
 namespace kestrel::lsp {
@@ -80,7 +81,9 @@ uint64_t ByteMask(std::string_view folded) {
 }
 
 SymbolQuery::SymbolQuery(std::string_view utf8)
-    : folded_(FoldCase(utf8)), mask_(ByteMask(folded_)) {
+    : folded_(FoldCase(utf8)), mask_(ByteMask(folded_)),
+      ascii_(std::all_of(folded_.begin(), folded_.end(),
+                         [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
     const std::string_view folded = folded_;
     for (size_t at = 0; at < folded.size();) {
         const size_t length =
@@ -91,6 +94,16 @@ SymbolQuery::SymbolQuery(std::string_view utf8)
 }
 
 bool SymbolQuery::Matches(std::string_view folded) const {
+    if (ascii_) {
+        // A search text is a few dozen bytes: one pass over them costs
+        // less than a library search for each of the query's characters.
+        const std::string_view query = folded_;
+        size_t next = 0;
+        for (const char c : folded) {
+            next += next < query.size() && c == query[next] ? 1 : 0;
+        }
+        return next == query.size();
+    }
     const char* const begin = folded.data();
     const char* const end = begin + folded.size();
     const char* at = begin;
@@ -150,7 +163,8 @@ bool SymbolQuery::MatchesInitials(std::string_view text, std::string_view folded
     size_t next = 0;
     for (size_t at = 0; at < folded.size() && next < characters_.size(); ++at) {
         const std::string_view character = characters_[next];
-        if (folded.compare(at, character.size(), character) == 0 && IsWordStart(text, folded, at)) {
+        if (folded[at] == character.front() &&
+            folded.compare(at, character.size(), character) == 0 && IsWordStart(text, folded, at)) {
             ++next;
             at += character.size() - 1;
         }

@@ -20,13 +20,6 @@ QLatin1StringView Key(const char* key) {
     return QLatin1StringView(key);
 }
 
-// The unit name a file's path gives: its name without the extension.
-std::string UnitOfPath(std::string_view path) {
-    std::string_view name = path.substr(path.rfind('/') + 1);
-    name = name.substr(0, name.find('.'));
-    return FoldName(name);
-}
-
 QByteArray Bytes(const std::string& text) {
     return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
 }

@@ -1,0 +1,231 @@
+#include "features/structure/PascalLexer.h"
+
+#include <array>
+#include <utility>
+
+namespace kestrel::lsp {
+
+namespace {
+
+bool IsWordStart(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+}
+
+constexpr std::array<std::pair<std::string_view, Word>, 34> kWords{{
+    {"unit", Word::Unit},
+    {"program", Word::Program},
+    {"library", Word::Library},
+    {"interface", Word::Interface},
+    {"implementation", Word::Implementation},
+    {"initialization", Word::Initialization},
+    {"finalization", Word::Finalization},
+    {"uses", Word::Uses},
+    {"begin", Word::Begin},
+    {"end", Word::End},
+    {"asm", Word::Asm},
+    {"case", Word::Case},
+    {"try", Word::Try},
+    {"record", Word::Record},
+    {"class", Word::Class},
+    {"object", Word::Object},
+    {"dispinterface", Word::Dispinterface},
+    {"helper", Word::Helper},
+    {"type", Word::Type},
+    {"of", Word::Of},
+    {"to", Word::To},
+    {"packed", Word::Packed},
+    {"bitpacked", Word::Packed},
+    {"procedure", Word::Procedure},
+    {"function", Word::Function},
+    {"constructor", Word::Constructor},
+    {"destructor", Word::Destructor},
+    {"operator", Word::Operator},
+    {"forward", Word::Forward},
+    {"external", Word::External},
+    {"generic", Word::Generic},
+    {"var", Word::Var},
+    {"const", Word::Const},
+    {"threadvar", Word::Var},
+}};
+
+} // namespace
+
+Word WordOf(std::string_view text) {
+    if (text.size() < 2 || text.size() > 14) {
+        return Word::None;
+    }
+    char folded[16];
+    for (size_t i = 0; i < text.size(); ++i) {
+        folded[i] = LowerAscii(text[i]);
+    }
+    const std::string_view key(folded, text.size());
+    // Most names are no word: only the words of the same first letter and
+    // length are compared.
+    static const auto kByLetter = [] {
+        std::array<std::vector<std::pair<std::string_view, Word>>, 26> byLetter;
+        for (const auto& entry : kWords) {
+            byLetter[static_cast<size_t>(entry.first[0] - 'a')].push_back(entry);
+        }
+        byLetter[static_cast<size_t>('i' - 'a')].push_back({"in", Word::In});
+        return byLetter;
+    }();
+    if (key[0] < 'a' || key[0] > 'z') {
+        return Word::None;
+    }
+    for (const auto& [word, value] : kByLetter[static_cast<size_t>(key[0] - 'a')]) {
+        if (word.size() == key.size() && word == key) {
+            return value;
+        }
+    }
+    return Word::None;
+}
+
+void PascalLexer::Resume(const SourceStructure::Checkpoint& checkpoint) {
+    at_ = checkpoint.token.start;
+    const size_t lastBreak = text_.substr(0, at_).find_last_of("\r\n");
+    lineStart_ = lastBreak == std::string_view::npos ? 0 : lastBreak + 1;
+    firstOnLine_ = true;
+    openRegions_ = checkpoint.openRegions;
+}
+
+bool PascalLexer::Next(Token& token) {
+    while (at_ < text_.size()) {
+        const char c = text_[at_];
+        if (c == '\n' || c == '\r') {
+            NewLine();
+            continue;
+        }
+        if (c == ' ' || c == '\t' || static_cast<unsigned char>(c) < 0x20) {
+            ++at_;
+            continue;
+        }
+        if (c == '{') {
+            Comment(at_ + 1, "}");
+            continue;
+        }
+        if (c == '(' && Peek() == '*') {
+            Comment(at_ + 2, "*)");
+            continue;
+        }
+        if (c == '/' && Peek() == '/') {
+            while (at_ < text_.size() && text_[at_] != '\n' && text_[at_] != '\r') {
+                ++at_;
+            }
+            continue;
+        }
+        token = Token{};
+        token.start = at_;
+        token.firstOnLine = firstOnLine_;
+        token.column = firstOnLine_ ? Column() : 0;
+        if (firstOnLine_) {
+            lineOpenRegions_ = openRegions_;
+            lineComments_ = out_.comments.size();
+            lineRegions_ = out_.regions.size();
+        }
+        firstOnLine_ = false;
+        if (IsWordStart(c) || (c == '&' && IsWordStart(Peek()))) {
+            at_ += c == '&' ? 1 : 0;
+            const size_t word = at_;
+            while (at_ < text_.size() && IsNameChar(text_[at_])) {
+                ++at_;
+            }
+            token.kind = Token::Name;
+            token.word = c == '&' ? Word::None : WordOf(text_.substr(word, at_ - word));
+        } else if (c == '\'' || c == '#') {
+            Literal();
+            token.kind = Token::Literal;
+        } else if ((c >= '0' && c <= '9') || c == '$' || c == '%' || c == '&') {
+            ++at_;
+            while (at_ < text_.size() && (IsNameChar(text_[at_]) || text_[at_] == '.') &&
+                   !(text_[at_] == '.' && Peek() == '.')) {
+                ++at_;
+            }
+            token.kind = Token::Literal;
+        } else {
+            // `:=`, `..`, `<=`, `>=`, `<>`, `**` and `><` are one token,
+            // which no one-character symbol compares equal to.
+            const char next = Peek();
+            const bool pair = (next == '=' && (c == ':' || c == '<' || c == '>')) ||
+                              (c == '.' && next == '.') || (c == '<' && next == '>') ||
+                              (c == '*' && next == '*') || (c == '>' && next == '<');
+            at_ += pair ? 2 : 1;
+            token.kind = Token::Symbol;
+            token.symbol = pair ? Token::kPair : c;
+        }
+        token.end = at_;
+        return true;
+    }
+    return false;
+}
+
+uint32_t PascalLexer::Column() const {
+    uint32_t column = 0;
+    for (size_t i = lineStart_; i < at_; ++i) {
+        column = text_[i] == '\t' ? (column / 8 + 1) * 8 : column + 1;
+    }
+    return column;
+}
+
+void PascalLexer::NewLine() {
+    at_ += text_[at_] == '\r' && Peek() == '\n' ? 2 : 1;
+    lineStart_ = at_;
+    firstOnLine_ = true;
+}
+
+void PascalLexer::Comment(size_t body, std::string_view close) {
+    const size_t start = at_;
+    const size_t found = text_.find(close, body);
+    const size_t end = found == std::string_view::npos ? text_.size() : found + close.size();
+    const std::string_view inner = text_.substr(body, end - body);
+    if (close == "}" && inner.starts_with('$')) {
+        Directive(start, end, inner.substr(1));
+    }
+    const size_t lastBreak = text_.substr(start, end - start).find_last_of("\r\n");
+    if (lastBreak != std::string_view::npos) {
+        lineStart_ = start + lastBreak + 1;
+        out_.comments.push_back({start, end});
+    }
+    at_ = end;
+}
+
+void PascalLexer::Directive(size_t start, size_t end, std::string_view text) {
+    const auto starts = [&text](std::string_view word) {
+        if (text.size() < word.size()) {
+            return false;
+        }
+        for (size_t i = 0; i < word.size(); ++i) {
+            if (LowerAscii(text[i]) != word[i]) {
+                return false;
+            }
+        }
+        return text.size() == word.size() || !IsNameChar(text[word.size()]);
+    };
+    if (starts("region")) {
+        openRegions_.push_back(start);
+    } else if (starts("endregion") && !openRegions_.empty()) {
+        out_.regions.push_back({openRegions_.back(), end});
+        openRegions_.pop_back();
+    }
+}
+
+void PascalLexer::Literal() {
+    while (at_ < text_.size()) {
+        if (text_[at_] == '#') {
+            ++at_;
+            while (at_ < text_.size() && (IsNameChar(text_[at_]) || text_[at_] == '$')) {
+                ++at_;
+            }
+        } else if (text_[at_] == '\'') {
+            ++at_;
+            while (at_ < text_.size() && text_[at_] != '\'' && text_[at_] != '\n' &&
+                   text_[at_] != '\r') {
+                ++at_;
+            }
+            at_ += at_ < text_.size() && text_[at_] == '\'' ? 1 : 0;
+        } else {
+            return;
+        }
+    }
+}
+
+} // namespace kestrel::lsp

@@ -1,0 +1,105 @@
+#pragma once
+
+#include "features/SourceStructure.h"
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace kestrel::lsp {
+
+inline char LowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// The words the structure reader acts on; `None` for every other name.
+enum Word : uint8_t {
+    None,
+    Unit,
+    Program,
+    Library,
+    Interface,
+    Implementation,
+    Initialization,
+    Finalization,
+    Uses,
+    Begin,
+    End,
+    Asm,
+    Case,
+    Try,
+    Record,
+    Class,
+    Object,
+    Dispinterface,
+    Helper,
+    Type,
+    Of,
+    To,
+    Packed,
+    Procedure,
+    Function,
+    Constructor,
+    Destructor,
+    Operator,
+    Forward,
+    External,
+    Generic,
+    Var,
+    Const,
+    In,
+};
+
+// The word that `text` spells, in any case.
+Word WordOf(std::string_view text);
+
+// Splits a unit's text into names, symbols and literals. Comments are left
+// out; those of several lines, and `{$region}` … `{$endregion}`, are noted
+// in the structure. Reads only as far as it is asked to, so that what a
+// reading found depends on no text beyond Position() + 1.
+class PascalLexer {
+public:
+    using Token = SourceStructure::Token;
+
+    PascalLexer(std::string_view text, SourceStructure& out) : text_(text), out_(out) {}
+
+    // Goes on from the first token of a line, `checkpoint.token`, as it
+    // stood when that token was read.
+    void Resume(const SourceStructure::Checkpoint& checkpoint);
+
+    // The next token; false at the end of the text.
+    bool Next(Token& token);
+
+    // How far the text has been read: nothing at or after Position() + 1
+    // has been looked at.
+    size_t Position() const { return at_; }
+    // The regions open, and what was noted, before the last token that
+    // began a line.
+    const std::vector<size_t>& LineOpenRegions() const { return lineOpenRegions_; }
+    size_t LineComments() const { return lineComments_; }
+    size_t LineRegions() const { return lineRegions_; }
+
+private:
+    // The column of `at_` as an editor shows it, tabs every eight.
+    uint32_t Column() const;
+    char Peek() const { return at_ + 1 < text_.size() ? text_[at_ + 1] : '\0'; }
+    void NewLine();
+    // A comment from its opening at `at_` to its closing `close`, or to the
+    // end of the text.
+    void Comment(size_t body, std::string_view close);
+    void Directive(size_t start, size_t end, std::string_view text);
+    // A string, or characters by code (`#13#10'text'`), as one literal.
+    void Literal();
+
+    std::string_view text_;
+    SourceStructure& out_;
+    size_t at_ = 0;
+    size_t lineStart_ = 0;
+    bool firstOnLine_ = true;
+    std::vector<size_t> openRegions_;
+    std::vector<size_t> lineOpenRegions_;
+    size_t lineComments_ = 0;
+    size_t lineRegions_ = 0;
+};
+
+} // namespace kestrel::lsp

@@ -1,0 +1,686 @@
+#include "features/structure/StructureParser.h"
+
+#include "features/SingleBlanks.h"
+#include "features/structure/PascalLexer.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace kestrel::lsp {
+
+namespace {
+
+using Structure = SourceStructure;
+using Token = Structure::Token;
+constexpr size_t kNone = Structure::kNone;
+
+bool IsHeadingWord(Word word) {
+    return word == Word::Procedure || word == Word::Function || word == Word::Constructor ||
+           word == Word::Destructor || word == Word::Operator;
+}
+
+RoutineKind KindOf(Word word) {
+    switch (word) {
+    case Word::Function:
+        return RoutineKind::Function;
+    case Word::Constructor:
+        return RoutineKind::Constructor;
+    case Word::Destructor:
+        return RoutineKind::Destructor;
+    case Word::Operator:
+        return RoutineKind::Operator;
+    default:
+        return RoutineKind::Procedure;
+    }
+}
+
+// Reads the tokens into the structure.
+class Parser {
+public:
+    Parser(std::string_view text, Structure& out, Checkpoints checkpoints = Checkpoints::Kept)
+        : text_(text), lexer_(text, out), checkpoints_(checkpoints == Checkpoints::Kept),
+          out_(out) {}
+
+    // Goes on from `checkpoint`, which `out` holds what was found before.
+    void Resume(const Structure::Checkpoint& checkpoint) {
+        lexer_.Resume(checkpoint);
+        tokens_.assign(1, checkpoint.previous);
+        base_ = 0;
+        i_ = 1;
+        inheritedRead_ = checkpoint.read;
+    }
+
+    // Reads to the end, or until `stop` says that the state at a
+    // checkpoint just taken is known.
+    void Run(const CheckpointStop& stop) {
+        while (Has(i_)) {
+            DropPassedTokens();
+            if (checkpoints_ && CheckpointTaken() && stop && stop(out_.checkpoints.back())) {
+                return;
+            }
+            Step();
+        }
+        CloseTypes(text_.size());
+        CloseRoutines(0, true);
+    }
+
+private:
+    // An open routine: its heading read, its body awaited or being read.
+    struct Open {
+        int routine = -1; // -1 for a main block or an initialization part
+        uint32_t column = 0;
+        int depth = 0; // 0 until its BEGIN
+    };
+    // An open type, and the anonymous records open inside it.
+    struct OpenType {
+        int type = 0;
+        uint32_t column = 0;
+        int records = 0;
+    };
+
+    // Whether there is a token `i`, read when first asked for. Tokens are
+    // read only as far as the parser looks, so that a checkpoint knows how
+    // far its state depends on the text.
+    bool Has(size_t i) const { return i - base_ < tokens_.size() || ReadTo(i); }
+    // Reads tokens until there is a token `i`, or the text ends.
+    [[gnu::noinline]] bool ReadTo(size_t i) const {
+        if (i == kNone || i < base_) {
+            return false; // before the first token
+        }
+        while (!ended_ && i - base_ >= tokens_.size()) {
+            Token token;
+            if (!lexer_.Next(token)) {
+                ended_ = true;
+                break;
+            }
+            if (token.firstOnLine && checkpoints_) {
+                lineStarts_.push_back({base_ + tokens_.size(), lexer_.LineOpenRegions(),
+                                       lexer_.LineComments(), lexer_.LineRegions()});
+            }
+            tokens_.push_back(token);
+        }
+        return i - base_ < tokens_.size();
+    }
+    // Token `i`; past the end of the text (or before its start), a
+    // literal that no test of a word or symbol takes.
+    const Token& T(size_t i) const {
+        static const Token kEnd{0, 0, 0, Token::Literal, Word::None, false};
+        return i - base_ < tokens_.size() || ReadTo(i) ? tokens_[i - base_] : kEnd;
+    }
+
+    // The parser looks back one token at most, so the tokens before that
+    // are let go now and then: what it holds stays small and in cache.
+    void DropPassedTokens() {
+        if (i_ - base_ < kTokensKept) {
+            return;
+        }
+        const size_t drop = i_ - 1 - base_;
+        tokens_.erase(tokens_.begin(), tokens_.begin() + static_cast<std::ptrdiff_t>(drop));
+        base_ += drop;
+    }
+    const Token& At(size_t i) const { return T(i); }
+    std::string_view Text(const Token& token) const {
+        return text_.substr(token.start, token.end - token.start);
+    }
+    bool IsSymbol(size_t i, char symbol) const {
+        const Token& token = T(i);
+        return token.kind == Token::Symbol && token.symbol == symbol;
+    }
+    Word WordAt(size_t i) const { return static_cast<Word>(T(i).word); }
+
+    // A checkpoint where a type or routine has just closed, and now and
+    // then in a long run of declarations.
+    bool CheckpointTaken() {
+        if (!types_.empty() || !open_.empty()) {
+            busy_ = true;
+            return false;
+        }
+        if (!T(i_).firstOnLine || i_ < 1 || (!busy_ && i_ < lastCheckpoint_ + kCheckpointSpacing)) {
+            return false;
+        }
+        TakeCheckpoint();
+        return true;
+    }
+
+    void TakeCheckpoint() {
+        lastCheckpoint_ = i_;
+        busy_ = false;
+        Structure::Checkpoint checkpoint;
+        checkpoint.token = T(i_);
+        checkpoint.previous = T(i_ - 1);
+        checkpoint.read = std::max(lexer_.Position(), inheritedRead_);
+        while (lineStarts_[lineHead_].token < i_) {
+            ++lineHead_;
+        }
+        LineStart& line = lineStarts_[lineHead_]; // the checkpoint's token begins a line
+        checkpoint.openRegions = std::move(line.openRegions);
+        checkpoint.comments = line.comments;
+        checkpoint.regions = line.regions;
+        if (lineHead_ > 64 && lineHead_ * 2 > lineStarts_.size()) {
+            lineStarts_.erase(lineStarts_.begin(),
+                              lineStarts_.begin() + static_cast<std::ptrdiff_t>(lineHead_));
+            lineHead_ = 0;
+        }
+        checkpoint.types = out_.types.size();
+        checkpoint.routines = out_.routines.size();
+        checkpoint.uses = out_.uses.size();
+        checkpoint.interfaceStart = out_.interfaceStart;
+        checkpoint.implementationStart = out_.implementationStart;
+        checkpoint.sectionsEnd = out_.sectionsEnd;
+        out_.checkpoints.push_back(std::move(checkpoint));
+    }
+
+    void Step() {
+        const Token token = T(i_);
+        switch (token.word) {
+        case Word::Interface:
+            if (!IsSymbol(i_ - 1, '=') && types_.empty() && open_.empty()) {
+                out_.interfaceStart = token.start;
+                ++i_;
+                return;
+            }
+            break;
+        case Word::Implementation:
+            CloseTypes(token.start);
+            CloseRoutines(0, true);
+            out_.implementationStart = token.start;
+            ++i_;
+            return;
+        case Word::Initialization:
+        case Word::Finalization:
+            CloseTypes(token.start);
+            if (open_.empty() || open_.front().routine != -1) {
+                CloseRoutines(0, true);
+                open_.push_back({-1, token.column, 1});
+            }
+            if (out_.implementationStart != kNone && out_.sectionsEnd == kNone) {
+                out_.sectionsEnd = token.start;
+            }
+            ++i_;
+            return;
+        case Word::Uses:
+            if (types_.empty()) {
+                Uses();
+                return;
+            }
+            break;
+        default:
+            break;
+        }
+        if (!types_.empty()) {
+            InType();
+        } else if (!open_.empty() && open_.back().depth > 0) {
+            InBody();
+        } else {
+            InDeclarations();
+        }
+    }
+
+    // Inside a type's declaration.
+    void InType() {
+        const Token token = T(i_);
+        OpenType& open = types_.back();
+        if (token.word == Word::End) {
+            if (open.records > 0) {
+                --open.records;
+            } else {
+                out_.types[open.type].end = token.end;
+                types_.pop_back();
+            }
+            ++i_;
+            return;
+        }
+        const bool declaration = IsHeadingStart(i_) || token.word == Word::Type ||
+                                 token.word == Word::Var || token.word == Word::Const;
+        if (IsHeadingStart(i_) && IsResolutionClause(i_)) {
+            // `function IFoo.Bar = Baz;` names the member that implements
+            // an interface's method: a member, not a method's body.
+            while (Has(i_) && !IsSymbol(i_, ';')) {
+                ++i_;
+            }
+            ++i_;
+            return;
+        }
+        if (token.word == Word::Begin || (IsHeadingStart(i_) && IsQualifiedHeading(i_))) {
+            // Code that no type holds: the type was never closed.
+            CloseTypes(token.start);
+            return;
+        }
+        if (declaration && token.firstOnLine && token.column < open.column) {
+            // A declaration left of the type's name: the type lacks its
+            // `end`.
+            while (!types_.empty() && token.column < types_.back().column) {
+                CloseType(token.start);
+            }
+            return;
+        }
+        if (TypeDeclaration()) {
+            return;
+        }
+        if (token.word == Word::Record) {
+            ++open.records;
+            ++i_;
+            return;
+        }
+        if (IsHeadingStart(i_)) {
+            Heading(false);
+            return;
+        }
+        ++i_;
+    }
+
+    // Inside a routine's or block's statements.
+    void InBody() {
+        const Token token = T(i_);
+        Open& open = open_.back();
+        if (IsHeadingStart(i_) && token.firstOnLine &&
+            (token.column <= open.column || IsQualifiedHeading(i_))) {
+            // A heading where the body's statements should be: the body
+            // was never closed.
+            CloseRoutines(token.column, IsQualifiedHeading(i_));
+            return;
+        }
+        switch (token.word) {
+        case Word::Begin:
+        case Word::Asm:
+        case Word::Case:
+        case Word::Try:
+        case Word::Record:
+            ++open.depth;
+            break;
+        case Word::End:
+            if (--open.depth == 0) {
+                if (open.routine >= 0) {
+                    out_.routines[open.routine].bodyEnd = token.end;
+                } else if (out_.implementationStart != kNone && out_.sectionsEnd == kNone) {
+                    out_.sectionsEnd = token.start;
+                }
+                open_.pop_back();
+            }
+            break;
+        default:
+            break;
+        }
+        ++i_;
+    }
+
+    // Between routines, or among a routine's declarations before its BEGIN.
+    void InDeclarations() {
+        const Token token = T(i_);
+        if (TypeDeclaration()) {
+            return;
+        }
+        if (IsHeadingStart(i_)) {
+            Heading(true);
+            return;
+        }
+        if (token.word == Word::Begin || token.word == Word::Asm) {
+            if (!open_.empty()) {
+                open_.back().depth = 1;
+            } else {
+                // A program's main block, or a unit's old-style
+                // initialization.
+                if (out_.implementationStart != kNone && out_.sectionsEnd == kNone) {
+                    out_.sectionsEnd = token.start;
+                }
+                open_.push_back({-1, token.column, 1});
+            }
+        } else if (token.word == Word::End && open_.empty() && IsSymbol(i_ + 1, '.') &&
+                   out_.implementationStart != kNone && out_.sectionsEnd == kNone) {
+            out_.sectionsEnd = token.start;
+        }
+        ++i_;
+    }
+
+    void Uses() {
+        ++i_;
+        std::string name;
+        for (; Has(i_) && !IsSymbol(i_, ';'); ++i_) {
+            const Token token = T(i_);
+            if (IsHeadingStart(i_) || token.word == Word::Begin || token.word == Word::Type) {
+                break; // a uses clause cut off
+            }
+            if (token.kind == Token::Name && token.word != Word::In) {
+                // A dotted name is one unit's: `System.SysUtils`.
+                if (IsSymbol(i_ - 1, '.') && !name.empty()) {
+                    name += '.';
+                } else {
+                    name.clear();
+                }
+                name += FoldName(Text(token));
+            } else if (IsSymbol(i_, ',') && !name.empty()) {
+                out_.uses.push_back(std::exchange(name, {}));
+            }
+        }
+        if (!name.empty()) {
+            out_.uses.push_back(std::move(name));
+        }
+        if (IsSymbol(i_, ';')) {
+            ++i_; // else what cut the clause off is read next
+        }
+    }
+
+    bool IsHeadingStart(size_t i) const {
+        const Word word = WordAt(i);
+        const size_t heading = word == Word::Class ? i + 1 : i;
+        if (!IsHeadingWord(WordAt(heading)) || At(heading + 1).kind == Token::Literal) {
+            return false;
+        }
+        if (word != Word::Class && i > 0) {
+            // A procedural type or parameter: `= procedure`, `: function`,
+            // `of procedure`, `reference to procedure`.
+            const Token before = T(i - 1);
+            if (IsSymbol(i - 1, '=') || IsSymbol(i - 1, ':') || IsSymbol(i - 1, '(') ||
+                IsSymbol(i - 1, ',') || before.word == Word::Of || before.word == Word::To) {
+                return false;
+            }
+        }
+        // A heading names something: a name, or an operator's symbol.
+        const Token name = At(heading + 1);
+        return name.kind == Token::Name ||
+               (WordAt(heading) == Word::Operator && name.kind == Token::Symbol &&
+                !IsSymbol(heading + 1, '(') && !IsSymbol(heading + 1, ';'));
+    }
+
+    // `TFoo.Bar` and `TFoo<T>.Bar`; not a generic method's own `Bar<T>(`.
+    bool IsQualifiedHeading(size_t i) const {
+        const size_t name = (WordAt(i) == Word::Class ? i + 1 : i) + 1;
+        return Has(name) && T(name).kind == Token::Name && IsSymbol(SkipAngles(name + 1), '.');
+    }
+
+    // `function IFoo.Bar = Baz;`, `procedure IFoo<T>.Bar = Baz;`.
+    bool IsResolutionClause(size_t i) const {
+        if (!IsQualifiedHeading(i)) {
+            return false;
+        }
+        const size_t name = (WordAt(i) == Word::Class ? i + 1 : i) + 1;
+        const size_t dot = SkipAngles(name + 1);
+        return T(dot + 1).kind == Token::Name && IsSymbol(SkipAngles(dot + 2), '=');
+    }
+
+    // Skips a generic's `<…>` at `i`.
+    size_t SkipAngles(size_t i) const {
+        if (!IsSymbol(i, '<')) {
+            return i;
+        }
+        int depth = 0;
+        for (; Has(i); ++i) {
+            if (IsSymbol(i, '<')) {
+                ++depth;
+            } else if (IsSymbol(i, '>') && --depth == 0) {
+                return i + 1;
+            } else if (IsSymbol(i, ';') || IsSymbol(i, '(')) {
+                return i;
+            }
+        }
+        return i;
+    }
+
+    // `Name = class …`, `Name<T> = packed record`, …: opens a type that
+    // holds members. A forward declaration (`Name = class;`) or a class
+    // reference (`class of`) opens none.
+    bool TypeDeclaration() {
+        const Token name = T(i_);
+        if (name.kind != Token::Name || name.word != Word::None) {
+            return false;
+        }
+        size_t at = SkipAngles(i_ + 1);
+        if (!IsSymbol(at, '=')) {
+            return false;
+        }
+        ++at;
+        if (WordAt(at) == Word::Packed) {
+            ++at;
+        }
+        const size_t kindAt = at;
+        Structure::TypeKind kind;
+        switch (WordAt(at)) {
+        case Word::Class:
+            kind = Structure::TypeKind::Class;
+            break;
+        case Word::Object:
+            kind = Structure::TypeKind::Object;
+            break;
+        case Word::Record:
+            kind = Structure::TypeKind::Record;
+            break;
+        case Word::Interface:
+        case Word::Dispinterface:
+            kind = Structure::TypeKind::Interface;
+            break;
+        case Word::Type:
+            if (WordAt(at + 1) != Word::Helper) {
+                return false;
+            }
+            kind = Structure::TypeKind::Helper;
+            break;
+        default:
+            return false;
+        }
+        ++at;
+        if (WordAt(at) == Word::Helper) {
+            kind = Structure::TypeKind::Helper;
+        }
+        if (WordAt(at) == Word::Of || IsSymbol(at, ';')) {
+            i_ = at;
+            return true; // a class reference or a forward declaration
+        }
+        // The opening words: `class(TShape)`, `class helper for TFoo`.
+        size_t detailEnd = at;
+        if (IsSymbol(at, '(')) {
+            while (Has(detailEnd) && !IsSymbol(detailEnd, ')') && !IsSymbol(detailEnd, ';')) {
+                ++detailEnd;
+            }
+            if (IsSymbol(detailEnd, ';')) {
+                i_ = detailEnd; // `class(TParent);`: declared whole, no members
+                return true;
+            }
+            ++detailEnd;
+        } else if (kind == Structure::TypeKind::Helper) {
+            while (Has(detailEnd) && T(detailEnd).kind == Token::Name &&
+                   WordAt(detailEnd) != Word::Procedure && WordAt(detailEnd) != Word::Function &&
+                   detailEnd < at + 4) {
+                ++detailEnd;
+            }
+        }
+        if (IsSymbol(detailEnd, ';') && kind != Structure::TypeKind::Record) {
+            i_ = detailEnd; // `class(TParent);` or `class sealed;`
+            return true;
+        }
+        // A type at or left of the open type's column is no member of it:
+        // that type lacks its `end`.
+        const uint32_t column = name.firstOnLine ? name.column
+                                : types_.empty() ? 0
+                                                 : types_.back().column + 1;
+        while (!types_.empty() && name.firstOnLine && column <= types_.back().column) {
+            CloseType(name.start);
+        }
+        Structure::TypeSpan type;
+        type.name = std::string(Text(name));
+        type.nameStart = name.start;
+        type.nameEnd = name.end;
+        type.kind = kind;
+        type.parent = types_.empty() ? -1 : types_.back().type;
+        const size_t detailLast = std::max(detailEnd, kindAt + 1) - 1;
+        type.detail =
+            CollapseBlanks(text_.substr(T(kindAt).start, T(detailLast).end - T(kindAt).start));
+        out_.types.push_back(std::move(type));
+        types_.push_back({static_cast<int>(out_.types.size() - 1), column, 0});
+        i_ = std::max(detailEnd, kindAt + 1);
+        return true;
+    }
+
+    // Reads a heading at i_; `mayHaveBody` outside types.
+    void Heading(bool mayHaveBody) {
+        const Token first = T(i_);
+        Structure::Routine routine;
+        routine.start = first.start;
+        if (first.word == Word::Class) {
+            ++i_;
+        }
+        routine.kind = KindOf(WordAt(i_));
+        ++i_;
+        // The name, maybe qualified: `TOuter.TInner<T>.Name`.
+        std::vector<std::string_view> parts;
+        size_t nameToken = i_;
+        for (;;) {
+            nameToken = i_;
+            parts.push_back(Text(T(i_)));
+            i_ = SkipAngles(i_ + 1);
+            if (!IsSymbol(i_, '.') || At(i_ + 1).kind != Token::Name) {
+                break;
+            }
+            ++i_;
+        }
+        // An operator named by a symbol of two tokens (`operator :=`).
+        routine.name = std::string(parts.back());
+        routine.nameStart = T(nameToken).start;
+        routine.nameEnd = T(nameToken).end;
+        parts.pop_back();
+        for (const std::string_view part : parts) {
+            routine.qualifier += routine.qualifier.empty() ? "" : ".";
+            routine.qualifier += part;
+        }
+        if (IsSymbol(i_, '(')) {
+            int depth = 0;
+            std::string& key = routine.parameters;
+            for (; Has(i_); ++i_) {
+                if (IsSymbol(i_, '(')) {
+                    ++depth;
+                } else if (IsSymbol(i_, ')') && --depth == 0) {
+                    ++i_;
+                    break;
+                }
+                if (IsHeadingStart(i_) && T(i_).firstOnLine) {
+                    break; // a parameter list cut off
+                }
+                if (depth == 1 && IsSymbol(i_, '=')) {
+                    // A default value: a declaration may give it, its
+                    // implementation need not.
+                    int inner = 0;
+                    for (; Has(i_ + 1); ++i_) {
+                        if (IsSymbol(i_ + 1, '(') || IsSymbol(i_ + 1, '[')) {
+                            ++inner;
+                        } else if ((IsSymbol(i_ + 1, ')') || IsSymbol(i_ + 1, ']')) && inner > 0) {
+                            --inner;
+                        } else if (inner == 0 && (IsSymbol(i_ + 1, ';') || IsSymbol(i_ + 1, ')'))) {
+                            break;
+                        }
+                    }
+                    continue;
+                }
+                if (!key.empty() && IsNameChar(key.back()) && IsNameChar(text_[T(i_).start])) {
+                    key += ' ';
+                }
+                for (const char c : Text(T(i_))) {
+                    key += LowerAscii(c);
+                }
+            }
+        }
+        // The result (and an operator's result name), up to the `;`.
+        size_t end = i_ > 0 ? T(i_ - 1).end : first.end;
+        if (IsSymbol(i_, ':') || (routine.kind == RoutineKind::Operator &&
+                                  At(i_).kind == Token::Name && IsSymbol(i_ + 1, ':'))) {
+            while (Has(i_) && !IsSymbol(i_, ';') && !IsSymbol(i_, '=') &&
+                   !(T(i_).firstOnLine && IsHeadingStart(i_))) {
+                end = T(i_).end;
+                ++i_;
+            }
+        }
+        if (IsSymbol(i_, ';')) {
+            end = T(i_).end;
+            ++i_;
+        }
+        routine.end = end;
+        routine.owner = types_.empty() ? -1 : types_.back().type;
+        const bool inInterface =
+            out_.interfaceStart != kNone && out_.implementationStart == kNone && open_.empty();
+        // A qualified name (`TFoo.Bar`) is always an implementation, also
+        // where the IMPLEMENTATION keyword was not seen (it may stand in an
+        // include file).
+        routine.body = mayHaveBody && (!inInterface || !routine.qualifier.empty()) && !IsForward();
+        out_.routines.push_back(std::move(routine));
+        if (out_.routines.back().body) {
+            open_.push_back({static_cast<int>(out_.routines.size() - 1), first.column, 0});
+        }
+    }
+
+    // Whether the directives after a heading say it has no body here.
+    bool IsForward() const {
+        for (size_t i = i_; i < i_ + 16 && Has(i); ++i) {
+            const Word word = WordAt(i);
+            if (word == Word::Forward || word == Word::External) {
+                return true;
+            }
+            if (word != Word::None || IsHeadingStart(i) || IsSymbol(i, '=')) {
+                return false;
+            }
+        }
+        return false;
+    }
+
+    void CloseType(size_t at) {
+        Structure::TypeSpan& type = out_.types[types_.back().type];
+        type.end = at;
+        type.broken = true;
+        types_.pop_back();
+    }
+
+    // Closes every open type at `at`: none got its `end`.
+    void CloseTypes(size_t at) {
+        while (!types_.empty()) {
+            CloseType(at);
+        }
+    }
+
+    // Closes the routines open at `column` or right of it (every one when
+    // `all`): their bodies never ended.
+    void CloseRoutines(uint32_t column, bool all) {
+        while (!open_.empty() && (all || open_.back().column >= column)) {
+            open_.pop_back();
+        }
+    }
+
+    std::string_view text_;
+    static constexpr size_t kCheckpointSpacing = 512;
+
+    PascalLexer mutable lexer_;
+    // The tokens read, from the first one of the text or from the token
+    // before the checkpoint the parser went on from. Reading more may move
+    // them: the parser keeps copies, not references.
+    mutable std::vector<Token> tokens_;
+    size_t base_ = 0; // the number of the first token in `tokens_`
+    static constexpr size_t kTokensKept = 4096;
+    mutable bool ended_ = false;
+    // What the lexer had noted before each token that begins a line, from
+    // the last checkpoint on.
+    struct LineStart {
+        size_t token = 0;
+        std::vector<size_t> openRegions;
+        size_t comments = 0;
+        size_t regions = 0;
+    };
+    mutable std::vector<LineStart> lineStarts_;
+    bool checkpoints_ = true;
+    size_t lineHead_ = 0; // the first one the parser has not passed
+    bool busy_ = true;    // a type or routine was open since the last checkpoint
+    size_t lastCheckpoint_ = 0;
+    size_t inheritedRead_ = 0; // how far the state gone on from depends on the text
+    Structure& out_;
+    size_t i_ = 0;
+    std::vector<OpenType> types_;
+    std::vector<Open> open_;
+};
+
+} // namespace
+
+void ParseStructure(std::string_view text, SourceStructure& out, Checkpoints checkpoints,
+                    const SourceStructure::Checkpoint* from, const CheckpointStop& stop) {
+    Parser parser(text, out, checkpoints);
+    if (from != nullptr) {
+        parser.Resume(*from);
+    }
+    parser.Run(stop);
+}
+
+} // namespace kestrel::lsp

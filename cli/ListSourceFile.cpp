@@ -1,12 +1,16 @@
 #include "ListSourceFile.h"
 
 #include "ErrnoText.h"
+#include "FileDescriptor.h"
 #include "PrintableName.h"
 #include "RowFormatter.h"
 #include "ScanRows.h"
 #include "TextEncoding.h"
 
+#include <algorithm>
+#include <fcntl.h>
 #include <limits>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
@@ -46,20 +50,44 @@ std::string ReadFailureText(const FileRead& read) {
     return {};
 }
 
-std::string ReadError(const SourcePath& path, ListerScratch& scratch) {
+// Regular files from this size on are mapped rather than read: no copy, no
+// fresh pages to zero. Smaller ones are read into storage that is kept from
+// file to file, which costs less than setting up and tearing down a mapping.
+constexpr off_t kMapFrom = off_t{256} << 10;
+
+// Maps `path` when it is a large regular file. False when it is anything
+// else, or cannot be opened or mapped: it is then read, and any error is the
+// reader's to tell. Only a path that names a regular file is opened here: a
+// FIFO must be opened once, by the reader, or a writer's bytes are lost.
+bool MapLargeFile(const std::string& path, MappedFile& mapped) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < kMapFrom) {
+        return false;
+    }
+    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    return fd.IsOpen() && ::fstat(fd.Get(), &info) == 0 && S_ISREG(info.st_mode) &&
+           info.st_size >= kMapFrom && mapped.Map(fd.Get(), static_cast<size_t>(info.st_size));
+}
+
+// Reads or maps the file; its bytes go to `bytes`.
+std::string ReadError(const SourcePath& path, ListerScratch& scratch, std::string_view& bytes) {
     if (!path.error.empty()) {
         return path.error;
     }
-    const FileRead read = path.path == "-"
-                              ? ReadOpenFile(STDIN_FILENO, kSourcePolicy, scratch.bytes)
-                              : ReadFile(path.path, kSourcePolicy, scratch.bytes);
-    if (!read) {
-        return ReadFailureText(read);
+    if (path.path != "-" && MapLargeFile(path.path, scratch.mapped)) {
+        bytes = scratch.mapped.Bytes();
+    } else {
+        const FileRead read = path.path == "-"
+                                  ? ReadOpenFile(STDIN_FILENO, kSourcePolicy, scratch.bytes)
+                                  : ReadFile(path.path, kSourcePolicy, scratch.bytes);
+        if (!read) {
+            return ReadFailureText(read);
+        }
+        bytes = scratch.bytes.View();
     }
     // Line numbers are 32-bit, as in the add-in; only a file of more than
     // 2 GiB can have more lines than that. (The number after the last LF
     // goes to the end's empty text, which makes no row.)
-    const std::string_view bytes = scratch.bytes.View();
     constexpr auto kLastLine = static_cast<uint64_t>(std::numeric_limits<int32_t>::max());
     if (bytes.size() > kLastLine && CountLines(bytes) > kLastLine + 1) {
         return "more lines than a line number can hold (2,147,483,647)";
@@ -82,7 +110,13 @@ bool ListSourceFile(const SourcePath& path, const ListerOptions& options, Lister
                      ": is the output file; not listed\n");
         return true;
     }
-    std::string error = ReadError(path, scratch);
+    std::string_view bytes;
+    std::string error = ReadError(path, scratch, bytes);
+    // A mapping is given back with the file, whichever way this ends.
+    struct Unmapper {
+        MappedFile& mapped;
+        ~Unmapper() { mapped.Unmap(); }
+    } unmapper{scratch.mapped};
     if (error.empty() && options.Tags() && !NameFitsTagsFile(path.path)) {
         error = "a tab or line break in the name cannot stand in a tags file";
     }
@@ -91,11 +125,11 @@ bool ListSourceFile(const SourcePath& path, const ListerOptions& options, Lister
                  "kestrel-list: " + PrintableName(path.path) + ": " + error + "\n");
         return false;
     }
-    const std::string_view bytes = scratch.bytes.View();
     const TextEncoding encoding = DetectEncoding(bytes);
     scratch.reader.Reset(bytes);
     if (options.format == OutputFormat::Json) {
         const std::string fileMember = options.NamesFiles() ? JsonFileMember(path.path) : "";
+        output.reserve(kEmitAt + (size_t{64} << 10));
         ScanShownRows(scratch.reader, options, [&](const SymbolRow& row) {
             AppendJsonRow(output, row, encoding, fileMember);
             if (output.size() >= kEmitAt) {
@@ -103,8 +137,11 @@ bool ListSourceFile(const SourcePath& path, const ListerOptions& options, Lister
             }
         });
     } else {
-        // The table needs every row for its column widths.
+        // The table needs every row for its column widths. Room for one row
+        // in 64 bytes, up to a million, is reserved at once (Pascal sources
+        // have far fewer rows): the pages no row uses are never touched.
         scratch.rows.clear();
+        scratch.rows.reserve(std::min(bytes.size() / 64, size_t{1} << 20));
         ScanShownRows(scratch.reader, options,
                       [&](const SymbolRow& row) { scratch.rows.push_back(row); });
         if (options.format == OutputFormat::Ctags) {
@@ -117,6 +154,13 @@ bool ListSourceFile(const SourcePath& path, const ListerOptions& options, Lister
             }
             AppendTable(output, scratch.rows, encoding);
         }
+    }
+    // A file cut short by another program while it was mapped has read as
+    // zeros from there on: what was listed is not the file as it is.
+    if (scratch.mapped.CutShort()) {
+        out.Emit(slot, output, true,
+                 "kestrel-list: " + PrintableName(path.path) + ": cut short while it was read\n");
+        return false;
     }
     out.Emit(slot, output, true);
     return true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ListerOptions.h"
+#include "MappedFile.h"
 #include "OrderedOutput.h"
 #include "ReadFile.h"
 #include "SourcePaths.h"
@@ -17,6 +18,7 @@ namespace kestrel {
 // little once the first few are done.
 struct ListerScratch {
     FileBytes bytes;
+    MappedFile mapped; // a large regular file's bytes, while it is listed
     TextLineReader reader;
     std::string output;
     std::vector<SymbolRow> rows;

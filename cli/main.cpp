@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <new>
+#include <pthread.h>
 #include <thread>
 #include <unistd.h>
 
@@ -32,9 +33,15 @@ namespace {
 } // namespace
 
 int main(int argc, char** argv) {
-    // A reader that goes away (a closed pipe) is a write error like any
-    // other: a message and exit status 1, not death by SIGPIPE.
-    std::signal(SIGPIPE, SIG_IGN);
+    // A reader that goes away (`kestrel-list -R src | head`) ends the lister
+    // at once and quietly, by SIGPIPE, as grep and ctags end: a message there
+    // is only noise in a pipeline. The signal is set to its default and let
+    // through even where the parent ignored or blocked it.
+    std::signal(SIGPIPE, SIG_DFL);
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_UNBLOCK, &pipeSignal, nullptr);
     ListerOptions options;
     std::string error;
     if (!ParseListerOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {

@@ -32,12 +32,19 @@ private:
     // Storage above this is given back before the next read rather than kept.
     static constexpr size_t kKeptCapacity = size_t{16} << 20;
 
-    // Empty storage for the next read.
-    std::string& Emptied() {
-        bytes_.clear();
+    // Storage for a read that writes over it. The old bytes are left in
+    // place: a string emptied first is filled with zeros again as the read
+    // sizes it, a cost as large as the read's own copy.
+    std::string& Reused() {
         if (bytes_.capacity() > kKeptCapacity) {
             std::string().swap(bytes_);
         }
+        return bytes_;
+    }
+
+    // Empty storage for the next read.
+    std::string& Emptied() {
+        Reused().clear();
         return bytes_;
     }
 

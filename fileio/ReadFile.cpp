@@ -32,10 +32,15 @@ FileRead ReadFile(const std::string& path, const ReadPolicy& policy, FileBytes& 
 }
 
 FileRead ReadOpenFile(int fd, const ReadPolicy& policy, FileBytes& bytes) {
-    std::string& storage = bytes.Emptied();
+    // Every end but a read leaves no bytes; a read writes over the last
+    // file's, which ReadToEnd then cuts to size.
+    const auto without = [&bytes](FileRead read) {
+        bytes.Emptied();
+        return read;
+    };
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
-        return Failed(errno);
+        return without(Failed(errno));
     }
     FileRead read{ReadEnd::Complete, KindOfMode(info.st_mode), 0};
     if (read.kind == FileKind::Device && ::isatty(fd) == 1) {
@@ -44,19 +49,19 @@ FileRead ReadOpenFile(int fd, const ReadPolicy& policy, FileBytes& bytes) {
     const bool regular = read.kind == FileKind::Regular;
     if (!regular && !(policy.streams && IsStream(read.kind))) {
         read.end = ReadEnd::Refused;
-        return read;
+        return without(read);
     }
     const size_t total = regular ? static_cast<size_t>(info.st_size) : 0;
     const size_t limit = regular ? policy.fileLimit : policy.streamLimit;
     if (total > limit) {
         read.end = ReadEnd::TooLarge;
-        return read;
+        return without(read);
     }
     std::function<bool(size_t)> heard;
     if (policy.progress) {
         heard = [&policy, total](size_t done) { return policy.progress(done, total); };
     }
-    read.end = ReadToEnd(fd, storage, total, limit, heard);
+    read.end = ReadToEnd(fd, bytes.Reused(), total, limit, heard);
     if (read.end == ReadEnd::Failed) {
         read.error = errno;
     }

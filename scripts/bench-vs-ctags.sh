@@ -2,12 +2,25 @@
 # Times kestrel-list --json and Universal Ctags' Pascal parser side by side on
 # the same input: a generated unit of several MB, the largest unit of
 # fpc-source (sharepoint.pp), and the whole fpc-source tree through one file
-# list. Each comparison runs the two commands in turn, RUNS times (default
-# 5), and reports the medians and their ratio; the tree also reports
-# kestrel-list's peak memory. Installs fpc-source-3.2.2 when it is missing.
+# list and by -R. Each comparison runs the commands in turn, RUNS times
+# (default 5), and reports the medians and their ratio; the tree also
+# reports kestrel-list's peak memory. Installs fpc-source-3.2.2 when it is missing.
+#   bench-vs-ctags.sh [--baseline PROGRAM] [--jobs N] [MEGABYTES]
+# --baseline times another kestrel-list (the last release's, or main's) in
+# the same runs, for a before and after; --jobs N runs the tree with -R -jN
+# as well as through the file list.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+baseline=""
+jobs=2
+while [ $# -gt 0 ]; do
+    case $1 in
+        --baseline) baseline=$(readlink -f "$2"); shift 2 ;;
+        --jobs) jobs=$2; shift 2 ;;
+        *) break ;;
+    esac
+done
 megabytes=${1:-8}
 runs=${RUNS:-5}
 fpc=/usr/share/fpcsrc/3.2.2
@@ -44,35 +57,48 @@ median() {
     sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
-# compare TITLE -- KESTREL-COMMAND... -- CTAGS-COMMAND...
+# compare TITLE -- KESTREL-ARGS... -- CTAGS-COMMAND...: the lister (and the
+# baseline, with the same arguments) against ctags, in turn, RUNS times.
 compare() {
     local title=$1
     shift 2
-    local kestrel=() ctags=()
-    while [ "$1" != "--" ]; do kestrel+=("$1"); shift; done
+    local args=() ctags=()
+    while [ "$1" != "--" ]; do args+=("$1"); shift; done
     shift
     ctags=("$@")
-    "${kestrel[@]}" >/dev/null # warm the page cache
+    "$lister" "${args[@]}" >/dev/null # warm the page cache
     "${ctags[@]}" >/dev/null
-    local k=() c=()
+    local k=() b=() c=()
     for _ in $(seq "$runs"); do
-        k+=("$(wall_ms "${kestrel[@]}")")
+        k+=("$(wall_ms "$lister" "${args[@]}")")
+        [ -z "$baseline" ] || b+=("$(wall_ms "$baseline" "${args[@]}")")
         c+=("$(wall_ms "${ctags[@]}")")
     done
     local km cm
     km=$(printf '%s\n' "${k[@]}" | median)
     cm=$(printf '%s\n' "${c[@]}" | median)
-    printf '%-34s kestrel-list %7s ms   ctags %7s ms   ratio %s\n' "$title" "$km" "$cm" \
+    printf '%-34s kestrel-list %7s ms   ctags %7s ms   ratio %s' "$title" "$km" "$cm" \
         "$(awk -v k="$km" -v c="$cm" 'BEGIN { printf "%.3f", (c > 0 ? k / c : 0) }')"
+    if [ -n "$baseline" ]; then
+        local bm
+        bm=$(printf '%s\n' "${b[@]}" | median)
+        printf '   baseline %7s ms, ratio %s' "$bm" \
+            "$(awk -v k="$bm" -v c="$cm" 'BEGIN { printf "%.3f", (c > 0 ? k / c : 0) }')"
+    fi
+    printf '\n'
 }
 
 echo "median of $runs pairs of runs, wall time; $(nproc) cores; $(wc -l <"$list") units in the tree"
 compare "generated unit, $(stat -c %s "$unit") bytes" -- \
-    "$lister" --json "$unit" -- ctags -x --language-force=Pascal "$unit"
+    --json "$unit" -- ctags -x --language-force=Pascal "$unit"
 sharepoint="$fpc/packages/odata/src/sharepoint.pp"
 compare "sharepoint.pp, $(stat -c %s "$sharepoint") bytes" -- \
-    "$lister" --json "$sharepoint" -- ctags -x --language-force=Pascal "$sharepoint"
+    --json "$sharepoint" -- ctags -x --language-force=Pascal "$sharepoint"
 compare "fpc-source tree, --files-from / -L" -- \
-    "$lister" --json --files-from="$list" -- ctags -x --language-force=Pascal -L "$list"
+    --json --files-from="$list" -- ctags -x --language-force=Pascal -L "$list"
+# The walk finds the include files too, which the list leaves out: the
+# lister does more work here than ctags does.
+compare "fpc-source tree, -R -j$jobs / -L" -- \
+    -R -j"$jobs" --json "$fpc" -- ctags -x --language-force=Pascal -L "$list"
 peak=$(/usr/bin/time -f %M "$lister" --json --files-from="$list" 2>&1 >/dev/null | tail -n 1)
 echo "kestrel-list peak memory over the tree: $((peak / 1024)) MB"

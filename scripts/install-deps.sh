@@ -10,7 +10,7 @@ packages=(
     universal-ctags binutils python3 fontconfig fonts-dejavu-core fonts-liberation2 strace
     neovim vim-nox emacs-nox elpa-eglot tmux
     xvfb xauth openbox x11-utils xdotool
-    dpkg-dev file groff-base
+    dpkg-dev file groff-base lintian debootstrap
     nodejs chromium libkrb5-dev ripgrep pkg-config libsecret-1-dev libx11-dev libxkbfile-dev
 )
 

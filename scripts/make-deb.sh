@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the Debian package: the release preset (GCC, Release, prefix /usr),
-# then CPack. The .deb is left in build/release/.
+# Builds the two Debian packages, kestrel and kestrel-workbench: the release
+# preset (GCC, Release, prefix /usr, static command-line programs), then
+# CPack. The .debs are left in build/release/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

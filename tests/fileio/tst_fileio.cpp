@@ -2,6 +2,7 @@
 // a policy, and writing at an offset, through real files, FIFOs and devices.
 #include "ErrnoText.h"
 #include "FileDescriptor.h"
+#include "MappedFile.h"
 #include "ReadFile.h"
 #include "ReadToEnd.h"
 #include "WriteAll.h"
@@ -13,7 +14,10 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <numeric>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 
 using namespace kestrel;
@@ -237,6 +241,66 @@ private slots:
         QVERIFY(::lseek(fd.Get(), 0, SEEK_SET) == 0);
         QCOMPARE(ReadToEnd(fd.Get(), bytes, 0, 100), ReadEnd::Complete);
         QCOMPARE(bytes, std::string("XY23ab6789"));
+    }
+
+    // A mapped file cut short by another program reads as zeros from the
+    // page past its new end, with no SIGBUS, and says so; one left alone
+    // reads as it is.
+    void mappedFileCutShort_data() {
+        QTest::addColumn<int>("cutTo"); // -1: not cut
+        QTest::addColumn<bool>("cutShort");
+        QTest::newRow("left alone") << -1 << false;
+        QTest::newRow("cut to nothing") << 0 << true;
+        QTest::newRow("cut inside the second page") << 5000 << true;
+        QTest::newRow("cut at the last page") << 3 * 4096 << true;
+    }
+    void mappedFileCutShort() {
+        QFETCH(int, cutTo);
+        QFETCH(bool, cutShort);
+        QTemporaryFile file;
+        const QByteArray content(4 * 4096 + 100, 'k');
+        QVERIFY(file.open() && file.write(content) == content.size() && file.flush());
+        MappedFile mapped;
+        {
+            const FileDescriptor fd(
+                ::open(QFile::encodeName(file.fileName()).constData(), O_RDONLY));
+            QVERIFY(mapped.Map(fd.Get(), static_cast<size_t>(content.size())));
+        }
+        if (cutTo >= 0) {
+            QVERIFY(file.resize(cutTo));
+        }
+        const std::string_view bytes = mapped.Bytes();
+        const long sum = std::accumulate(bytes.begin(), bytes.end(), 0L);
+        QCOMPARE(mapped.CutShort(), cutShort);
+        // The bytes still in the file are kept; the rest read as zeros.
+        QCOMPARE(sum, static_cast<long>(cutTo < 0 ? content.size() : cutTo) * 'k');
+        mapped.Unmap();
+        QVERIFY(!mapped.CutShort());
+    }
+
+    // A SIGBUS that is no mapped file's is still the fault it was: the
+    // process ends by it, and does not hang on the faulting read.
+    void otherBusErrorsStillEndTheProcess() {
+        QTemporaryFile file;
+        QVERIFY(file.open() && file.write(QByteArray(8192, 'x')) == 8192 && file.flush());
+        const int fd = ::open(QFile::encodeName(file.fileName()).constData(), O_RDONLY);
+        QVERIFY(fd >= 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::alarm(20);
+            MappedFile mapped; // puts the handler in place
+            mapped.Map(fd, 8192);
+            mapped.Unmap();
+            auto* const other =
+                static_cast<volatile char*>(::mmap(nullptr, 8192, PROT_READ, MAP_PRIVATE, fd, 0));
+            ::ftruncate(::open(QFile::encodeName(file.fileName()).constData(), O_WRONLY), 0);
+            ::_exit(other[4096] == 'x' ? 0 : 1);
+        }
+        ::close(fd);
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY2(WIFSIGNALED(status) && WTERMSIG(status) == SIGBUS,
+                 qPrintable(QString::number(status)));
     }
 };
 

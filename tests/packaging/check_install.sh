@@ -5,14 +5,18 @@
 # loads the installed add-in with no environment variable set.
 set -euo pipefail
 # Either check_install.sh BUILD_DIR VERSION (cmake --install into a temporary
-# prefix) or check_install.sh --deb PACKAGE VERSION (the package unpacked).
+# prefix) or check_install.sh --deb PACKAGE... VERSION (the packages unpacked
+# into one root, as installing them all lays them out).
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
 if [ "$1" = --deb ]; then
-    version=$3
-    dpkg-deb -x "$2" "$root"
+    shift
+    version=${*: -1}
+    for package in "${@:1:$#-1}"; do
+        dpkg-deb -x "$package" "$root"
+    done
     prefix=$root/usr
     libdir=lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 else

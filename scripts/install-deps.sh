@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     cmake g++ make clang libclang-rt-dev ccache
     qt6-base-dev qt6-base-dev-tools libgl-dev libqscintilla2-qt6-dev
-    libbenchmark-dev libxxhash-dev
+    libbenchmark-dev libxxhash-dev rapidjson-dev
     universal-ctags binutils python3 fontconfig fonts-dejavu-core fonts-liberation2 strace
     neovim vim-nox emacs-nox elpa-eglot tmux
     xvfb xauth openbox x11-utils xdotool

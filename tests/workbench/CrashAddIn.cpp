@@ -3,7 +3,8 @@
 // KESTREL_TEST_CRASH set to "segv" or "abort", it then runs a command of its
 // own that writes again and crashes in that way. With "second", it runs a
 // command that writes, and once that is in the recovery copy on disk, one
-// that writes three times and crashes. With "save", it replaces
+// that writes three times and crashes. With "signal", it says on its output
+// when it has typed (a test then ends the workbench by a signal). With "save", it replaces
 // the whole text by what it types, saves it and ends the workbench (a test
 // stops the process somewhere in that save).
 #include "HostRef.h"
@@ -14,6 +15,7 @@
 #include <QApplication>
 #include <QTimer>
 #include <QWidget>
+#include <cstdio>
 #include <cstdlib>
 #include <string_view>
 
@@ -95,6 +97,10 @@ INITEXPERT0017(TIToolServices* toolServices, TExpertRegisterProc /*registerProc*
         if (save) {
             Trigger("FileSaveItem");
             QApplication::quit();
+        } else if (crash != nullptr && std::string_view(crash) == "signal") {
+            // The test sends the signal once it hears that the typing is done.
+            std::fputs("typed\n", stdout);
+            std::fflush(stdout);
         } else if (crash != nullptr && std::string_view(crash) == "second") {
             // The second command runs once the first one's copy is on disk.
             Trigger("WriteTestItem");

@@ -180,6 +180,10 @@ private slots:
             << "segv" << QByteArray("{written by the command}{typed before}unit A;\n");
         QTest::newRow("abort in a command")
             << "abort" << QByteArray("{written by the command}{typed before}unit A;\n");
+        for (const char* signal : {"SIGTERM", "SIGHUP", "SIGINT"}) {
+            QTest::newRow(signal) << QString("signal:") + signal
+                                  << QByteArray("{typed before}unit A;\n");
+        }
         QTest::newRow("segfault in the second of two commands")
             << "second"
             << QByteArray("{once more}{again}{written by the command}{first command}{typed "
@@ -191,9 +195,20 @@ private slots:
         QFETCH(QByteArray, recovered);
         const QString path = WriteFile(home, "dies.pas", "unit A;\n");
         QProcess workbench;
-        StartWorkbench(workbench, crash, {}, path);
+        const int signal = crash == "signal:SIGTERM"  ? SIGTERM
+                           : crash == "signal:SIGHUP" ? SIGHUP
+                           : crash == "signal:SIGINT" ? SIGINT
+                           : crash.isEmpty()          ? SIGKILL
+                           : crash == "abort"         ? SIGABRT
+                                                      : SIGSEGV;
+        StartWorkbench(workbench, crash.section(':', 0, 0), {}, path);
         QVERIFY2(workbench.waitForStarted(), qPrintable(workbench.errorString()));
-        if (crash.isEmpty()) {
+        if (crash.startsWith("signal:")) {
+            // Well within the time the copy waits for typing to rest.
+            QTRY_VERIFY_WITH_TIMEOUT(workbench.readAllStandardOutput().contains("typed"), 15000);
+            QTest::qWait(100);
+            ::kill(static_cast<pid_t>(workbench.processId()), signal);
+        } else if (crash.isEmpty()) {
             // Killed once the copy of the typing is on disk: a few seconds
             // after the typing stopped.
             QTRY_VERIFY_WITH_TIMEOUT(
@@ -204,9 +219,7 @@ private slots:
         }
         QVERIFY(workbench.waitForFinished(20000));
         QCOMPARE(workbench.exitStatus(), QProcess::CrashExit);
-        QCOMPARE(workbench.exitCode(), crash.isEmpty()    ? SIGKILL
-                                       : crash == "abort" ? SIGABRT
-                                                          : SIGSEGV);
+        QCOMPARE(workbench.exitCode(), signal);
         QCOMPARE(ReadFile(path), "unit A;\n");
 
         MainWindow next;

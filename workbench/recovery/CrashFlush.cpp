@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <pthread.h>
 #include <unistd.h>
 
 namespace workbench {
@@ -31,12 +32,7 @@ constexpr std::array kCrashSignals{SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT};
 
 void FlushOnCrash(int signal) {
     const int savedErrno = errno;
-    for (Slot& slot : slots) {
-        const RecoveryImage* image = slot.latest.load();
-        if (slot.taken.load() && image != nullptr && image->generation != slot.written.load()) {
-            WriteRecoveryImage(*image, true);
-        }
-    }
+    WritePendingImages();
     errno = savedErrno;
     // The default action, once this handler returns: the process ends (with
     // a core, where those are kept) as if no handler had been there.
@@ -70,6 +66,29 @@ bool WriteRecoveryImage(const RecoveryImage& image, bool fromCrashHandler) {
         errno = error; // the caller says why
     }
     return written;
+}
+
+void WritePendingImages() {
+    for (Slot& slot : slots) {
+        const RecoveryImage* image = slot.latest.load();
+        if (slot.taken.load() && image != nullptr && image->generation != slot.written.load() &&
+            WriteRecoveryImage(*image, true)) {
+            slot.written.store(image->generation);
+        }
+    }
+}
+
+void EndBySignal(int signal) {
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal, &action, nullptr);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, signal);
+    pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+    raise(signal);
+    _exit(128 + signal); // a signal whose default is to go on
 }
 
 namespace crash_slots {

@@ -40,6 +40,13 @@ void MarkWritten(int slot, const RecoveryImage* image);
 
 } // namespace crash_slots
 
+// Writes every published image that is not on disk yet. Async-signal-safe.
+void WritePendingImages();
+
+// Ends the process by `signal`, as if no handler had been there: its exit
+// status says that signal. Async-signal-safe.
+[[noreturn]] void EndBySignal(int signal);
+
 // On SIGSEGV, SIGBUS, SIGILL, SIGFPE or SIGABRT, writes every published
 // image that is not on disk yet, then lets the signal end the process as it
 // would have. For the workbench's own process: tests keep their handlers.

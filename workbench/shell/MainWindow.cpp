@@ -4,12 +4,14 @@
 #include "EditorFocusReturn.h"
 #include "RecoveryStore.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QSessionManager>
 #include <algorithm>
 #include <limits>
 
@@ -28,6 +30,12 @@ MainWindow::MainWindow(QWidget* parent)
     hint->setMargin(8);
     setCentralWidget(hint);
     resize(640, 120);
+#ifndef QT_NO_SESSIONMANAGER
+    // The desktop logs out: the unsaved changes are kept in their recovery
+    // copies, offered at the next start, whatever ends the workbench next.
+    connect(qApp, &QGuiApplication::commitDataRequest, this,
+            [this](QSessionManager&) { documents_->Recovery().Flush(); });
+#endif
 }
 
 MainWindow::~MainWindow() {

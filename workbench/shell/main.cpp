@@ -1,7 +1,9 @@
 // The Kestrel workbench: a small editor host that loads the add-in.
 #include "CrashFlush.h"
+#include "EndSignals.h"
 #include "MainWindow.h"
 #include "RecoveryOffer.h"
+#include "RecoveryStore.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -58,6 +60,7 @@ int main(int argc, char** argv) {
 
     workbench::InstallCrashFlush();
     workbench::MainWindow window;
+    const workbench::EndSignals endSignals([&window] { window.Documents().Recovery().Flush(); });
     window.show();
     workbench::OfferRecovery(window.Documents());
     if (!parser.isSet(kNoAddIn)) {

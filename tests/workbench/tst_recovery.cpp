@@ -205,7 +205,9 @@ private slots:
         QVERIFY2(workbench.waitForStarted(), qPrintable(workbench.errorString()));
         if (crash.startsWith("signal:")) {
             // Well within the time the copy waits for typing to rest.
-            QTRY_VERIFY_WITH_TIMEOUT(workbench.readAllStandardOutput().contains("typed"), 15000);
+            QByteArray said;
+            QTRY_VERIFY_WITH_TIMEOUT((said += workbench.readAllStandardOutput()).contains("typed"),
+                                     15000);
             QTest::qWait(100);
             ::kill(static_cast<pid_t>(workbench.processId()), signal);
         } else if (crash.isEmpty()) {

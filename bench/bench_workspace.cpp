@@ -188,19 +188,21 @@ BENCHMARK(BM_ServerIndexesTree)->Unit(benchmark::kMillisecond)->UseRealTime()->I
 // sharepoint.pp open in the editor.
 struct TreeServer {
     std::mutex mutex;
-    QByteArray lastAnswer;
+    size_t lastAnswerSize = 0;
     bool indexed = false;
-    LanguageServer server{[this](const QByteArray& body) {
+    LanguageServer server{[this](const std::string& body) {
         std::lock_guard lock(mutex);
-        indexed = indexed || (body.contains("window/logMessage") && body.contains("indexed "));
-        lastAnswer = body;
+        indexed = indexed || (body.find("window/logMessage") != std::string::npos &&
+                              body.find("indexed ") != std::string::npos);
+        lastAnswerSize = body.size();
     }};
     const QString uri =
         LspSession::FileUri(QString::fromStdString(kFpcTree + "/packages/odata/src/sharepoint.pp"));
 
     void Send(QJsonObject message) {
         message.insert("jsonrpc", "2.0");
-        server.Handle({Frame{QJsonDocument(message).toJson(QJsonDocument::Compact), {}, {}}});
+        server.Handle(
+            {Frame{QJsonDocument(message).toJson(QJsonDocument::Compact).toStdString(), {}, {}}});
     }
     TreeServer() {
         Send({{"id", 1},
@@ -251,7 +253,7 @@ void BM_NavigationOverTree(benchmark::State& state, const char* method, const ch
         tree.Send({{"id", 2}, {"method", method}, {"params", params}});
     }
     std::lock_guard lock(tree.mutex);
-    state.counters["answer_bytes"] = static_cast<double>(tree.lastAnswer.size());
+    state.counters["answer_bytes"] = static_cast<double>(tree.lastAnswerSize);
 }
 BENCHMARK_CAPTURE(BM_NavigationOverTree, definition, "textDocument/definition",
                   "MarkPropertyChanged")

@@ -86,12 +86,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         rows = OutlineRows(document, std::move(rows), *change);
         read = document.Revision();
         const SourceStructure full = ReadSourceStructure(document.Text());
-        const QByteArray expected =
+        const std::string expected =
             DocumentSymbolsJson(BuildOutline(document), document, PositionEncoding::Utf16);
         if (!SameStructure(structure, full) ||
             DocumentSymbolsJson(BuildOutline(document, rows, structure), document,
                                 PositionEncoding::Utf16) != expected ||
-            answers.Answer(document, structure, PositionEncoding::Utf16) != expected) {
+            *answers.Answer(document, structure, PositionEncoding::Utf16) != expected) {
             std::abort();
         }
     }

@@ -1,10 +1,9 @@
 // Arbitrary bytes as the server's standard input: the framing cuts them at
 // places the input chooses, and every frame goes through the dispatcher.
 // Every answer must be a well-framed JSON object.
+#include "protocol/Json.h"
 #include "server/LanguageServer.h"
 #include "transport/MessageFraming.h"
-
-#include <QJsonDocument>
 
 #include <cstdlib>
 
@@ -21,9 +20,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Workspace folders that the input names are not walked: the target is
     // the framing and the dispatcher, not the file system.
     LanguageServer server(
-        [](const QByteArray& body) {
-            QJsonParseError error;
-            if (!QJsonDocument::fromJson(body, &error).isObject()) {
+        [](const std::string& body) {
+            JsonDocument json;
+            std::string error;
+            if (!ParseJson(body, json, error) || !json.IsObject()) {
                 std::abort();
             }
         },

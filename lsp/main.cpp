@@ -69,9 +69,11 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
 
     std::atomic<bool> outputGone{false};
-    LanguageServer server([&outputGone](const QByteArray& body) {
-        if (const QByteArray frame = FrameMessage(body); !kestrel::WriteAll(
-                STDOUT_FILENO, {frame.constData(), static_cast<size_t>(frame.size())})) {
+    LanguageServer server([&outputGone](const std::string& body) {
+        // The header and the body in two writes: an answer of megabytes is
+        // not copied again to frame it.
+        if (!kestrel::WriteAll(STDOUT_FILENO, FrameHeader(body.size())) ||
+            !kestrel::WriteAll(STDOUT_FILENO, body)) {
             outputGone = true;
         }
     });
@@ -97,8 +99,8 @@ int main(int argc, char** argv) {
         frames.clear();
         // The client restarts a server that ends; one that waited for a body
         // it will never read would leave the client hanging.
-        if (!framer.Lost().isEmpty()) {
-            std::fprintf(stderr, "kestrel-lsp: %s\n", framer.Lost().toLocal8Bit().constData());
+        if (!framer.Lost().empty()) {
+            std::fprintf(stderr, "kestrel-lsp: %s\n", framer.Lost().c_str());
             return 1;
         }
         // What arrived before the input ended is still answered.

@@ -6,11 +6,12 @@ set -euo pipefail
 packages=(
     cmake g++ make clang libclang-rt-dev ccache
     qt6-base-dev qt6-base-dev-tools libgl-dev libqscintilla2-qt6-dev
-    libbenchmark-dev libxxhash-dev
+    libbenchmark-dev libxxhash-dev rapidjson-dev
     universal-ctags binutils python3 fontconfig fonts-dejavu-core fonts-liberation2 strace
     neovim vim-nox emacs-nox elpa-eglot tmux
     xvfb xauth openbox x11-utils xdotool
     dpkg-dev file groff-base lintian debootstrap
+    nodejs chromium libkrb5-dev ripgrep pkg-config libsecret-1-dev libx11-dev libxkbfile-dev
 )
 
 missing=()

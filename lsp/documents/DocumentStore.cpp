@@ -11,29 +11,30 @@
 
 namespace kestrel::lsp {
 
-void DocumentStore::Open(const QString& uri, std::string text, int64_t version) {
-    open_.insert(uri, {std::make_shared<TextDocument>(std::move(text)), version, {}});
+void DocumentStore::Open(const std::string& uri, std::string text, int64_t version) {
+    open_.insert_or_assign(uri,
+                           Entry{std::make_shared<TextDocument>(std::move(text)), version, {}});
 }
 
-void DocumentStore::Refuse(const QString& uri, const QString& why) {
-    open_.insert(uri, {nullptr, 0, why});
+void DocumentStore::Refuse(const std::string& uri, std::string why) {
+    open_.insert_or_assign(uri, Entry{nullptr, 0, std::move(why)});
 }
 
-bool DocumentStore::MarkOutOfStep(const QString& uri, const QString& why) {
+bool DocumentStore::MarkOutOfStep(const std::string& uri, std::string why) {
     const auto found = open_.find(uri);
-    if (found == open_.end() || !found->outOfStep.isEmpty()) {
+    if (found == open_.end() || !found->second.outOfStep.empty()) {
         return false;
     }
-    found->outOfStep = why;
+    found->second.outOfStep = std::move(why);
     return true;
 }
 
-QString DocumentStore::OutOfStep(const QString& uri) const {
-    const auto found = open_.constFind(uri);
-    return found == open_.constEnd() ? QString() : found->outOfStep;
+std::string DocumentStore::OutOfStep(const std::string& uri) const {
+    const auto found = open_.find(uri);
+    return found == open_.end() ? std::string() : found->second.outOfStep;
 }
 
-DocumentStore::ChangeResult DocumentStore::Change(const QString& uri,
+DocumentStore::ChangeResult DocumentStore::Change(const std::string& uri,
                                                   const std::optional<TextRange>& range,
                                                   std::string_view text, PositionEncoding encoding,
                                                   int64_t version) {
@@ -41,48 +42,50 @@ DocumentStore::ChangeResult DocumentStore::Change(const QString& uri,
     if (found == open_.end()) {
         return ChangeResult::NotOpen;
     }
+    Entry& entry = found->second;
     if (!range) {
         // The whole text: in step again, whatever came before.
-        found->document = std::make_shared<TextDocument>(std::string(text));
-        found->outOfStep.clear();
-        found->version = version;
+        entry.document = std::make_shared<TextDocument>(std::string(text));
+        entry.outOfStep.clear();
+        entry.version = version;
         return ChangeResult::Applied;
     }
-    if (!found->outOfStep.isEmpty()) {
+    if (!entry.outOfStep.empty()) {
         return ChangeResult::Ignored;
     }
-    TextDocument& document = *found->document;
+    TextDocument& document = *entry.document;
     const TextPosition& start = range->start;
     const TextPosition& end = range->end;
     // A line just past the last one stands for the end of the text.
     if (start.line > document.LineCount() || end.line > document.LineCount()) {
-        found->outOfStep = QStringLiteral("a change's range lies past the end of the text");
+        entry.outOfStep = "a change's range lies past the end of the text";
         return ChangeResult::WentOutOfStep;
     }
     if (end.line < start.line || (end.line == start.line && end.character < start.character)) {
-        found->outOfStep = QStringLiteral("a change's range ends before it starts");
+        entry.outOfStep = "a change's range ends before it starts";
         return ChangeResult::WentOutOfStep;
     }
     const size_t from = document.OffsetOf(start, encoding);
     const size_t to = document.OffsetOf(end, encoding);
     document.Replace(from, std::max(from, to), text);
-    found->version = version;
+    entry.version = version;
     return ChangeResult::Applied;
 }
 
-void DocumentStore::Close(const QString& uri) {
-    open_.remove(uri);
+void DocumentStore::Close(const std::string& uri) {
+    open_.erase(uri);
 }
 
-std::shared_ptr<const TextDocument> DocumentStore::Get(const QString& uri, QString& error) const {
-    if (const auto found = open_.constFind(uri); found != open_.constEnd()) {
-        if (!found->outOfStep.isEmpty()) {
+std::shared_ptr<const TextDocument> DocumentStore::Get(const std::string& uri,
+                                                       std::string& error) const {
+    if (const auto found = open_.find(uri); found != open_.end()) {
+        if (!found->second.outOfStep.empty()) {
             // Neither a guess nor the file on disk: the editor has other text.
-            error = QStringLiteral("%1 is out of step with the editor (%2); close and reopen it")
-                        .arg(uri, found->outOfStep);
+            error = uri + " is out of step with the editor (" + found->second.outOfStep +
+                    "); close and reopen it";
             return nullptr;
         }
-        return found->document;
+        return found->second.document;
     }
     std::string text;
     if (!ReadFileUri(uri, text, error)) {
@@ -100,13 +103,13 @@ std::string DecodeFileText(std::string_view bytes) {
     return ToUtf8(bytes, encoding);
 }
 
-bool ReadFileUri(const QString& uri, std::string& text, QString& error) {
+bool ReadFileUri(const std::string& uri, std::string& text, std::string& error) {
     const std::optional<std::string> path = PathOfFileUri(uri);
     if (!path) {
-        error = QStringLiteral("%1 is not open and not a local file URI").arg(uri);
+        error = uri + " is not open and not a local file URI";
         return false;
     }
-    const QString shown = QString::fromUtf8(*path);
+    const std::string& shown = *path;
     // Only regular files, opened without waiting: a FIFO or a device in the
     // file's place could block the server or never end.
     FileBytes bytes;
@@ -117,18 +120,17 @@ bool ReadFileUri(const QString& uri, std::string& text, QString& error) {
         text = DecodeFileText(bytes.View());
         return true;
     case ReadEnd::Failed:
-        error = QStringLiteral("%1: %2").arg(shown, QString::fromLocal8Bit(ErrnoText(read.error)));
+        error = shown + ": " + ErrnoText(read.error);
         return false;
     case ReadEnd::Refused:
-        error = QStringLiteral("%1: not a regular file").arg(shown);
+        error = shown + ": not a regular file";
         return false;
     case ReadEnd::TooLarge:
     case ReadEnd::Cancelled:
         break;
     }
-    error = QStringLiteral("%1: too large (more than %2 bytes)")
-                .arg(shown)
-                .arg(DocumentStore::kMaxFileSize);
+    error =
+        shown + ": too large (more than " + std::to_string(DocumentStore::kMaxFileSize) + " bytes)";
     return false;
 }
 

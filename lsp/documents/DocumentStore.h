@@ -3,11 +3,10 @@
 #include "ReadToEnd.h"
 #include "documents/TextDocument.h"
 
-#include <QHash>
-#include <QString>
-
 #include <memory>
 #include <optional>
+#include <string>
+#include <unordered_map>
 
 namespace kestrel::lsp {
 
@@ -20,16 +19,16 @@ namespace kestrel::lsp {
 class DocumentStore {
 public:
     // Files larger than this are not read from disk.
-    static constexpr qint64 kMaxFileSize = static_cast<qint64>(kLargeFileBytes);
+    static constexpr int64_t kMaxFileSize = static_cast<int64_t>(kLargeFileBytes);
 
-    void Open(const QString& uri, std::string text, int64_t version);
+    void Open(const std::string& uri, std::string text, int64_t version);
     // The client opened `uri`, but its text could not be taken.
-    void Refuse(const QString& uri, const QString& why);
+    void Refuse(const std::string& uri, std::string why);
     // A change to an open document could not be taken; true when that puts
     // it out of step (it was in step).
-    bool MarkOutOfStep(const QString& uri, const QString& why);
+    bool MarkOutOfStep(const std::string& uri, std::string why);
     // Why the open document is out of step; empty while it is not.
-    QString OutOfStep(const QString& uri) const;
+    std::string OutOfStep(const std::string& uri) const;
 
     enum class ChangeResult {
         Applied,
@@ -39,23 +38,23 @@ public:
     };
     // Applies one content change to an open document: the text replaces
     // `range`, or the whole text when there is no range.
-    ChangeResult Change(const QString& uri, const std::optional<TextRange>& range,
+    ChangeResult Change(const std::string& uri, const std::optional<TextRange>& range,
                         std::string_view text, PositionEncoding encoding, int64_t version);
-    void Close(const QString& uri);
-    bool IsOpen(const QString& uri) const { return open_.contains(uri); }
+    void Close(const std::string& uri);
+    bool IsOpen(const std::string& uri) const { return open_.contains(uri); }
 
     // The open document, or else the file the URI names, read from disk.
     // Null with a reason in `error` when neither exists, or when the open
     // document is out of step.
-    std::shared_ptr<const TextDocument> Get(const QString& uri, QString& error) const;
+    std::shared_ptr<const TextDocument> Get(const std::string& uri, std::string& error) const;
 
 private:
     struct Entry {
         std::shared_ptr<TextDocument> document; // null when refused
         int64_t version = 0;
-        QString outOfStep;
+        std::string outOfStep;
     };
-    QHash<QString, Entry> open_;
+    std::unordered_map<std::string, Entry> open_;
 };
 
 // A file's text as UTF-8, decoded the way kestrel-list decodes it: UTF-8
@@ -66,6 +65,6 @@ std::string DecodeFileText(std::string_view bytes);
 // Reads and decodes the file a `file:` URI names. Gives false with a reason
 // for any other URI, a file that cannot be read, or one that is not a
 // regular file or is too large.
-bool ReadFileUri(const QString& uri, std::string& text, QString& error);
+bool ReadFileUri(const std::string& uri, std::string& text, std::string& error);
 
 } // namespace kestrel::lsp

@@ -1,8 +1,19 @@
 #include "documents/FileUri.h"
 
+#include <algorithm>
+#include <cctype>
+
 namespace kestrel::lsp {
 
 namespace {
+
+// Scheme and host compare in any case.
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
 
 // The characters a URI path takes as they are: unreserved, sub-delims, ':',
 // '@' and the '/' between segments.
@@ -50,12 +61,10 @@ std::string FileUriOf(const std::string& path) {
     return uri;
 }
 
-std::optional<std::string> PathOfFileUri(const QString& uri) {
-    const std::string text = uri.toStdString();
-    std::string_view rest = text;
+std::optional<std::string> PathOfFileUri(std::string_view uri) {
+    std::string_view rest = uri;
     constexpr std::string_view kScheme = "file:";
-    if (!QString::fromStdString(std::string(rest.substr(0, kScheme.size())))
-             .startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
+    if (!SameIgnoringCase(rest.substr(0, kScheme.size()), kScheme)) {
         return std::nullopt;
     }
     rest.remove_prefix(kScheme.size());
@@ -66,8 +75,8 @@ std::optional<std::string> PathOfFileUri(const QString& uri) {
         if (slash == std::string_view::npos) {
             return std::nullopt;
         }
-        const QString host = QString::fromUtf8(rest.data(), static_cast<qsizetype>(slash));
-        if (!host.isEmpty() && host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) != 0) {
+        const std::string_view host = rest.substr(0, slash);
+        if (!host.empty() && !SameIgnoringCase(host, "localhost")) {
             return std::nullopt;
         }
         rest.remove_prefix(slash);

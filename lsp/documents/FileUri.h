@@ -1,9 +1,8 @@
 #pragma once
 
-#include <QString>
-
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace kestrel::lsp {
 
@@ -18,6 +17,6 @@ std::string FileUriOf(const std::string& path);
 // The path a `file:` URI names: "file:///path", or "file://localhost/path"
 // (the local host spelled out). Nothing for another host, another scheme, a
 // path that is not absolute or that would hold a NUL byte.
-std::optional<std::string> PathOfFileUri(const QString& uri);
+std::optional<std::string> PathOfFileUri(std::string_view uri);
 
 } // namespace kestrel::lsp

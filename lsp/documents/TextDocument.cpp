@@ -12,8 +12,8 @@ bool IsContinuationByte(unsigned char byte) {
     return (byte & 0xC0) == 0x80;
 }
 
-// UTF-16 code units of the UTF-8 text: one per sequence, two for the
-// four-byte ones that lie beyond the Basic Multilingual Plane.
+} // namespace
+
 int64_t Utf16Length(std::string_view utf8) {
     int64_t units = 0;
     for (const char c : utf8) {
@@ -22,8 +22,6 @@ int64_t Utf16Length(std::string_view utf8) {
     }
     return units;
 }
-
-} // namespace
 
 // Where the lines that begin in [from, to] of `text` start, after the line
 // start `at` (one of them, or before them); and how many CRs in [from, to)

@@ -10,6 +10,11 @@
 
 namespace kestrel::lsp {
 
+// UTF-16 code units of UTF-8 text, which the protocol counts columns in by
+// default: one per sequence, two for the four-byte ones that lie beyond the
+// Basic Multilingual Plane.
+int64_t Utf16Length(std::string_view utf8);
+
 // The text of one document, UTF-8, with its lines indexed the way the
 // protocol counts them (CR LF, LF and a lone CR each end a line), so that
 // positions and byte offsets convert both ways.

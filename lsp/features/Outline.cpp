@@ -2,12 +2,11 @@
 
 #include "features/SingleBlanks.h"
 
+#include "CaseFold.h"
 #include "LineClassifier.h"
 #include "ScanRows.h"
 #include "SourceMarks.h"
 #include "TextLineReader.h"
-
-#include <QString>
 
 #include <algorithm>
 #include <limits>
@@ -75,9 +74,7 @@ std::string FoldedKey(std::string_view name) {
                     [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
         return FoldName(name);
     }
-    return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()))
-        .toCaseFolded()
-        .toStdString();
+    return CaseFoldUtf8(name);
 }
 
 // Builds the tree from the rows in source order.

@@ -2,10 +2,9 @@
 
 #include "index/LocalPaths.h"
 
-#include <QDeadlineTimer>
-
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -96,12 +95,16 @@ void FolderWatch::Unwatch(const std::string& path) {
 void FolderWatch::Run() {
     pollfd fds[2] = {{inotify_, POLLIN, 0}, {wakeup_, POLLIN, 0}};
     Changes changes;
-    QDeadlineTimer due; // when what is gathered goes out, quiet or not
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point due; // when what is gathered goes out, quiet or not
+    const auto remainingMs = [&due] {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(due - Clock::now()).count();
+        return static_cast<int>(std::clamp<int64_t>(left, 0, kQuietMs));
+    };
     for (;;) {
         const bool pending = !changes.paths.empty() || changes.overflow;
-        const int ready = ::poll(
-            fds, 2,
-            pending ? static_cast<int>(std::min<qint64>(kQuietMs, due.remainingTime())) : -1);
+        const int ready = ::poll(fds, 2, pending ? remainingMs() : -1);
         if (ready < 0 && errno == EINTR) {
             continue;
         }
@@ -111,10 +114,10 @@ void FolderWatch::Run() {
         if (ready > 0) {
             Read(changes);
             if (!pending) {
-                due.setRemainingTime(kLongestWaitMs);
+                due = Clock::now() + std::chrono::milliseconds(kLongestWaitMs);
             }
         }
-        if (ready == 0 || (pending && due.hasExpired())) {
+        if (ready == 0 || (pending && Clock::now() >= due)) {
             onChanges_(std::move(changes));
             changes = {};
         }

@@ -16,7 +16,7 @@ bool IsUnder(std::string_view path, std::string_view folder) {
     return path.size() == folder.size() || folder == "/" || path[folder.size()] == '/';
 }
 
-std::string LocalPath(const QString& uri) {
+std::string LocalPath(std::string_view uri) {
     const std::optional<std::string> path = PathOfFileUri(uri);
     return path ? CleanPath(*path) : std::string();
 }

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QString>
-
 #include <string>
 #include <string_view>
 
@@ -11,7 +9,7 @@ namespace kestrel::lsp {
 bool IsUnder(std::string_view path, std::string_view folder);
 
 // The path a `file:` URI names, as bytes, cleaned; empty for any other URI.
-std::string LocalPath(const QString& uri);
+std::string LocalPath(std::string_view uri);
 
 // An absolute path without empty, "." or ".." parts (taken lexically, as the
 // client meant them) and without a trailing '/'.

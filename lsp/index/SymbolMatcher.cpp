@@ -1,8 +1,7 @@
 #include "index/SymbolMatcher.h"
 
-#include <QString>
+#include "CaseFold.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace kestrel::lsp {
@@ -55,10 +54,7 @@ std::string FoldCase(std::string_view utf8) {
     if (ascii) {
         return folded;
     }
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()))
-        .toCaseFolded()
-        .toUtf8()
-        .toStdString();
+    return CaseFoldUtf8(utf8);
 }
 
 uint64_t ByteMask(std::string_view folded) {
@@ -81,9 +77,7 @@ uint64_t ByteMask(std::string_view folded) {
 }
 
 SymbolQuery::SymbolQuery(std::string_view utf8)
-    : folded_(FoldCase(utf8)), mask_(ByteMask(folded_)),
-      ascii_(std::all_of(folded_.begin(), folded_.end(),
-                         [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    : folded_(FoldCase(utf8)), mask_(ByteMask(folded_)) {
     const std::string_view folded = folded_;
     for (size_t at = 0; at < folded.size();) {
         const size_t length =
@@ -94,16 +88,6 @@ SymbolQuery::SymbolQuery(std::string_view utf8)
 }
 
 bool SymbolQuery::Matches(std::string_view folded) const {
-    if (ascii_) {
-        // A search text is a few dozen bytes: one pass over them costs
-        // less than a library search for each of the query's characters.
-        const std::string_view query = folded_;
-        size_t next = 0;
-        for (const char c : folded) {
-            next += next < query.size() && c == query[next] ? 1 : 0;
-        }
-        return next == query.size();
-    }
     const char* const begin = folded.data();
     const char* const end = begin + folded.size();
     const char* at = begin;
@@ -163,8 +147,7 @@ bool SymbolQuery::MatchesInitials(std::string_view text, std::string_view folded
     size_t next = 0;
     for (size_t at = 0; at < folded.size() && next < characters_.size(); ++at) {
         const std::string_view character = characters_[next];
-        if (folded[at] == character.front() &&
-            folded.compare(at, character.size(), character) == 0 && IsWordStart(text, folded, at)) {
+        if (folded.compare(at, character.size(), character) == 0 && IsWordStart(text, folded, at)) {
             ++next;
             at += character.size() - 1;
         }

@@ -49,7 +49,6 @@ private:
     std::string folded_;
     std::vector<std::string_view> characters_; // the folded query, a character each
     uint64_t mask_ = 0;
-    bool ascii_ = true; // every character of the query is one byte
 };
 
 } // namespace kestrel::lsp

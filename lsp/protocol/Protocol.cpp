@@ -2,146 +2,121 @@
 
 #include "TextEncoding.h"
 
-#include <QJsonArray>
-#include <QJsonObject>
-#include <QJsonValue>
-
-#include <algorithm>
-#include <cmath>
-
 namespace kestrel::lsp {
 
-namespace {
-
-QLatin1StringView Key(const char* key) {
-    return QLatin1StringView(key);
+std::string_view EncodingName(PositionEncoding encoding) {
+    return encoding == PositionEncoding::Utf8 ? "utf-8" : "utf-16";
 }
 
-[[noreturn]] void ThrowInvalid(QLatin1StringView key, const char* expected) {
-    throw RequestError{InvalidParams, QStringLiteral("'%1' must be %2").arg(key, expected)};
-}
-
-bool Offers(const QJsonValue& encodings, QLatin1StringView wanted) {
-    const QJsonArray offered = encodings.toArray();
-    return std::any_of(offered.begin(), offered.end(),
-                       [wanted](const QJsonValue& value) { return value.toString() == wanted; });
-}
-
-constexpr QLatin1StringView kUtf8("utf-8");
-constexpr QLatin1StringView kUtf16("utf-16");
-
-} // namespace
-
-ClientCapabilities ReadClientCapabilities(const QJsonObject& initializeParams) {
-    const QJsonObject capabilities = initializeParams.value(Key("capabilities")).toObject();
-    ClientCapabilities client;
-    // 3.17 clients offer encodings under `general`, some older ones under
-    // `offsetEncoding`.
-    const QJsonValue general =
-        capabilities.value(Key("general")).toObject().value(Key("positionEncodings"));
-    const QJsonValue legacy = capabilities.value(Key("offsetEncoding"));
-    client.encoding = Offers(general, kUtf8) || Offers(legacy, kUtf8) ? PositionEncoding::Utf8
-                                                                      : PositionEncoding::Utf16;
-    client.legacyOffsetEncoding = legacy.isArray();
-    client.workDoneProgress =
-        capabilities.value(Key("window")).toObject().value(Key("workDoneProgress")).toBool();
-    client.watchesFiles = capabilities.value(Key("workspace"))
-                              .toObject()
-                              .value(Key("didChangeWatchedFiles"))
-                              .toObject()
-                              .value(Key("dynamicRegistration"))
-                              .toBool();
-    return client;
-}
-
-QLatin1StringView EncodingName(PositionEncoding encoding) {
-    return encoding == PositionEncoding::Utf8 ? kUtf8 : kUtf16;
-}
-
-QJsonObject InitializeResultJson(const ClientCapabilities& client, QLatin1StringView version) {
-    const QLatin1StringView encoding = EncodingName(client.encoding);
-    const QJsonObject capabilities{
-        {Key("positionEncoding"), encoding},
-        {Key("textDocumentSync"),
-         QJsonObject{{Key("openClose"), true},
-                     {Key("change"), 2}, // incremental
-                     {Key("save"), QJsonObject{{Key("includeText"), false}}}}},
-        {Key("documentSymbolProvider"), QJsonObject{{Key("label"), QStringLiteral("Kestrel")}}},
-        {Key("codeActionProvider"),
-         QJsonObject{{Key("codeActionKinds"), QJsonArray{kBookmarkActionKind}}}},
-        {Key("workspaceSymbolProvider"), true},
-        {Key("declarationProvider"), true},
-        {Key("implementationProvider"), true},
-        {Key("definitionProvider"), true},
-        {Key("hoverProvider"), true},
-        {Key("foldingRangeProvider"), true},
-        {Key("workspace"),
-         QJsonObject{{Key("workspaceFolders"),
-                      QJsonObject{{Key("supported"), true}, {Key("changeNotifications"), true}}}}},
+void WriteInitializeResult(JsonWriter& w, const ClientCapabilities& client,
+                           std::string_view version) {
+    const std::string_view encoding = EncodingName(client.encoding);
+    const auto provides = [&w](std::string_view key) {
+        WriteKey(w, key);
+        w.Bool(true);
     };
-    QJsonObject result{
-        {Key("capabilities"), capabilities},
-        {Key("serverInfo"),
-         QJsonObject{{Key("name"), QStringLiteral("kestrel-lsp")}, {Key("version"), version}}},
-    };
+    w.StartObject();
+    WriteKey(w, "capabilities");
+    w.StartObject();
+    WriteKey(w, "positionEncoding");
+    WriteString(w, encoding);
+    WriteKey(w, "textDocumentSync");
+    w.StartObject();
+    provides("openClose");
+    WriteKey(w, "change");
+    w.Int(2); // incremental
+    WriteKey(w, "save");
+    w.StartObject();
+    WriteKey(w, "includeText");
+    w.Bool(false);
+    w.EndObject();
+    w.EndObject();
+    WriteKey(w, "documentSymbolProvider");
+    w.StartObject();
+    WriteKey(w, "label");
+    WriteString(w, "Kestrel");
+    w.EndObject();
+    WriteKey(w, "codeActionProvider");
+    w.StartObject();
+    WriteKey(w, "codeActionKinds");
+    w.StartArray();
+    WriteString(w, kBookmarkActionKind);
+    w.EndArray();
+    w.EndObject();
+    for (const char* provider :
+         {"workspaceSymbolProvider", "declarationProvider", "implementationProvider",
+          "definitionProvider", "hoverProvider", "foldingRangeProvider"}) {
+        provides(provider);
+    }
+    WriteKey(w, "workspace");
+    w.StartObject();
+    WriteKey(w, "workspaceFolders");
+    w.StartObject();
+    provides("supported");
+    provides("changeNotifications");
+    w.EndObject();
+    w.EndObject();
+    w.EndObject();
+    WriteKey(w, "serverInfo");
+    w.StartObject();
+    WriteKey(w, "name");
+    WriteString(w, "kestrel-lsp");
+    WriteKey(w, "version");
+    WriteString(w, version);
+    w.EndObject();
     if (client.legacyOffsetEncoding) {
-        result.insert(Key("offsetEncoding"), encoding);
+        WriteKey(w, "offsetEncoding");
+        WriteString(w, encoding);
     }
-    return result;
+    w.EndObject();
 }
 
-QJsonObject ObjectMember(const QJsonObject& object, QLatin1StringView key) {
-    const QJsonValue value = object.value(key);
-    if (!value.isObject()) {
-        ThrowInvalid(key, "an object");
-    }
-    return value.toObject();
+std::string MessageParams(int type, std::string_view message) {
+    return JsonText([&](JsonWriter& w) {
+        w.StartObject();
+        WriteKey(w, "type");
+        w.Int(type);
+        WriteKey(w, "message");
+        WriteString(w, message);
+        w.EndObject();
+    });
 }
 
-QString StringMember(const QJsonObject& object, QLatin1StringView key) {
-    const QJsonValue value = object.value(key);
-    if (!value.isString()) {
-        ThrowInvalid(key, "a string");
-    }
-    return value.toString();
+void WritePosition(JsonWriter& w, TextPosition position) {
+    w.StartObject();
+    WriteKey(w, "line");
+    w.Int64(position.line);
+    WriteKey(w, "character");
+    w.Int64(position.character);
+    w.EndObject();
 }
 
-int64_t IntegerMember(const QJsonObject& object, QLatin1StringView key) {
-    const QJsonValue value = object.value(key);
-    const double number = value.toDouble(-1);
-    // Protocol integers fit in 31 bits; a larger one is not a position.
-    if (!value.isDouble() || number < 0 || number > 2147483647.0 || std::floor(number) != number) {
-        ThrowInvalid(key, "an integer from 0 to 2147483647");
-    }
-    return static_cast<int64_t>(number);
+void WriteRange(JsonWriter& w, const TextRange& range) {
+    w.StartObject();
+    WriteKey(w, "start");
+    WritePosition(w, range.start);
+    WriteKey(w, "end");
+    WritePosition(w, range.end);
+    w.EndObject();
 }
 
-TextPosition PositionMember(const QJsonObject& object, QLatin1StringView key) {
-    const QJsonObject position = ObjectMember(object, key);
-    return {IntegerMember(position, Key("line")), IntegerMember(position, Key("character"))};
-}
-
-TextRange RangeMember(const QJsonObject& object, QLatin1StringView key) {
-    const QJsonObject range = ObjectMember(object, key);
-    return {PositionMember(range, Key("start")), PositionMember(range, Key("end"))};
-}
-
-QJsonObject PositionJson(TextPosition position) {
-    return {{Key("line"), static_cast<qint64>(position.line)},
-            {Key("character"), static_cast<qint64>(position.character)}};
-}
-
-QJsonObject RangeJson(const TextRange& range) {
-    return {{Key("start"), PositionJson(range.start)}, {Key("end"), PositionJson(range.end)}};
-}
-
-QJsonObject WorkspaceEditJson(const QString& uri, const std::vector<TextEdit>& edits) {
-    QJsonArray changes;
+void WriteWorkspaceEdit(JsonWriter& w, std::string_view uri, const std::vector<TextEdit>& edits) {
+    w.StartObject();
+    WriteKey(w, "changes");
+    w.StartObject();
+    WriteKey(w, uri);
+    w.StartArray();
     for (const TextEdit& edit : edits) {
-        changes.append(QJsonObject{{Key("range"), RangeJson(edit.range)},
-                                   {Key("newText"), QString::fromUtf8(edit.newText)}});
+        w.StartObject();
+        WriteKey(w, "range");
+        WriteRange(w, edit.range);
+        WriteKey(w, "newText");
+        WriteString(w, edit.newText);
+        w.EndObject();
     }
-    return {{Key("changes"), QJsonObject{{uri, changes}}}};
+    w.EndArray();
+    w.EndObject();
+    w.EndObject();
 }
 
 void AppendNumber(std::string& out, int64_t value) {

@@ -1,14 +1,15 @@
 #pragma once
 
-// The protocol's wire types, each beside its JSON reading and writing. The
-// types themselves are plain: the features use them without any JSON.
-#include <QString>
+// The protocol's wire types, each beside its JSON writing (the parameters'
+// reading is in Params.h). The types themselves are plain: the features use
+// them without any JSON.
+#include "protocol/Json.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
-
-class QJsonObject;
 
 namespace kestrel::lsp {
 
@@ -81,11 +82,27 @@ enum ErrorCode : int {
 // A request that cannot be answered: the error response's code and text.
 struct RequestError {
     ErrorCode code;
-    QString message;
+    std::string message;
 };
 
+// A request's result as JSON text. Shared, so that an answer kept from
+// before goes out without a copy.
+struct JsonResult {
+    JsonResult(std::string text) : text(std::make_shared<const std::string>(std::move(text))) {}
+    JsonResult(const char* text) : JsonResult(std::string(text)) {}
+    JsonResult(std::shared_ptr<const std::string> text) : text(std::move(text)) {}
+    std::shared_ptr<const std::string> text;
+};
+
+// The parameters of `window/logMessage` and `window/showMessage`.
+std::string MessageParams(int type, std::string_view message);
+// Their message types.
+inline constexpr int kErrorMessage = 1;
+inline constexpr int kWarningMessage = 2;
+inline constexpr int kInfoMessage = 3;
+
 // The code action kind of the bookmark actions.
-inline constexpr QLatin1StringView kBookmarkActionKind("refactor.rewrite");
+inline constexpr std::string_view kBookmarkActionKind = "refactor.rewrite";
 
 // What `initialize` tells of the client.
 struct ClientCapabilities {
@@ -98,27 +115,20 @@ struct ClientCapabilities {
     // It watches files for the server once asked to (dynamic registration).
     bool watchesFiles = false;
 };
-ClientCapabilities ReadClientCapabilities(const QJsonObject& initializeParams);
-QLatin1StringView EncodingName(PositionEncoding encoding);
+std::string_view EncodingName(PositionEncoding encoding);
 
 // The `initialize` result: what the server offers, its name and version.
-QJsonObject InitializeResultJson(const ClientCapabilities& client, QLatin1StringView version);
+void WriteInitializeResult(JsonWriter& writer, const ClientCapabilities& client,
+                           std::string_view version);
 
-// Members of request parameters, checked: each throws RequestError
-// (InvalidParams) naming the member when it is missing or of another type.
-QJsonObject ObjectMember(const QJsonObject& object, QLatin1StringView key);
-QString StringMember(const QJsonObject& object, QLatin1StringView key);
-int64_t IntegerMember(const QJsonObject& object, QLatin1StringView key);
-TextPosition PositionMember(const QJsonObject& object, QLatin1StringView key);
-TextRange RangeMember(const QJsonObject& object, QLatin1StringView key);
-
-QJsonObject PositionJson(TextPosition position);
-QJsonObject RangeJson(const TextRange& range);
+void WritePosition(JsonWriter& writer, TextPosition position);
+void WriteRange(JsonWriter& writer, const TextRange& range);
 // A `WorkspaceEdit` that makes `edits` to the document at `uri`.
-QJsonObject WorkspaceEditJson(const QString& uri, const std::vector<TextEdit>& edits);
+void WriteWorkspaceEdit(JsonWriter& writer, std::string_view uri,
+                        const std::vector<TextEdit>& edits);
 
 // Writers of compact JSON text straight into a string, for answers too large
-// to go through QJsonObject quickly (outlines of tens of thousands of
+// to go through a writer quickly (outlines of tens of thousands of
 // entries).
 void AppendNumber(std::string& out, int64_t value);
 void AppendRange(std::string& out, const TextRange& range);

@@ -1,24 +1,25 @@
 #pragma once
 
 #include "documents/DocumentStore.h"
+#include "protocol/Params.h"
 #include "protocol/Protocol.h"
 #include "server/Navigator.h"
 #include "server/OutlineAnswers.h"
 #include "server/Workspace.h"
+#include "transport/IncomingMessages.h"
 #include "transport/JsonRpcChannel.h"
 #include "transport/MessageFraming.h"
 
-#include <QJsonObject>
-#include <QJsonValue>
-#include <QSet>
-
 #include <functional>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace kestrel::lsp {
 
 // The dispatcher: answers the client's messages, one JSON-RPC body at a
-// time, and sends its answers through `send` as message bodies.
+// time, and sends its answers through `send` as message bodies. Each method
+// is bound once to a handler that takes its typed parameters.
 class LanguageServer {
 public:
     using Send = JsonRpcChannel::Send;
@@ -38,36 +39,51 @@ public:
     int ExitCode() const { return shutdown_ ? 0 : 1; }
 
 private:
-    struct Message {
-        QJsonObject json;
-        QJsonValue id; // undefined for a notification
-        QString method;
-        std::optional<RefusedMessage> refused; // in place of a message too large to take
-    };
+    using RequestHandler = std::function<JsonResult(const Json& params)>;
+    using NotificationHandler = std::function<void(const Json& params)>;
 
-    void HandleMessage(const Message& message, const QSet<QString>& cancelled);
-    // The result of a request, as JSON text.
-    QByteArray Request(const QString& method, const QJsonObject& params);
-    void Notification(const QString& method, const QJsonObject& params);
+    // Binds `method` to a member that takes its parameters read into `Params`.
+    template <class Params, class Result>
+    void BindRequest(std::string method, Result (LanguageServer::*handler)(const Params&));
+    template <class Params>
+    void BindNotification(std::string method, void (LanguageServer::*handler)(const Params&));
 
-    QJsonValue Initialize(const QJsonObject& params);
-    QByteArray DocumentSymbols(const QJsonObject& params);
-    QJsonValue CodeActions(const QJsonObject& params);
-    void DidOpen(const QJsonObject& params);
-    void DidChange(const QJsonObject& params);
-    void DidSave(const QJsonObject& params);
+    void HandleMessage(const IncomingMessage& message);
+    JsonResult Request(const std::string& method, const Json& params);
+    void Notification(const std::string& method, const Json& params);
+
+    std::string Initialize(const InitializeParams& params);
+    std::string Shutdown(const NoParams& params);
+    JsonResult DocumentSymbols(const TextDocumentParams& params);
+    std::string CodeActions(const CodeActionParams& params);
+    std::string Rows(const TextDocumentParams& params);
+    std::string Counterparts(const TextDocumentPositionParams& params);
+    std::string Definition(const TextDocumentPositionParams& params);
+    std::string Hover(const TextDocumentPositionParams& params);
+    std::string FoldingRanges(const TextDocumentParams& params);
+    std::string WorkspaceSymbols(const WorkspaceSymbolParams& params);
+    void Initialized(const NoParams& params);
+    void DidOpen(const DidOpenParams& params);
+    void DidChange(const DidChangeParams& params);
+    void DidClose(const TextDocumentParams& params);
+    void DidSave(const DidSaveParams& params);
+    void DidChangeWatchedFiles(const DidChangeWatchedFilesParams& params);
+    void DidChangeWorkspaceFolders(const DidChangeWorkspaceFoldersParams& params);
+    void SetTrace(const SetTraceParams& params);
     // A didOpen or didChange too large to take: its document is out of step.
     void TakeRefused(const RefusedMessage& refused);
     // Logs that a document went out of step, and shows it the first time.
-    void ReportOutOfStep(const QString& uri);
-    void SetTrace(const QJsonObject& params);
+    void ReportOutOfStep(const std::string& uri);
+    void SetTraceLevel(std::string_view value);
 
-    std::shared_ptr<const TextDocument> Document(const QJsonObject& params, QString& uri) const;
+    std::shared_ptr<const TextDocument> Document(const std::string& uri) const;
 
     // A `$/logTrace` line, while the client has tracing on.
-    void Trace(const QString& message);
+    void Trace(std::string_view message);
 
     JsonRpcChannel channel_;
+    std::unordered_map<std::string, RequestHandler> requests_;
+    std::unordered_map<std::string, NotificationHandler> notifications_;
     OutlineAnswers outlines_;
     DocumentStore documents_;
     PositionEncoding encoding_ = PositionEncoding::Utf16;

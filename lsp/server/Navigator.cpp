@@ -6,22 +6,17 @@
 
 #include "TextEncoding.h"
 
-#include <QFileInfo>
-#include <QJsonArray>
-#include <QUrl>
-
 #include <algorithm>
 
 namespace kestrel::lsp {
 
 namespace {
 
-QLatin1StringView Key(const char* key) {
-    return QLatin1StringView(key);
-}
-
-QByteArray Bytes(const std::string& text) {
-    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+// The file name a URI ends in, decoded.
+std::string FileNameOf(std::string_view uri) {
+    const std::string path = LocalPath(uri);
+    const std::string_view name = path.empty() ? uri : std::string_view(path);
+    return std::string(name.substr(name.rfind('/') + 1));
 }
 
 // Index entries that a name at the cursor may mean, best first: in this
@@ -58,7 +53,7 @@ std::vector<SymbolMatch> Choose(std::vector<SymbolMatch> matches, const Identifi
     std::vector<std::pair<int, SymbolMatch>> ranked;
     ranked.reserve(matches.size());
     for (SymbolMatch& match : matches) {
-        const std::string path = LocalPath(QString::fromStdString(match.file->uri));
+        const std::string path = LocalPath(match.file->uri);
         const int rank = path == thisPath                                                      ? 0
                          : std::find(uses.begin(), uses.end(), UnitOfPath(path)) != uses.end() ? 1
                                                                                                : 2;
@@ -85,17 +80,18 @@ std::shared_ptr<const SourceStructure> Navigator::StructureOf(const TextDocument
         });
 }
 
-Navigator::Request Navigator::Read(const QJsonObject& params) {
+Navigator::Request Navigator::Read(const std::string& uri,
+                                   const std::optional<TextPosition>& place) {
     Request request;
-    request.uri = StringMember(ObjectMember(params, Key("textDocument")), Key("uri"));
-    QString error;
+    request.uri = uri;
+    std::string error;
     request.document = documents_.Get(request.uri, error);
     if (!request.document) {
         throw RequestError{RequestFailed, error};
     }
     request.structure = StructureOf(*request.document);
-    if (params.contains(Key("position"))) {
-        const TextPosition position = PositionMember(params, Key("position"));
+    if (place) {
+        const TextPosition& position = *place;
         const TextDocument& document = *request.document;
         // A place past the end of its line or of the text holds nothing.
         if (position.line >= document.LineCount() ||
@@ -113,45 +109,70 @@ TextRange Navigator::RangeOf(const TextDocument& document, size_t start, size_t 
     return {document.PositionOf(start, encoding_), document.PositionOf(end, encoding_)};
 }
 
-QByteArray Navigator::Counterparts(const QJsonObject& params) {
-    const Request request = Read(params);
+std::string Navigator::Counterparts(const TextDocumentPositionParams& params) {
+    const Request request = Read(params.uri, params.position);
     if (request.offset == SourceStructure::kNone) {
-        return QByteArrayLiteral("null");
+        return "null";
     }
     const SourceStructure& structure = *request.structure;
     const int routine = RoutineAt(*request.document, structure, request.offset);
     if (routine < 0) {
-        return QByteArrayLiteral("null");
+        return "null";
     }
-    const std::vector<int> found = lsp::Counterparts(structure, routine);
-    if (found.empty()) {
-        return QByteArrayLiteral("null");
+    return RoutineLocations(request, lsp::Counterparts(structure, routine));
+}
+
+std::vector<int> Navigator::DeclarationsAtName(const Request& request) const {
+    const SourceStructure& structure = *request.structure;
+    const int routine = RoutineAt(*request.document, structure, request.offset);
+    if (routine < 0) {
+        return {};
+    }
+    const SourceStructure::Routine& here = structure.routines[static_cast<size_t>(routine)];
+    if (!here.body || request.offset < here.nameStart || request.offset > here.nameEnd) {
+        return {};
+    }
+    return lsp::Counterparts(structure, routine);
+}
+
+std::string Navigator::RoutineLocations(const Request& request,
+                                        const std::vector<int>& routines) const {
+    if (routines.empty()) {
+        return "null";
     }
     std::string out = "[";
-    const std::string uri = request.uri.toStdString();
-    for (const int index : found) {
-        const SourceStructure::Routine& other = structure.routines[static_cast<size_t>(index)];
+    const std::string& uri = request.uri;
+    for (const int index : routines) {
+        const SourceStructure::Routine& other =
+            request.structure->routines[static_cast<size_t>(index)];
         out += out.size() == 1 ? "" : ",";
         AppendLocation(out, {uri, RangeOf(*request.document, other.nameStart, other.nameEnd)});
     }
     out += ']';
-    return Bytes(out);
+    return out;
 }
 
-QByteArray Navigator::Definition(const QJsonObject& params) {
-    const Request request = Read(params);
+std::string Navigator::Definition(const TextDocumentPositionParams& params) {
+    const Request request = Read(params.uri, params.position);
     if (request.offset == SourceStructure::kNone) {
-        return QByteArrayLiteral("null");
+        return "null";
+    }
+    // On the name in a routine's implementation heading, the definition
+    // asked for is the declaration it implements, so that going to the
+    // definition moves between the two.
+    const std::vector<int> declarations = DeclarationsAtName(request);
+    if (!declarations.empty()) {
+        return RoutineLocations(request, declarations);
     }
     const Identifier identifier = IdentifierAt(request.document->Text(), request.offset);
     if (identifier.name.empty()) {
-        return QByteArrayLiteral("null");
+        return "null";
     }
     const std::vector<SymbolMatch> matches =
         Choose(workspace_.Named(identifier.name, documents_, Workspace::kMaxNamed), identifier,
                LocalPath(request.uri), request.structure->uses, true, OutlineRole::Definition);
     if (matches.empty()) {
-        return QByteArrayLiteral("null");
+        return "null";
     }
     std::string out = "[";
     for (size_t i = 0; i < matches.size() && i < kMaxDefinitions; ++i) {
@@ -161,22 +182,22 @@ QByteArray Navigator::Definition(const QJsonObject& params) {
             out, {matches[i].file->uri, {{symbol.line, symbol.from}, {symbol.line, symbol.to}}});
     }
     out += ']';
-    return Bytes(out);
+    return out;
 }
 
-QByteArray Navigator::Hover(const QJsonObject& params) {
-    const Request request = Read(params);
+std::string Navigator::Hover(const TextDocumentPositionParams& params) {
+    const Request request = Read(params.uri, params.position);
     if (request.offset == SourceStructure::kNone) {
-        return QByteArrayLiteral("null");
+        return "null";
     }
     const TextDocument& document = *request.document;
     const Identifier identifier = IdentifierAt(document.Text(), request.offset);
     if (identifier.name.empty()) {
-        return QByteArrayLiteral("null");
+        return "null";
     }
     // The heading to show, preferably the declaration, in this document or
     // in the file the index names.
-    QString uri = request.uri;
+    std::string uri = request.uri;
     std::shared_ptr<const TextDocument> source = request.document;
     std::shared_ptr<const SourceStructure> structure = request.structure;
     int routine = RoutineAt(document, *structure, request.offset);
@@ -207,13 +228,13 @@ QByteArray Navigator::Hover(const QJsonObject& params) {
             Choose(workspace_.Named(identifier.name, documents_, Workspace::kMaxNamed), identifier,
                    LocalPath(request.uri), structure->uses, false, OutlineRole::Declaration);
         if (matches.empty()) {
-            return QByteArrayLiteral("null");
+            return "null";
         }
-        uri = QString::fromStdString(matches.front().file->uri);
-        QString error;
+        uri = matches.front().file->uri;
+        std::string error;
         source = documents_.Get(uri, error);
         if (!source) {
-            return QByteArrayLiteral("null");
+            return "null";
         }
         // A file read from disk is a new text each time: the one read last
         // for this URI stands in for it while its bytes are the same.
@@ -233,29 +254,35 @@ QByteArray Navigator::Hover(const QJsonObject& params) {
             }
         }
         if (routine < 0) {
-            return QByteArrayLiteral("null");
+            return "null";
         }
     }
     const SourceStructure::Routine& found = structure->routines[static_cast<size_t>(routine)];
     const std::string type = found.owner >= 0 ? structure->TypePath(found.owner) : found.qualifier;
-    QString where = QStringLiteral("Declared in %1, line %2")
-                        .arg(QUrl(uri).fileName())
-                        .arg(source->LineOf(found.nameStart) + 1);
+    std::string where = "Declared in " + FileNameOf(uri) + ", line " +
+                        std::to_string(source->LineOf(found.nameStart) + 1);
     if (!type.empty()) {
-        where += QStringLiteral(", in `%1`").arg(QString::fromStdString(type));
+        where += ", in `" + type + "`";
     }
-    const QString markdown =
-        QStringLiteral("```pascal\n%1\n```\n%2")
-            .arg(QString::fromStdString(HeadingText(source->Text(), found)), where);
-    const QJsonObject hover{
-        {Key("contents"),
-         QJsonObject{{Key("kind"), QStringLiteral("markdown")}, {Key("value"), markdown}}},
-        {Key("range"), RangeJson(RangeOf(document, identifier.start, identifier.end))}};
-    return JsonText(hover);
+    const std::string markdown =
+        "```pascal\n" + HeadingText(source->Text(), found) + "\n```\n" + where;
+    return JsonText([&](JsonWriter& w) {
+        w.StartObject();
+        WriteKey(w, "contents");
+        w.StartObject();
+        WriteKey(w, "kind");
+        WriteString(w, "markdown");
+        WriteKey(w, "value");
+        WriteString(w, markdown);
+        w.EndObject();
+        WriteKey(w, "range");
+        WriteRange(w, RangeOf(document, identifier.start, identifier.end));
+        w.EndObject();
+    });
 }
 
-QByteArray Navigator::FoldingRanges(const QJsonObject& params) {
-    const Request request = Read(params);
+std::string Navigator::FoldingRanges(const TextDocumentParams& params) {
+    const Request request = Read(params.uri, std::nullopt);
     std::string out = "[";
     for (const FoldingRange& range : lsp::FoldingRanges(*request.document, *request.structure)) {
         out += out.size() == 1 ? "{\"startLine\":" : ",{\"startLine\":";
@@ -270,7 +297,7 @@ QByteArray Navigator::FoldingRanges(const QJsonObject& params) {
         out += '}';
     }
     out += ']';
-    return Bytes(out);
+    return out;
 }
 
 } // namespace kestrel::lsp

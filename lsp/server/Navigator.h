@@ -3,10 +3,8 @@
 #include "documents/DocumentStore.h"
 #include "documents/RevisionCache.h"
 #include "features/SourceStructure.h"
+#include "protocol/Params.h"
 #include "server/Workspace.h"
-
-#include <QByteArray>
-#include <QJsonObject>
 
 #include <memory>
 #include <utility>
@@ -27,10 +25,10 @@ public:
     // `textDocument/declaration` and `textDocument/implementation`: from an
     // implementation's heading to its declarations, from a declaration to
     // its implementations.
-    QByteArray Counterparts(const QJsonObject& params);
-    QByteArray Definition(const QJsonObject& params);
-    QByteArray Hover(const QJsonObject& params);
-    QByteArray FoldingRanges(const QJsonObject& params);
+    std::string Counterparts(const TextDocumentPositionParams& params);
+    std::string Definition(const TextDocumentPositionParams& params);
+    std::string Hover(const TextDocumentPositionParams& params);
+    std::string FoldingRanges(const TextDocumentParams& params);
 
     // The structure of a document's text, from the cache when it is there.
     std::shared_ptr<const SourceStructure> StructureOf(const TextDocument& document);
@@ -40,19 +38,24 @@ public:
 
 private:
     struct Request {
-        QString uri;
+        std::string uri;
         std::shared_ptr<const TextDocument> document;
         std::shared_ptr<const SourceStructure> structure;
         size_t offset = 0;
     };
-    Request Read(const QJsonObject& params);
+    Request Read(const std::string& uri, const std::optional<TextPosition>& position);
+    // The declarations of the routine whose implementation heading has its
+    // name at the request's place; none elsewhere.
+    std::vector<int> DeclarationsAtName(const Request& request) const;
+    // The names of `routines` of the request's document, as locations.
+    std::string RoutineLocations(const Request& request, const std::vector<int>& routines) const;
     TextRange RangeOf(const TextDocument& document, size_t start, size_t end) const;
 
     const DocumentStore& documents_;
     Workspace& workspace_;
     PositionEncoding encoding_ = PositionEncoding::Utf16;
     // The file that hover read from disk last.
-    std::pair<QString, std::shared_ptr<const TextDocument>> lastRead_;
+    std::pair<std::string, std::shared_ptr<const TextDocument>> lastRead_;
     // The latest structures, by the revision of the text they were read from.
     RevisionCache<SourceStructure> structures_{8};
 };

@@ -95,8 +95,9 @@ bool PlaceAgain(std::vector<OutlineSymbol>& outline, const TextDocument& documen
 
 } // namespace
 
-QByteArray OutlineAnswers::Answer(const TextDocument& document, const SourceStructure& structure,
-                                  PositionEncoding encoding) {
+std::shared_ptr<const std::string> OutlineAnswers::Answer(const TextDocument& document,
+                                                          const SourceStructure& structure,
+                                                          PositionEncoding encoding) {
     // The tree and its answer, made from the rows.
     const auto complete = [&](Entry& entry) {
         entry.outline = BuildOutline(document, entry.rows, structure);

@@ -4,8 +4,8 @@
 #include "features/Outline.h"
 #include "server/OutlineJson.h"
 
-#include <QByteArray>
-
+#include <memory>
+#include <string>
 #include <vector>
 
 namespace kestrel::lsp {
@@ -22,8 +22,9 @@ namespace kestrel::lsp {
 // written again. Otherwise the tree and its answer are made anew.
 class OutlineAnswers {
 public:
-    QByteArray Answer(const TextDocument& document, const SourceStructure& structure,
-                      PositionEncoding encoding);
+    std::shared_ptr<const std::string> Answer(const TextDocument& document,
+                                              const SourceStructure& structure,
+                                              PositionEncoding encoding);
 
 private:
     struct Entry {

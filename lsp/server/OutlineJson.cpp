@@ -9,7 +9,7 @@ OutlineJson::OutlineJson(const std::vector<OutlineSymbol>& outline, const TextDo
     : encoding_(encoding) {
     std::string out;
     Append(out, outline, document);
-    json_ = QByteArray(out.data(), static_cast<qsizetype>(out.size()));
+    json_ = std::make_shared<const std::string>(std::move(out));
 }
 
 namespace {
@@ -66,8 +66,9 @@ void OutlineJson::Append(std::string& out, const std::vector<OutlineSymbol>& sym
 
 bool OutlineJson::Rewrite(const std::vector<OutlineSymbol>& outline, const TextDocument& document,
                           int64_t first, int64_t last) {
-    QByteArray out;
-    out.reserve(json_.size() + json_.size() / 32);
+    const std::string& json = *json_;
+    std::string out;
+    out.reserve(json.size() + json.size() / 32);
     size_t index = 0;
     size_t copied = 0;        // the old text up to here is in `out`
     std::ptrdiff_t moved = 0; // how far the old text after it now stands from where it stood
@@ -92,9 +93,9 @@ bool OutlineJson::Rewrite(const std::vector<OutlineSymbol>& outline, const TextD
                 }
                 written.clear();
                 AppendRanges(written, now.line, now.lineEnd, now.selectionStart, now.selectionEnd);
-                out.append(json_.constData() + copied, static_cast<qsizetype>(old.at - copied));
-                now.at = static_cast<size_t>(out.size());
-                out.append(written.data(), static_cast<qsizetype>(written.size()));
+                out.append(json, copied, old.at - copied);
+                now.at = out.size();
+                out += written;
                 now.end = static_cast<size_t>(out.size());
                 copied = old.end;
                 moved = static_cast<std::ptrdiff_t>(now.end) - static_cast<std::ptrdiff_t>(old.end);
@@ -110,8 +111,8 @@ bool OutlineJson::Rewrite(const std::vector<OutlineSymbol>& outline, const TextD
         *this = OutlineJson(outline, document, encoding_);
         return false;
     }
-    out.append(json_.constData() + copied, json_.size() - static_cast<qsizetype>(copied));
-    json_ = std::move(out);
+    out.append(json, copied);
+    json_ = std::make_shared<const std::string>(std::move(out));
     return true;
 }
 

@@ -3,8 +3,8 @@
 #include "documents/TextDocument.h"
 #include "features/Outline.h"
 
-#include <QByteArray>
-
+#include <memory>
+#include <string>
 #include <vector>
 
 namespace kestrel::lsp {
@@ -20,8 +20,9 @@ public:
     OutlineJson(const std::vector<OutlineSymbol>& outline, const TextDocument& document,
                 PositionEncoding encoding);
 
-    const QByteArray& Json() const { return json_; }
-    bool IsEmpty() const { return json_.isEmpty(); }
+    // Shared, so that an answer given again is not copied.
+    const std::shared_ptr<const std::string>& Json() const { return json_; }
+    bool IsEmpty() const { return !json_ || json_->empty(); }
 
     // The answer for `outline`, the tree this one was written from with the
     // same entries in the same order, after a change that left the text of
@@ -48,7 +49,7 @@ private:
                 const TextDocument& document);
     Ranges RangesOf(const OutlineSymbol& symbol, const TextDocument& document) const;
 
-    QByteArray json_;
+    std::shared_ptr<const std::string> json_;
     std::vector<Ranges> ranges_; // in the order the entries stand in the text
     PositionEncoding encoding_ = PositionEncoding::Utf16;
 };

@@ -1,24 +1,18 @@
 #include "server/SymbolAnswers.h"
 
+#include "RowFormatter.h"
+#include "ScanRows.h"
 #include "TextEncoding.h"
 #include "server/OutlineJson.h"
 
 namespace kestrel::lsp {
 
-namespace {
-
-QByteArray Bytes(const std::string& out) {
-    return QByteArray(out.data(), static_cast<qsizetype>(out.size()));
+std::string DocumentSymbolsJson(const std::vector<OutlineSymbol>& outline,
+                                const TextDocument& document, PositionEncoding encoding) {
+    return *OutlineJson(outline, document, encoding).Json();
 }
 
-} // namespace
-
-QByteArray DocumentSymbolsJson(const std::vector<OutlineSymbol>& outline,
-                               const TextDocument& document, PositionEncoding encoding) {
-    return OutlineJson(outline, document, encoding).Json();
-}
-
-QByteArray WorkspaceSymbolsJson(const std::vector<SymbolMatch>& matches) {
+std::string WorkspaceSymbolsJson(const std::vector<SymbolMatch>& matches) {
     std::string out = "[";
     for (const SymbolMatch& match : matches) {
         const IndexedSymbol& symbol = *match.symbol;
@@ -36,7 +30,22 @@ QByteArray WorkspaceSymbolsJson(const std::vector<SymbolMatch>& matches) {
         out += '}';
     }
     out += ']';
-    return Bytes(out);
+    return out;
+}
+
+std::string ListRowsJson(const TextDocument& document) {
+    // The lister's own writer, so that the rows are the lister's to the
+    // byte; each ends in a line break, which JSON takes as a blank.
+    std::string out = "[";
+    TextLineReader reader(document.Text());
+    ScanRows(reader, ReservedWords(), Headings::Classic, [&out](SymbolRow&& row) {
+        if (out.size() > 1) {
+            out += ',';
+        }
+        AppendJsonRow(out, row, TextEncoding::Utf8, {});
+    });
+    out += ']';
+    return out;
 }
 
 } // namespace kestrel::lsp

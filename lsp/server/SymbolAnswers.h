@@ -4,21 +4,24 @@
 #include "features/Outline.h"
 #include "index/WorkspaceIndex.h"
 
-#include <QByteArray>
-
+#include <string>
 #include <vector>
 
 namespace kestrel::lsp {
 
 // The answers that list symbols, written as compact JSON text directly
-// rather than through QJsonObject: a large unit's outline has tens of
+// rather than through a writer: a large unit's outline has tens of
 // thousands of entries, and these are the answers editors wait for.
 
 // `DocumentSymbol[]` for an outline of `document`.
-QByteArray DocumentSymbolsJson(const std::vector<OutlineSymbol>& outline,
-                               const TextDocument& document, PositionEncoding encoding);
+std::string DocumentSymbolsJson(const std::vector<OutlineSymbol>& outline,
+                                const TextDocument& document, PositionEncoding encoding);
 
 // `SymbolInformation[]` for the matches of a workspace-symbol query.
-QByteArray WorkspaceSymbolsJson(const std::vector<SymbolMatch>& matches);
+std::string WorkspaceSymbolsJson(const std::vector<SymbolMatch>& matches);
+
+// The answer to `kestrel/rows`: the rows `kestrel-list --json` prints for
+// the document's text, as one array in source order.
+std::string ListRowsJson(const TextDocument& document);
 
 } // namespace kestrel::lsp

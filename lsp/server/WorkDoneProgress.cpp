@@ -4,7 +4,20 @@
 
 namespace kestrel::lsp {
 
-WorkDoneProgress::WorkDoneProgress(JsonRpcChannel& channel, QString token, QString title)
+template <class Write> void WorkDoneProgress::SendProgress(Write&& write) {
+    channel_.Notify("$/progress", JsonText([&](JsonWriter& w) {
+                        w.StartObject();
+                        WriteKey(w, "token");
+                        WriteString(w, token_);
+                        WriteKey(w, "value");
+                        w.StartObject();
+                        write(w);
+                        w.EndObject();
+                        w.EndObject();
+                    }));
+}
+
+WorkDoneProgress::WorkDoneProgress(JsonRpcChannel& channel, std::string token, std::string title)
     : channel_(channel), token_(std::move(token)), title_(std::move(title)) {}
 
 void WorkDoneProgress::TokenAnswered(bool accepted) {
@@ -37,10 +50,16 @@ void WorkDoneProgress::Report(size_t done, size_t total) {
     }
     percentage_ = percentage;
     if (tokenState_ == Token::Accepted && beginSent_) {
-        SendProgress(QJsonObject({{"kind", "report"},
-                                  {"percentage", percentage},
-                                  {"message", QStringLiteral("%1/%2").arg(done).arg(CountedNoun(
-                                                  static_cast<qint64>(total), "file", "files"))}}));
+        const std::string message =
+            std::to_string(done) + '/' + CountedNoun(static_cast<int64_t>(total), "file", "files");
+        SendProgress([&](JsonWriter& w) {
+            WriteKey(w, "kind");
+            WriteString(w, "report");
+            WriteKey(w, "percentage");
+            w.Int(percentage);
+            WriteKey(w, "message");
+            WriteString(w, message);
+        });
     }
 }
 
@@ -50,8 +69,8 @@ void WorkDoneProgress::End(size_t files, size_t symbols) {
         return;
     }
     ended_ = true;
-    endMessage_ = CountedNoun(static_cast<qint64>(files), "file", "files") + QStringLiteral(", ") +
-                  CountedNoun(static_cast<qint64>(symbols), "symbol", "symbols");
+    endMessage_ = CountedNoun(static_cast<int64_t>(files), "file", "files") + ", " +
+                  CountedNoun(static_cast<int64_t>(symbols), "symbol", "symbols");
     if (tokenState_ == Token::Accepted) {
         if (!beginSent_) {
             SendBegin();
@@ -62,18 +81,25 @@ void WorkDoneProgress::End(size_t files, size_t symbols) {
 
 void WorkDoneProgress::SendBegin() {
     beginSent_ = true;
-    SendProgress(QJsonObject({{"kind", "begin"},
-                              {"title", title_},
-                              {"cancellable", false},
-                              {"percentage", percentage_}}));
+    SendProgress([this](JsonWriter& w) {
+        WriteKey(w, "kind");
+        WriteString(w, "begin");
+        WriteKey(w, "title");
+        WriteString(w, title_);
+        WriteKey(w, "cancellable");
+        w.Bool(false);
+        WriteKey(w, "percentage");
+        w.Int(percentage_);
+    });
 }
 
 void WorkDoneProgress::SendEnd() {
-    SendProgress(QJsonObject({{"kind", "end"}, {"message", endMessage_}}));
-}
-
-void WorkDoneProgress::SendProgress(const QJsonObject& value) {
-    channel_.Notify(QStringLiteral("$/progress"), {{"token", token_}, {"value", value}});
+    SendProgress([this](JsonWriter& w) {
+        WriteKey(w, "kind");
+        WriteString(w, "end");
+        WriteKey(w, "message");
+        WriteString(w, endMessage_);
+    });
 }
 
 } // namespace kestrel::lsp

@@ -3,10 +3,8 @@
 #include "index/IndexProgress.h"
 #include "transport/JsonRpcChannel.h"
 
-#include <QJsonObject>
-#include <QString>
-
 #include <mutex>
+#include <string>
 
 namespace kestrel::lsp {
 
@@ -16,7 +14,7 @@ namespace kestrel::lsp {
 // refuses the token, nothing is shown.
 class WorkDoneProgress final : public IndexProgress {
 public:
-    WorkDoneProgress(JsonRpcChannel& channel, QString token, QString title);
+    WorkDoneProgress(JsonRpcChannel& channel, std::string token, std::string title);
 
     // The client's answer to `window/workDoneProgress/create` for the
     // token, which its owner sends.
@@ -29,11 +27,12 @@ public:
 private:
     void SendBegin();
     void SendEnd();
-    void SendProgress(const QJsonObject& value);
+    // Sends `$/progress` with the value that `write` writes.
+    template <class Write> void SendProgress(Write&& write);
 
     JsonRpcChannel& channel_;
-    const QString token_;
-    const QString title_;
+    const std::string token_;
+    const std::string title_;
 
     std::mutex mutex_;
     enum class Token { Awaited, Accepted, Refused } tokenState_ = Token::Awaited;
@@ -41,7 +40,7 @@ private:
     bool beginSent_ = false; // the client heard of it
     bool ended_ = false;
     int percentage_ = 0;
-    QString endMessage_;
+    std::string endMessage_;
 };
 
 } // namespace kestrel::lsp

@@ -8,32 +8,20 @@
 
 #include "FolderWalk.h"
 
-#include <QElapsedTimer>
-#include <QFile>
-#include <QJsonArray>
-
 #include <algorithm>
+#include <chrono>
 #include <unordered_set>
 
 namespace kestrel::lsp {
 
 namespace {
 
-QLatin1StringView Key(const char* key) {
-    return QLatin1StringView(key);
-}
-
-// window/logMessage types.
-constexpr int kWarning = 2;
-constexpr int kInfo = 3;
-
 // Passes a round's progress on, and logs how long the round took.
 class LoggedProgress final : public IndexProgress {
 public:
-    LoggedProgress(std::shared_ptr<IndexProgress> shown, std::function<void(const QString&)> log)
-        : shown_(std::move(shown)), log_(std::move(log)) {
-        timer_.start();
-    }
+    LoggedProgress(std::shared_ptr<IndexProgress> shown,
+                   std::function<void(const std::string&)> log)
+        : shown_(std::move(shown)), log_(std::move(log)) {}
     void Begin() override {
         if (shown_) {
             shown_->Begin();
@@ -48,16 +36,18 @@ public:
         if (shown_) {
             shown_->End(files, symbols);
         }
-        log_(QStringLiteral("indexed %1, %2 in %3 ms")
-                 .arg(CountedNoun(static_cast<qint64>(files), "file", "files"),
-                      CountedNoun(static_cast<qint64>(symbols), "symbol", "symbols"))
-                 .arg(timer_.elapsed()));
+        const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::steady_clock::now() - started_)
+                                 .count();
+        log_("indexed " + CountedNoun(static_cast<int64_t>(files), "file", "files") + ", " +
+             CountedNoun(static_cast<int64_t>(symbols), "symbol", "symbols") + " in " +
+             std::to_string(elapsed) + " ms");
     }
 
 private:
     std::shared_ptr<IndexProgress> shown_;
-    std::function<void(const QString&)> log_;
-    QElapsedTimer timer_;
+    std::function<void(const std::string&)> log_;
+    std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
 };
 
 } // namespace
@@ -75,27 +65,18 @@ Workspace::~Workspace() {
     watch_.reset();
 }
 
-void Workspace::Initialize(const QJsonObject& params, const ClientCapabilities& client) {
-    client_ = client;
+void Workspace::Initialize(const InitializeParams& params) {
+    client_ = params.client;
     // The workspace folders; a client that knows none names its root.
-    QStringList uris;
-    const QJsonValue folders = params.value(Key("workspaceFolders"));
-    if (folders.isArray()) {
-        for (const QJsonValue& folder : folders.toArray()) {
-            uris.append(folder.toObject().value(Key("uri")).toString());
-        }
-    } else if (params.value(Key("rootUri")).isString()) {
-        uris.append(params.value(Key("rootUri")).toString());
-    } else if (params.value(Key("rootPath")).isString()) {
-        uris.append(QString::fromStdString(
-            FileUri(QFile::encodeName(params.value(Key("rootPath")).toString()).toStdString())));
+    std::vector<std::string> uris = params.folders;
+    if (params.rootPath) {
+        uris.push_back(FileUri(*params.rootPath));
     }
     std::lock_guard lock(foldersMutex_);
-    for (const QString& uri : uris) {
+    for (const std::string& uri : uris) {
         std::string path = LocalPath(uri);
         if (path.empty()) {
-            pendingLog_.append(
-                QStringLiteral("workspace folder %1 is not a local folder").arg(uri));
+            pendingLog_.push_back("workspace folder " + uri + " is not a local folder");
         } else if (std::find(folders_.begin(), folders_.end(), path) == folders_.end()) {
             folders_.push_back(std::move(path));
         }
@@ -106,8 +87,8 @@ void Workspace::Start() {
     if (indexer_) {
         return;
     }
-    for (const QString& message : std::exchange(pendingLog_, {})) {
-        Log(kWarning, message);
+    for (const std::string& message : std::exchange(pendingLog_, {})) {
+        Log(kWarningMessage, message);
     }
     // The watch exists from the start, so that the indexer's threads never
     // see it come; it watches folders only when the client does not.
@@ -120,9 +101,9 @@ void Workspace::Start() {
             ChangedOnDisk(std::move(changes.paths));
         },
         [](std::string_view name) { return HasPascalExtension(name); },
-        [this](const std::string& message) { Log(kWarning, QString::fromStdString(message)); });
+        [this](const std::string& message) { Log(kWarningMessage, message); });
     WorkspaceIndexer::Hooks hooks{
-        [this](const std::string& message) { Log(kWarning, QString::fromStdString(message)); },
+        [this](const std::string& message) { Log(kWarningMessage, message); },
         [this](const std::string& folder) {
             if (watchFolders_) {
                 watch_->Watch(folder);
@@ -133,26 +114,46 @@ void Workspace::Start() {
     indexer_ =
         std::make_unique<WorkspaceIndexer>(index_, walk_, client_.encoding, std::move(hooks));
     if (client_.watchesFiles) {
-        const QJsonArray watchers{
-            QJsonObject{
-                {Key("globPattern"),
-                 QStringLiteral("**/*.{pas,pp,p,inc,lpr,dpr,dpk,PAS,PP,P,INC,LPR,DPR,DPK}")}},
+        const std::string registration = JsonText([](JsonWriter& w) {
+            const auto watcher = [&w](std::string_view glob, int kind) {
+                w.StartObject();
+                WriteKey(w, "globPattern");
+                WriteString(w, glob);
+                if (kind != 0) {
+                    WriteKey(w, "kind");
+                    w.Int(kind);
+                }
+                w.EndObject();
+            };
+            w.StartObject();
+            WriteKey(w, "registrations");
+            w.StartArray();
+            w.StartObject();
+            WriteKey(w, "id");
+            WriteString(w, "kestrel-watched-files");
+            WriteKey(w, "method");
+            WriteString(w, "workspace/didChangeWatchedFiles");
+            WriteKey(w, "registerOptions");
+            w.StartObject();
+            WriteKey(w, "watchers");
+            w.StartArray();
+            watcher("**/*.{pas,pp,p,inc,lpr,dpr,dpk,PAS,PP,P,INC,LPR,DPR,DPK}", 0);
             // A folder deleted or renamed takes its sources with it.
-            QJsonObject{{Key("globPattern"), QStringLiteral("**/*")}, {Key("kind"), 4}},
-        };
-        const QJsonObject registration{
-            {Key("id"), QStringLiteral("kestrel-watched-files")},
-            {Key("method"), QStringLiteral("workspace/didChangeWatchedFiles")},
-            {Key("registerOptions"), QJsonObject{{Key("watchers"), watchers}}}};
-        channel_.Request(QStringLiteral("client/registerCapability"),
-                         {{Key("registrations"), QJsonArray{registration}}}, [this](bool accepted) {
-                             if (!accepted) {
-                                 // The client will not watch after all: watch
-                                 // ourselves, which needs the folders walked again.
-                                 watchFolders_ = true;
-                                 IndexFolders(Folders());
-                             }
-                         });
+            watcher("**/*", 4);
+            w.EndArray();
+            w.EndObject();
+            w.EndObject();
+            w.EndArray();
+            w.EndObject();
+        });
+        channel_.Request("client/registerCapability", registration, [this](bool accepted) {
+            if (!accepted) {
+                // The client will not watch after all: watch ourselves,
+                // which needs the folders walked again.
+                watchFolders_ = true;
+                IndexFolders(Folders());
+            }
+        });
     }
     IndexFolders(Folders());
 }
@@ -163,15 +164,15 @@ void Workspace::IndexFolders(std::vector<std::string> folders) {
     }
     std::shared_ptr<WorkDoneProgress> shown;
     if (client_.workDoneProgress) {
-        const QString token = QStringLiteral("kestrel-index-%1").arg(++lastProgress_);
-        shown = std::make_shared<WorkDoneProgress>(channel_, token,
-                                                   QStringLiteral("Indexing Pascal sources"));
-        channel_.Request(QStringLiteral("window/workDoneProgress/create"), {{Key("token"), token}},
+        const std::string token = "kestrel-index-" + std::to_string(++lastProgress_);
+        shown = std::make_shared<WorkDoneProgress>(channel_, token, "Indexing Pascal sources");
+        channel_.Request("window/workDoneProgress/create", R"({"token":")" + token + R"("})",
                          [shown](bool accepted) { shown->TokenAnswered(accepted); });
     }
-    indexer_->IndexFolders(std::move(folders),
-                           std::make_shared<LoggedProgress>(
-                               shown, [this](const QString& message) { Log(kInfo, message); }));
+    indexer_->IndexFolders(std::move(folders), std::make_shared<LoggedProgress>(
+                                                   shown, [this](const std::string& message) {
+                                                       Log(kInfoMessage, message);
+                                                   }));
 }
 
 std::vector<std::string> Workspace::Folders() const {
@@ -216,13 +217,13 @@ void Workspace::ChangedOnDisk(std::vector<std::string> paths) {
     }
 }
 
-void Workspace::DidChangeWatchedFiles(const QJsonObject& params) {
+void Workspace::DidChangeWatchedFiles(const DidChangeWatchedFilesParams& params) {
     if (!indexer_) {
         return;
     }
     std::vector<std::string> paths;
-    for (const QJsonValue& change : params.value(Key("changes")).toArray()) {
-        std::string path = LocalPath(change.toObject().value(Key("uri")).toString());
+    for (const std::string& uri : params.uris) {
+        std::string path = LocalPath(uri);
         if (!path.empty()) {
             paths.push_back(std::move(path));
         }
@@ -230,22 +231,21 @@ void Workspace::DidChangeWatchedFiles(const QJsonObject& params) {
     ChangedOnDisk(std::move(paths));
 }
 
-void Workspace::DidChangeWorkspaceFolders(const QJsonObject& params) {
-    const QJsonObject event = params.value(Key("event")).toObject();
+void Workspace::DidChangeWorkspaceFolders(const DidChangeWorkspaceFoldersParams& params) {
     std::vector<std::string> removed;
     std::vector<std::string> added;
     {
         std::lock_guard lock(foldersMutex_);
-        for (const QJsonValue& folder : event.value(Key("removed")).toArray()) {
-            const std::string path = LocalPath(folder.toObject().value(Key("uri")).toString());
+        for (const std::string& uri : params.removed) {
+            const std::string path = LocalPath(uri);
             const auto found = std::find(folders_.begin(), folders_.end(), path);
             if (found != folders_.end()) {
                 folders_.erase(found);
                 removed.push_back(path);
             }
         }
-        for (const QJsonValue& folder : event.value(Key("added")).toArray()) {
-            std::string path = LocalPath(folder.toObject().value(Key("uri")).toString());
+        for (const std::string& uri : params.added) {
+            std::string path = LocalPath(uri);
             if (!path.empty() &&
                 std::find(folders_.begin(), folders_.end(), path) == folders_.end()) {
                 folders_.push_back(path);
@@ -272,15 +272,15 @@ void Workspace::DidChangeWorkspaceFolders(const QJsonObject& params) {
     IndexFolders(std::move(added));
 }
 
-void Workspace::DocumentChanged(const QString& uri) {
+void Workspace::DocumentChanged(const std::string& uri) {
     changedDocuments_.insert(uri);
 }
 
-void Workspace::DocumentClosed(const QString& uri) {
-    changedDocuments_.remove(uri);
+void Workspace::DocumentClosed(const std::string& uri) {
+    changedDocuments_.erase(uri);
     std::string path = LocalPath(uri);
     if (path.empty()) {
-        index_.Remove(uri.toStdString());
+        index_.Remove(uri);
         return;
     }
     index_.ReleaseFromEditor(path);
@@ -291,13 +291,10 @@ void Workspace::DocumentClosed(const QString& uri) {
     }
 }
 
-QByteArray Workspace::Symbols(const QJsonObject& params, const DocumentStore& documents) {
-    const QString query = StringMember(params, Key("query"));
+std::string Workspace::Symbols(const WorkspaceSymbolParams& params,
+                               const DocumentStore& documents) {
     IndexChangedDocuments(documents);
-    const QByteArray utf8 = query.toUtf8();
-    const std::vector<SymbolMatch> matches = index_.Query(
-        std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())), kMaxResults);
-    return WorkspaceSymbolsJson(matches);
+    return WorkspaceSymbolsJson(index_.Query(params.query, kMaxResults));
 }
 
 std::vector<SymbolMatch> Workspace::Named(std::string_view name, const DocumentStore& documents,
@@ -309,24 +306,23 @@ std::vector<SymbolMatch> Workspace::Named(std::string_view name, const DocumentS
 void Workspace::IndexChangedDocuments(const DocumentStore& documents) {
     // Open documents are indexed from the editor's text when asked, not at
     // each keystroke.
-    for (const QString& uri : std::exchange(changedDocuments_, {})) {
+    for (const std::string& uri : std::exchange(changedDocuments_, {})) {
         if (!documents.IsOpen(uri)) {
             continue;
         }
-        QString error;
+        std::string error;
         const auto document = documents.Get(uri, error);
         if (!document) {
             continue;
         }
         const std::string path = LocalPath(uri);
-        index_.SetFromEditor(path.empty() ? uri.toStdString() : path,
-                             IndexDocument(*document, uri.toStdString(), client_.encoding));
+        index_.SetFromEditor(path.empty() ? uri : path,
+                             IndexDocument(*document, uri, client_.encoding));
     }
 }
 
-void Workspace::Log(int type, const QString& message) {
-    channel_.Notify(QStringLiteral("window/logMessage"),
-                    {{Key("type"), type}, {Key("message"), message}});
+void Workspace::Log(int type, std::string_view message) {
+    channel_.Notify("window/logMessage", MessageParams(type, message));
 }
 
 } // namespace kestrel::lsp

@@ -4,20 +4,16 @@
 #include "index/FolderWatch.h"
 #include "index/WorkspaceIndex.h"
 #include "index/WorkspaceIndexer.h"
+#include "protocol/Params.h"
 #include "protocol/Protocol.h"
 #include "transport/JsonRpcChannel.h"
-
-#include <QHash>
-#include <QJsonObject>
-#include <QSet>
-#include <QString>
-#include <QStringList>
 
 #include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace kestrel::lsp {
@@ -34,17 +30,17 @@ public:
     Workspace& operator=(const Workspace&) = delete;
 
     // Takes the folders from `initialize`.
-    void Initialize(const QJsonObject& params, const ClientCapabilities& client);
+    void Initialize(const InitializeParams& params);
     // At `initialized`: starts indexing in the background.
     void Start();
-    void DidChangeWatchedFiles(const QJsonObject& params);
-    void DidChangeWorkspaceFolders(const QJsonObject& params);
+    void DidChangeWatchedFiles(const DidChangeWatchedFilesParams& params);
+    void DidChangeWorkspaceFolders(const DidChangeWorkspaceFoldersParams& params);
     // The editor's text of `uri` is new (opened, changed or saved).
-    void DocumentChanged(const QString& uri);
-    void DocumentClosed(const QString& uri);
+    void DocumentChanged(const std::string& uri);
+    void DocumentClosed(const std::string& uri);
 
     // The answer to `workspace/symbol`, as JSON text: `SymbolInformation[]`.
-    QByteArray Symbols(const QJsonObject& params, const DocumentStore& documents);
+    std::string Symbols(const WorkspaceSymbolParams& params, const DocumentStore& documents);
 
     // The index entries named `name`, in any case, in path order; open
     // documents' entries as the editor has them.
@@ -57,7 +53,7 @@ public:
     static constexpr size_t kMaxNamed = 5000;
 
 private:
-    void Log(int type, const QString& message);
+    void Log(int type, std::string_view message);
     // Indexes the open documents that changed since the last query.
     void IndexChangedDocuments(const DocumentStore& documents);
     void IndexFolders(std::vector<std::string> folders);
@@ -74,10 +70,10 @@ private:
     mutable std::mutex foldersMutex_;
     std::vector<std::string> folders_;
 
-    QStringList pendingLog_; // what Initialize found wrong, logged at Start
-    int lastProgress_ = 0;   // numbers the progress tokens
+    std::vector<std::string> pendingLog_; // what Initialize found wrong, logged at Start
+    int lastProgress_ = 0;                // numbers the progress tokens
 
-    QSet<QString> changedDocuments_; // open documents whose entries are stale
+    std::unordered_set<std::string> changedDocuments_; // open documents whose entries are stale
     WorkspaceIndex index_;
     std::unique_ptr<FolderWatch> watch_;
     std::atomic<bool> watchFolders_{false}; // whether the watch takes folders

@@ -1,80 +1,88 @@
 #include "transport/JsonRpcChannel.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-
 namespace kestrel::lsp {
 
 namespace {
 
-QLatin1StringView Key(const char* key) {
-    return QLatin1StringView(key);
-}
-
-QByteArray Compact(const QJsonObject& object) {
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
-}
+// The start of every message, up to its `id` or `method`.
+constexpr std::string_view kVersion = R"({"jsonrpc":"2.0",)";
 
 } // namespace
 
-QByteArray JsonText(const QJsonValue& value) {
-    const QByteArray array = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
-    return array.sliced(1, array.size() - 2);
-}
-
-void JsonRpcChannel::Write(const QByteArray& body) {
+void JsonRpcChannel::Write(const std::string& body) {
     std::lock_guard lock(sendMutex_);
     send_(body);
 }
 
-void JsonRpcChannel::Notify(const QString& method, const QJsonObject& params) {
-    Write(Compact({{Key("jsonrpc"), QStringLiteral("2.0")},
-                   {Key("method"), method},
-                   {Key("params"), params}}));
+void JsonRpcChannel::Notify(std::string_view method, std::string_view params) {
+    std::string body(kVersion);
+    body += R"("method":)";
+    body += JsonText([method](JsonWriter& w) { WriteString(w, method); });
+    body += R"(,"params":)";
+    body += params;
+    body += '}';
+    Write(body);
 }
 
-void JsonRpcChannel::Request(const QString& method, const QJsonObject& params, Answered answered) {
-    QString id;
+void JsonRpcChannel::Request(std::string_view method, std::string_view params, Answered answered) {
+    std::string id;
     {
         std::lock_guard lock(awaitedMutex_);
-        id = QStringLiteral("kestrel-%1").arg(++lastRequest_);
-        awaited_.insert(id, std::move(answered));
+        id = "kestrel-" + std::to_string(++lastRequest_);
+        awaited_.emplace(id, std::move(answered));
     }
-    Write(Compact({{Key("jsonrpc"), QStringLiteral("2.0")},
-                   {Key("id"), id},
-                   {Key("method"), method},
-                   {Key("params"), params}}));
+    std::string body(kVersion);
+    body += R"("id":")" + id + R"(","method":)";
+    body += JsonText([method](JsonWriter& w) { WriteString(w, method); });
+    body += R"(,"params":)";
+    body += params;
+    body += '}';
+    Write(body);
 }
 
-bool JsonRpcChannel::TakeAnswer(const QJsonObject& response) {
-    const QString id = response.value(Key("id")).toString();
+bool JsonRpcChannel::TakeAnswer(const Json& response) {
+    const std::string id(StringOf(Member(response, "id")));
     Answered answered;
     {
         std::lock_guard lock(awaitedMutex_);
-        answered = awaited_.take(id);
+        const auto found = awaited_.find(id);
+        if (found == awaited_.end()) {
+            return false;
+        }
+        answered = std::move(found->second);
+        awaited_.erase(found);
     }
-    if (!answered) {
-        return false;
-    }
-    answered(!response.contains(Key("error")));
+    answered(Member(response, "error") == nullptr);
     return true;
 }
 
-void JsonRpcChannel::Reply(const QJsonValue& id, const QByteArray& result) {
-    QByteArray response;
-    response.reserve(result.size() + 48);
-    response += R"({"jsonrpc":"2.0","id":)";
-    response += JsonText(id);
+void JsonRpcChannel::Reply(std::string_view id, std::string_view result) {
+    std::string response;
+    response.reserve(result.size() + id.size() + 40);
+    response += kVersion;
+    response += R"("id":)";
+    response += id;
     response += R"(,"result":)";
     response += result;
     response += '}';
     Write(response);
 }
 
-void JsonRpcChannel::ReplyError(const QJsonValue& id, int code, const QString& message) {
-    Write(Compact({{Key("jsonrpc"), QStringLiteral("2.0")},
-                   {Key("id"), id},
-                   {Key("error"), QJsonObject{{Key("code"), code}, {Key("message"), message}}}}));
+void JsonRpcChannel::ReplyError(std::string_view id, int code, std::string_view message) {
+    std::string response(kVersion);
+    response += R"("id":)";
+    response += id;
+    response += R"(,"error":)";
+    response += JsonText([&](JsonWriter& w) {
+        w.StartObject();
+        WriteKey(w, "code");
+        w.Int(code);
+        WriteKey(w, "message");
+        WriteString(w, message);
+        w.EndObject();
+    });
+    response += '}';
+    Write(response);
 }
 
 } // namespace kestrel::lsp

@@ -1,13 +1,10 @@
 #pragma once
 
-#include <QByteArray>
-#include <QList>
-#include <QString>
-
 #include "transport/SkippedBodyScan.h"
 
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace kestrel::lsp {
@@ -15,19 +12,19 @@ namespace kestrel::lsp {
 // What little was read of a body too large to take, once it has streamed
 // past: enough to tell which document lost a didOpen or didChange.
 struct RefusedMessage {
-    QString why;    // as the frame's error said it
-    QString method; // empty when not found
-    QString uri;    // the first "uri" member, empty when not found
+    std::string why;    // as the frame's error said it
+    std::string method; // empty when not found
+    std::string uri;    // the first "uri" member, empty when not found
 };
 
 // What the framing makes of the bytes it was given: a message's body, a
 // frame it had to refuse (the reason says why), or, after a refused body
 // has been skipped, what it held.
 struct Frame {
-    QByteArray body;
-    QString error; // empty for a message
+    std::string body;
+    std::string error; // empty for a message
     std::optional<RefusedMessage> refused;
-    bool IsError() const { return !error.isEmpty(); }
+    bool IsError() const { return !error.empty(); }
 };
 
 // Splits a byte stream into messages framed by a header block that ends in
@@ -53,7 +50,7 @@ public:
     // Why no further message can be found in the stream (a Content-Length
     // over kMaxSkip); empty while messages can be found. Once lost, every
     // byte fed is dropped.
-    const QString& Lost() const { return lost_; }
+    const std::string& Lost() const { return lost_; }
 
     // Bytes held for a frame not yet complete.
     size_t Pending() const { return static_cast<size_t>(buffer_.size()); }
@@ -62,16 +59,17 @@ private:
     bool TakeHeader(std::vector<Frame>& frames);
 
     size_t maxBody_;
-    QByteArray buffer_;
-    qsizetype bodyLength_ = -1;              // the body being read; -1 while reading a header
+    std::string buffer_;
+    int64_t bodyLength_ = -1;                // the body being read; -1 while reading a header
     size_t skipping_ = 0;                    // bytes of a refused body still to drop
     std::optional<SkippedBodyScan> skipped_; // what the refused body says of itself
-    QString refusedWhy_;
+    std::string refusedWhy_;
     bool overlongHeader_ = false;
-    QString lost_;
+    std::string lost_;
 };
 
-// The frame for a message body.
-QByteArray FrameMessage(const QByteArray& body);
+// The header block that frames a body of `size` bytes, and the whole frame.
+std::string FrameHeader(size_t size);
+std::string FrameMessage(std::string_view body);
 
 } // namespace kestrel::lsp

@@ -1,16 +1,19 @@
 #include "transport/SkippedBodyScan.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
+#include "protocol/Json.h"
 
 namespace kestrel::lsp {
 
-QString SkippedBodyScan::Decoded(const std::string& raw) {
+std::string SkippedBodyScan::Decoded(const std::string& raw) {
     if (raw.empty()) {
         return {};
     }
-    const QByteArray json = "[\"" + QByteArray::fromStdString(raw) + "\"]";
-    return QJsonDocument::fromJson(json).array().at(0).toString();
+    JsonDocument json;
+    std::string error;
+    if (!ParseJson("[\"" + raw + "\"]", json, error)) {
+        return {};
+    }
+    return std::string(StringOf(&json[0]));
 }
 
 void SkippedBodyScan::StringEnded() {

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QString>
-
 #include <cstddef>
 #include <string>
 
@@ -16,11 +14,11 @@ public:
     void Feed(const char* data, size_t size);
 
     // The values found, empty when not (or when too long to keep).
-    QString Method() const { return Decoded(method_); }
-    QString Uri() const { return Decoded(uri_); }
+    std::string Method() const { return Decoded(method_); }
+    std::string Uri() const { return Decoded(uri_); }
 
 private:
-    static QString Decoded(const std::string& raw);
+    static std::string Decoded(const std::string& raw);
     void StringEnded();
 
     static constexpr size_t kLongestKept = 8192;

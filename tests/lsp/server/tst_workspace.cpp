@@ -254,8 +254,9 @@ void WorkspaceTest::progressOrder() {
     QFETCH(QString, events);
     QFETCH(QString, sent);
     QStringList kinds;
-    JsonRpcChannel channel([&kinds](const QByteArray& body) {
-        const QJsonObject message = QJsonDocument::fromJson(body).object();
+    JsonRpcChannel channel([&kinds](const std::string& body) {
+        const QJsonObject message =
+            QJsonDocument::fromJson(QByteArray::fromStdString(body)).object();
         QCOMPARE(message.value("method").toString(), QString("$/progress"));
         const QJsonObject params = message.value("params").toObject();
         QCOMPARE(params.value("token").toString(), QString("t"));

@@ -1,0 +1,169 @@
+#include "protocol/Json.h"
+
+#include "TextEncoding.h"
+
+#include <rapidjson/error/en.h>
+#include <rapidjson/memorystream.h>
+
+namespace kestrel::lsp {
+
+namespace {
+
+int HexDigit(char c) {
+    return c >= '0' && c <= '9'   ? c - '0'
+           : c >= 'a' && c <= 'f' ? c - 'a' + 10
+           : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                  : -1;
+}
+
+// The code unit of the `\uXXXX` escape at `at`, or -1.
+int EscapedUnit(std::string_view text, size_t at) {
+    if (at + 6 > text.size() || text[at] != '\\' || text[at + 1] != 'u') {
+        return -1;
+    }
+    int unit = 0;
+    for (size_t i = at + 2; i < at + 6; ++i) {
+        const int digit = HexDigit(text[i]);
+        if (digit < 0) {
+            return -1;
+        }
+        unit = unit * 16 + digit;
+    }
+    return unit;
+}
+
+// `text` with each `\u` escape of a lone surrogate written as '?', which
+// the parser would otherwise refuse or take as bytes that are not UTF-8;
+// false when there is none (nearly always), leaving `out` alone.
+bool ReplaceLoneSurrogates(std::string_view text, std::string& out) {
+    bool replaced = false;
+    size_t copied = 0;
+    for (size_t at = text.find('\\'); at != std::string_view::npos; at = text.find('\\', at)) {
+        const int unit = EscapedUnit(text, at);
+        if (unit < 0xD800 || unit > 0xDFFF) {
+            at += 2; // any escape, the backslash and the character after it
+            continue;
+        }
+        const int next = EscapedUnit(text, at + 6);
+        if (unit < 0xDC00 && next >= 0xDC00 && next <= 0xDFFF) {
+            at += 12; // a pair
+            continue;
+        }
+        if (!replaced) {
+            out.clear();
+            out.reserve(text.size());
+            replaced = true;
+        }
+        out.append(text.substr(copied, at - copied));
+        out += '?';
+        at += 6;
+        copied = at;
+    }
+    if (replaced) {
+        out.append(text.substr(copied));
+    }
+    return replaced;
+}
+
+// Passes a parser's events on to the document, refusing nesting deeper
+// than kMaxJsonDepth.
+struct DepthLimit {
+    JsonDocument& document;
+    unsigned depth = 0;
+    bool tooDeep = false;
+
+    bool Null() { return document.Null(); }
+    bool Bool(bool b) { return document.Bool(b); }
+    bool Int(int i) { return document.Int(i); }
+    bool Uint(unsigned i) { return document.Uint(i); }
+    bool Int64(int64_t i) { return document.Int64(i); }
+    bool Uint64(uint64_t i) { return document.Uint64(i); }
+    bool Double(double d) { return document.Double(d); }
+    bool RawNumber(const char* s, rapidjson::SizeType n, bool copy) {
+        return document.RawNumber(s, n, copy);
+    }
+    bool String(const char* s, rapidjson::SizeType n, bool copy) {
+        return document.String(s, n, copy);
+    }
+    bool Key(const char* s, rapidjson::SizeType n, bool copy) { return document.Key(s, n, copy); }
+    bool StartObject() { return Enter() && document.StartObject(); }
+    bool EndObject(rapidjson::SizeType n) {
+        --depth;
+        return document.EndObject(n);
+    }
+    bool StartArray() { return Enter() && document.StartArray(); }
+    bool EndArray(rapidjson::SizeType n) {
+        --depth;
+        return document.EndArray(n);
+    }
+    bool Enter() {
+        tooDeep = ++depth > kMaxJsonDepth;
+        return !tooDeep;
+    }
+};
+
+} // namespace
+
+bool ParseJson(std::string_view text, JsonDocument& document, std::string& error) {
+    std::string mended;
+    if (ReplaceLoneSurrogates(text, mended)) {
+        text = mended;
+    }
+    constexpr unsigned kFlags =
+        rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag;
+    rapidjson::MemoryStream stream(text.data(), text.size());
+    rapidjson::Reader reader;
+    DepthLimit limit{document};
+    rapidjson::ParseResult result;
+    const auto generate = [&](JsonDocument&) {
+        result = reader.Parse<kFlags>(stream, limit);
+        return !result.IsError();
+    };
+    document.Populate(generate);
+    if (!result.IsError()) {
+        return true;
+    }
+    error = limit.tooDeep ? "too deeply nested"
+                          : std::string(rapidjson::GetParseError_En(result.Code())) + " (at byte " +
+                                std::to_string(result.Offset()) + ")";
+    document.SetNull();
+    return false;
+}
+
+const Json* Member(const Json& value, std::string_view key) {
+    if (!value.IsObject()) {
+        return nullptr;
+    }
+    for (auto member = value.MemberEnd(); member != value.MemberBegin();) {
+        --member;
+        if (std::string_view(member->name.GetString(), member->name.GetStringLength()) == key) {
+            return &member->value;
+        }
+    }
+    return nullptr;
+}
+
+std::string_view StringOf(const Json* value) {
+    return value && value->IsString()
+               ? std::string_view(value->GetString(), value->GetStringLength())
+               : std::string_view();
+}
+
+bool IsTrue(const Json* value) {
+    return value && value->IsBool() && value->GetBool();
+}
+
+void WriteString(JsonWriter& writer, std::string_view text) {
+    if (!IsValidUtf8(text)) {
+        const std::string mended = ToUtf8(text, TextEncoding::Utf8);
+        writer.String(mended.data(), static_cast<rapidjson::SizeType>(mended.size()));
+        return;
+    }
+    writer.String(text.data(), static_cast<rapidjson::SizeType>(text.size()));
+}
+
+std::string JsonText(const Json& value) {
+    return JsonText([&value](JsonWriter& writer) { value.Accept(writer); });
+}
+
+} // namespace kestrel::lsp

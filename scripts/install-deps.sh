@@ -11,6 +11,7 @@ packages=(
     neovim vim-nox emacs-nox elpa-eglot tmux
     xvfb xauth openbox x11-utils xdotool
     dpkg-dev file groff-base lintian debootstrap
+    nodejs chromium libkrb5-dev ripgrep pkg-config libsecret-1-dev libx11-dev libxkbfile-dev
 )
 
 missing=()

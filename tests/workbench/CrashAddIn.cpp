@@ -1,7 +1,9 @@
 // An add-in built only for tests. Once the workbench has opened its files,
 // it types into the current one through the host's writer. With
 // KESTREL_TEST_CRASH set to "segv" or "abort", it then runs a command of its
-// own that writes again and crashes in that way. With "save", it replaces
+// own that writes again and crashes in that way. With "second", it runs a
+// command that writes, and once that is in the recovery copy on disk, one
+// that writes three times and crashes. With "save", it replaces
 // the whole text by what it types, saves it and ends the workbench (a test
 // stops the process somewhere in that save).
 #include "HostRef.h"
@@ -55,7 +57,15 @@ void Trigger(const char* name) {
 
 void CrashCommand(void* /*data*/, TIMenuItemIntf* /*sender*/) {
     Type("{written by the command}");
+    if (std::string_view(std::getenv("KESTREL_TEST_CRASH")) == "second") {
+        Type("{again}");
+        Type("{once more}");
+    }
     Crash();
+}
+
+void WriteCommand(void* /*data*/, TIMenuItemIntf* /*sender*/) {
+    Type("{first command}");
 }
 
 } // namespace
@@ -71,6 +81,9 @@ INITEXPERT0017(TIToolServices* toolServices, TExpertRegisterProc /*registerProc*
     HostRef<TIMenuItemIntf> item(
         parent->InsertItem(search->GetIndex() + 1, "Crash", "CrashTestItem", "", 0, 0, 0,
                            mfEnabled | mfVisible, {&CrashCommand, nullptr}));
+    HostRef<TIMenuItemIntf> write(
+        parent->InsertItem(search->GetIndex() + 1, "Write", "WriteTestItem", "", 0, 0, 0,
+                           mfEnabled | mfVisible, {&WriteCommand, nullptr}));
     QTimer::singleShot(0, qApp, [] {
         const char* crash = std::getenv("KESTREL_TEST_CRASH");
         const bool save = crash != nullptr && std::string_view(crash) == "save";
@@ -82,6 +95,10 @@ INITEXPERT0017(TIToolServices* toolServices, TExpertRegisterProc /*registerProc*
         if (save) {
             Trigger("FileSaveItem");
             QApplication::quit();
+        } else if (crash != nullptr && std::string_view(crash) == "second") {
+            // The second command runs once the first one's copy is on disk.
+            Trigger("WriteTestItem");
+            QTimer::singleShot(3000, qApp, [] { Trigger("CrashTestItem"); });
         } else if (crash != nullptr) {
             Trigger("CrashTestItem");
         }

@@ -180,6 +180,10 @@ private slots:
             << "segv" << QByteArray("{written by the command}{typed before}unit A;\n");
         QTest::newRow("abort in a command")
             << "abort" << QByteArray("{written by the command}{typed before}unit A;\n");
+        QTest::newRow("segfault in the second of two commands")
+            << "second"
+            << QByteArray("{once more}{again}{written by the command}{first command}{typed "
+                          "before}unit A;\n");
     }
 
     void deadWorkbenchLosesNothing() {

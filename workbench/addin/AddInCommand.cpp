@@ -9,7 +9,24 @@
 
 namespace workbench {
 
+namespace {
+
+// Says the command ended on every way out, after its error is shown.
+class EndNotice {
+public:
+    explicit EndNotice(OpenDocuments& documents) : documents_(documents) {}
+    ~EndNotice() { emit documents_.CommandEnded(); }
+    EndNotice(const EndNotice&) = delete;
+    EndNotice& operator=(const EndNotice&) = delete;
+
+private:
+    OpenDocuments& documents_;
+};
+
+} // namespace
+
 void RunAddInCommand(OpenDocuments& documents, const std::function<void()>& command) {
+    const EndNotice endNotice(documents);
     const RecoveryStore::CrashGuard crashGuard(documents.Recovery());
     QString failure;
     try {

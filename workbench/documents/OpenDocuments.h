@@ -61,6 +61,11 @@ public:
     // Files larger than this ask before they are opened.
     void SetLargeFileLimit(int64_t bytes) { largeFileLimit_ = bytes; }
 
+signals:
+    // An add-in's command or File > Open has ended: whichever window it
+    // started from, the code editor window takes the keyboard again.
+    void CommandEnded();
+
 private:
     void AddDocument(EditorDocument* document);
     // Where the code editor window opens the first time.

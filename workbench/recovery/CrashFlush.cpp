@@ -15,13 +15,17 @@ namespace {
 
 constexpr int kSlots = 256;
 
+// The slot keeps the generation of the image written, not its address: an
+// image freed after it was written leaves its address to the next one,
+// which is not on disk.
 struct Slot {
     std::atomic<bool> taken{false};
     std::atomic<const RecoveryImage*> latest{nullptr};
-    std::atomic<const RecoveryImage*> written{nullptr};
+    std::atomic<uint64_t> written{0};
 };
 
 std::array<Slot, kSlots> slots;
+std::atomic<uint64_t> lastGeneration{0};
 
 constexpr std::array kCrashSignals{SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT};
 
@@ -29,7 +33,7 @@ void FlushOnCrash(int signal) {
     const int savedErrno = errno;
     for (Slot& slot : slots) {
         const RecoveryImage* image = slot.latest.load();
-        if (slot.taken.load() && image != nullptr && image != slot.written.load()) {
+        if (slot.taken.load() && image != nullptr && image->generation != slot.written.load()) {
             WriteRecoveryImage(*image, true);
         }
     }
@@ -85,11 +89,14 @@ void Release(int slot) {
         return;
     }
     slots[slot].latest.store(nullptr);
-    slots[slot].written.store(nullptr);
+    slots[slot].written.store(0);
     slots[slot].taken.store(false);
 }
 
-void Publish(int slot, const RecoveryImage* image) {
+void Publish(int slot, RecoveryImage* image) {
+    if (image != nullptr) {
+        image->generation = ++lastGeneration;
+    }
     if (slot >= 0 && slot < kSlots) {
         slots[slot].latest.store(image);
     }
@@ -97,7 +104,7 @@ void Publish(int slot, const RecoveryImage* image) {
 
 void MarkWritten(int slot, const RecoveryImage* image) {
     if (slot >= 0 && slot < kSlots) {
-        slots[slot].written.store(image);
+        slots[slot].written.store(image != nullptr ? image->generation : 0);
     }
 }
 

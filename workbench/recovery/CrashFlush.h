@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace workbench {
@@ -13,6 +14,9 @@ struct RecoveryImage {
     std::string path;      // the copy
     std::string temp;      // written first, then renamed over `path`
     std::string crashTemp; // the same, for the crash handler
+    // Given when the image is published; no two images share one, so an
+    // image is never taken for another that lay at the same address.
+    uint64_t generation = 0;
 };
 
 // Writes `image` through its temporary file and a rename, using only
@@ -21,17 +25,17 @@ struct RecoveryImage {
 bool WriteRecoveryImage(const RecoveryImage& image, bool fromCrashHandler = false);
 
 // The crash handler's view of the recovery copies: a fixed table of slots,
-// one per modified document, each pointing at the latest image and at the
-// one last written to disk.
+// one per modified document, each pointing at the latest image and holding
+// the generation of the one last written to disk.
 namespace crash_slots {
 
 // A free slot, or -1 when all are taken.
 int Claim();
 void Release(int slot);
-// `image` (or null) is now the document's latest; it must stay alive until
-// the slot is given another image or released.
-void Publish(int slot, const RecoveryImage* image);
-// `image` is on disk.
+// `image` (or null) is now the document's latest, under a new generation;
+// it must stay alive until the slot is given another image or released.
+void Publish(int slot, RecoveryImage* image);
+// `image` is on disk (null: nothing is).
 void MarkWritten(int slot, const RecoveryImage* image);
 
 } // namespace crash_slots

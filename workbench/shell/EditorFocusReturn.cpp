@@ -20,6 +20,7 @@ constexpr int kLateActivationMs = 500;
 EditorFocusReturn::EditorFocusReturn(OpenDocuments& documents, QWidget& mainWindow)
     : QObject(&mainWindow), documents_(documents), mainWindow_(mainWindow) {
     qApp->installEventFilter(this);
+    connect(&documents_, &OpenDocuments::CommandEnded, this, &EditorFocusReturn::CommandEnded);
 }
 
 EditorFocusReturn::~EditorFocusReturn() {
@@ -56,6 +57,18 @@ bool EditorFocusReturn::eventFilter(QObject* watched, QEvent* event) {
         break;
     }
     return false;
+}
+
+void EditorFocusReturn::CommandEnded() {
+    QWidget* editWindow = documents_.EditWindow();
+    if (editWindow == nullptr || !editWindow->isVisible()) {
+        return;
+    }
+    // As if the command had started from the editor: the main window's
+    // activation that the window system makes late is answered too.
+    lastActivated_ = editWindow;
+    sinceModalClosed_.start();
+    QTimer::singleShot(0, this, &EditorFocusReturn::ReturnToEditor);
 }
 
 void EditorFocusReturn::ReturnToEditor() {

@@ -16,7 +16,9 @@ class OpenDocuments;
 // the code editor window was the last of the workbench's windows to be
 // activated before the modal window closed (the user's, or an add-in's
 // choice before it opened its window), it is activated again instead, with
-// the keyboard focus in its current editor.
+// the keyboard focus in its current editor. After an add-in's command or
+// File > Open the code editor window is activated whichever window the
+// command started from: the user goes on typing in the file.
 class EditorFocusReturn : public QObject {
     Q_OBJECT
 
@@ -28,6 +30,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void CommandEnded();
     void ReturnToEditor();
 
     OpenDocuments& documents_;

@@ -169,6 +169,9 @@ void MainWindow::OpenWithDialog() {
     for (const QString& path : paths) {
         documents_->OpenFile(path);
     }
+    if (!paths.isEmpty()) {
+        emit documents_->CommandEnded();
+    }
 }
 
 void MainWindow::Find(bool next, bool forward) {

@@ -43,7 +43,7 @@ tar --sort=name --owner=0 --group=0 --numeric-owner --mtime="@$stamp" -C "$stage
     gzip -9n >"$out/$name-linux-x86_64.tar.gz"
 
 if [ -x scripts/make-vsix.sh ]; then
-    vsix=$(scripts/make-vsix.sh --server "$build/lsp/kestrel-lsp" --out "$stage/vsix" | tail -n 1)
+    vsix=$(scripts/make-vsix.sh --server "$top/$build/lsp/kestrel-lsp" --out "$stage/vsix" | tail -n 1)
     cp "$vsix" "$out/"
 fi
 

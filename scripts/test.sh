@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Every test: installs what is missing, builds the normal and the sanitizer
-# builds, runs all tests in both, builds the release build and its Debian
-# packages and checks them (lintian; the static programs in a bare Debian
-# 11), then fuzzes for a while
+# builds, runs all tests in both, makes the release files from the release
+# build and checks them (lintian; the static programs in a bare Debian 11;
+# the packages installed and removed in a bare Debian 12), then fuzzes for a
+# while
 # (KESTREL_FUZZ_SECONDS in all, default 60, shared by the fuzz targets).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -27,16 +28,20 @@ done
 # are unpacked and checked, and put through lintian. (clang compiles the
 # scanner and the server in the fuzzing build below; a second release build
 # with clang would test nothing more.)
-echo "== release build and Debian packages"
+echo "== release build, Debian packages and release files"
 cmake --preset release -DKESTREL_WERROR=ON >/dev/null
-scripts/make-deb.sh
+release=$(scripts/make-release.sh | tail -n 1)
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/release/CMakeCache.txt)
 arch=$(dpkg --print-architecture)
-debs=("build/release/kestrel_${version}_$arch.deb" "build/release/kestrel-workbench_${version}_$arch.deb")
+debs=("$release/kestrel_${version}_$arch.deb" "$release/kestrel-workbench_${version}_$arch.deb")
+tests/packaging/check_release.sh "$release" "$version"
 tests/packaging/check_install.sh --deb "${debs[@]}" "$version"
 tests/packaging/check_lintian.sh "${debs[@]}"
 echo "== static programs in a bare Debian 11"
-tests/packaging/check_static_programs.sh samples/Unit1.pas build/release/cli/kestrel-list
+tests/packaging/check_static_programs.sh samples/Unit1.pas build/release/cli/kestrel-list \
+    build/release/lsp/kestrel-lsp
+echo "== packages in a bare Debian 12"
+tests/packaging/check_packages.sh "${debs[@]}" samples/Unit1.pas
 
 echo "== fuzzing"
 cmake --preset fuzz >/dev/null

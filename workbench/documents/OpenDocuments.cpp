@@ -3,6 +3,7 @@
 #include "DiskSync.h"
 #include "EditWindowPlace.h"
 #include "RecoveryBar.h"
+#include "RecoveryOffer.h"
 #include "RecoveryStore.h"
 
 #include <QFileDialog>
@@ -14,7 +15,7 @@
 namespace workbench {
 
 OpenDocuments::OpenDocuments(QMainWindow& owner)
-    : QObject(&owner), owner_(&owner), diskSync_(new DiskSync(*this)),
+    : QObject(&owner), owner_(&owner), diskSync_(new DiskSync(*this, this)),
       recovery_(new RecoveryStore(RecoveryStore::DefaultFolder(), this)) {}
 
 OpenDocuments::~OpenDocuments() {
@@ -82,6 +83,14 @@ EditorDocument* OpenDocuments::OpenRecovered(const QString& path, std::string_vi
     EditorDocument* document = EditorDocument::Recovered(path, fileBytes, base, this);
     AddDocument(document);
     return document;
+}
+
+void OpenDocuments::OfferRecovery() {
+    workbench::OfferRecovery(
+        owner_, *recovery_,
+        [this](const QString& path, std::string_view bytes, const FileStamp& base) {
+            return OpenRecovered(path, bytes, base) != nullptr;
+        });
 }
 
 void OpenDocuments::AddDocument(EditorDocument* document) {

@@ -57,14 +57,14 @@ CodeEditor::CodeEditor(QWidget* parent) : QsciScintilla(parent), lexer_(new Qsci
     }();
 
     // Scintilla tells of a change before making it, and the edit is
-    // reported when control comes back (see Modified). Its notices after a
+    // reported when control comes back (see TextAboutToChange). Its notices after a
     // change stay off: on each one QScintilla counts the characters from the
     // start of the text to the change, for its accessible text, whether
     // anything listens or not, so that each keystroke and each slice of a
     // load took as long as the text before it.
     Call(SCI_SETMODEVENTMASK, SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE | SC_MOD_CHANGEFOLD);
     connect(this, &QsciScintillaBase::SCN_MODIFIED, this,
-            [this](int, int modificationType) { Modified(modificationType); });
+            [this](int, int modificationType) { TextAboutToChange(modificationType); });
 
     setMarginLineNumbers(kLineNumbers, true);
     setMarginsFont(font);
@@ -122,7 +122,7 @@ bool CodeEditor::viewportEvent(QEvent* event) {
     return handled;
 }
 
-void CodeEditor::Modified(int modificationType) {
+void CodeEditor::TextAboutToChange(int modificationType) {
     if ((modificationType & (SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE)) == 0) {
         return;
     }
@@ -291,14 +291,6 @@ bool CodeEditor::CursorVisible() const {
     }
     const long x = Call(SCI_POINTXFROMPOSITION, 0, caret) + VirtualColumns() * CharWidth();
     return x >= textLeft && x < viewport()->width();
-}
-
-int CodeEditor::VerticalScrollValue() const {
-    return verticalScrollBar()->value();
-}
-
-int CodeEditor::VerticalScrollMaximum() const {
-    return verticalScrollBar()->maximum();
 }
 
 int CodeEditor::CharWidth() const {

@@ -56,9 +56,6 @@ public:
     int LineCount() const;
     // Whether the cursor lies inside the visible part of the text.
     bool CursorVisible() const;
-    bool Modified() const { return isModified(); }
-    int VerticalScrollValue() const;
-    int VerticalScrollMaximum() const;
     // The width of a blank in the text's font, in pixels.
     int CharWidth() const;
 
@@ -111,7 +108,7 @@ protected:
 private:
     long Call(unsigned int message, unsigned long wParam = 0, long lParam = 0) const;
     void UpdateLineNumberWidth();
-    void Modified(int modificationType);
+    void TextAboutToChange(int modificationType);
 
     // First: events (FlushTextEdited reads it) arrive while the lexer below
     // is made.

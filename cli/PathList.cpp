@@ -1,5 +1,6 @@
 #include "PathList.h"
 
+#include "ErrnoText.h"
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -42,7 +43,7 @@ bool PathList::Refill() {
             continue;
         }
         if (n < 0) {
-            readError_ = std::strerror(errno);
+            readError_ = ErrnoText(errno);
         }
         return false;
     }
@@ -81,7 +82,7 @@ bool PathList::Next(std::string& path, std::string& error) {
         if (fd_ < 0) {
             ended_ = true;
             path = name_;
-            error = std::strerror(errno);
+            error = ErrnoText(errno);
             return true;
         }
         buffer_ = std::make_unique<char[]>(kBufferBytes);

@@ -1,4 +1,5 @@
 // kestrel-list: the symbol rows of Pascal sources, on the command line.
+#include "ErrnoText.h"
 #include "FileIdentity.h"
 #include "ListSourceFile.h"
 #include "ListerOptions.h"
@@ -10,7 +11,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <new>
 #include <pthread.h>
@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
         outputFd = ::open(options.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         if (outputFd < 0) {
             std::fprintf(stderr, "kestrel-list: cannot write %s: %s\n",
-                         PrintableName(options.output).c_str(), std::strerror(errno));
+                         PrintableName(options.output).c_str(), ErrnoText(errno).c_str());
             return 1;
         }
         options.outputIdentity = RegularFileIdentity(outputFd);
@@ -123,7 +123,7 @@ int main(int argc, char** argv) {
     }
     if (outputFd != STDOUT_FILENO && ::close(outputFd) != 0 && out.WriteError().empty()) {
         std::fprintf(stderr, "kestrel-list: cannot write %s: %s\n",
-                     PrintableName(options.output).c_str(), std::strerror(errno));
+                     PrintableName(options.output).c_str(), ErrnoText(errno).c_str());
         return 1;
     }
 

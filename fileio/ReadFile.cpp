@@ -15,6 +15,22 @@ FileRead Failed(int error) {
     return {ReadEnd::Failed, FileKind::Other, error};
 }
 
+// Whether another program wrote to the file while it was read, so that the
+// bytes may be part old, part new: its size or modification time moved, or
+// the bytes read are not the size it reported. Files that report no size
+// (those of /proc) are taken as read.
+bool ChangedWhileRead(int fd, const struct stat& before, off_t start, const FileBytes& bytes) {
+    struct stat after {};
+    if (::fstat(fd, &after) != 0) {
+        return true;
+    }
+    const bool timeMoved = after.st_mtim.tv_sec != before.st_mtim.tv_sec ||
+                           after.st_mtim.tv_nsec != before.st_mtim.tv_nsec;
+    const off_t expected = start >= 0 && start <= before.st_size ? before.st_size - start : 0;
+    const bool shortOrLong = before.st_size > 0 && static_cast<off_t>(bytes.Size()) != expected;
+    return after.st_size != before.st_size || timeMoved || shortOrLong;
+}
+
 } // namespace
 
 FileRead ReadFile(const std::string& path, const ReadPolicy& policy, FileBytes& bytes) {
@@ -57,6 +73,8 @@ FileRead ReadOpenFile(int fd, const ReadPolicy& policy, FileBytes& bytes) {
         read.end = ReadEnd::TooLarge;
         return without(read);
     }
+    // Where a descriptor already open stands: the bytes before are not read.
+    const off_t start = regular ? ::lseek(fd, 0, SEEK_CUR) : 0;
     std::function<bool(size_t)> heard;
     if (policy.progress) {
         heard = [&policy, total](size_t done) { return policy.progress(done, total); };
@@ -64,6 +82,10 @@ FileRead ReadOpenFile(int fd, const ReadPolicy& policy, FileBytes& bytes) {
     read.end = ReadToEnd(fd, bytes.Reused(), total, limit, heard);
     if (read.end == ReadEnd::Failed) {
         read.error = errno;
+    }
+    if (regular && read.end == ReadEnd::Complete && ChangedWhileRead(fd, info, start, bytes)) {
+        read.end = ReadEnd::Changed;
+        return without(read);
     }
     return read;
 }

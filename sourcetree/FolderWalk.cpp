@@ -1,9 +1,9 @@
 #include "FolderWalk.h"
 
+#include "ErrnoText.h"
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cstring>
 #include <dirent.h>
 #include <sys/stat.h>
 #include <utility>
@@ -85,7 +85,7 @@ void FolderWalk::Start(const std::string& root) {
 bool FolderWalk::Enter(const std::string& path, std::string& error) {
     FolderStream stream{::opendir(path.c_str())};
     if (stream.dir == nullptr) {
-        error = std::strerror(errno);
+        error = ErrnoText(errno);
         return false;
     }
     Folder folder{path, {}, 0};
@@ -94,7 +94,7 @@ bool FolderWalk::Enter(const std::string& path, std::string& error) {
         const dirent* entry = ::readdir(stream.dir);
         if (entry == nullptr) {
             if (errno != 0) {
-                error = std::strerror(errno);
+                error = ErrnoText(errno);
                 return false;
             }
             break;

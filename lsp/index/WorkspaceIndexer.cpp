@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <sys/stat.h>
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -41,6 +40,9 @@ std::shared_ptr<const FileSymbols> IndexSourceFile(const std::string& path,
         return nullptr;
     case ReadEnd::Refused:
         error = "not a regular file";
+        return nullptr;
+    case ReadEnd::Changed:
+        error = "changed while it was read";
         return nullptr;
     case ReadEnd::TooLarge:
     case ReadEnd::Cancelled:
@@ -126,7 +128,7 @@ void WorkspaceIndexer::Work(const Round& round) {
             WalkFolder(path, files, walked);
         } else if (round.roots) {
             hooks_.log("workspace folder " + path + ": " +
-                       (exists ? std::string("not a folder") : std::string(std::strerror(errno))));
+                       (exists ? std::string("not a folder") : ErrnoText(errno)));
         } else if (exists && HasPascalExtension(path) &&
                    (S_ISREG(info.st_mode) ||
                     (S_ISLNK(info.st_mode) && ::stat(path.c_str(), &info) == 0 &&

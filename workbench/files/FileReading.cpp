@@ -79,6 +79,8 @@ QString ReadFailureText(const kestrel::FileRead& read) {
         return Tr("it is too large to hold in memory");
     case ReadEnd::Cancelled:
         return Tr("opening was cancelled");
+    case ReadEnd::Changed:
+        return Tr("it changed while it was read (another program is writing it); try again");
     }
     return {};
 }

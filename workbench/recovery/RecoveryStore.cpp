@@ -1,6 +1,7 @@
 #include "RecoveryStore.h"
 
 #include "EditorDocument.h"
+#include "ErrnoText.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -10,7 +11,6 @@
 #include <QStandardPaths>
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -184,8 +184,8 @@ void RecoveryStore::Flush() {
             entry.failed = false;
             continue;
         }
-        const QString reason =
-            errno != 0 ? QString::fromLocal8Bit(std::strerror(errno)) : tr("no folder for them");
+        const QString reason = errno != 0 ? QString::fromStdString(kestrel::ErrnoText(errno))
+                                          : tr("no folder for them");
         why = tr("Recovery copies cannot be written in %1: %2.").arg(root_, reason);
         entry.failed = true;
         if (!std::exchange(warned_, true)) {

@@ -71,6 +71,9 @@ signals:
     // An add-in's command or File > Open has ended: whichever window it
     // started from, the code editor window takes the keyboard again.
     void CommandEnded();
+    // A file was opened or closed, another became current, or the current
+    // one was renamed.
+    void DocumentsChanged();
 
 private:
     void AddDocument(EditorDocument* document);

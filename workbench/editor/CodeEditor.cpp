@@ -324,9 +324,10 @@ void CodeEditor::SetColouring(bool on) {
     setMarginWidth(kBookmarks, CharWidth() * 2);
 }
 
-bool CodeEditor::FindText(const QString& text, bool forward) {
+CodeEditor::SearchHit CodeEditor::FindText(const QString& text, bool forward) {
     int line = -1;
     int index = -1;
+    long from = Call(SCI_GETCURRENTPOS);
     if (!forward) {
         // Back from the start of the selection, which may be the last find.
         int lineTo = 0;
@@ -335,8 +336,13 @@ bool CodeEditor::FindText(const QString& text, bool forward) {
         if (line < 0) {
             getCursorPosition(&line, &index);
         }
+        from = Call(SCI_GETSELECTIONSTART);
     }
-    return findFirst(text, false, false, false, true, forward, line, index);
+    if (!findFirst(text, false, false, false, true, forward, line, index)) {
+        return SearchHit::NotFound;
+    }
+    const long found = Call(SCI_GETSELECTIONSTART);
+    return (forward ? found < from : found >= from) ? SearchHit::Wrapped : SearchHit::Found;
 }
 
 QString CodeEditor::WordAtCursor() const {
@@ -368,28 +374,31 @@ QList<int> CodeEditor::BookmarkLines() const {
     return lines;
 }
 
-bool CodeEditor::GoToBookmark(bool next) {
+CodeEditor::SearchHit CodeEditor::GoToBookmark(bool next) {
     const long current = CursorLine() - 1;
     const long last = LineCount() - 1;
+    const unsigned mask = 1U << kBookmarkMarker;
     long line = 0;
+    bool wrapped = false;
     if (next) {
-        line = Call(SCI_MARKERNEXT, static_cast<unsigned long>(current + 1), 1 << kBookmarkMarker);
+        line = Call(SCI_MARKERNEXT, static_cast<unsigned long>(current + 1), mask);
         if (line < 0) {
-            line = Call(SCI_MARKERNEXT, 0, 1 << kBookmarkMarker);
+            line = Call(SCI_MARKERNEXT, 0, mask);
+            wrapped = true;
         }
     } else {
-        line = current > 0 ? Call(SCI_MARKERPREVIOUS, static_cast<unsigned long>(current - 1),
-                                  1 << kBookmarkMarker)
+        line = current > 0 ? Call(SCI_MARKERPREVIOUS, static_cast<unsigned long>(current - 1), mask)
                            : -1;
         if (line < 0) {
-            line = Call(SCI_MARKERPREVIOUS, static_cast<unsigned long>(last), 1 << kBookmarkMarker);
+            line = Call(SCI_MARKERPREVIOUS, static_cast<unsigned long>(last), mask);
+            wrapped = true;
         }
     }
     if (line < 0) {
-        return false;
+        return SearchHit::NotFound;
     }
     SetCursorLineColumn(static_cast<int>(line) + 1, 1);
-    return true;
+    return wrapped ? SearchHit::Wrapped : SearchHit::Found;
 }
 
 } // namespace workbench

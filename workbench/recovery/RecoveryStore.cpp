@@ -1,7 +1,7 @@
 #include "RecoveryStore.h"
 
 #include "EditorDocument.h"
-#include "ErrnoText.h"
+#include "FileReading.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -184,7 +184,7 @@ void RecoveryStore::Flush() {
             entry.failed = false;
             continue;
         }
-        const QString reason = errno != 0 ? QString::fromStdString(kestrel::ErrnoText(errno))
+        const QString reason = errno != 0 ? MessageOf(kestrel::FileStatus::FromErrno(errno))
                                           : tr("no folder for them");
         why = tr("Recovery copies cannot be written in %1: %2.").arg(root_, reason);
         entry.failed = true;

@@ -17,9 +17,9 @@ int main(int argc, char** argv) {
     const std::string bytes(std::strtoull(argv[2], nullptr, 10), 'n');
     std::puts("saving");
     std::fflush(stdout);
-    const workbench::SaveResult result = workbench::SaveCarefully(argv[1], bytes, argv[3]);
+    const kestrel::FileStatus result = workbench::SaveCarefully(argv[1], bytes, argv[3]);
     if (!result) {
-        std::fprintf(stderr, "%s\n", result.error.c_str());
+        std::fprintf(stderr, "%s\n", result.Message().c_str());
         return 1;
     }
     return 0;

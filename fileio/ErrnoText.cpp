@@ -1,5 +1,7 @@
 #include "ErrnoText.h"
 
+#include "FileStatus.h"
+
 #include <cstring>
 
 namespace kestrel {
@@ -21,6 +23,10 @@ namespace {
 std::string ErrnoText(int error) {
     char buffer[256] = {};
     return TextOf(strerror_r(error, buffer, sizeof buffer), buffer);
+}
+
+FileStatus FileStatus::FromErrno(int error) {
+    return Failure(ErrnoText(error), error);
 }
 
 } // namespace kestrel

@@ -321,9 +321,9 @@ private slots:
         const QString path = WriteFile(dir, "keep.pas", "unit Keep;\n");
         EditorDocument* document = window.Documents().OpenFile(path, false);
         document->Editor()->insertAt("changed ", 0, 0);
-        QString error;
-        QVERIFY(!document->Save(dir.filePath("no/such/folder/keep.pas"), error));
-        QVERIFY(!error.isEmpty());
+        const kestrel::FileStatus saved = document->Save(dir.filePath("no/such/folder/keep.pas"));
+        QVERIFY(!saved);
+        QCOMPARE(saved.Errno(), ENOENT);
         QVERIFY(document->IsModified());
 
         MessageBoxAnswer answer(QMessageBox::Ok);
@@ -372,7 +372,7 @@ private slots:
         HostRef<TIMainMenuIntf> menu(services->GetMainMenu());
         QVERIFY(menu->FindMenuItem("NoSuchItem") == nullptr);
         HostRef<TIMenuItemIntf> item(menu->FindMenuItem("SearchSymbolItem"));
-        QCOMPARE(item->GetIndex(), 2);
+        QCOMPARE(item->GetIndex(), 3);
         HostRef<TIMenuItemIntf> parent(item->GetParent());
         HostRef<TIMenuItemIntf> top(parent->GetParent());
         QVERIFY(!top); // the Search menu sits in the menu bar

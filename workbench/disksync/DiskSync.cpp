@@ -1,6 +1,6 @@
 #include "DiskSync.h"
 
-#include "OpenDocuments.h"
+#include "FileReading.h"
 
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -10,10 +10,9 @@
 
 namespace workbench {
 
-DiskSync::DiskSync(OpenDocuments& documents)
-    : QObject(&documents), documents_(documents), watch_(this) {
+DiskSync::DiskSync(Host& host, QObject* parent) : QObject(parent), host_(host), watch_(this) {
     connect(&watch_, &DiskWatch::Changed, this, [this](const QString& path) {
-        if (EditorDocument* document = documents_.FindDocument(path)) {
+        if (EditorDocument* document = Find(path)) {
             Check(document);
         }
     });
@@ -91,9 +90,10 @@ void DiskSync::Check(EditorDocument* document) {
 void DiskSync::SetState(EditorDocument* document, State state, const DiskCheck& check) {
     Entry& entry = entries_[document];
     const FileStamp::Hash disk = check.stamp.contents;
-    if (entry.state != state || entry.error != check.error || entry.disk != disk) {
+    const QString error = MessageOf(check.status);
+    if (entry.state != state || entry.error != error || entry.disk != disk) {
         // A new difference is shown again even if the last one was put off.
-        entry = {state, check.error, disk, false};
+        entry = {state, error, disk, false};
     }
     UpdateBar();
 }
@@ -121,7 +121,7 @@ bool DiskSync::MaySave(EditorDocument* document, const QString& target) {
                     tr("%1 has been changed by another program since it was read.\n\n"
                        "Save anyway, replacing those changes?")
                         .arg(document->DisplayName()),
-                    QMessageBox::Save | QMessageBox::Cancel, documents_.EditWindow());
+                    QMessageBox::Save | QMessageBox::Cancel, host_.EditWindow());
     box.button(QMessageBox::Save)->setText(tr("&Overwrite"));
     box.setDefaultButton(QMessageBox::Cancel);
     return box.exec() == QMessageBox::Save;
@@ -139,8 +139,8 @@ void DiskSync::Saved(EditorDocument* document, const QString& previousPath) {
     }
     const bool recreated = std::exchange(recreating_, nullptr) == document ||
                            entries_.value(document).state == State::Deleted;
-    if (recreated && documents_.EditWindow()) {
-        documents_.EditWindow()->statusBar()->showMessage(
+    if (recreated && host_.EditWindow()) {
+        host_.EditWindow()->statusBar()->showMessage(
             tr("%1 was written again: another program had deleted it.")
                 .arg(document->DisplayName()));
     }
@@ -167,25 +167,37 @@ void DiskSync::Reload(EditorDocument* document) {
     case DiskCheck::Result::Unreadable:
     case DiskCheck::Result::Unchanged:
         SetState(document, State::Changed, check);
-        QMessageBox::warning(documents_.EditWindow(), tr("Reload"),
-                             tr("Cannot read %1: %2").arg(document->Path(), check.error));
+        QMessageBox::warning(
+            host_.EditWindow(), tr("Reload"),
+            tr("Cannot read %1: %2").arg(document->Path(), MessageOf(check.status)));
         break;
     }
 }
 
 void DiskSync::Overwrite(EditorDocument* document) {
     overwriteConfirmed_ = document;
-    documents_.SaveDocument(document);
+    host_.SaveDocument(document);
     overwriteConfirmed_ = nullptr;
 }
 
 EditorDocument* DiskSync::Current() const {
-    EditorDocument* document = documents_.CurrentDocument();
+    TEditWindow* editWindow = host_.EditWindow();
+    EditorDocument* document = editWindow ? editWindow->CurrentDocument() : nullptr;
     return entries_.contains(document) ? document : nullptr;
 }
 
+EditorDocument* DiskSync::Find(const QString& path) const {
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    for (auto it = entries_.cbegin(); it != entries_.cend(); ++it) {
+        if (it.key()->Path() == absolute) {
+            return it.key();
+        }
+    }
+    return nullptr;
+}
+
 void DiskSync::UpdateBar() {
-    TEditWindow* editWindow = documents_.EditWindow();
+    TEditWindow* editWindow = host_.EditWindow();
     if (editWindow == nullptr) {
         return;
     }

@@ -4,8 +4,14 @@
 # a free display number (-displayfd) and admits only clients with a fresh
 # cookie; HOME and the XDG folders point at a temporary folder, so nothing of
 # the real user's is read or written.
-#   with-window-manager.sh COMMAND [ARG...]
+#   with-window-manager.sh [--screen WIDTHxHEIGHT] COMMAND [ARG...]
 set -uo pipefail
+
+screen=1280x1024
+if [ "${1:-}" = "--screen" ]; then
+    screen=$2
+    shift 2
+fi
 
 work=$(mktemp -d)
 xvfb=""
@@ -39,7 +45,7 @@ cookie=$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')
 # The server accepts every cookie in its file, whatever display it names.
 xauth -q -f "$XAUTHORITY" add :0 MIT-MAGIC-COOKIE-1 "$cookie" 2>/dev/null || fail "xauth failed"
 
-Xvfb -displayfd 3 -auth "$XAUTHORITY" -screen 0 1280x1024x24 -nolisten tcp \
+Xvfb -displayfd 3 -auth "$XAUTHORITY" -screen 0 "${screen}x24" -nolisten tcp \
     3>"$work/display" 2>"$work/xvfb.log" &
 xvfb=$!
 wait_for grep -q . "$work/display" || fail "Xvfb did not start"

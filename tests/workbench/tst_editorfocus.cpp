@@ -5,6 +5,7 @@
 // window is the X server's, and the user's keys and clicks are sent with xdotool.
 #include "ModalAnswer.h"
 #include "WorkbenchFixture.h"
+#include "XWindows.h"
 
 #include <QMenuBar>
 #include <QProcess>
@@ -21,48 +22,6 @@ namespace {
 
 // Which window a command starts from, and how.
 enum class Start { FromEditor, ByKeyInMain, ByMenuInMain };
-
-QString Run(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.start(program, arguments);
-    process.waitForFinished(10000);
-    return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
-}
-
-bool Xdotool(const QStringList& arguments) {
-    return QProcess::execute("xdotool", arguments) == 0;
-}
-
-QString ActiveWindowName() {
-    return Run("xdotool", {"getactivewindow", "getwindowname"});
-}
-
-// Clicks with the real pointer at a global point.
-bool ClickAt(QPoint global, int clicks = 1) {
-    return Xdotool({"mousemove", "--sync", QString::number(global.x()), QString::number(global.y()),
-                    "click", "--repeat", QString::number(clicks), "--delay", "80", "1"});
-}
-
-// The window manager's frame around `window`, from the X server.
-QRect FrameOf(QWidget* window) {
-    QString id = QString::number(window->winId());
-    for (;;) {
-        const QString tree = Run("xwininfo", {"-tree", "-id", id});
-        const QRegularExpression parent(R"(Parent window id: (0x[0-9a-f]+))");
-        const QRegularExpression root(R"(Root window id: (0x[0-9a-f]+))");
-        const QString up = parent.match(tree).captured(1);
-        if (up.isEmpty() || up == root.match(tree).captured(1)) {
-            break;
-        }
-        id = up;
-    }
-    const QString info = Run("xwininfo", {"-id", id});
-    const auto field = [&](const QString& label) {
-        return QRegularExpression(label + R"(:\s*(-?\d+))").match(info).captured(1).toInt();
-    };
-    return QRect(field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"),
-                 field("Height"));
-}
 
 // The add-in's list window. The add-in has its own copy of the window's
 // class, so it is found by name, and its controls by theirs.

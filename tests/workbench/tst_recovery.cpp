@@ -4,8 +4,8 @@
 #include "DiskSync.h"
 #include "RecoveryBar.h"
 #include "RecoveryFixture.h"
-#include "RecoveryOffer.h"
 #include "RecoveryStore.h"
+#include "SaveJournalFolder.h"
 #include "WorkbenchFixture.h"
 
 #include <QProcess>
@@ -149,7 +149,7 @@ private slots:
         MainWindow next;
         {
             MessageBoxAnswer reply(answer);
-            OfferRecovery(next.Documents());
+            next.Documents().OfferRecovery();
             QVERIFY(reply.answered);
             QVERIFY(reply.text.contains(path));
         }
@@ -226,7 +226,7 @@ private slots:
 
         MainWindow next;
         MessageBoxAnswer recover(QMessageBox::Yes);
-        OfferRecovery(next.Documents());
+        next.Documents().OfferRecovery();
         QVERIFY(recover.answered);
         EditorDocument* document = next.Documents().FindDocument(path);
         QVERIFY(document);
@@ -289,7 +289,7 @@ private slots:
         MainWindow next;
         {
             MessageBoxAnswer reply(QMessageBox::Ok);
-            OfferRecovery(next.Documents());
+            next.Documents().OfferRecovery();
             QCOMPARE(reply.answered, told);
             if (told) {
                 QVERIFY2(reply.text.contains(path) && reply.text.contains("the save was finished"),

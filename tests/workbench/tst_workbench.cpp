@@ -372,7 +372,7 @@ private slots:
         HostRef<TIMainMenuIntf> menu(services->GetMainMenu());
         QVERIFY(menu->FindMenuItem("NoSuchItem") == nullptr);
         HostRef<TIMenuItemIntf> item(menu->FindMenuItem("SearchSymbolItem"));
-        QCOMPARE(item->GetIndex(), 2);
+        QCOMPARE(item->GetIndex(), 3);
         HostRef<TIMenuItemIntf> parent(item->GetParent());
         HostRef<TIMenuItemIntf> top(parent->GetParent());
         QVERIFY(!top); // the Search menu sits in the menu bar

@@ -1,7 +1,5 @@
 #include "DiskSync.h"
 
-#include "OpenDocuments.h"
-
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -10,10 +8,9 @@
 
 namespace workbench {
 
-DiskSync::DiskSync(OpenDocuments& documents)
-    : QObject(&documents), documents_(documents), watch_(this) {
+DiskSync::DiskSync(Host& host, QObject* parent) : QObject(parent), host_(host), watch_(this) {
     connect(&watch_, &DiskWatch::Changed, this, [this](const QString& path) {
-        if (EditorDocument* document = documents_.FindDocument(path)) {
+        if (EditorDocument* document = Find(path)) {
             Check(document);
         }
     });
@@ -121,7 +118,7 @@ bool DiskSync::MaySave(EditorDocument* document, const QString& target) {
                     tr("%1 has been changed by another program since it was read.\n\n"
                        "Save anyway, replacing those changes?")
                         .arg(document->DisplayName()),
-                    QMessageBox::Save | QMessageBox::Cancel, documents_.EditWindow());
+                    QMessageBox::Save | QMessageBox::Cancel, host_.EditWindow());
     box.button(QMessageBox::Save)->setText(tr("&Overwrite"));
     box.setDefaultButton(QMessageBox::Cancel);
     return box.exec() == QMessageBox::Save;
@@ -139,8 +136,8 @@ void DiskSync::Saved(EditorDocument* document, const QString& previousPath) {
     }
     const bool recreated = std::exchange(recreating_, nullptr) == document ||
                            entries_.value(document).state == State::Deleted;
-    if (recreated && documents_.EditWindow()) {
-        documents_.EditWindow()->statusBar()->showMessage(
+    if (recreated && host_.EditWindow()) {
+        host_.EditWindow()->statusBar()->showMessage(
             tr("%1 was written again: another program had deleted it.")
                 .arg(document->DisplayName()));
     }
@@ -167,7 +164,7 @@ void DiskSync::Reload(EditorDocument* document) {
     case DiskCheck::Result::Unreadable:
     case DiskCheck::Result::Unchanged:
         SetState(document, State::Changed, check);
-        QMessageBox::warning(documents_.EditWindow(), tr("Reload"),
+        QMessageBox::warning(host_.EditWindow(), tr("Reload"),
                              tr("Cannot read %1: %2").arg(document->Path(), check.error));
         break;
     }
@@ -175,17 +172,28 @@ void DiskSync::Reload(EditorDocument* document) {
 
 void DiskSync::Overwrite(EditorDocument* document) {
     overwriteConfirmed_ = document;
-    documents_.SaveDocument(document);
+    host_.SaveDocument(document);
     overwriteConfirmed_ = nullptr;
 }
 
 EditorDocument* DiskSync::Current() const {
-    EditorDocument* document = documents_.CurrentDocument();
+    TEditWindow* editWindow = host_.EditWindow();
+    EditorDocument* document = editWindow ? editWindow->CurrentDocument() : nullptr;
     return entries_.contains(document) ? document : nullptr;
 }
 
+EditorDocument* DiskSync::Find(const QString& path) const {
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    for (auto it = entries_.cbegin(); it != entries_.cend(); ++it) {
+        if (it.key()->Path() == absolute) {
+            return it.key();
+        }
+    }
+    return nullptr;
+}
+
 void DiskSync::UpdateBar() {
-    TEditWindow* editWindow = documents_.EditWindow();
+    TEditWindow* editWindow = host_.EditWindow();
     if (editWindow == nullptr) {
         return;
     }

@@ -3,14 +3,13 @@
 #include "DiskChangeBar.h"
 #include "DiskWatch.h"
 #include "EditorDocument.h"
+#include "TEditWindow.h"
 
 #include <QHash>
 #include <QObject>
 #include <QPointer>
 
 namespace workbench {
-
-class OpenDocuments;
 
 // Keeps the open documents in step with their files on disk. A file that
 // another program changes is reloaded at once when its document has no
@@ -22,7 +21,22 @@ class DiskSync : public QObject {
 public:
     enum class State { InSync, Changed, Deleted };
 
-    explicit DiskSync(OpenDocuments& documents);
+    // What the disk sync asks of the workbench that holds the documents.
+    class Host {
+    public:
+        // Saves `document` over its file, as File > Save does; false when
+        // it was not saved.
+        virtual bool SaveDocument(EditorDocument* document) = 0;
+        // The code editor window, where the bar is shown and the disk
+        // sync's dialogs are centred; null while no file is open.
+        virtual TEditWindow* EditWindow() const = 0;
+
+    protected:
+        ~Host() = default;
+    };
+
+    // `host` outlives the disk sync.
+    DiskSync(Host& host, QObject* parent);
 
     // Starts watching the document's file; looks at it now when the
     // document holds recovered changes.
@@ -61,8 +75,9 @@ private:
     void Reload(EditorDocument* document);
     void Overwrite(EditorDocument* document);
     EditorDocument* Current() const;
+    EditorDocument* Find(const QString& path) const;
 
-    OpenDocuments& documents_;
+    Host& host_;
     DiskWatch watch_;
     QHash<EditorDocument*, Entry> entries_;
     QPointer<DiskChangeBar> bar_;

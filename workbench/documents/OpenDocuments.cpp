@@ -1,7 +1,9 @@
 #include "OpenDocuments.h"
 
 #include "DiskSync.h"
+#include "EditWindowPlace.h"
 #include "RecoveryBar.h"
+#include "RecoveryOffer.h"
 #include "RecoveryStore.h"
 
 #include <QFileDialog>
@@ -13,7 +15,7 @@
 namespace workbench {
 
 OpenDocuments::OpenDocuments(QMainWindow& owner)
-    : QObject(&owner), owner_(&owner), diskSync_(new DiskSync(*this)),
+    : QObject(&owner), owner_(&owner), diskSync_(new DiskSync(*this, this)),
       recovery_(new RecoveryStore(RecoveryStore::DefaultFolder(), this)) {}
 
 OpenDocuments::~OpenDocuments() {
@@ -83,11 +85,20 @@ EditorDocument* OpenDocuments::OpenRecovered(const QString& path, std::string_vi
     return document;
 }
 
+void OpenDocuments::OfferRecovery() {
+    workbench::OfferRecovery(
+        owner_, *recovery_,
+        [this](const QString& path, std::string_view bytes, const FileStamp& base) {
+            return OpenRecovered(path, bytes, base) != nullptr;
+        });
+}
+
 void OpenDocuments::AddDocument(EditorDocument* document) {
     if (!editWindow_) {
         editWindow_ = new TEditWindow(owner_);
         connect(editWindow_, &TEditWindow::CloseRequested, this,
                 [this](EditorDocument* d) { CloseDocument(d); });
+        connect(editWindow_, &QWidget::windowTitleChanged, this, &OpenDocuments::DocumentsChanged);
         PlaceEditWindow();
         auto* recoveryBar = new RecoveryBar(editWindow_);
         editWindow_->addToolBar(Qt::TopToolBarArea, recoveryBar);
@@ -99,20 +110,16 @@ void OpenDocuments::AddDocument(EditorDocument* document) {
     editWindow_->show();
     recovery_->Track(document);
     diskSync_->Track(document);
+    emit DocumentsChanged();
 }
 
 void OpenDocuments::PlaceEditWindow() {
-    // Below the main window, but wholly on its screen: where there is no
-    // room below (the main window stands low), as far down as it fits. The
-    // main window's frame tells how much the window manager adds around.
-    const QSize frame = editWindow_->size() + owner_->frameGeometry().size() - owner_->size();
-    QRect place(QPoint(owner_->x() + 40, owner_->y() + owner_->frameGeometry().height() + 40),
-                frame);
-    const QRect screen = owner_->screen()->availableGeometry();
-    place.moveRight(std::min(place.right(), screen.right()));
-    place.moveBottom(std::min(place.bottom(), screen.bottom()));
-    place.moveLeft(std::max(place.left(), screen.left()));
-    place.moveTop(std::max(place.top(), screen.top()));
+    // The main window's frame tells how much the window manager adds around
+    // a window.
+    const QSize margins = owner_->frameGeometry().size() - owner_->size();
+    const QRect place = EditWindowPlace(owner_->frameGeometry(), editWindow_->size() + margins,
+                                        owner_->screen()->availableGeometry());
+    editWindow_->resize(place.size() - margins);
     editWindow_->move(place.topLeft());
 }
 
@@ -178,6 +185,7 @@ bool OpenDocuments::CloseDocument(EditorDocument* document) {
         editWindow_->deleteLater();
         editWindow_ = nullptr;
     }
+    emit DocumentsChanged();
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DiskSync.h"
 #include "EditorDocument.h"
 #include "FileStamp.h"
 #include "ReadToEnd.h"
@@ -13,14 +14,13 @@
 
 namespace workbench {
 
-class DiskSync;
 class RecoveryStore;
 
 // The files open in the workbench and the code editor window that shows
 // them: opening, saving and closing them safely, with their recovery copies
 // and their watch on the disk. The host objects, the disk watch and the
 // recovery offer reach the workbench through this object only.
-class OpenDocuments : public QObject {
+class OpenDocuments : public QObject, private DiskSync::Host {
     Q_OBJECT
 
 public:
@@ -47,16 +47,22 @@ public:
     CodeEditor* CurrentEditor() const;
     QList<EditorDocument*> Documents() const { return documents_; }
     // Null while no file is open.
-    TEditWindow* EditWindow() const { return editWindow_; }
+    TEditWindow* EditWindow() const override { return editWindow_; }
 
     // Closes a file, asking first when it has unsaved changes; false when
     // the user keeps it open.
     bool CloseDocument(EditorDocument* document);
     // Closes every file; false as soon as the user keeps one open.
     bool CloseAll();
-    bool SaveDocument(EditorDocument* document, const QString& path = {});
+    // Saves under the document's own name, or under `path`.
+    bool SaveDocument(EditorDocument* document) override { return SaveDocument(document, {}); }
+    bool SaveDocument(EditorDocument* document, const QString& path);
     // Asks for a name and saves the current document under it.
     void SaveAs();
+
+    // At start-up: offers what a workbench that died left unsaved (see
+    // workbench::OfferRecovery), opening what the user recovers.
+    void OfferRecovery();
 
     // Files larger than this ask before they are opened.
     void SetLargeFileLimit(int64_t bytes) { largeFileLimit_ = bytes; }
@@ -65,6 +71,9 @@ signals:
     // An add-in's command or File > Open has ended: whichever window it
     // started from, the code editor window takes the keyboard again.
     void CommandEnded();
+    // A file was opened or closed, another became current, or the current
+    // one was renamed.
+    void DocumentsChanged();
 
 private:
     void AddDocument(EditorDocument* document);

@@ -57,14 +57,14 @@ CodeEditor::CodeEditor(QWidget* parent) : QsciScintilla(parent), lexer_(new Qsci
     }();
 
     // Scintilla tells of a change before making it, and the edit is
-    // reported when control comes back (see Modified). Its notices after a
+    // reported when control comes back (see TextAboutToChange). Its notices after a
     // change stay off: on each one QScintilla counts the characters from the
     // start of the text to the change, for its accessible text, whether
     // anything listens or not, so that each keystroke and each slice of a
     // load took as long as the text before it.
     Call(SCI_SETMODEVENTMASK, SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE | SC_MOD_CHANGEFOLD);
     connect(this, &QsciScintillaBase::SCN_MODIFIED, this,
-            [this](int, int modificationType) { Modified(modificationType); });
+            [this](int, int modificationType) { TextAboutToChange(modificationType); });
 
     setMarginLineNumbers(kLineNumbers, true);
     setMarginsFont(font);
@@ -122,7 +122,7 @@ bool CodeEditor::viewportEvent(QEvent* event) {
     return handled;
 }
 
-void CodeEditor::Modified(int modificationType) {
+void CodeEditor::TextAboutToChange(int modificationType) {
     if ((modificationType & (SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE)) == 0) {
         return;
     }
@@ -293,14 +293,6 @@ bool CodeEditor::CursorVisible() const {
     return x >= textLeft && x < viewport()->width();
 }
 
-int CodeEditor::VerticalScrollValue() const {
-    return verticalScrollBar()->value();
-}
-
-int CodeEditor::VerticalScrollMaximum() const {
-    return verticalScrollBar()->maximum();
-}
-
 int CodeEditor::CharWidth() const {
     return std::max(1, static_cast<int>(SendScintilla(SCI_TEXTWIDTH, STYLE_DEFAULT, " ")));
 }
@@ -332,9 +324,10 @@ void CodeEditor::SetColouring(bool on) {
     setMarginWidth(kBookmarks, CharWidth() * 2);
 }
 
-bool CodeEditor::FindText(const QString& text, bool forward) {
+CodeEditor::SearchHit CodeEditor::FindText(const QString& text, bool forward) {
     int line = -1;
     int index = -1;
+    long from = Call(SCI_GETCURRENTPOS);
     if (!forward) {
         // Back from the start of the selection, which may be the last find.
         int lineTo = 0;
@@ -343,8 +336,13 @@ bool CodeEditor::FindText(const QString& text, bool forward) {
         if (line < 0) {
             getCursorPosition(&line, &index);
         }
+        from = Call(SCI_GETSELECTIONSTART);
     }
-    return findFirst(text, false, false, false, true, forward, line, index);
+    if (!findFirst(text, false, false, false, true, forward, line, index)) {
+        return SearchHit::NotFound;
+    }
+    const long found = Call(SCI_GETSELECTIONSTART);
+    return (forward ? found < from : found >= from) ? SearchHit::Wrapped : SearchHit::Found;
 }
 
 QString CodeEditor::WordAtCursor() const {
@@ -376,28 +374,31 @@ QList<int> CodeEditor::BookmarkLines() const {
     return lines;
 }
 
-bool CodeEditor::GoToBookmark(bool next) {
+CodeEditor::SearchHit CodeEditor::GoToBookmark(bool next) {
     const long current = CursorLine() - 1;
     const long last = LineCount() - 1;
+    const unsigned mask = 1U << kBookmarkMarker;
     long line = 0;
+    bool wrapped = false;
     if (next) {
-        line = Call(SCI_MARKERNEXT, static_cast<unsigned long>(current + 1), 1 << kBookmarkMarker);
+        line = Call(SCI_MARKERNEXT, static_cast<unsigned long>(current + 1), mask);
         if (line < 0) {
-            line = Call(SCI_MARKERNEXT, 0, 1 << kBookmarkMarker);
+            line = Call(SCI_MARKERNEXT, 0, mask);
+            wrapped = true;
         }
     } else {
-        line = current > 0 ? Call(SCI_MARKERPREVIOUS, static_cast<unsigned long>(current - 1),
-                                  1 << kBookmarkMarker)
+        line = current > 0 ? Call(SCI_MARKERPREVIOUS, static_cast<unsigned long>(current - 1), mask)
                            : -1;
         if (line < 0) {
-            line = Call(SCI_MARKERPREVIOUS, static_cast<unsigned long>(last), 1 << kBookmarkMarker);
+            line = Call(SCI_MARKERPREVIOUS, static_cast<unsigned long>(last), mask);
+            wrapped = true;
         }
     }
     if (line < 0) {
-        return false;
+        return SearchHit::NotFound;
     }
     SetCursorLineColumn(static_cast<int>(line) + 1, 1);
-    return true;
+    return wrapped ? SearchHit::Wrapped : SearchHit::Found;
 }
 
 } // namespace workbench

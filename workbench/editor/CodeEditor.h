@@ -56,15 +56,16 @@ public:
     int LineCount() const;
     // Whether the cursor lies inside the visible part of the text.
     bool CursorVisible() const;
-    bool Modified() const { return isModified(); }
-    int VerticalScrollValue() const;
-    int VerticalScrollMaximum() const;
     // The width of a blank in the text's font, in pixels.
     int CharWidth() const;
 
+    // What a search onwards or back found: nothing, a place on the way, or
+    // a place reached round the end of the text.
+    enum class SearchHit { NotFound, Found, Wrapped };
+
     // Selects the next (or previous) occurrence of `text`, ignoring case,
-    // round the end; false when there is none.
-    bool FindText(const QString& text, bool forward);
+    // round the end.
+    SearchHit FindText(const QString& text, bool forward);
     // The word the cursor stands in or at.
     QString WordAtCursor() const;
 
@@ -75,9 +76,8 @@ public:
     // The lines (1-based) that carry a bookmark marker.
     void SetBookmarkLines(const QList<int>& lines);
     QList<int> BookmarkLines() const;
-    // Moves the cursor to the next (or previous) marked line, round the end;
-    // false when there is none.
-    bool GoToBookmark(bool next);
+    // Moves the cursor to the next (or previous) marked line, round the end.
+    SearchHit GoToBookmark(bool next);
 
     // Reports an edit made through Scintilla's messages now (TextEdited),
     // rather than when control next returns to the event loop.
@@ -108,7 +108,7 @@ protected:
 private:
     long Call(unsigned int message, unsigned long wParam = 0, long lParam = 0) const;
     void UpdateLineNumberWidth();
-    void Modified(int modificationType);
+    void TextAboutToChange(int modificationType);
 
     // First: events (FlushTextEdited reads it) arrive while the lexer below
     // is made.

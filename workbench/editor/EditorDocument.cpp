@@ -5,18 +5,13 @@
 #include "DisplayText.h"
 #include "FileReading.h"
 #include "ReplaceText.h"
+#include "SaveJournalFolder.h"
 
 #include <QFileInfo>
 #include <QScrollBar>
-#include <QStandardPaths>
 #include <cstring>
 
 namespace workbench {
-
-QString SaveJournalFolder() {
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
-    return data.isEmpty() ? QString() : data + "/saves";
-}
 
 namespace {
 

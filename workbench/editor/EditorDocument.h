@@ -16,10 +16,6 @@
 
 namespace workbench {
 
-// Where the journals of in-place saves are kept while they run (see
-// SaveJournal): a folder of the user's data, found again at the next start.
-QString SaveJournalFolder();
-
 // One open file: its editor, and the host buffer it was loaded as, which
 // knows how to write it back byte for byte. Offsets and columns that the
 // host hands out count bytes of the buffer (lines end in CR LF).

@@ -36,6 +36,7 @@ TEditWindow::TEditWindow(QWidget* owner)
         setFocusProxy(document ? document->Editor() : nullptr);
         // A message about the file left behind would hide this one's place.
         statusBar()->clearMessage();
+        UpdateWindowTitle();
         UpdateStatus();
         emit CurrentChanged();
     });
@@ -74,6 +75,7 @@ void TEditWindow::RemoveDocument(EditorDocument* document) {
     }
     documents_.removeAt(index);
     tabs_->removeTab(index);
+    UpdateWindowTitle();
     UpdateStatus();
 }
 
@@ -96,6 +98,25 @@ void TEditWindow::UpdateTabTitle(EditorDocument* document) {
         tabs_->setTabText(index, document->DisplayName() + (document->IsModified() ? "*" : ""));
         tabs_->setTabToolTip(index, document->Path());
     }
+    if (document == CurrentDocument()) {
+        UpdateWindowTitle();
+    }
+}
+
+void TEditWindow::UpdateWindowTitle() {
+    EditorDocument* document = CurrentDocument();
+    if (document == nullptr) {
+        setWindowTitle(tr("Code Editor"));
+        return;
+    }
+    // Composed here rather than through Qt's "[*]": the title that the
+    // window system shows and windowTitle() stay the same text.
+    setWindowTitle(
+        tr("%1%2 – Code Editor").arg(document->DisplayName(), document->IsModified() ? "*" : ""));
+}
+
+void TEditWindow::ShowNote(const QString& text) {
+    statusBar()->showMessage(text, 5000);
 }
 
 void TEditWindow::UpdateStatus() {

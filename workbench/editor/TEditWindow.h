@@ -24,6 +24,8 @@ public:
     // The line above the editor that says why the current file is
     // read-only; hidden when it is not.
     QLabel* ReadOnlyBanner() const { return banner_; }
+    // A passing note in the status bar, such as a search that wrapped.
+    void ShowNote(const QString& text);
 
 signals:
     void CloseRequested(EditorDocument* document);
@@ -35,6 +37,8 @@ protected:
 private:
     void UpdateStatus();
     void UpdateTabTitle(EditorDocument* document);
+    // "name – Code Editor", with a mark while the current file is modified.
+    void UpdateWindowTitle();
 
     QLabel* banner_;
     QTabWidget* tabs_;

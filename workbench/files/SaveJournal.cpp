@@ -144,51 +144,46 @@ bool TakeUp(const std::string& recordPath, InterruptedSave& outcome) {
 
 } // namespace
 
-SaveJournal::~SaveJournal() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-    }
-}
+SaveJournal::~SaveJournal() = default;
 
 bool SaveJournal::Begin(const std::string& folder, const std::string& target, std::string_view old,
                         std::string_view bytes, std::string& error) {
     MakeFolders(folder);
     std::string path = folder + "/save-XXXXXX" + std::string(kSuffix);
-    const int fd = ::mkostemps(path.data(), static_cast<int>(kSuffix.size()), O_CLOEXEC);
-    if (fd < 0) {
+    kestrel::FileDescriptor fd(
+        ::mkostemps(path.data(), static_cast<int>(kSuffix.size()), O_CLOEXEC));
+    if (!fd.IsOpen()) {
         error = kestrel::ErrnoText(errno);
         return false;
     }
-    ::flock(fd, LOCK_EX);
+    ::flock(fd.Get(), LOCK_EX);
     std::string head(kMagic);
     head += std::to_string(target.size()) + " " + std::to_string(old.size()) + " " +
             std::to_string(bytes.size()) + "\n" + target;
     off_t at = 0;
     bool written = true;
     for (const std::string_view part : {std::string_view(head), old, bytes, kEnd}) {
-        written = written && WriteAllAt(fd, part, at);
+        written = written && WriteAllAt(fd.Get(), part, at);
         at += static_cast<off_t>(part.size());
     }
-    if (!written || ::fsync(fd) != 0) {
+    if (!written || ::fsync(fd.Get()) != 0) {
         error = kestrel::ErrnoText(errno);
         ::unlink(path.c_str());
-        ::close(fd);
         return false;
     }
     SyncFolder(folder);
     folder_ = folder;
     path_ = std::move(path);
-    fd_ = fd;
+    fd_ = std::move(fd);
     return true;
 }
 
 void SaveJournal::Finish() {
-    if (fd_ < 0) {
+    if (!fd_.IsOpen()) {
         return;
     }
     ::unlink(path_.c_str());
-    ::close(fd_);
-    fd_ = -1;
+    fd_.Close();
     SyncFolder(folder_);
 }
 

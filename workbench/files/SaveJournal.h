@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FileDescriptor.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,7 +33,8 @@ public:
 private:
     std::string folder_;
     std::string path_;
-    int fd_ = -1; // locked while the save runs, so no other workbench takes it up
+    // Locked while the save runs, so no other workbench takes it up.
+    kestrel::FileDescriptor fd_;
 };
 
 // What became of a save that was cut short.

@@ -1,9 +1,7 @@
 #include "RecoveryOffer.h"
 
-#include "EditorDocument.h"
-#include "OpenDocuments.h"
-#include "RecoveryStore.h"
 #include "SaveJournal.h"
+#include "SaveJournalFolder.h"
 
 #include <QFile>
 #include <QMessageBox>
@@ -50,9 +48,8 @@ void FinishSaves(QWidget* parent) {
 
 } // namespace
 
-void OfferRecovery(OpenDocuments& documents) {
-    FinishSaves(documents.Owner());
-    RecoveryStore& store = documents.Recovery();
+void OfferRecovery(QWidget* parent, RecoveryStore& store, const OpenRecoveredText& open) {
+    FinishSaves(parent);
     const QList<RecoveryStore::Copy> copies = store.ClaimLeftBehind();
     if (copies.isEmpty()) {
         store.DiscardClaimed(); // sessions that had nothing left to recover
@@ -68,8 +65,7 @@ void OfferRecovery(OpenDocuments& documents) {
                                 "Recover them? They open as unsaved changes; save them to keep "
                                 "them.")
                         .arg(lines.join('\n')),
-                    QMessageBox::Yes | QMessageBox::Discard | QMessageBox::Ignore,
-                    documents.Owner());
+                    QMessageBox::Yes | QMessageBox::Discard | QMessageBox::Ignore, parent);
     box.button(QMessageBox::Yes)->setText(QObject::tr("&Recover"));
     box.button(QMessageBox::Ignore)->setText(QObject::tr("&Later"));
     box.setDefaultButton(QMessageBox::Yes);
@@ -81,7 +77,7 @@ void OfferRecovery(OpenDocuments& documents) {
             FileStamp base;
             base.exists = copy.hasBase;
             base.contents = copy.base;
-            all = documents.OpenRecovered(copy.path, copy.bytes, base) != nullptr && all;
+            all = open(copy.path, copy.bytes, base) && all;
         }
         // The recovered documents have copies of their own now; a copy
         // whose file was open already is kept for another time.

@@ -71,17 +71,13 @@ bool ParseCopy(const QByteArray& data, RecoveryStore::Copy& copy) {
     return true;
 }
 
-// Opens `folder`'s lock file and takes its lock; -1 when another process
-// holds it (or it cannot be opened).
-int TakeLock(const QString& folder) {
+// Opens `folder`'s lock file and takes its lock; not open when another
+// process holds it (or it cannot be opened).
+kestrel::FileDescriptor TakeLock(const QString& folder) {
     const QByteArray path = QFile::encodeName(folder + "/lock");
-    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        return -1;
-    }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return -1;
+    kestrel::FileDescriptor fd(::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    if (fd.IsOpen() && ::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
+        fd.Close();
     }
     return fd;
 }
@@ -110,11 +106,8 @@ RecoveryStore::~RecoveryStore() {
         crash_slots::Release(entry.slot);
     }
     ReleaseClaimed();
-    if (lock_ >= 0) {
-        if (!kept) {
-            QDir(session_).removeRecursively();
-        }
-        ::close(lock_);
+    if (lock_.IsOpen() && !kept) {
+        QDir(session_).removeRecursively();
     }
 }
 
@@ -266,7 +259,7 @@ void RecoveryStore::Remove(EditorDocument* document) {
 }
 
 bool RecoveryStore::OpenSession() {
-    if (lock_ >= 0) {
+    if (lock_.IsOpen()) {
         return true;
     }
     const QString session =
@@ -281,7 +274,7 @@ bool RecoveryStore::OpenSession() {
         return false;
     }
     lock_ = TakeLock(session);
-    if (lock_ < 0) {
+    if (!lock_.IsOpen()) {
         return false;
     }
     session_ = session;
@@ -296,11 +289,11 @@ QList<RecoveryStore::Copy> RecoveryStore::ClaimLeftBehind() {
         if (path == QFileInfo(session_).absoluteFilePath() || claimed_.contains(path)) {
             continue;
         }
-        const int lock = TakeLock(path);
-        if (lock < 0) {
+        kestrel::FileDescriptor lock = TakeLock(path);
+        if (!lock.IsOpen()) {
             continue; // its workbench still runs
         }
-        claimedLocks_ << lock;
+        claimedLocks_.push_back(std::move(lock));
         claimed_ << path;
         const QDir session(path);
         for (const QFileInfo& file : session.entryInfoList({"*" + kSuffix}, QDir::Files)) {
@@ -332,9 +325,6 @@ void RecoveryStore::DiscardClaimed() {
 }
 
 void RecoveryStore::ReleaseClaimed() {
-    for (const int lock : std::as_const(claimedLocks_)) {
-        ::close(lock);
-    }
     claimedLocks_.clear();
     claimed_.clear();
 }

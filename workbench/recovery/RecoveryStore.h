@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CrashFlush.h"
+#include "FileDescriptor.h"
 #include "FileStamp.h"
 
 #include <QDateTime>
@@ -10,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace workbench {
 
@@ -108,7 +110,7 @@ private:
 
     QString root_;
     QString session_;
-    int lock_ = -1;
+    kestrel::FileDescriptor lock_; // of the session folder, held while this store lives
     int nextCopy_ = 0;
     int armed_ = 0;
     bool warned_ = false;
@@ -117,7 +119,7 @@ private:
     QTimer retry_;
     QString failure_;
     QElapsedTimer dirtySince_;
-    QList<int> claimedLocks_;
+    std::vector<kestrel::FileDescriptor> claimedLocks_;
     QStringList claimed_;
 };
 

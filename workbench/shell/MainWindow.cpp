@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "DialogCentring.h"
 #include "DiskSync.h"
 #include "EditorFocusReturn.h"
 #include "RecoveryStore.h"
@@ -21,14 +22,17 @@ MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent), documents_(new OpenDocuments(*this)),
       services_(new HostServices(*documents_, kestrel::kInterfaceVersion0017)) {
     focusReturn_ = new EditorFocusReturn(*documents_, *this);
+    new DialogCentring(*documents_, *this);
     setWindowTitle(tr("Kestrel Workbench"));
     setObjectName("AppBuilder");
     BuildMenus();
-    auto* hint = new QLabel(tr("Open a Pascal file (File > Open). Ctrl+Alt+L lists its "
-                               "symbols, Ctrl+Alt+B inserts a bookmark."),
-                            this);
-    hint->setMargin(8);
-    setCentralWidget(hint);
+    hint_ = new QLabel(this);
+    hint_->setObjectName("Hint");
+    hint_->setMargin(8);
+    hint_->setWordWrap(true);
+    setCentralWidget(hint_);
+    UpdateHint();
+    connect(documents_, &OpenDocuments::DocumentsChanged, this, &MainWindow::UpdateHint);
     resize(640, 120);
 #ifndef QT_NO_SESSIONMANAGER
     // The desktop logs out: the unsaved changes are kept in their recovery
@@ -65,14 +69,15 @@ void MainWindow::BuildMenus() {
         return action;
     };
 
+    // Menu texts in sentence case, as the add-in writes its own.
     QMenu* file = menuBar()->addMenu(tr("&File"));
     file->menuAction()->setObjectName("FileMenu");
     add(file, "FileOpenItem", tr("&Open..."), QKeySequence::Open, [this] { OpenWithDialog(); });
     add(file, "FileSaveItem", tr("&Save"), QKeySequence::Save,
         [this] { documents_->SaveDocument(documents_->CurrentDocument()); });
-    add(file, "FileSaveAsItem", tr("Save &As..."), QKeySequence::SaveAs,
+    add(file, "FileSaveAsItem", tr("Save &as..."), QKeySequence::SaveAs,
         [this] { documents_->SaveAs(); });
-    add(file, "FileReloadItem", tr("&Reload from Disk"), QKeySequence(), [this] {
+    add(file, "FileReloadItem", tr("&Reload from disk"), QKeySequence(), [this] {
         if (EditorDocument* document = documents_->CurrentDocument()) {
             documents_->Disk().ReloadFromDisk(document);
         }
@@ -97,42 +102,35 @@ void MainWindow::BuildMenus() {
     add(edit, "EditCutItem", tr("Cu&t"), QKeySequence::Cut, onEditor(&QsciScintilla::cut));
     add(edit, "EditCopyItem", tr("&Copy"), QKeySequence::Copy, onEditor(&QsciScintilla::copy));
     add(edit, "EditPasteItem", tr("&Paste"), QKeySequence::Paste, onEditor(&QsciScintilla::paste));
-    add(edit, "EditSelectAllItem", tr("Select &All"), QKeySequence::SelectAll, [this] {
+    add(edit, "EditSelectAllItem", tr("Select &all"), QKeySequence::SelectAll, [this] {
         if (CodeEditor* editor = documents_->CurrentEditor()) {
             editor->selectAll();
         }
     });
 
+    // An add-in puts its items right after "SearchSymbolItem", found by its
+    // name; the workbench's own items keep together around them.
     QMenu* search = menuBar()->addMenu(tr("&Search"));
     search->menuAction()->setObjectName("SearchMenu");
     add(search, "SearchFindItem", tr("&Find..."), QKeySequence::Find, [this] { Find(false); });
-    add(search, "SearchAgainItem", tr("Find &Next"), QKeySequence(Qt::Key_F3),
+    add(search, "SearchAgainItem", tr("Find &next"), QKeySequence(Qt::Key_F3),
         [this] { Find(true); });
-    add(search, "SearchSymbolItem", tr("Search &Symbol..."), QKeySequence(), [this] {
+    add(search, "SearchPreviousItem", tr("Find &previous"), QKeySequence(Qt::SHIFT | Qt::Key_F3),
+        [this] { Find(true, false); });
+    add(search, "SearchSymbolItem", tr("Search &symbol..."), QKeySequence(), [this] {
         // Finds the word under the cursor, or asks for one.
         if (CodeEditor* editor = documents_->CurrentEditor()) {
             lastFind_ = editor->WordAtCursor();
             Find(!lastFind_.isEmpty());
         }
     });
-    add(search, "SearchGoToItem", tr("&Go to Line..."), QKeySequence(Qt::CTRL | Qt::Key_G),
+    add(search, "SearchGoToItem", tr("&Go to line..."), QKeySequence(Qt::CTRL | Qt::Key_G),
         [this] { GoToLine(); });
     search->addSeparator();
-    // Below the items an add-in knows by their place.
-    add(search, "SearchPreviousItem", tr("Find &Previous"), QKeySequence(Qt::SHIFT | Qt::Key_F3),
-        [this] { Find(true, false); });
-    search->addSeparator();
-    add(search, "SearchNextBookmarkItem", tr("Next &Bookmark"), QKeySequence(Qt::Key_F2), [this] {
-        if (CodeEditor* editor = documents_->CurrentEditor()) {
-            editor->GoToBookmark(true);
-        }
-    });
-    add(search, "SearchPreviousBookmarkItem", tr("Previous Boo&kmark"),
-        QKeySequence(Qt::SHIFT | Qt::Key_F2), [this] {
-            if (CodeEditor* editor = documents_->CurrentEditor()) {
-                editor->GoToBookmark(false);
-            }
-        });
+    add(search, "SearchNextBookmarkItem", tr("Next &bookmark"), QKeySequence(Qt::Key_F2),
+        [this] { GoToBookmark(true); });
+    add(search, "SearchPreviousBookmarkItem", tr("Previous boo&kmark"),
+        QKeySequence(Qt::SHIFT | Qt::Key_F2), [this] { GoToBookmark(false); });
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     help->menuAction()->setObjectName("HelpMenu");
@@ -197,10 +195,44 @@ void MainWindow::Find(bool next, bool forward) {
         }
         lastFind_ = text;
     }
-    if (!editor->FindText(lastFind_, forward)) {
+    const CodeEditor::SearchHit hit = editor->FindText(lastFind_, forward);
+    if (hit == CodeEditor::SearchHit::NotFound) {
         QMessageBox::information(documents_->EditWindow(), tr("Find"),
                                  tr("'%1' not found.").arg(lastFind_));
     }
+    SayWrapped(hit, forward);
+}
+
+void MainWindow::GoToBookmark(bool next) {
+    if (CodeEditor* editor = documents_->CurrentEditor()) {
+        SayWrapped(editor->GoToBookmark(next), next);
+    }
+}
+
+void MainWindow::SayWrapped(CodeEditor::SearchHit hit, bool forward) {
+    if (hit == CodeEditor::SearchHit::Wrapped && documents_->EditWindow() != nullptr) {
+        documents_->EditWindow()->ShowNote(forward ? tr("Search wrapped to the top")
+                                                   : tr("Search wrapped to the bottom"));
+    }
+}
+
+void MainWindow::UpdateHint() {
+    const QString keys = tr("Ctrl+Alt+L lists its symbols, Ctrl+Alt+B inserts a bookmark.");
+    const EditorDocument* current = documents_->CurrentDocument();
+    if (current == nullptr) {
+        hint_->setText(tr("Open a Pascal file (File > Open). ") + keys);
+        return;
+    }
+    const auto others = documents_->Documents().size() - 1;
+    const QString name = current->DisplayName();
+    QString open = tr("%1 is open in the code editor.").arg(name);
+    if (others == 1) {
+        open = tr("%1 and one other file are open in the code editor.").arg(name);
+    } else if (others > 1) {
+        open = tr("%1 and %2 other files are open in the code editor.")
+                   .arg(name, QString::number(others));
+    }
+    hint_->setText(open + " " + keys);
 }
 
 void MainWindow::GoToLine() {

@@ -4,6 +4,7 @@
 #include "HostObjects.h"
 #include "OpenDocuments.h"
 
+#include <QLabel>
 #include <QMainWindow>
 
 namespace workbench {
@@ -36,12 +37,19 @@ private:
     // back, round the end.
     void Find(bool next, bool forward = true);
     void GoToLine();
+    void GoToBookmark(bool next);
+    // A search that went round the end says so in the code editor's status
+    // bar, so that the user knows the rest was seen already.
+    void SayWrapped(CodeEditor::SearchHit hit, bool forward);
+    // The text in the window: what is open, or what to do first.
+    void UpdateHint();
 
     OpenDocuments* documents_;
     EditorFocusReturn* focusReturn_ = nullptr;
     HostServices* services_;
     AddInHost addIn_;
     QString lastFind_;
+    QLabel* hint_ = nullptr;
 };
 
 } // namespace workbench

@@ -2,7 +2,6 @@
 #include "CrashFlush.h"
 #include "EndSignals.h"
 #include "MainWindow.h"
-#include "RecoveryOffer.h"
 #include "RecoveryStore.h"
 
 #include <QApplication>
@@ -62,7 +61,7 @@ int main(int argc, char** argv) {
     workbench::MainWindow window;
     const workbench::EndSignals endSignals([&window] { window.Documents().Recovery().Flush(); });
     window.show();
-    workbench::OfferRecovery(window.Documents());
+    window.Documents().OfferRecovery();
     if (!parser.isSet(kNoAddIn)) {
         window.LoadAddIn(parser.isSet(kAddIn) ? parser.value(kAddIn)
                                               : workbench::DefaultAddInPath());

@@ -1,5 +1,7 @@
 #include "ErrnoText.h"
 
+#include "FileStatus.h"
+
 #include <cstring>
 
 namespace kestrel {
@@ -46,6 +48,10 @@ std::string ErrnoText(int error) {
 #else
     return TextOf(strerror_r(error, buffer, sizeof buffer), buffer);
 #endif
+}
+
+FileStatus FileStatus::FromErrno(int error) {
+    return Failure(ErrnoText(error), error);
 }
 
 } // namespace kestrel

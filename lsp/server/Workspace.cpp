@@ -3,7 +3,7 @@
 #include "index/LocalPaths.h"
 #include "index/SymbolMatcher.h"
 #include "server/CountedNoun.h"
-#include "server/SymbolAnswers.h"
+#include "protocol/answers/SymbolAnswers.h"
 #include "server/WorkDoneProgress.h"
 
 #include "FolderWalk.h"

@@ -199,9 +199,9 @@ private slots:
         }
         const QString many = WriteFile(dir, "lines.pas", lines);
         QList<int> seen;
-        QString error;
+        kestrel::FileStatus status;
         std::unique_ptr<EditorDocument> document(
-            EditorDocument::Load(many, error, nullptr, [&](int p) {
+            EditorDocument::Load(many, status, nullptr, [&](int p) {
                 seen << p;
                 return true;
             }));
@@ -210,8 +210,8 @@ private slots:
         QVERIFY(std::is_sorted(seen.begin(), seen.end()));
         QCOMPARE(seen.last(), 1000);
         QCOMPARE(document->Editor()->LineCount(), 200001);
-        QVERIFY(!EditorDocument::Load(many, error, nullptr, [](int p) { return p < 500; }));
-        QVERIFY(error.contains("cancelled"));
+        QVERIFY(!EditorDocument::Load(many, status, nullptr, [](int p) { return p < 500; }));
+        QVERIFY(status.Cancelled());
     }
 };
 

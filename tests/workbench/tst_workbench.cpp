@@ -321,9 +321,9 @@ private slots:
         const QString path = WriteFile(dir, "keep.pas", "unit Keep;\n");
         EditorDocument* document = window.Documents().OpenFile(path, false);
         document->Editor()->insertAt("changed ", 0, 0);
-        QString error;
-        QVERIFY(!document->Save(dir.filePath("no/such/folder/keep.pas"), error));
-        QVERIFY(!error.isEmpty());
+        const kestrel::FileStatus saved = document->Save(dir.filePath("no/such/folder/keep.pas"));
+        QVERIFY(!saved);
+        QCOMPARE(saved.Errno(), ENOENT);
         QVERIFY(document->IsModified());
 
         MessageBoxAnswer answer(QMessageBox::Ok);

@@ -1,5 +1,7 @@
 #include "DiskSync.h"
 
+#include "FileReading.h"
+
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -88,9 +90,10 @@ void DiskSync::Check(EditorDocument* document) {
 void DiskSync::SetState(EditorDocument* document, State state, const DiskCheck& check) {
     Entry& entry = entries_[document];
     const FileStamp::Hash disk = check.stamp.contents;
-    if (entry.state != state || entry.error != check.error || entry.disk != disk) {
+    const QString error = MessageOf(check.status);
+    if (entry.state != state || entry.error != error || entry.disk != disk) {
         // A new difference is shown again even if the last one was put off.
-        entry = {state, check.error, disk, false};
+        entry = {state, error, disk, false};
     }
     UpdateBar();
 }
@@ -164,8 +167,9 @@ void DiskSync::Reload(EditorDocument* document) {
     case DiskCheck::Result::Unreadable:
     case DiskCheck::Result::Unchanged:
         SetState(document, State::Changed, check);
-        QMessageBox::warning(host_.EditWindow(), tr("Reload"),
-                             tr("Cannot read %1: %2").arg(document->Path(), check.error));
+        QMessageBox::warning(
+            host_.EditWindow(), tr("Reload"),
+            tr("Cannot read %1: %2").arg(document->Path(), MessageOf(check.status)));
         break;
     }
 }

@@ -2,6 +2,7 @@
 
 #include "DiskSync.h"
 #include "EditWindowPlace.h"
+#include "FileReading.h"
 #include "RecoveryBar.h"
 #include "RecoveryOffer.h"
 #include "RecoveryStore.h"
@@ -56,12 +57,12 @@ EditorDocument* OpenDocuments::OpenFile(const QString& path, bool report) {
         editWindow_->SetCurrentDocument(open);
         return open;
     }
-    QString error;
-    bool cancelled = false;
-    EditorDocument* document = LoadDocument(path, report, error, cancelled);
+    kestrel::FileStatus status;
+    EditorDocument* document = LoadDocument(path, report, status);
     if (document == nullptr) {
-        if (report && !cancelled) {
-            QMessageBox::warning(owner_, tr("Open"), tr("Cannot open %1: %2").arg(path, error));
+        if (report && !status.Cancelled()) {
+            QMessageBox::warning(owner_, tr("Open"),
+                                 tr("Cannot open %1: %2").arg(path, MessageOf(status)));
         }
         return nullptr;
     }
@@ -136,10 +137,10 @@ bool OpenDocuments::SaveDocument(EditorDocument* document, const QString& path) 
         return false;
     }
     const QString previousPath = document->Path();
-    QString error;
     QString note;
-    if (!document->Save(target, error, asUtf8, &note)) {
-        QMessageBox::critical(owner_, tr("Save"), tr("Cannot save %1: %2").arg(target, error));
+    if (const kestrel::FileStatus saved = document->Save(target, asUtf8, &note); !saved) {
+        QMessageBox::critical(owner_, tr("Save"),
+                              tr("Cannot save %1: %2").arg(target, MessageOf(saved)));
         return false;
     }
     ShowFileNote(note);

@@ -80,7 +80,7 @@ private:
     // Where the code editor window opens the first time.
     void PlaceEditWindow();
     // Opening and saving safely (OpenDocumentsFiles.cpp).
-    EditorDocument* LoadDocument(const QString& path, bool report, QString& error, bool& cancelled);
+    EditorDocument* LoadDocument(const QString& path, bool report, kestrel::FileStatus& status);
     bool ConfirmSave(EditorDocument* document, const QString& target, bool& asUtf8);
     void ShowFileNote(const QString& note);
 

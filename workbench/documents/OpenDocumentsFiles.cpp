@@ -28,12 +28,11 @@ bool AskToSave(QWidget* parent, const QString& text, const QString& saveText) {
 
 } // namespace
 
-EditorDocument* OpenDocuments::LoadDocument(const QString& path, bool report, QString& error,
-                                            bool& cancelled) {
-    cancelled = false;
+EditorDocument* OpenDocuments::LoadDocument(const QString& path, bool report,
+                                            kestrel::FileStatus& status) {
     const FileFacts facts = InspectFile(path);
-    if (!facts.refusal.isEmpty()) {
-        error = facts.refusal;
+    if (!facts.openable) {
+        status = facts.openable;
         return nullptr;
     }
     if (facts.size > largeFileLimit_) {
@@ -45,13 +44,15 @@ EditorDocument* OpenDocuments::LoadDocument(const QString& path, bool report, QS
                                       .arg(path, size),
                                   QMessageBox::Open | QMessageBox::Cancel,
                                   QMessageBox::Cancel) != QMessageBox::Open) {
-            cancelled = report;
-            error = tr("the file is %1, more than the editor opens without asking").arg(size);
+            const std::string why = tr("the file is %1, more than the editor opens without asking")
+                                        .arg(size)
+                                        .toStdString();
+            status = report ? kestrel::FileStatus::Cancel(why) : kestrel::FileStatus::Failure(why);
             return nullptr;
         }
     }
     if (!report || facts.size < kProgressFrom) {
-        return EditorDocument::Load(path, error, this);
+        return EditorDocument::Load(path, status, this);
     }
     // Qt's text document keeps a block per line; a file of millions of
     // lines takes a while, so show how far it got and let the user stop.
@@ -59,12 +60,10 @@ EditorDocument* OpenDocuments::LoadDocument(const QString& path, bool report, QS
     progress.setWindowTitle(tr("Open"));
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(300);
-    EditorDocument* document = EditorDocument::Load(path, error, this, [&](int permille) {
+    return EditorDocument::Load(path, status, this, [&](int permille) {
         progress.setValue(permille);
         return !progress.wasCanceled();
     });
-    cancelled = progress.wasCanceled();
-    return document;
 }
 
 bool OpenDocuments::ConfirmSave(EditorDocument* document, const QString& target, bool& asUtf8) {
@@ -81,7 +80,7 @@ bool OpenDocuments::ConfirmSave(EditorDocument* document, const QString& target,
         return false;
     }
     const FileFacts facts = InspectFile(target);
-    if (facts.refusal.isEmpty() && facts.readOnlyOnDisk &&
+    if (facts.openable && facts.readOnlyOnDisk &&
         !AskToSave(editWindow_, tr("%1 is read-only on disk. Save over it anyway?").arg(target),
                    tr("Save Anyway"))) {
         return false;

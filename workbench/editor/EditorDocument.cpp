@@ -29,18 +29,17 @@ CodeEditor* FillEditor(const kestrel::HostBuffer& buffer,
 
 } // namespace
 
-EditorDocument* EditorDocument::Load(const QString& path, QString& error, QObject* parent,
-                                     const LoadProgress& progress) {
+EditorDocument* EditorDocument::Load(const QString& path, kestrel::FileStatus& status,
+                                     QObject* parent, const LoadProgress& progress) {
     // Taken before the read, so a write during it shows at the next look.
     FileStamp stamp = FileStamp::Of(path);
     kestrel::HostBuffer loaded;
     {
         kestrel::FileBytes bytes;
-        const kestrel::FileRead read = ReadEditorFile(path, bytes, [&](size_t done, size_t total) {
+        status = ReadEditorFile(path, bytes, [&](size_t done, size_t total) {
             return !progress || progress(static_cast<int>(total > 0 ? 100 * done / total : 100));
         });
-        if (!read) {
-            error = ReadFailureText(read);
+        if (!status) {
             return nullptr;
         }
         stamp.contents = FileStamp::HashOf(bytes.View());
@@ -48,7 +47,7 @@ EditorDocument* EditorDocument::Load(const QString& path, QString& error, QObjec
     } // the file's bytes are freed before the editor takes its copy
     CodeEditor* editor = FillEditor(loaded, progress);
     if (editor == nullptr) {
-        error = tr("opening was cancelled");
+        status = kestrel::FileStatus::Cancel(tr("opening was cancelled").toStdString());
         return nullptr;
     }
     auto* document = new EditorDocument(path, std::move(loaded), editor, parent);
@@ -140,7 +139,7 @@ std::optional<EditorDocument::Unencodable> EditorDocument::FirstUnencodable() co
     return Unencodable{static_cast<int>(line) + 1, static_cast<int>(units) + 1, character};
 }
 
-bool EditorDocument::Save(const QString& path, QString& error, bool asUtf8, QString* note) {
+kestrel::FileStatus EditorDocument::Save(const QString& path, bool asUtf8, QString* note) {
     kestrel::HostBuffer basis = loaded_;
     if (asUtf8 && basis.encoding != kestrel::TextEncoding::Utf8) {
         // The same buffer in UTF-8, so that unedited lines keep their line
@@ -152,14 +151,15 @@ bool EditorDocument::Save(const QString& path, QString& error, bool asUtf8, QStr
                                     ? *BufferBytes()
                                     : BytesFromDisplay(editor_->Bytes(), basis.encoding);
     const std::string fileBytes = kestrel::FileBytesFromBuffer(basis, current);
-    const SaveResult written = SaveCarefully(QFile::encodeName(path).toStdString(), fileBytes,
-                                             QFile::encodeName(SaveJournalFolder()).toStdString());
+    std::string savedNote;
+    const kestrel::FileStatus written =
+        SaveCarefully(QFile::encodeName(path).toStdString(), fileBytes,
+                      QFile::encodeName(SaveJournalFolder()).toStdString(), &savedNote);
     if (!written) {
-        error = QString::fromLocal8Bit(written.error.c_str());
-        return false;
+        return written;
     }
     if (note) {
-        *note = QString::fromLocal8Bit(written.note.c_str());
+        *note = QString::fromStdString(savedNote);
     }
     // What is on disk now is what later saves are compared against.
     kestrel::HostBuffer saved = kestrel::BufferFromFileBytes(fileBytes);
@@ -175,7 +175,7 @@ bool EditorDocument::Save(const QString& path, QString& error, bool asUtf8, QStr
     stamp_ = FileStamp::Of(path_);
     stamp_.contents = FileStamp::HashOf(fileBytes);
     SetModifiedFlag(false);
-    return true;
+    return {};
 }
 
 void EditorDocument::Reload(std::string_view fileBytes, const FileStamp& stamp) {

@@ -29,11 +29,11 @@ public:
     // (0 to 1000); false stops the load.
     using LoadProgress = std::function<bool(int permille)>;
 
-    // Loads `path` into a new editor; null with a message in `error` when
+    // Loads `path` into a new editor; null with the reason in `status` when
     // the file cannot be read, is not a regular file, or `progress` stopped
-    // the load.
-    static EditorDocument* Load(const QString& path, QString& error, QObject* parent = nullptr,
-                                const LoadProgress& progress = {});
+    // the load (Cancelled()).
+    static EditorDocument* Load(const QString& path, kestrel::FileStatus& status,
+                                QObject* parent = nullptr, const LoadProgress& progress = {});
     // A document with unsaved text `fileBytes` for `path`, made from a
     // recovery copy; `base` describes the file the text was edited from.
     static EditorDocument* Recovered(const QString& path, std::string_view fileBytes,
@@ -65,10 +65,10 @@ public:
     std::optional<Unencodable> FirstUnencodable() const;
 
     // Writes the text to `path` (see SaveCarefully), in UTF-8 when `asUtf8`
-    // whatever the file was; on failure the file on disk keeps its old bytes
-    // and `error` says why. `note` says what the user should know about a
-    // save that worked (written in place, say).
-    bool Save(const QString& path, QString& error, bool asUtf8 = false, QString* note = nullptr);
+    // whatever the file was; on failure the file on disk keeps its old
+    // bytes. `note` says what the user should know about a save that worked
+    // (written in place, say).
+    kestrel::FileStatus Save(const QString& path, bool asUtf8 = false, QString* note = nullptr);
     // The bytes a save would write now.
     std::string FileBytes() const;
     // The same into `out`, reusing its memory.

@@ -1,6 +1,5 @@
 #include "CarefulSave.h"
 
-#include "ErrnoText.h"
 #include "FileDescriptor.h"
 #include "PosixFiles.h"
 #include "ReadToEnd.h"
@@ -22,8 +21,8 @@
 
 namespace workbench {
 
-using kestrel::ErrnoText;
 using kestrel::FileDescriptor;
+using kestrel::FileStatus;
 using kestrel::ReadEnd;
 using kestrel::ReadToEnd;
 using kestrel::WriteAllAt;
@@ -71,12 +70,6 @@ private:
     int fd_ = -1;
     int error_ = 0;
 };
-
-SaveResult Failure(std::string error) {
-    SaveResult result;
-    result.error = std::move(error);
-    return result;
-}
 
 // The file a chain of symbolic links ends at (the path itself when it is no
 // link); a dangling link gives the file it would name.
@@ -154,23 +147,21 @@ std::string CopyExtendedAttributes(const std::string& from, int to) {
 // to finish the save; where no journal can be kept, the old bytes stay in
 // memory to be put back on a failure, and the note says a crash was not
 // guarded against.
-SaveResult WriteInPlace(const std::string& target, std::string_view bytes,
-                        const std::string& journalFolder, const std::string& why) {
-    SaveResult result;
+FileStatus WriteInPlace(const std::string& target, std::string_view bytes,
+                        const std::string& journalFolder, const std::string& why,
+                        std::string& note) {
     const FileDescriptor fd(::open(target.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
     if (fd.Get() < 0) {
-        result.error = ErrnoText(errno);
-        return result;
+        return FileStatus::FromErrno(errno);
     }
     std::string old;
     if (ReadToEnd(fd.Get(), old, 0, SIZE_MAX / 2) != ReadEnd::Complete) {
-        result.error = ErrnoText(errno);
-        return result;
+        return FileStatus::FromErrno(errno);
     }
     SaveJournal journal;
-    std::string journalError = "no folder for it";
-    const bool journaled =
-        !journalFolder.empty() && journal.Begin(journalFolder, target, old, bytes, journalError);
+    const FileStatus journaled = journalFolder.empty()
+                                     ? FileStatus::Failure("no folder for it")
+                                     : journal.Begin(journalFolder, target, old, bytes);
 
     const auto writeBytes = [&](std::string_view what) {
         return WriteAllAt(fd.Get(), what, 0) &&
@@ -178,28 +169,25 @@ SaveResult WriteInPlace(const std::string& target, std::string_view bytes,
                ::fsync(fd.Get()) == 0;
     };
     if (!writeBytes(bytes)) {
-        const int error = errno;
+        FileStatus failed = FileStatus::FromErrno(errno);
         if (writeBytes(old)) {
             journal.Finish();
-            result.error = ErrnoText(error) + "; the file's old contents were put back";
-        } else {
-            result.error = ErrnoText(error) + "; the file could not be put back";
-            if (journaled) {
-                result.error += ": its old and new contents are in " + journal.Path() +
-                                ", and the next start finishes the save";
-            }
+            return failed.Append("; the file's old contents were put back");
         }
-        return result;
+        failed.Append("; the file could not be put back");
+        if (journaled) {
+            failed.Append(": its old and new contents are in " + journal.Path() +
+                          ", and the next start finishes the save");
+        }
+        return failed;
     }
     journal.Finish();
-    result.inPlace = true;
-    result.note =
-        "The save was not atomic: " + NameOf(target) + " was written in place " + why + ".";
+    note = "The save was not atomic: " + NameOf(target) + " was written in place " + why + ".";
     if (!journaled) {
-        result.note += " No journal could be kept for it (" + journalError +
-                       "), so a crash meanwhile could have damaged it.";
+        note += " No journal could be kept for it (" + journaled.Message() +
+                "), so a crash meanwhile could have damaged it.";
     }
-    return result;
+    return {};
 }
 
 bool CannotCreateIn(int error) {
@@ -209,30 +197,32 @@ bool CannotCreateIn(int error) {
 
 } // namespace
 
-SaveResult SaveCarefully(const std::string& path, std::string_view bytes,
-                         const std::string& journalFolder) {
+FileStatus SaveCarefully(const std::string& path, std::string_view bytes,
+                         const std::string& journalFolder, std::string* noteOut) {
+    std::string ignoredNote;
+    std::string& note = noteOut ? *noteOut : ignoredNote;
+    note.clear();
     const std::string target = ResolveLinks(path);
     const std::string folder = FolderOf(target);
     RemoveStaleTemporaries(folder);
     struct stat old {};
     const bool exists = ::stat(target.c_str(), &old) == 0;
     if (exists && !S_ISREG(old.st_mode)) {
-        return Failure("it is not a regular file");
+        return FileStatus::Failure("it is not a regular file");
     }
     if (exists && old.st_nlink > 1) {
         return WriteInPlace(target, bytes, journalFolder,
-                            "because it has " + std::to_string(old.st_nlink) + " hard links");
+                            "because it has " + std::to_string(old.st_nlink) + " hard links", note);
     }
 
     TemporaryFile temp(folder);
     if (temp.Fd() < 0) {
         if (exists && CannotCreateIn(temp.Error())) {
             return WriteInPlace(target, bytes, journalFolder,
-                                "because no new file can be created in its folder");
+                                "because no new file can be created in its folder", note);
         }
-        return Failure(ErrnoText(temp.Error()));
+        return FileStatus::FromErrno(temp.Error());
     }
-    std::string note;
     if (exists) {
         mode_t mode = old.st_mode & 07777;
         if (::fchown(temp.Fd(), old.st_uid, old.st_gid) != 0) {
@@ -241,7 +231,8 @@ SaveResult SaveCarefully(const std::string& path, std::string_view bytes,
             // saver's and does not take set-user-id or set-group-id along.
             if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) == 0) {
                 return WriteInPlace(target, bytes, journalFolder,
-                                    "because its owner and group could not be kept otherwise");
+                                    "because its owner and group could not be kept otherwise",
+                                    note);
             }
             if (::fchown(temp.Fd(), static_cast<uid_t>(-1), old.st_gid) != 0) {
                 mode &= ~static_cast<mode_t>(S_ISGID);
@@ -250,7 +241,7 @@ SaveResult SaveCarefully(const std::string& path, std::string_view bytes,
             note = "The file now belongs to you: its owner could not be kept.";
         }
         if (::fchmod(temp.Fd(), mode) != 0) {
-            return Failure(ErrnoText(errno));
+            return FileStatus::FromErrno(errno);
         }
         if (const std::string lost = CopyExtendedAttributes(target, temp.Fd()); !lost.empty()) {
             note += (note.empty() ? "" : " ") + std::string("Extended attributes not kept: ") +
@@ -264,17 +255,15 @@ SaveResult SaveCarefully(const std::string& path, std::string_view bytes,
     // Still open, and so locked, when it is renamed: another save's clean-up
     // cannot take it for one a crash left behind.
     if (!WriteAllAt(temp.Fd(), bytes, 0) || ::fsync(temp.Fd()) != 0) {
-        return Failure(ErrnoText(errno));
+        return FileStatus::FromErrno(errno);
     }
     if (::rename(temp.Path().c_str(), target.c_str()) != 0) {
-        return Failure(ErrnoText(errno));
+        return FileStatus::FromErrno(errno);
     }
     temp.Keep();
     temp.Close();
     SyncFolder(folder);
-    SaveResult result;
-    result.note = note;
-    return result;
+    return {};
 }
 
 } // namespace workbench

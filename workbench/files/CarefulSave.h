@@ -1,19 +1,11 @@
 #pragma once
 
+#include "FileStatus.h"
+
 #include <string>
 #include <string_view>
 
 namespace workbench {
-
-struct SaveResult {
-    std::string error; // empty on success
-    // The file was written over in place, not replaced by a new one: a
-    // failure part way through would have been repaired from the journal,
-    // but the save was not atomic. `note` says why.
-    bool inPlace = false;
-    std::string note;
-    explicit operator bool() const { return error.empty(); }
-};
 
 // Writes `bytes` to `path` so that nothing the file had is lost:
 // - a symbolic link is followed and its target written; the link stays;
@@ -30,10 +22,13 @@ struct SaveResult {
 //   save that a crash cut short;
 // - a new file that cannot keep the old owner loses set-user-id and
 //   set-group-id.
+// `note`, when given, says what the user should know of a save that worked:
+// that it was written in place and why, or what of the old file was not
+// kept.
 // QSaveFile follows links and keeps the mode, but it gives the file to the
 // saver, drops hard links and extended attributes, needs seven bytes more
 // than the name and does not sync the folder, so it is not used here.
-SaveResult SaveCarefully(const std::string& path, std::string_view bytes,
-                         const std::string& journalFolder);
+kestrel::FileStatus SaveCarefully(const std::string& path, std::string_view bytes,
+                                  const std::string& journalFolder, std::string* note = nullptr);
 
 } // namespace workbench

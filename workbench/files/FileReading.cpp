@@ -1,7 +1,5 @@
 #include "FileReading.h"
 
-#include "ErrnoText.h"
-
 #include <QCoreApplication>
 #include <QFile>
 #include <fcntl.h>
@@ -11,36 +9,33 @@
 namespace workbench {
 
 using kestrel::FileKind;
+using kestrel::FileStatus;
 using kestrel::ReadEnd;
 
 namespace {
 
-QString Tr(const char* text) {
-    return QCoreApplication::translate("FileReading", text);
+std::string Tr(const char* text) {
+    return QCoreApplication::translate("FileReading", text).toStdString();
 }
 
-QString ErrnoText(int error) {
-    return QString::fromLocal8Bit(kestrel::ErrnoText(error));
-}
-
-// Why a file of this kind is not opened, or empty for a regular file.
-QString RefusalForKind(FileKind kind) {
+// Why a file of this kind is not opened; success for a regular file.
+FileStatus RefusalForKind(FileKind kind) {
     switch (kind) {
     case FileKind::Regular:
         return {};
     case FileKind::Folder:
-        return Tr("it is a folder, not a file");
+        return FileStatus::Failure(Tr("it is a folder, not a file"), EISDIR);
     case FileKind::Fifo:
-        return Tr("it is a named pipe (FIFO), not a regular file");
+        return FileStatus::Failure(Tr("it is a named pipe (FIFO), not a regular file"));
     case FileKind::Terminal:
     case FileKind::Device:
-        return Tr("it is a device, not a regular file");
+        return FileStatus::Failure(Tr("it is a device, not a regular file"));
     case FileKind::Socket:
-        return Tr("it is a socket, not a regular file");
+        return FileStatus::Failure(Tr("it is a socket, not a regular file"));
     case FileKind::Other:
         break;
     }
-    return Tr("it is not a regular file");
+    return FileStatus::Failure(Tr("it is not a regular file"));
 }
 
 } // namespace
@@ -50,10 +45,10 @@ FileFacts InspectFile(const QString& path) {
     const QByteArray name = QFile::encodeName(path);
     struct stat info {};
     if (::stat(name.constData(), &info) != 0) {
-        facts.refusal = ErrnoText(errno);
+        facts.openable = FileStatus::FromErrno(errno);
         return facts;
     }
-    facts.refusal = RefusalForKind(kestrel::KindOfMode(info.st_mode));
+    facts.openable = RefusalForKind(kestrel::KindOfMode(info.st_mode));
     facts.size = info.st_size;
     // Root may write anything, so a file with no write bit at all counts as
     // marked read-only too.
@@ -62,25 +57,27 @@ FileFacts InspectFile(const QString& path) {
     return facts;
 }
 
-kestrel::FileRead ReadEditorFile(const QString& path, kestrel::FileBytes& bytes,
-                                 const kestrel::ReadPolicy::Progress& progress) {
-    return kestrel::ReadFile(QFile::encodeName(path).toStdString(), {.progress = progress}, bytes);
-}
-
-QString ReadFailureText(const kestrel::FileRead& read) {
+FileStatus ReadEditorFile(const QString& path, kestrel::FileBytes& bytes,
+                          const kestrel::ReadPolicy::Progress& progress) {
+    const kestrel::FileRead read =
+        kestrel::ReadFile(QFile::encodeName(path).toStdString(), {.progress = progress}, bytes);
     switch (read.end) {
     case ReadEnd::Complete:
         break;
     case ReadEnd::Failed:
-        return ErrnoText(read.error);
+        return FileStatus::FromErrno(read.error);
     case ReadEnd::Refused:
         return RefusalForKind(read.kind);
     case ReadEnd::TooLarge:
-        return Tr("it is too large to hold in memory");
+        return FileStatus::Failure(Tr("it is too large to hold in memory"), EFBIG);
     case ReadEnd::Cancelled:
-        return Tr("opening was cancelled");
+        return FileStatus::Cancel(Tr("opening was cancelled"));
     }
     return {};
+}
+
+QString MessageOf(const FileStatus& status) {
+    return QString::fromStdString(status.Message());
 }
 
 } // namespace workbench

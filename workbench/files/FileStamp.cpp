@@ -88,9 +88,9 @@ DiskCheck CheckDisk(const QString& path, const FileStamp& known) {
     // Read as a file is opened: a FIFO or a device now under the path is
     // refused at once rather than waited on or read without end.
     kestrel::FileBytes bytes;
-    if (const kestrel::FileRead read = ReadEditorFile(path, bytes); !read) {
+    check.status = ReadEditorFile(path, bytes);
+    if (!check.status) {
         check.result = DiskCheck::Result::Unreadable;
-        check.error = ReadFailureText(read);
         return check;
     }
     check.bytes = bytes.Take();

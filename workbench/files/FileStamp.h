@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FileStatus.h"
+
 #include <QString>
 #include <cstdint>
 #include <string>
@@ -46,12 +48,12 @@ struct DiskCheck {
         Unchanged, // same bytes (`stamp` is refreshed)
         Changed,   // other bytes: `bytes` holds them and `stamp` describes them
         Deleted,   // no file at the path
-        Unreadable // the file is there but cannot be read: `error` says why
+        Unreadable // the file is there but cannot be read: `status` says why
     };
     Result result = Result::Unchanged;
     FileStamp stamp;
     std::string bytes;
-    QString error;
+    kestrel::FileStatus status;
 };
 
 // Compares the file at `path` with `known`; reads it only when the metadata

@@ -146,15 +146,14 @@ bool TakeUp(const std::string& recordPath, InterruptedSave& outcome) {
 
 SaveJournal::~SaveJournal() = default;
 
-bool SaveJournal::Begin(const std::string& folder, const std::string& target, std::string_view old,
-                        std::string_view bytes, std::string& error) {
+kestrel::FileStatus SaveJournal::Begin(const std::string& folder, const std::string& target,
+                                       std::string_view old, std::string_view bytes) {
     MakeFolders(folder);
     std::string path = folder + "/save-XXXXXX" + std::string(kSuffix);
     kestrel::FileDescriptor fd(
         ::mkostemps(path.data(), static_cast<int>(kSuffix.size()), O_CLOEXEC));
     if (!fd.IsOpen()) {
-        error = kestrel::ErrnoText(errno);
-        return false;
+        return kestrel::FileStatus::FromErrno(errno);
     }
     ::flock(fd.Get(), LOCK_EX);
     std::string head(kMagic);
@@ -167,15 +166,15 @@ bool SaveJournal::Begin(const std::string& folder, const std::string& target, st
         at += static_cast<off_t>(part.size());
     }
     if (!written || ::fsync(fd.Get()) != 0) {
-        error = kestrel::ErrnoText(errno);
+        const int error = errno;
         ::unlink(path.c_str());
-        return false;
+        return kestrel::FileStatus::FromErrno(error);
     }
     SyncFolder(folder);
     folder_ = folder;
     path_ = std::move(path);
     fd_ = std::move(fd);
-    return true;
+    return {};
 }
 
 void SaveJournal::Finish() {

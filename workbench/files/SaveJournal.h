@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FileDescriptor.h"
+#include "FileStatus.h"
 
 #include <string>
 #include <string_view>
@@ -21,10 +22,10 @@ public:
     SaveJournal(const SaveJournal&) = delete;
     SaveJournal& operator=(const SaveJournal&) = delete;
 
-    // Writes and syncs the record in `folder`; false with the reason in
-    // `error` (nothing is left behind then).
-    bool Begin(const std::string& folder, const std::string& target, std::string_view old,
-               std::string_view bytes, std::string& error);
+    // Writes and syncs the record in `folder`; on failure nothing is left
+    // behind.
+    kestrel::FileStatus Begin(const std::string& folder, const std::string& target,
+                              std::string_view old, std::string_view bytes);
     // The file holds the new bytes, or its old ones again: the record goes.
     void Finish();
     // Where the record is.

@@ -1,6 +1,7 @@
 #include "RecoveryStore.h"
 
 #include "EditorDocument.h"
+#include "FileReading.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -184,8 +185,8 @@ void RecoveryStore::Flush() {
             entry.failed = false;
             continue;
         }
-        const QString reason =
-            errno != 0 ? QString::fromLocal8Bit(std::strerror(errno)) : tr("no folder for them");
+        const QString reason = errno != 0 ? MessageOf(kestrel::FileStatus::FromErrno(errno))
+                                          : tr("no folder for them");
         why = tr("Recovery copies cannot be written in %1: %2.").arg(root_, reason);
         entry.failed = true;
         if (!std::exchange(warned_, true)) {

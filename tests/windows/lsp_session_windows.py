@@ -2,7 +2,8 @@
 """A language-server session with the Windows build, as VS Code holds it on
 Windows, over pipes: initialize with a "file:///z%3A/..." workspace (Wine
 maps Z: to /), the index with its progress, answers in the client's own
-spelling of the drive, two spellings of one file as one document, an
+spelling of the drive, names outside the code page and a path over 260
+characters, two spellings of one file as one document, an
 outline, Insert bookmark, a file written on disk and seen by the server's
 own watch, declaration, names Windows reads as something else (devices,
 alternate data streams, a drive that is not there, a locked file), shutdown
@@ -89,6 +90,12 @@ def main():
     unicode_name = "Ünïcödé_日本語.pas"
     with open(os.path.join(root, unicode_name), "w", encoding="utf-8") as f:
         f.write(LATER.replace("Later", "Wide").replace("WrittenWide", "WideName"))
+    deep = root
+    while len(deep) < 300:
+        deep = os.path.join(deep, "a-folder-name-of-forty-characters-long__")
+    os.makedirs(deep)
+    with open(os.path.join(deep, "Deep.pas"), "w", encoding="utf-8") as f:
+        f.write(LATER.replace("Later", "Deep").replace("WrittenDeep", "DeepDown"))
 
     session = Session(command)
     root_uri = uri_of(root)
@@ -116,6 +123,9 @@ def main():
     wide = symbols(session, "WideName")
     if [entry["location"]["uri"] for entry in wide][:1] != [uri_of(os.path.join(root, unicode_name))]:
         fail(f"the unit with a wide name: {wide}")
+    down = symbols(session, "DeepDown")
+    if [entry["location"]["uri"] for entry in down][:1] != [uri_of(os.path.join(deep, "Deep.pas"))]:
+        fail(f"the unit {len(deep)} characters down: {down}")
 
     # The editor's spelling of the same file, in another case and with
     # "C:"-style colon, is the one document the disk's was.

@@ -19,7 +19,14 @@ for preset in default asan; do
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset" -j"$jobs"
     echo "== $preset tests"
-    ctest --preset "$preset" -j"$jobs"
+    if [ "$preset" = asan ]; then
+        # The extension's test drives a whole VS Code for minutes to check
+        # the extension; the server's memory errors are the other tests'
+        # business, so it runs on the normal build only.
+        ctest --preset "$preset" -j"$jobs" -E '^vscode_extension$'
+    else
+        ctest --preset "$preset" -j"$jobs"
+    fi
 done
 
 # What a packager builds: only the installed programs and libraries, with

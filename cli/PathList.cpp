@@ -1,9 +1,10 @@
 #include "PathList.h"
 
 #include "ErrnoText.h"
+#include "OpenFile.h"
+
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace kestrel {
@@ -78,7 +79,7 @@ bool PathList::TakeLine(std::string& path, std::string& error) {
 bool PathList::Next(std::string& path, std::string& error) {
     if (!opened_) {
         opened_ = true;
-        fd_ = name_ == "-" ? STDIN_FILENO : ::open(name_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+        fd_ = name_ == "-" ? STDIN_FILENO : OpenForReading(name_, true);
         if (fd_ < 0) {
             ended_ = true;
             path = name_;

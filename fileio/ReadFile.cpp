@@ -17,16 +17,15 @@ FileRead Failed(int error) {
 // bytes may be part old, part new: its size or modification time moved, or
 // the bytes read are not the size it reported. Files that report no size
 // (those of /proc) are taken as read.
-bool ChangedWhileRead(int fd, const struct stat& before, off_t start, const FileBytes& bytes) {
-    struct stat after {};
-    if (::fstat(fd, &after) != 0) {
+bool ChangedWhileRead(int fd, const FileVersion& before, const FileBytes& bytes) {
+    FileVersion after;
+    if (!VersionOfOpenFile(fd, after)) {
         return true;
     }
-    const bool timeMoved = after.st_mtim.tv_sec != before.st_mtim.tv_sec ||
-                           after.st_mtim.tv_nsec != before.st_mtim.tv_nsec;
-    const off_t expected = start >= 0 && start <= before.st_size ? before.st_size - start : 0;
-    const bool shortOrLong = before.st_size > 0 && static_cast<off_t>(bytes.Size()) != expected;
-    return after.st_size != before.st_size || timeMoved || shortOrLong;
+    const int64_t start = before.position >= 0 ? before.position : 0;
+    const int64_t expected = start <= before.size ? before.size - start : 0;
+    const bool shortOrLong = before.size > 0 && static_cast<int64_t>(bytes.Size()) != expected;
+    return after.size != before.size || after.modified != before.modified || shortOrLong;
 }
 
 } // namespace
@@ -64,8 +63,11 @@ FileRead ReadOpenFile(int fd, const ReadPolicy& policy, FileBytes& bytes) {
         read.end = ReadEnd::TooLarge;
         return without(read);
     }
-    // Where a descriptor already open stands: the bytes before are not read.
-    const off_t start = regular ? ::lseek(fd, 0, SEEK_CUR) : 0;
+    // A regular file's state before the read, to tell a change during it.
+    FileVersion before;
+    if (regular && !VersionOfOpenFile(fd, before)) {
+        return without(Failed(errno));
+    }
     std::function<bool(size_t)> heard;
     if (policy.progress) {
         heard = [&policy, total](size_t done) { return policy.progress(done, total); };
@@ -74,7 +76,7 @@ FileRead ReadOpenFile(int fd, const ReadPolicy& policy, FileBytes& bytes) {
     if (read.end == ReadEnd::Failed) {
         read.error = errno;
     }
-    if (regular && read.end == ReadEnd::Complete && ChangedWhileRead(fd, info, start, bytes)) {
+    if (regular && read.end == ReadEnd::Complete && ChangedWhileRead(fd, before, bytes)) {
         read.end = ReadEnd::Changed;
         return without(read);
     }

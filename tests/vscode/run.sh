@@ -23,9 +23,11 @@ mkdir -p "$work/artifacts" "$work/home"
 vsix=$(timeout 900 "$root/scripts/make-vsix.sh" --server "$lsp" --out "$work" | tail -n 1)
 
 # The parts that need no VS Code: the grammar in VS Code's TextMate engine,
-# and the incremental bookmark lines against a full scan.
+# the incremental bookmark lines against a full scan, and where the server
+# is looked for on Windows and Linux.
 node "$here/grammar.js" "$tools" "$root/editors/vscode/syntaxes/pascal.tmLanguage.json"
 node "$here/bookmark-lines.js" "$root/editors/vscode/out"
+node "$here/server-path.js" "$root/editors/vscode/out"
 
 # Nothing of the real user's: home, settings and caches all in $work.
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/config XDG_DATA_HOME=$work/home/data \

@@ -6,8 +6,8 @@
 #include "LargeUnit.h"
 #include "features/SourceStructure.h"
 #include "server/LanguageServer.h"
-#include "server/OutlineJson.h"
-#include "server/SymbolAnswers.h"
+#include "protocol/answers/OutlineJson.h"
+#include "protocol/answers/SymbolAnswers.h"
 
 #include <QElapsedTimer>
 #include <QFile>

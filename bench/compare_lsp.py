@@ -12,6 +12,11 @@ sent to the answer's last byte in, and (on a shared machine, the steadier
 figure) the CPU time of all the server's threads meanwhile. The two builds
 take turns, RUNS times (default 5), and the medians are printed side by
 side.
+
+A build whose name ends in ".exe" is the Windows one: it runs under Wine
+($KESTREL_WINE, else wine), and its files are named as a Windows client
+names them, "file:///z%3A/usr/..." (Wine's Z: is /). bench/compare_windows.sh
+sets Wine up for it. Its start-up figure holds Wine's own start-up.
 """
 import json
 import os
@@ -29,10 +34,18 @@ QUERIES = 20
 LIMIT_S = 120  # every wait ends here
 
 
+def uri_of(program, path):
+    """The URI of `path` as a client of `program` writes it."""
+    return ("file:///z%3A" if program.endswith(".exe") else "file://") + path
+
+
 class Server:
     def __init__(self, program):
+        command = [program]
+        if program.endswith(".exe"):
+            command = [os.environ.get("KESTREL_WINE", "wine"), program]
         self.process = subprocess.Popen(
-            [program], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL
+            command, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL
         )
         self.buffer = b""
         self.next_id = 0
@@ -126,8 +139,8 @@ def one_run(program):
             "initialize",
             {
                 "processId": os.getpid(),
-                "rootUri": "file://" + TREE,
-                "workspaceFolders": [{"uri": "file://" + TREE, "name": "fpc"}],
+                "rootUri": uri_of(program, TREE),
+                "workspaceFolders": [{"uri": uri_of(program, TREE), "name": "fpc"}],
                 "capabilities": {"window": {"workDoneProgress": True}},
             },
         )
@@ -159,7 +172,7 @@ def one_run(program):
 
         with open(LARGE, encoding="latin-1") as source:
             text = source.read()
-        uri = "file://" + LARGE
+        uri = uri_of(program, LARGE)
         document = {"textDocument": {"uri": uri}}
         opened = json.dumps({
             "jsonrpc": "2.0",

@@ -11,7 +11,7 @@ std::optional<FileIdentity> IfRegular(const struct stat& status) {
     if (!S_ISREG(status.st_mode)) {
         return std::nullopt;
     }
-    return FileIdentity{status.st_dev, status.st_ino};
+    return FileIdentity{static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino)};
 }
 
 } // namespace

@@ -1,16 +1,16 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
-#include <sys/types.h>
 
 namespace kestrel {
 
 // Which file a name or a descriptor stands for, whatever path led to it:
 // two names of one file (a link, "./a" and "a") have the same identity.
 struct FileIdentity {
-    dev_t device = 0;
-    ino_t inode = 0;
+    uint64_t device = 0; // on Windows, the volume's serial number
+    uint64_t inode = 0;  // on Windows, the file's index on the volume
     bool operator==(const FileIdentity&) const = default;
 };
 

@@ -8,9 +8,7 @@
 #include "TextEncoding.h"
 
 #include <algorithm>
-#include <fcntl.h>
 #include <limits>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
@@ -53,28 +51,14 @@ std::string ReadFailureText(const FileRead& read) {
 // Regular files from this size on are mapped rather than read: no copy, no
 // fresh pages to zero. Smaller ones are read into storage that is kept from
 // file to file, which costs less than setting up and tearing down a mapping.
-constexpr off_t kMapFrom = off_t{256} << 10;
-
-// Maps `path` when it is a large regular file. False when it is anything
-// else, or cannot be opened or mapped: it is then read, and any error is the
-// reader's to tell. Only a path that names a regular file is opened here: a
-// FIFO must be opened once, by the reader, or a writer's bytes are lost.
-bool MapLargeFile(const std::string& path, MappedFile& mapped) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < kMapFrom) {
-        return false;
-    }
-    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    return fd.IsOpen() && ::fstat(fd.Get(), &info) == 0 && S_ISREG(info.st_mode) &&
-           info.st_size >= kMapFrom && mapped.Map(fd.Get(), static_cast<size_t>(info.st_size));
-}
+constexpr size_t kMapFrom = size_t{256} << 10;
 
 // Reads or maps the file; its bytes go to `bytes`.
 std::string ReadError(const SourcePath& path, ListerScratch& scratch, std::string_view& bytes) {
     if (!path.error.empty()) {
         return path.error;
     }
-    if (path.path != "-" && MapLargeFile(path.path, scratch.mapped)) {
+    if (path.path != "-" && scratch.mapped.MapPath(path.path, kMapFrom)) {
         bytes = scratch.mapped.Bytes();
     } else {
         const FileRead read = path.path == "-"

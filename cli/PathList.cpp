@@ -1,8 +1,10 @@
 #include "PathList.h"
 
+#include "ErrnoText.h"
+#include "OpenFile.h"
+
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace kestrel {
@@ -42,7 +44,7 @@ bool PathList::Refill() {
             continue;
         }
         if (n < 0) {
-            readError_ = std::strerror(errno);
+            readError_ = ErrnoText(errno);
         }
         return false;
     }
@@ -77,11 +79,11 @@ bool PathList::TakeLine(std::string& path, std::string& error) {
 bool PathList::Next(std::string& path, std::string& error) {
     if (!opened_) {
         opened_ = true;
-        fd_ = name_ == "-" ? STDIN_FILENO : ::open(name_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+        fd_ = name_ == "-" ? STDIN_FILENO : OpenForReading(name_, true);
         if (fd_ < 0) {
             ended_ = true;
             path = name_;
-            error = std::strerror(errno);
+            error = ErrnoText(errno);
             return true;
         }
         buffer_ = std::make_unique<char[]>(kBufferBytes);

@@ -1,6 +1,6 @@
 #include "SourcePaths.h"
 
-#include <sys/stat.h>
+#include "PathStatus.h"
 
 namespace kestrel {
 
@@ -37,9 +37,8 @@ bool SourcePaths::Next(SourcePath& next) {
         if (!NextTopLevel(next)) {
             return false;
         }
-        struct stat info {};
-        if (!next.error.empty() || next.path == "-" || ::stat(next.path.c_str(), &info) != 0 ||
-            !S_ISDIR(info.st_mode)) {
+        if (!next.error.empty() || next.path == "-" ||
+            StatusOfPath(next.path).kind != FileKind::Folder) {
             return true; // reading the file reports what is wrong with it
         }
         if (!options_.recursive) {

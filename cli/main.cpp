@@ -1,19 +1,19 @@
 // kestrel-list: the symbol rows of Pascal sources, on the command line.
+#include "ErrnoText.h"
 #include "FileIdentity.h"
 #include "ListSourceFile.h"
 #include "ListerOptions.h"
 #include "OrderedOutput.h"
 #include "PrintableName.h"
 #include "SourcePaths.h"
+#include "StandardStreams.h"
+
+#include "OpenFile.h"
 
 #include <atomic>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
 #include <new>
-#include <pthread.h>
 #include <thread>
 #include <unistd.h>
 
@@ -33,15 +33,7 @@ namespace {
 } // namespace
 
 int main(int argc, char** argv) {
-    // A reader that goes away (`kestrel-list -R src | head`) ends the lister
-    // at once and quietly, by SIGPIPE, as grep and ctags end: a message there
-    // is only noise in a pipeline. The signal is set to its default and let
-    // through even where the parent ignored or blocked it.
-    std::signal(SIGPIPE, SIG_DFL);
-    sigset_t pipeSignal;
-    sigemptyset(&pipeSignal);
-    sigaddset(&pipeSignal, SIGPIPE);
-    pthread_sigmask(SIG_UNBLOCK, &pipeSignal, nullptr);
+    PrepareStandardStreams();
     ListerOptions options;
     std::string error;
     if (!ParseListerOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
@@ -79,10 +71,10 @@ int main(int argc, char** argv) {
                 }
             }
         }
-        outputFd = ::open(options.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        outputFd = CreateForWriting(options.output);
         if (outputFd < 0) {
             std::fprintf(stderr, "kestrel-list: cannot write %s: %s\n",
-                         PrintableName(options.output).c_str(), std::strerror(errno));
+                         PrintableName(options.output).c_str(), ErrnoText(errno).c_str());
             return 1;
         }
         options.outputIdentity = RegularFileIdentity(outputFd);
@@ -123,7 +115,7 @@ int main(int argc, char** argv) {
     }
     if (outputFd != STDOUT_FILENO && ::close(outputFd) != 0 && out.WriteError().empty()) {
         std::fprintf(stderr, "kestrel-list: cannot write %s: %s\n",
-                     PrintableName(options.output).c_str(), std::strerror(errno));
+                     PrintableName(options.output).c_str(), ErrnoText(errno).c_str());
         return 1;
     }
 

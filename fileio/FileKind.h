@@ -26,9 +26,11 @@ inline FileKind KindOfMode(mode_t mode) {
     if (S_ISFIFO(mode)) {
         return FileKind::Fifo;
     }
+#ifdef S_ISSOCK
     if (S_ISSOCK(mode)) {
         return FileKind::Socket;
     }
+#endif
     if (S_ISCHR(mode) || S_ISBLK(mode)) {
         return FileKind::Device;
     }

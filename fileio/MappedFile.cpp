@@ -1,9 +1,13 @@
 #include "MappedFile.h"
 
+#include "FileDescriptor.h"
+
 #include <csignal>
 #include <cstdint>
+#include <fcntl.h>
 #include <mutex>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kestrel {
@@ -75,6 +79,19 @@ bool MappedFile::Map(int fd, size_t size) {
     tMapping.begin = reinterpret_cast<uintptr_t>(begin_);
     tMapping.end = tMapping.begin + mappedSize_;
     return true;
+}
+
+bool MappedFile::MapPath(const std::string& path, size_t least) {
+    struct stat info {};
+    const auto large = [&info, least] {
+        return S_ISREG(info.st_mode) && static_cast<size_t>(info.st_size) >= least;
+    };
+    if (::stat(path.c_str(), &info) != 0 || !large()) {
+        return false;
+    }
+    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    return fd.IsOpen() && ::fstat(fd.Get(), &info) == 0 && large() &&
+           Map(fd.Get(), static_cast<size_t>(info.st_size));
 }
 
 void MappedFile::Unmap() {

@@ -1,11 +1,9 @@
 #include "ReadFile.h"
 
 #include "FileDescriptor.h"
+#include "OpenFile.h"
 
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace kestrel {
 
@@ -18,11 +16,7 @@ FileRead Failed(int error) {
 } // namespace
 
 FileRead ReadFile(const std::string& path, const ReadPolicy& policy, FileBytes& bytes) {
-    int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY;
-    if (!policy.streams) {
-        flags |= O_NONBLOCK;
-    }
-    const FileDescriptor fd(::open(path.c_str(), flags));
+    const FileDescriptor fd(OpenForReading(path, policy.streams));
     if (!fd.IsOpen()) {
         const int error = errno;
         bytes.Emptied();
@@ -38,20 +32,17 @@ FileRead ReadOpenFile(int fd, const ReadPolicy& policy, FileBytes& bytes) {
         bytes.Emptied();
         return read;
     };
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
+    FileRead read{ReadEnd::Complete, FileKind::Other, 0};
+    size_t size = 0;
+    if (!KindOfOpenFile(fd, read.kind, size)) {
         return without(Failed(errno));
-    }
-    FileRead read{ReadEnd::Complete, KindOfMode(info.st_mode), 0};
-    if (read.kind == FileKind::Device && ::isatty(fd) == 1) {
-        read.kind = FileKind::Terminal;
     }
     const bool regular = read.kind == FileKind::Regular;
     if (!regular && !(policy.streams && IsStream(read.kind))) {
         read.end = ReadEnd::Refused;
         return without(read);
     }
-    const size_t total = regular ? static_cast<size_t>(info.st_size) : 0;
+    const size_t total = size;
     const size_t limit = regular ? policy.fileLimit : policy.streamLimit;
     if (total > limit) {
         read.end = ReadEnd::TooLarge;

@@ -31,10 +31,12 @@ bool WriteAll(int fd, std::string_view bytes) {
         bytes, [fd](const char* data, size_t size, size_t) { return ::write(fd, data, size); });
 }
 
+#ifndef _WIN32
 bool WriteAllAt(int fd, std::string_view bytes, off_t at) {
     return WriteEvery(bytes, [fd, at](const char* data, size_t size, size_t done) {
         return ::pwrite(fd, data, size, at + static_cast<off_t>(done));
     });
 }
+#endif
 
 } // namespace kestrel

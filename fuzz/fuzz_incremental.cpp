@@ -7,7 +7,7 @@
 #include "features/Outline.h"
 #include "features/SourceStructure.h"
 #include "server/OutlineAnswers.h"
-#include "server/SymbolAnswers.h"
+#include "protocol/answers/SymbolAnswers.h"
 
 #include <cstdlib>
 #include <functional>

@@ -3,33 +3,16 @@
 #include "WriteAll.h"
 #include "server/LanguageServer.h"
 #include "transport/MessageFraming.h"
+#include "transport/ServerStreams.h"
 
 #include <atomic>
-#include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <poll.h>
 #include <unistd.h>
 
 using namespace kestrel::lsp;
 
 namespace {
-
-// Reads what standard input has; 0 at its end or on an error.
-ssize_t ReadSome(char* buffer, size_t size) {
-    for (;;) {
-        const ssize_t n = ::read(STDIN_FILENO, buffer, size);
-        if (n >= 0 || errno != EINTR) {
-            return n < 0 ? 0 : n;
-        }
-    }
-}
-
-bool MoreWaiting() {
-    pollfd input{STDIN_FILENO, POLLIN, 0};
-    return ::poll(&input, 1, 0) == 1 && (input.revents & POLLIN) != 0;
-}
 
 constexpr size_t kChunk = size_t{1} << 16;
 constexpr size_t kBatchBytes = size_t{1} << 22;
@@ -62,11 +45,10 @@ int HandleArguments(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    PrepareServerStreams();
     if (const int code = HandleArguments(argc, argv); code >= 0) {
         return code;
     }
-    // A client that goes away makes writes fail instead of killing us.
-    std::signal(SIGPIPE, SIG_IGN);
 
     std::atomic<bool> outputGone{false};
     LanguageServer server([&outputGone](const std::string& body) {
@@ -87,14 +69,14 @@ int main(int argc, char** argv) {
         size_t batch = 0;
         bool inputEnded = false;
         do {
-            const ssize_t n = ReadSome(buffer.data(), buffer.size());
+            const size_t n = ReadInput(buffer.data(), buffer.size());
             if (n == 0) {
                 inputEnded = true;
                 break;
             }
-            framer.Feed(buffer.data(), static_cast<size_t>(n), frames);
-            batch += static_cast<size_t>(n);
-        } while (batch < kBatchBytes && MoreWaiting());
+            framer.Feed(buffer.data(), n, frames);
+            batch += n;
+        } while (batch < kBatchBytes && MoreInputWaiting());
         server.Handle(frames);
         frames.clear();
         // The client restarts a server that ends; one that waited for a body

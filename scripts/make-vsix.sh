@@ -1,29 +1,39 @@
 #!/usr/bin/env bash
-# Builds the VS Code extension as a linux-x64 .vsix with kestrel-lsp inside,
-# and prints the .vsix's path on the last line.
+# Builds the VS Code extension as a .vsix for one platform with kestrel-lsp
+# inside, and prints the .vsix's path on the last line.
 #
-#   scripts/make-vsix.sh [--server FILE] [--out DIR]
+#   scripts/make-vsix.sh [--target linux-x64|win32-x64] [--server FILE] [--out DIR]
 #
-# Without --server, kestrel-lsp is built with the release preset. The npm
-# packages come from editors/vscode/package-lock.json, at its versions.
+# The target is linux-x64 unless given; win32-x64 holds kestrel-lsp.exe.
+# Without --server, kestrel-lsp is built with the release preset, or
+# kestrel-lsp.exe with the windows preset (MinGW-w64). The npm packages come
+# from editors/vscode/package-lock.json, at its versions.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 server=
 out=$root/build/vscode
+target=linux-x64
+usage="usage: $0 [--target linux-x64|win32-x64] [--server FILE] [--out DIR]"
 while [ $# -gt 0 ]; do
     case $1 in
+        --target) target=$2; shift 2 ;;
         --server) server=$2; shift 2 ;;
         --out) out=$2; shift 2 ;;
-        *) echo "usage: $0 [--server FILE] [--out DIR]" >&2; exit 2 ;;
+        *) echo "$usage" >&2; exit 2 ;;
     esac
 done
+case $target in
+    linux-x64) preset=release program=kestrel-lsp strip=strip ;;
+    win32-x64) preset=windows program=kestrel-lsp.exe strip=x86_64-w64-mingw32-strip ;;
+    *) echo "$usage" >&2; exit 2 ;;
+esac
 
 if [ -z "$server" ]; then
-    cmake --preset release >/dev/null
-    cmake --build --preset release --target kestrel-lsp -j"$(nproc)" >&2
-    server=$root/build/release/lsp/kestrel-lsp
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" --target kestrel-lsp -j"$(nproc)" >&2
+    server=$root/build/$preset/lsp/$program
 fi
-[ -x "$server" ] || { echo "make-vsix: $server is not a program" >&2; exit 1; }
+[ -f "$server" ] || { echo "make-vsix: $server is not a program" >&2; exit 1; }
 
 ext=$root/editors/vscode
 cd "$ext"
@@ -35,10 +45,11 @@ fi
 
 rm -rf server
 mkdir -p server "$out"
-strip -o server/kestrel-lsp "$server"
+"$strip" -o "server/$program" "$server"
+chmod +x "server/$program"
 version=$(node -p "require('./package.json').version")
-vsix=$out/kestrel-linux-x64-$version.vsix
-npx --no-install vsce package --target linux-x64 --allow-missing-repository --skip-license \
+vsix=$out/kestrel-$target-$version.vsix
+npx --no-install vsce package --target "$target" --allow-missing-repository --skip-license \
     --out "$vsix" >&2
 rm -rf server
 echo "$vsix"

@@ -1,11 +1,9 @@
 #include "FolderWalk.h"
 
+#include "FolderEntries.h"
+
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <cstring>
-#include <dirent.h>
-#include <sys/stat.h>
 #include <utility>
 
 namespace kestrel {
@@ -33,36 +31,6 @@ std::string Join(const std::string& folder, std::string_view name) {
     return path;
 }
 
-// Closes a folder stream when it goes out of scope.
-struct FolderStream {
-    DIR* dir;
-    ~FolderStream() {
-        if (dir != nullptr) {
-            ::closedir(dir);
-        }
-    }
-};
-
-// The type of a folder entry as the walk sees it: a link counts as the file
-// it points to, but never as a folder, so the walk cannot loop.
-unsigned char EntryType(const std::string& folder, const dirent& entry) {
-    unsigned char type = entry.d_type;
-    struct stat info {};
-    if (type == DT_UNKNOWN || type == DT_LNK) {
-        const std::string path = Join(folder, entry.d_name);
-        if (type == DT_UNKNOWN && ::lstat(path.c_str(), &info) == 0) {
-            type = S_ISDIR(info.st_mode)   ? DT_DIR
-                   : S_ISREG(info.st_mode) ? DT_REG
-                   : S_ISLNK(info.st_mode) ? DT_LNK
-                                           : DT_UNKNOWN;
-        }
-        if (type == DT_LNK) {
-            type = ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) ? DT_REG : DT_UNKNOWN;
-        }
-    }
-    return type;
-}
-
 } // namespace
 
 bool HasPascalExtension(std::string_view name) {
@@ -83,32 +51,19 @@ void FolderWalk::Start(const std::string& root) {
 }
 
 bool FolderWalk::Enter(const std::string& path, std::string& error) {
-    FolderStream stream{::opendir(path.c_str())};
-    if (stream.dir == nullptr) {
-        error = std::strerror(errno);
-        return false;
-    }
     Folder folder{path, {}, 0};
-    for (;;) {
-        errno = 0;
-        const dirent* entry = ::readdir(stream.dir);
-        if (entry == nullptr) {
-            if (errno != 0) {
-                error = std::strerror(errno);
-                return false;
+    const bool read = ReadFolderEntries(
+        path,
+        [&folder](std::string_view name, bool isFolder) {
+            if (isFolder && !IsSkippedFolder(name)) {
+                folder.entries.push_back({std::string(name) + '/', true});
+            } else if (!isFolder && HasPascalExtension(name)) {
+                folder.entries.push_back({std::string(name), false});
             }
-            break;
-        }
-        const std::string_view name = entry->d_name;
-        if (name == "." || name == "..") {
-            continue;
-        }
-        const unsigned char type = EntryType(path, *entry);
-        if (type == DT_DIR && !IsSkippedFolder(name)) {
-            folder.entries.push_back({std::string(name) + '/', true});
-        } else if (type == DT_REG && HasPascalExtension(name)) {
-            folder.entries.push_back({std::string(name), false});
-        }
+        },
+        error);
+    if (!read) {
+        return false;
     }
     // With a '/' after each folder's name, sorting the names sorts the full
     // paths of everything below them.

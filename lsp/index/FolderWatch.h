@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -10,9 +12,9 @@
 namespace kestrel::lsp {
 
 // Watches folders for changes made by other programs (a checkout, a build
-// step, another editor), with inotify, for clients that do not watch files
-// for the server. Changes are gathered until the folders have been quiet
-// for a moment, then handed on in one batch, in the order they happened.
+// step, another editor), with inotify on Linux and ReadDirectoryChangesW on
+// Windows, for clients that do not watch files for the server. Changes are gathered until the
+// folders have been quiet for a moment, then handed on in one batch, in the order they happened.
 class FolderWatch {
 public:
     struct Changes {
@@ -33,7 +35,9 @@ public:
     // Unwatch may still be called.
     void Stop();
 
-    // Watches one folder (not what is below it).
+    // Watches one folder: on Linux not what is below it, each folder being
+    // named as the walk comes to it; on Windows the folder and all below it,
+    // once for a tree.
     void Watch(const std::string& folder);
     // Stops watching `path` and every folder below it.
     void Unwatch(const std::string& path);
@@ -45,12 +49,20 @@ private:
     OnChanges onChanges_;
     std::function<bool(std::string_view)> wanted_;
     Log log_;
-    int inotify_ = -1;
-    int wakeup_ = -1; // an eventfd that ends the thread
     std::mutex mutex_;
+#ifdef _WIN32
+    struct Tree; // a folder watched with all below it
+    void Arm(Tree& tree);
+    void* port_ = nullptr; // the completion port every tree's reads end on
+    std::unordered_map<uint64_t, std::unique_ptr<Tree>> trees_; // by completion key
+    uint64_t lastKey_ = 0;
+#else
+    int inotify_ = -1;
+    int wakeup_ = -1;                              // an eventfd that ends the thread
     std::unordered_map<int, std::string> folders_; // watch descriptor -> folder
     std::unordered_map<std::string, int> watches_;
     bool limitLogged_ = false;
+#endif
     std::thread thread_;
 };
 

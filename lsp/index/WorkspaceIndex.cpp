@@ -236,7 +236,7 @@ WorkspaceIndex::Files::iterator WorkspaceIndex::Erase(Files::iterator file) {
 void WorkspaceIndex::SetFromDisk(const std::string& path,
                                  std::shared_ptr<const FileSymbols> symbols) {
     std::unique_lock lock(mutex_);
-    Files::value_type& file = *Add(path);
+    Files::value_type& file = *Add(PathKey(path));
     if (!file.second.fromEditor) {
         Replace(file, std::move(symbols));
     }
@@ -245,19 +245,32 @@ void WorkspaceIndex::SetFromDisk(const std::string& path,
 void WorkspaceIndex::SetFromEditor(const std::string& path,
                                    std::shared_ptr<const FileSymbols> symbols) {
     std::unique_lock lock(mutex_);
-    Files::value_type& file = *Add(path);
+    Files::value_type& file = *Add(PathKey(path));
     file.second.fromEditor = true;
     Replace(file, std::move(symbols));
 }
 
 void WorkspaceIndex::ReleaseFromEditor(const std::string& path) {
     std::unique_lock lock(mutex_);
-    if (const auto found = files_.find(path); found != files_.end()) {
+    if (const auto found = files_.find(PathKey(path)); found != files_.end()) {
         found->second.fromEditor = false;
     }
 }
 
-void WorkspaceIndex::RemoveUnder(const std::string& path, const std::vector<std::string>& keep) {
+void WorkspaceIndex::RemoveUnder(const std::string& given,
+                                 const std::vector<std::string>& givenKeep) {
+    // Files are kept by their paths' keys (one for every spelling of a
+    // path, on Windows), and so is what to keep compared.
+    const std::string path = PathKey(given);
+    std::vector<std::string> keyedKeep;
+    if (kHostPathStyle == PathStyle::Windows) {
+        for (const std::string& kept : givenKeep) {
+            keyedKeep.push_back(PathKey(kept));
+        }
+        std::sort(keyedKeep.begin(), keyedKeep.end());
+    }
+    const std::vector<std::string>& keep =
+        kHostPathStyle == PathStyle::Windows ? keyedKeep : givenKeep;
     std::unique_lock lock(mutex_);
     for (auto it = files_.lower_bound(path); it != files_.end() && it->first.starts_with(path);) {
         const bool remove = IsUnder(it->first, path) && !it->second.fromEditor &&
@@ -268,7 +281,7 @@ void WorkspaceIndex::RemoveUnder(const std::string& path, const std::vector<std:
 
 void WorkspaceIndex::Remove(const std::string& path) {
     std::unique_lock lock(mutex_);
-    if (const auto found = files_.find(path); found != files_.end()) {
+    if (const auto found = files_.find(PathKey(path)); found != files_.end()) {
         Erase(found);
     }
 }

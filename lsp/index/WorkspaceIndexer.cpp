@@ -5,12 +5,10 @@
 
 #include "ErrnoText.h"
 #include "FolderWalk.h"
+#include "PathStatus.h"
 #include "ReadFile.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <sys/stat.h>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -119,18 +117,16 @@ void WorkspaceIndexer::Work(const Round& round) {
     std::vector<std::string> files;
     std::vector<std::string> walked;
     for (const std::string& path : round.paths) {
-        struct stat info {};
-        const bool exists =
-            (round.roots ? ::stat(path.c_str(), &info) : ::lstat(path.c_str(), &info)) == 0;
-        if (exists && S_ISDIR(info.st_mode)) {
+        // A workspace folder may be a link to a folder; a folder met below
+        // one is walked only when it is not a link, so that a walk cannot
+        // loop. A link to a source counts as the source.
+        const PathStatus status = StatusOfPath(path);
+        if (status && status.kind == FileKind::Folder && (round.roots || !status.link)) {
             WalkFolder(path, files, walked);
         } else if (round.roots) {
             hooks_.log("workspace folder " + path + ": " +
-                       (exists ? std::string("not a folder") : std::string(std::strerror(errno))));
-        } else if (exists && HasPascalExtension(path) &&
-                   (S_ISREG(info.st_mode) ||
-                    (S_ISLNK(info.st_mode) && ::stat(path.c_str(), &info) == 0 &&
-                     S_ISREG(info.st_mode)))) {
+                       (status ? std::string("not a folder") : ErrnoText(status.error)));
+        } else if (status && status.kind == FileKind::Regular && HasPascalExtension(path)) {
             files.push_back(path);
         } else {
             // Gone, or no longer a source: nothing of it stays in the index.

@@ -2,7 +2,7 @@
 
 #include "features/BookmarkEdits.h"
 #include "features/Outline.h"
-#include "server/SymbolAnswers.h"
+#include "protocol/answers/SymbolAnswers.h"
 
 #include <algorithm>
 #include <chrono>

@@ -3,6 +3,7 @@
 #include "features/Folding.h"
 #include "features/Navigation.h"
 #include "index/LocalPaths.h"
+#include "protocol/answers/NavigationJson.h"
 
 #include "TextEncoding.h"
 
@@ -137,19 +138,14 @@ std::vector<int> Navigator::DeclarationsAtName(const Request& request) const {
 
 std::string Navigator::RoutineLocations(const Request& request,
                                         const std::vector<int>& routines) const {
-    if (routines.empty()) {
-        return "null";
-    }
-    std::string out = "[";
-    const std::string& uri = request.uri;
+    std::vector<Location> locations;
     for (const int index : routines) {
         const SourceStructure::Routine& other =
             request.structure->routines[static_cast<size_t>(index)];
-        out += out.size() == 1 ? "" : ",";
-        AppendLocation(out, {uri, RangeOf(*request.document, other.nameStart, other.nameEnd)});
+        locations.push_back(
+            {request.uri, RangeOf(*request.document, other.nameStart, other.nameEnd)});
     }
-    out += ']';
-    return out;
+    return LocationsJson(locations);
 }
 
 std::string Navigator::Definition(const TextDocumentPositionParams& params) {
@@ -171,18 +167,13 @@ std::string Navigator::Definition(const TextDocumentPositionParams& params) {
     const std::vector<SymbolMatch> matches =
         Choose(workspace_.Named(identifier.name, documents_, Workspace::kMaxNamed), identifier,
                LocalPath(request.uri), request.structure->uses, true, OutlineRole::Definition);
-    if (matches.empty()) {
-        return "null";
-    }
-    std::string out = "[";
+    std::vector<Location> locations;
     for (size_t i = 0; i < matches.size() && i < kMaxDefinitions; ++i) {
         const IndexedSymbol& symbol = *matches[i].symbol;
-        out += out.size() == 1 ? "" : ",";
-        AppendLocation(
-            out, {matches[i].file->uri, {{symbol.line, symbol.from}, {symbol.line, symbol.to}}});
+        locations.push_back(
+            {matches[i].file->uri, {{symbol.line, symbol.from}, {symbol.line, symbol.to}}});
     }
-    out += ']';
-    return out;
+    return LocationsJson(locations);
 }
 
 std::string Navigator::Hover(const TextDocumentPositionParams& params) {
@@ -266,38 +257,12 @@ std::string Navigator::Hover(const TextDocumentPositionParams& params) {
     }
     const std::string markdown =
         "```pascal\n" + HeadingText(source->Text(), found) + "\n```\n" + where;
-    return JsonText([&](JsonWriter& w) {
-        w.StartObject();
-        WriteKey(w, "contents");
-        w.StartObject();
-        WriteKey(w, "kind");
-        WriteString(w, "markdown");
-        WriteKey(w, "value");
-        WriteString(w, markdown);
-        w.EndObject();
-        WriteKey(w, "range");
-        WriteRange(w, RangeOf(document, identifier.start, identifier.end));
-        w.EndObject();
-    });
+    return HoverJson(markdown, RangeOf(document, identifier.start, identifier.end));
 }
 
 std::string Navigator::FoldingRanges(const TextDocumentParams& params) {
     const Request request = Read(params.uri, std::nullopt);
-    std::string out = "[";
-    for (const FoldingRange& range : lsp::FoldingRanges(*request.document, *request.structure)) {
-        out += out.size() == 1 ? "{\"startLine\":" : ",{\"startLine\":";
-        AppendNumber(out, range.startLine);
-        out += ",\"endLine\":";
-        AppendNumber(out, range.endLine);
-        if (range.kind == FoldingRange::Kind::Comment) {
-            out += ",\"kind\":\"comment\"";
-        } else if (range.kind == FoldingRange::Kind::Region) {
-            out += ",\"kind\":\"region\"";
-        }
-        out += '}';
-    }
-    out += ']';
-    return out;
+    return FoldingRangesJson(lsp::FoldingRanges(*request.document, *request.structure));
 }
 
 } // namespace kestrel::lsp

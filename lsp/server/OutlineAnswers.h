@@ -2,7 +2,7 @@
 
 #include "documents/RevisionCache.h"
 #include "features/Outline.h"
-#include "server/OutlineJson.h"
+#include "protocol/answers/OutlineJson.h"
 
 #include <memory>
 #include <string>

@@ -3,7 +3,7 @@
 #include "index/LocalPaths.h"
 #include "index/SymbolMatcher.h"
 #include "server/CountedNoun.h"
-#include "server/SymbolAnswers.h"
+#include "protocol/answers/SymbolAnswers.h"
 #include "server/WorkDoneProgress.h"
 
 #include "FolderWalk.h"
@@ -69,6 +69,10 @@ void Workspace::Initialize(const InitializeParams& params) {
     client_ = params.client;
     // The workspace folders; a client that knows none names its root.
     std::vector<std::string> uris = params.folders;
+    // URIs made for files found on disk spell a drive as the client does.
+    for (const std::string& uri : uris) {
+        LearnDriveSpelling(uri);
+    }
     if (params.rootPath) {
         uris.push_back(FileUri(*params.rootPath));
     }

@@ -5,6 +5,7 @@
 #include "MappedFile.h"
 #include "ReadFile.h"
 #include "ReadToEnd.h"
+#include "WindowsPaths.h"
 #include "WriteAll.h"
 
 #include <QTemporaryDir>
@@ -246,6 +247,64 @@ private slots:
     // A mapped file cut short by another program reads as zeros from the
     // page past its new end, with no SIGBUS, and says so; one left alone
     // reads as it is.
+    // The Windows build's paths, worked out here as on Windows: the form the
+    // wide calls take, and the names Windows reads as something else.
+    void windowsPathForms() {
+        const struct {
+            const char* path;
+            const char16_t* full; // the full form, as GetFullPathNameW gives it
+            const char* text;
+            const char16_t* longForm;
+            int problem;
+        } cases[] = {
+            {"/c:/Users/me/Unit1.pas", u"c:\\Users\\me\\Unit1.pas", "c:\\Users\\me\\Unit1.pas",
+             u"\\\\?\\c:\\Users\\me\\Unit1.pas", 0},
+            {"C:\\src/sub\\U.pas", u"C:\\src\\sub\\U.pas", "C:\\src\\sub\\U.pas",
+             u"\\\\?\\C:\\src\\sub\\U.pas", 0},
+            {"//server/share/U.pas", u"\\\\server\\share\\U.pas", "\\\\server\\share\\U.pas",
+             u"\\\\?\\UNC\\server\\share\\U.pas", 0},
+            {"\\\\?\\C:\\x.pas", u"\\\\?\\C:\\x.pas", "\\\\?\\C:\\x.pas", u"\\\\?\\C:\\x.pas", 0},
+            {"src/NUL.pas", u"", "src\\NUL.pas", u"", kReservedNameError},
+            {"/c:/con", u"", "c:\\con", u"", kReservedNameError},
+            {"Com7 .txt", u"", "Com7 .txt", u"", kReservedNameError},
+            {"lpt1\\a.pas", u"", "lpt1\\a.pas", u"", kReservedNameError},
+            {"Unit1.pas:zone", u"", "Unit1.pas:zone", u"", kDataStreamError},
+            {"/c:/dir:x/U.pas", u"", "c:\\dir:x\\U.pas", u"", kDataStreamError},
+            {"Console.pas", u"", "Console.pas", u"", 0},
+            {"COM10.pas", u"", "COM10.pas", u"", 0},
+        };
+        for (const auto& c : cases) {
+            QCOMPARE(WindowsPathText(c.path), std::string(c.text));
+            QCOMPARE(WindowsNameProblem(c.path), c.problem);
+            if (*c.full != 0) {
+                QVERIFY(LongPathForm(c.full) == c.longForm);
+            }
+        }
+        QVERIFY(!ErrnoText(kSharingViolationError).empty() &&
+                ErrnoText(kSharingViolationError) != ErrnoText(EIO));
+    }
+
+    // UTF-8 to UTF-16 and back for names outside any code page; bytes that
+    // are not UTF-8 name nothing on Windows.
+    void windowsNamesInUtf16() {
+        for (const std::string name :
+             {"plain.pas", "caf\xC3\xA9.pas", "\xE6\x97\xA5\xE6\x9C\xAC.pas",
+              "\xF0\x9F\x98\x80.pas", ""}) {
+            const auto utf16 = Utf16OfUtf8(name);
+            QVERIFY(utf16.has_value());
+            QCOMPARE(Utf8OfUtf16(*utf16), name);
+        }
+        QVERIFY(*Utf16OfUtf8("\xF0\x9F\x98\x80") == u"\U0001F600");
+        for (const std::string bad :
+             {"caf\xE9", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE6\x97"}) {
+            QVERIFY2(!Utf16OfUtf8(bad), bad.c_str());
+        }
+        QCOMPARE(Utf8OfUtf16(u"a\xD800"
+                             u"b"),
+                 std::string("a\xEF\xBF\xBD"
+                             "b"));
+    }
+
     void mappedFileCutShort_data() {
         QTest::addColumn<int>("cutTo"); // -1: not cut
         QTest::addColumn<bool>("cutShort");

@@ -1,10 +1,11 @@
 // Drives code-server in headless chromium through the extension's features.
 //
-//   node drive.js checks|broken|measure URL
+//   node drive.js checks|broken|hanging|measure URL
 //
 // checks: every feature, in order; the first failure stops the run with a
 // screenshot. broken: the server is /bin/false; the user must be told what
-// to set, and the outline and symbol list checks must fail. measure: times
+// to set, and the outline and symbol list checks must fail. hanging: the
+// server never answers; it must be stopped and the user told. measure: times
 // the large unit. Every wait has a limit.
 'use strict';
 const fs = require('fs');
@@ -401,6 +402,12 @@ async function runBroken(wb) {
     expect(log.length <= 1, 'the failure was reported more than once');
 }
 
+async function runHanging(wb) {
+    await wb.openFile('Unit1.pas');
+    await wb.notification(/did not answer within \d+ s and was stopped.*Set kestrel\.serverPath/, 'the message about a server that never answered');
+    await screenshot(wb.page, 'hanging-server-message');
+}
+
 async function measure(wb) {
     if (!fs.existsSync(largeUnit)) {
         console.log(`measure: ${largeUnit} is missing (Debian's fpc-source-3.2.2)`);
@@ -506,6 +513,8 @@ async function main() {
             await runChecks(wb);
         } else if (mode === 'broken') {
             await runBroken(wb);
+        } else if (mode === 'hanging') {
+            await runHanging(wb);
         } else {
             await measure(wb);
         }

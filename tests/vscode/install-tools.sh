@@ -27,6 +27,14 @@ for tool in node npm rg tar; do
 done
 
 mkdir -p "$cache_root"
+# Two runs at once (the test command installs ahead while it builds): one
+# installs, the other waits for it and takes what it made.
+exec 9>"$cache_root/.install.lock"
+flock -w 2400 9 || { echo "install-tools: another install has held the lock for 40 minutes" >&2; exit 1; }
+if [ -f "$dir/.complete" ]; then
+    echo "$dir"
+    exit 0
+fi
 work=$(mktemp -d "$cache_root/.install-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 cp "$here/tools/package.json" "$lock" "$work/"

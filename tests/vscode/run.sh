@@ -6,7 +6,8 @@
 #   run.sh KESTREL_LSP KESTREL_LIST WORK_DIR [--measure]
 #
 # First the checks run with the packed server; then once more with
-# kestrel.serverPath set to /bin/false, where the same checks must fail.
+# kestrel.serverPath set to /bin/false, where the same checks must fail, and
+# with a server that never answers, which must be stopped.
 # With --measure, times the large unit instead (no checks). Screenshots and
 # logs stay in WORK_DIR/artifacts when something fails.
 set -euo pipefail
@@ -22,9 +23,11 @@ mkdir -p "$work/artifacts" "$work/home"
 vsix=$(timeout 900 "$root/scripts/make-vsix.sh" --server "$lsp" --out "$work" | tail -n 1)
 
 # The parts that need no VS Code: the grammar in VS Code's TextMate engine,
-# and the incremental bookmark lines against a full scan.
+# the incremental bookmark lines against a full scan, and where the server
+# is looked for on Windows and Linux.
 node "$here/grammar.js" "$tools" "$root/editors/vscode/syntaxes/pascal.tmLanguage.json"
 node "$here/bookmark-lines.js" "$root/editors/vscode/out"
+node "$here/server-path.js" "$root/editors/vscode/out"
 
 # Nothing of the real user's: home, settings and caches all in $work.
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/config XDG_DATA_HOME=$work/home/data \
@@ -127,5 +130,19 @@ mkdir -p "$workspace"
 cp "$root/samples/Unit1.pas" "$workspace/"
 start_code_server broken "${settings/KESTREL_EXTRA/, \"kestrel.serverPath\": \"/bin/false\"}" "$workspace"
 drive broken "$url" || { keep_logs broken; echo "vscode test failed with a broken server; see $work/artifacts" >&2; exit 1; }
+stop_server
+
+# A server that never answers the handshake is stopped after a while, and the
+# user is told. It reads its input to the end, so that it also ends when
+# nothing stops it but the editor going away.
+hanging=$work/hanging-server
+printf '#!/bin/sh\nwhile read -r line; do :; done\n' >"$hanging"
+chmod +x "$hanging"
+start_code_server hanging "${settings/KESTREL_EXTRA/, \"kestrel.serverPath\": \"$hanging\"}" "$workspace"
+drive hanging "$url" || { keep_logs hanging; echo "vscode test failed with a hanging server; see $work/artifacts" >&2; exit 1; }
+if pgrep -f "$hanging" >/dev/null; then
+    echo "vscode test failed: the hanging server was left running" >&2
+    exit 1
+fi
 stop_server
 echo "vscode test passed"

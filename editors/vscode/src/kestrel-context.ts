@@ -29,6 +29,9 @@ const maxRestarts = 4;
 const restartWindowMs = 3 * 60 * 1000;
 const stopTimeoutMs = 2000;
 const startWaitMs = 10000;
+// kestrel-lsp answers the handshake in milliseconds; a server that has not
+// answered by then never will, and is stopped rather than left hanging.
+const handshakeLimitMs = 10000;
 
 export class KestrelContext implements vscode.Disposable {
     private client: LanguageClient | undefined;
@@ -104,8 +107,9 @@ export class KestrelContext implements vscode.Disposable {
         // The process is started here, not by the client, so that a server
         // that exits at once is reported with its exit status.
         let exit: string | undefined;
+        let child: ChildProcess | undefined;
         const serverOptions: ServerOptions = async (): Promise<ChildProcess> => {
-            const child = spawn(lookup.path, [], { stdio: 'pipe' });
+            child = spawn(lookup.path, [], { stdio: 'pipe' });
             child.on('exit', (code, signal) => {
                 exit = signal !== null ? `was ended by ${signal}` : `exited with status ${code}`;
             });
@@ -128,15 +132,34 @@ export class KestrelContext implements vscode.Disposable {
             }
         });
         this.client = client;
+        // The handshake's deadline: the process is ended, and the wait given
+        // up even if the client would go on waiting for its answer.
+        let timedOut = false;
+        let deadline: NodeJS.Timeout | undefined;
+        const handshakeLimit = new Promise<never>((_resolve, reject) => {
+            deadline = setTimeout(() => {
+                timedOut = true;
+                child?.kill('SIGKILL');
+                reject(new Error('no answer'));
+            }, handshakeLimitMs);
+        });
         try {
-            await client.start();
+            await Promise.race([client.start(), handshakeLimit]);
         } catch (error) {
             this.client = undefined;
-            await client.dispose(stopTimeoutMs).catch(() => undefined);
+            await Promise.race([
+                client.dispose(stopTimeoutMs).catch(() => undefined),
+                new Promise((resolve) => setTimeout(resolve, stopTimeoutMs)),
+            ]);
             // Give the exit a moment to be seen: it explains more than a
             // broken pipe.
             await new Promise((resolve) => setTimeout(resolve, 100));
-            this.fail(`The server ${lookup.path} ${exit ?? `did not start (${describe(error)})`} before it answered.`);
+            const why = timedOut
+                ? `did not answer within ${handshakeLimitMs / 1000} s and was stopped`
+                : `${exit ?? `did not start (${describe(error)})`} before it answered`;
+            this.fail(`The server ${lookup.path} ${why}.`);
+        } finally {
+            clearTimeout(deadline);
         }
     }
 

@@ -4,8 +4,8 @@
 #include "documents/TextDocument.h"
 #include "index/LocalPaths.h"
 #include "server/OutlineAnswers.h"
-#include "server/OutlineJson.h"
-#include "server/SymbolAnswers.h"
+#include "protocol/answers/OutlineJson.h"
+#include "protocol/answers/SymbolAnswers.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -289,6 +289,51 @@ private slots:
         QCOMPARE(session.Symbols(local).size(),
                  session.Symbols(LspSession::FileUri(kSample)).size());
         ::unlink(path.constData());
+    }
+
+    // URIs as clients send them on Windows, and back: a drive in either
+    // spelling, a share, backslashes; the path kept in the URI's own form,
+    // cleaned down to its drive or share at most.
+    void windowsUrisAndPaths() {
+        const struct {
+            const char* uri;
+            const char* path; // "" when the URI names no local file
+        } uris[] = {
+            {"file:///c%3A/Users/me/Unit1.pas", "/c:/Users/me/Unit1.pas"},
+            {"file:///C:/Users/me/../you/Unit1.pas", "/C:/Users/you/Unit1.pas"},
+            {"file:///C:/../../x.pas", "/C:/x.pas"},
+            {"file://server/share/dir/U.pas", "//server/share/dir/U.pas"},
+            {"file://server/share/../../U.pas", "//server/share/U.pas"},
+            {"file://localhost/d%3A/a%5Cb.pas", "/d:/a/b.pas"},
+            {"C:\\Users\\me", "/C:/Users/me"},
+            {"file:///c%3A", "/c:"},
+            {"untitled:Untitled-1", ""},
+        };
+        for (const auto& c : uris) {
+            QCOMPARE(LocalPath(c.uri, PathStyle::Windows), std::string(c.path));
+        }
+        QVERIFY(LocalPath("file://server/share/U.pas", PathStyle::Posix).empty());
+
+        // URIs made from paths write the drive as the client does.
+        LearnDriveSpelling("file:///c%3A/Users");
+        QCOMPARE(FileUriOf("/c:/Users/me/Ünï.pas", PathStyle::Windows),
+                 std::string("file:///c%3A/Users/me/%C3%9Cn%C3%AF.pas"));
+        QCOMPARE(FileUriOf("//server/share/U.pas", PathStyle::Windows),
+                 std::string("file://server/share/U.pas"));
+        LearnDriveSpelling("file:///C:/Users");
+        QCOMPARE(FileUriOf("C:\\Users\\me", PathStyle::Windows),
+                 std::string("file:///C:/Users/me"));
+        LearnDriveSpelling("file:///tmp/x"); // no drive: the spelling stays
+        QCOMPARE(FileUriOf("/D:/x", PathStyle::Windows), std::string("file:///D:/x"));
+        QCOMPARE(FileUriOf("/c:/a b", PathStyle::Posix), std::string("file:///c:/a%20b"));
+
+        // Windows names files without regard to case.
+        QVERIFY(IsUnder("/C:/Src/UNIT1.pas", "/c:/src", PathStyle::Windows));
+        QVERIFY(!IsUnder("/C:/Src/UNIT1.pas", "/c:/src", PathStyle::Posix));
+        QVERIFY(!IsUnder("/c:/srcx/a.pas", "/C:/SRC", PathStyle::Windows));
+        QCOMPARE(PathKey("/C:/Src/ÜNIT1.pas", PathStyle::Windows),
+                 PathKey("/c:/src/ünit1.PAS", PathStyle::Windows));
+        QVERIFY(PathKey("/a/B.pas", PathStyle::Posix) != PathKey("/a/b.pas", PathStyle::Posix));
     }
 };
 

@@ -5,8 +5,8 @@
 #include "documents/TextDocument.h"
 #include "index/LocalPaths.h"
 #include "server/OutlineAnswers.h"
-#include "server/OutlineJson.h"
-#include "server/SymbolAnswers.h"
+#include "protocol/answers/OutlineJson.h"
+#include "protocol/answers/SymbolAnswers.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

@@ -1,9 +1,9 @@
-#include "server/SymbolAnswers.h"
+#include "protocol/answers/SymbolAnswers.h"
 
 #include "RowFormatter.h"
 #include "ScanRows.h"
 #include "TextEncoding.h"
-#include "server/OutlineJson.h"
+#include "protocol/answers/OutlineJson.h"
 
 namespace kestrel::lsp {
 

@@ -1,4 +1,4 @@
-#include "server/OutlineJson.h"
+#include "protocol/answers/OutlineJson.h"
 
 #include "TextEncoding.h"
 

@@ -1,0 +1,30 @@
+#include "OpenFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kestrel {
+
+int OpenForReading(const std::string& path, bool wait) {
+    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | (wait ? 0 : O_NONBLOCK));
+}
+
+int CreateForWriting(const std::string& path) {
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+}
+
+bool KindOfOpenFile(int fd, FileKind& kind, size_t& size) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        return false;
+    }
+    kind = KindOfMode(info.st_mode);
+    if (kind == FileKind::Device && ::isatty(fd) == 1) {
+        kind = FileKind::Terminal;
+    }
+    size = kind == FileKind::Regular ? static_cast<size_t>(info.st_size) : 0;
+    return true;
+}
+
+} // namespace kestrel

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "FileKind.h"
+
+#include <cstddef>
+#include <string>
+
+namespace kestrel {
+
+// Opening files by path and telling what an open file is: the calls that
+// differ between Linux and Windows, one file each.
+
+// Opens `path` for reading, never as the controlling terminal. With `wait`
+// a FIFO's open waits for its writer; without, it does not. The descriptor,
+// or -1 with errno set (on Windows, to one of ErrnoText's own values too).
+int OpenForReading(const std::string& path, bool wait);
+
+// Creates `path`, or empties it, for writing. The descriptor, or -1 with
+// errno set.
+int CreateForWriting(const std::string& path);
+
+// What the open `fd` is and, for a regular file, its size. False, with
+// errno set, when the system cannot tell.
+bool KindOfOpenFile(int fd, FileKind& kind, size_t& size);
+
+} // namespace kestrel

@@ -1,0 +1,95 @@
+#include "OpenFile.h"
+
+#include "NativePath.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+namespace kestrel {
+
+namespace {
+
+// A descriptor of the C runtime that owns `handle` (closing it closes the
+// handle), in binary mode: no byte of a file is changed as it passes.
+int DescriptorOf(HANDLE handle, int flags) {
+    if (handle == INVALID_HANDLE_VALUE) {
+        return -1;
+    }
+    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), flags | _O_BINARY);
+    if (fd < 0) {
+        ::CloseHandle(handle);
+        errno = EMFILE;
+    }
+    return fd;
+}
+
+int Open(const std::string& path, DWORD access, DWORD disposition, DWORD flags, int crtFlags) {
+    std::wstring wide;
+    int error = 0;
+    if (!NativePath(path, wide, error)) {
+        errno = error;
+        return -1;
+    }
+    // Others may read, write, rename and delete the file while we hold it,
+    // as a Linux reader lets them.
+    const HANDLE handle =
+        ::CreateFileW(wide.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, disposition, flags, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        errno = ErrnoOfWindowsError(::GetLastError(), wide);
+        return -1;
+    }
+    return DescriptorOf(handle, crtFlags);
+}
+
+} // namespace
+
+int OpenForReading(const std::string& path, bool) {
+    // Backup semantics open folders too, so that a folder is told apart
+    // from a missing file and refused as a folder.
+    return Open(path, GENERIC_READ, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, _O_RDONLY);
+}
+
+int CreateForWriting(const std::string& path) {
+    return Open(path, GENERIC_WRITE, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, _O_WRONLY);
+}
+
+bool KindOfOpenFile(int fd, FileKind& kind, size_t& size) {
+    const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
+    if (handle == INVALID_HANDLE_VALUE) {
+        errno = EBADF;
+        return false;
+    }
+    size = 0;
+    switch (::GetFileType(handle)) {
+    case FILE_TYPE_DISK: {
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (!::GetFileInformationByHandle(handle, &info)) {
+            errno = ErrnoOfWindowsError(::GetLastError());
+            return false;
+        }
+        if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            kind = FileKind::Folder;
+        } else {
+            kind = FileKind::Regular;
+            size = (static_cast<size_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+        }
+        return true;
+    }
+    case FILE_TYPE_PIPE:
+        kind = FileKind::Fifo;
+        return true;
+    case FILE_TYPE_CHAR: {
+        DWORD mode = 0;
+        kind = ::GetConsoleMode(handle, &mode) ? FileKind::Terminal : FileKind::Device;
+        return true;
+    }
+    default:
+        kind = FileKind::Other;
+        return true;
+    }
+}
+
+} // namespace kestrel

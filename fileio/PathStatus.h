@@ -1,0 +1,20 @@
+#pragma once
+
+#include "FileKind.h"
+
+#include <string>
+
+namespace kestrel {
+
+// What a path leads to, as a walk of folders needs it.
+struct PathStatus {
+    int error = 0;                   // errno (or ErrnoText's own) when it cannot be looked at
+    FileKind kind = FileKind::Other; // what the path leads to, links followed
+    bool link = false;               // the path itself is a symbolic link (or on Windows a
+                                     // reparse point, a junction among them)
+    explicit operator bool() const { return error == 0; }
+};
+
+PathStatus StatusOfPath(const std::string& path);
+
+} // namespace kestrel

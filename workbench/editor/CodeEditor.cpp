@@ -14,7 +14,6 @@ namespace {
 
 using Sci = QsciScintillaBase;
 
-enum Margin { kLineNumbers = 0, kBookmarks = 1, kFolding = 2 };
 constexpr int kBookmarkMarker = 1;
 
 // QScintilla's accessible text counts the characters from the start of the
@@ -32,11 +31,12 @@ QAccessibleInterface* PlainAccessibleEditor(const QString& className, QObject* o
 
 } // namespace
 
-CodeEditor::CodeEditor(QWidget* parent) : ScintillaText(parent), lexer_(new QsciLexerPascal(this)) {
+CodeEditor::CodeEditor(QWidget* parent) : ScintillaText(parent) {
     textFont_ = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     const QFont& font = textFont_;
     setFont(font);
     Call(SCI_SETVIRTUALSPACEOPTIONS, SCVS_USERACCESSIBLE);
+    Call(SCI_SETMODEVENTMASK, Call(SCI_GETMODEVENTMASK) | SC_MOD_CHANGEFOLD);
     [[maybe_unused]] static const bool accessibleFactory = [] {
         QAccessible::installFactory(PlainAccessibleEditor);
         return true;
@@ -65,11 +65,8 @@ CodeEditor::CodeEditor(QWidget* parent) : ScintillaText(parent), lexer_(new Qsci
                 }
             });
 
-    lexer_->setDefaultFont(font);
-    lexer_->setFont(font, -1);
-    lexer_->setFoldComments(true);
-    lexer_->setFoldCompact(false);
-    lexer_->setFoldPreprocessor(true);
+    PascalLexer()->setDefaultFont(font);
+    PascalLexer()->setFont(font, -1);
 
     connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, [this] { emit CursorMoved(); });
 }
@@ -90,32 +87,23 @@ bool CodeEditor::event(QEvent* event) {
         return QsciScintilla::event(event);
     }
     const bool handled = QsciScintilla::event(event);
-    FlushEdits();
+    FlushTextEdited();
     return handled;
 }
 
 bool CodeEditor::viewportEvent(QEvent* event) {
     const bool handled = QsciScintilla::viewportEvent(event);
-    FlushEdits();
+    FlushTextEdited();
     return handled;
 }
 
-void CodeEditor::FlushEdits() {
-    FlushTextEdited();
-    if (model_) {
-        model_->FlushTextEdited();
-    }
-}
-
-void CodeEditor::Show(ScintillaText& model) {
-    model_ = &model;
-    setDocument(model.document());
-    // The new document has no lexer yet: colouring is set again.
+void CodeEditor::Show(const QsciDocument& document) {
+    setDocument(document);
+    // Folding is the view's to ask of the document it now shows.
     if (Colouring()) {
-        setLexer(nullptr);
-        setLexer(lexer_);
+        setFolding(BoxedTreeFoldStyle, kFolding);
     }
-    setReadOnly(model.isReadOnly());
+    setReadOnly(isReadOnly()); // the document's, which input methods follow
     lineDigits_ = 0;
     UpdateLineNumberWidth();
 }
@@ -218,12 +206,12 @@ void CodeEditor::SetColouring(bool on) {
     if (on == Colouring()) {
         return;
     }
-    setLexer(on ? lexer_ : nullptr);
+    ScintillaText::SetColouring(on);
+    setFolding(on ? BoxedTreeFoldStyle : NoFoldStyle, kFolding);
     if (!on) {
         // Without the lexer the text takes the editor's own font again.
         setFont(textFont_);
     }
-    setFolding(on ? BoxedTreeFoldStyle : NoFoldStyle, kFolding);
     setMarginsFont(textFont_);
     lineDigits_ = 0;
     UpdateLineNumberWidth();

@@ -5,8 +5,6 @@
 #include <QList>
 #include <QPointer>
 
-class QsciLexerPascal;
-
 namespace workbench {
 
 // The code editor: a view of a text (ScintillaText), its own or a
@@ -22,10 +20,9 @@ class CodeEditor : public ScintillaText {
 public:
     explicit CodeEditor(QWidget* parent = nullptr);
 
-    // Shows the text that `model` holds, in place of the editor's own; the
-    // model hears of every edit made here as soon as the key or mouse
-    // action that made it is handled. Colouring is set afterwards.
-    void Show(ScintillaText& model);
+    // Shows `document` in place of the editor's own text. Colouring is set
+    // before, to what the document's text was given.
+    void Show(const QsciDocument& document);
 
     int CursorLine() const;
     int CursorColumn() const;
@@ -57,9 +54,9 @@ public:
     // The word the cursor stands in or at.
     QString WordAtCursor() const;
 
-    // Pascal colours and folding on or off.
+    // Pascal colours and folding on or off, with the margins and fonts
+    // they need.
     void SetColouring(bool on);
-    bool Colouring() const { return lexer() != nullptr; }
 
     // The lines (1-based) that carry a bookmark marker.
     void SetBookmarkLines(const QList<int>& lines);
@@ -84,11 +81,7 @@ protected:
 
 private:
     void UpdateLineNumberWidth();
-    // Reports the edits of the event just handled, here and to the model.
-    void FlushEdits();
 
-    QPointer<ScintillaText> model_;
-    QsciLexerPascal* lexer_;
     QFont textFont_;
     int lineDigits_ = 0;
 };

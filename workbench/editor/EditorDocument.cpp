@@ -7,6 +7,8 @@
 #include "ReplaceText.h"
 #include "SaveJournalFolder.h"
 
+#include <Qsci/qscidocument.h>
+
 #include <QFileInfo>
 #include <QScrollBar>
 #include <cstring>
@@ -42,6 +44,7 @@ EditorDocument* EditorDocument::Load(const QString& path, kestrel::FileStatus& s
         loaded = kestrel::BufferFromFileBytes(bytes.View());
     } // the file's bytes are freed before the editor takes its copy
     auto document = std::unique_ptr<EditorDocument>(new EditorDocument(path, parent));
+    document->text_->SetColouring(loaded.bytes.size() <= kColourLimit);
     if (!FillText(*document->text_, loaded, progress)) {
         status = kestrel::FileStatus::Cancel(tr("opening was cancelled").toStdString());
         return nullptr;
@@ -54,6 +57,7 @@ EditorDocument* EditorDocument::Recovered(const QString& path, std::string_view 
                                           const FileStamp& base, QObject* parent) {
     kestrel::HostBuffer loaded = kestrel::BufferFromFileBytes(fileBytes);
     auto* document = new EditorDocument(path, parent);
+    document->text_->SetColouring(loaded.bytes.size() <= kColourLimit);
     FillText(*document->text_, loaded, {});
     document->Adopt(std::move(loaded), base);
     document->SetModifiedFlag(true);
@@ -62,16 +66,26 @@ EditorDocument* EditorDocument::Recovered(const QString& path, std::string_view 
 
 EditorDocument::EditorDocument(const QString& path, QObject* parent)
     : QObject(parent), path_(QFileInfo(path).absoluteFilePath()),
-      text_(std::make_unique<ScintillaText>()) {
-    connect(text_.get(), &QsciScintilla::modificationChanged, this,
-            &EditorDocument::ModifiedChanged);
-    connect(text_.get(), &ScintillaText::TextChanging, this, [this] { buffer_.reset(); });
-    connect(text_.get(), &ScintillaText::TextEdited, this, &EditorDocument::TextChanged);
+      text_(std::make_unique<ScintillaText>()), document_(text_->document()) {
+    Listen(text_.get());
     bookmarks_ = new BookmarkMarks(*this);
+}
+
+void EditorDocument::Listen(ScintillaText* holder) {
+    connect(holder, &QsciScintilla::modificationChanged, this, &EditorDocument::ModifiedChanged);
+    connect(holder, &ScintillaText::TextChanging, this, [this] { buffer_.reset(); });
+    connect(holder, &ScintillaText::TextEdited, this, &EditorDocument::TextChanged);
+}
+
+ScintillaText* EditorDocument::Text() const {
+    return editor_ ? static_cast<ScintillaText*>(editor_.data()) : text_.get();
 }
 
 EditorDocument::~EditorDocument() {
     disconnect(text_.get(), nullptr, this, nullptr);
+    if (editor_) {
+        disconnect(editor_, nullptr, this, nullptr);
+    }
     for (const QPointer<CodeEditor>& view : std::as_const(views_)) {
         delete view.data();
     }
@@ -79,11 +93,25 @@ EditorDocument::~EditorDocument() {
 
 CodeEditor* EditorDocument::MakeView(QWidget* parent) {
     auto* view = new CodeEditor(parent);
-    view->Show(*text_);
-    view->SetColouring(loaded_.bytes.size() <= kColourLimit);
+    view->SetColouring(text_->Colouring());
+    view->Show(document_);
     views_ << view;
     if (!editor_) {
+        // The first view holds the text from now on, and the hidden editor
+        // lets it go: every editor on a document hears of every change to
+        // it, and styling a large text for the view took a tenth longer
+        // with a second one listening.
+        text_->FlushTextEdited();
+        disconnect(text_.get(), nullptr, this, nullptr);
+        text_->setDocument(QsciDocument());
         editor_ = view;
+        Listen(view);
+        // Should the view go first, the hidden editor takes the text back.
+        connect(view, &QObject::destroyed, this, [this] {
+            editor_ = nullptr;
+            text_->setDocument(document_);
+            Listen(text_.get());
+        });
     }
     return view;
 }
@@ -93,7 +121,7 @@ QString EditorDocument::DisplayName() const {
 }
 
 bool EditorDocument::IsModified() const {
-    return recoveredUnsaved_ || text_->isModified();
+    return recoveredUnsaved_ || Text()->isModified();
 }
 
 void EditorDocument::Adopt(kestrel::HostBuffer loaded, const FileStamp& stamp) {
@@ -103,7 +131,7 @@ void EditorDocument::Adopt(kestrel::HostBuffer loaded, const FileStamp& stamp) {
     // A file that the editor could not give back byte for byte is shown
     // but not edited.
     roundTrips_ = RoundTrips(loaded_.bytes, loaded_.encoding);
-    text_->setReadOnly(!roundTrips_);
+    Text()->setReadOnly(!roundTrips_);
     for (const QPointer<CodeEditor>& view : std::as_const(views_)) {
         if (view) {
             view->setReadOnly(!roundTrips_); // input methods follow it
@@ -117,7 +145,7 @@ void EditorDocument::SetModifiedFlag(bool modified) {
     const bool was = IsModified();
     recoveredUnsaved_ = modified;
     if (!modified) {
-        text_->setModified(false);
+        Text()->setModified(false);
     }
     if (IsModified() != was) {
         emit ModifiedChanged();
@@ -126,8 +154,8 @@ void EditorDocument::SetModifiedFlag(bool modified) {
 
 std::shared_ptr<const std::string> EditorDocument::BufferBytes() const {
     if (!buffer_) {
-        buffer_ =
-            std::make_shared<const std::string>(BytesFromDisplay(text_->Bytes(), loaded_.encoding));
+        buffer_ = std::make_shared<const std::string>(
+            BytesFromDisplay(Text()->Bytes(), loaded_.encoding));
     }
     return buffer_;
 }
@@ -142,15 +170,15 @@ void EditorDocument::FileBytes(std::string& out) const {
 
 std::optional<EditorDocument::Unencodable> EditorDocument::FirstUnencodable() const {
     QString character;
-    const size_t at = workbench::FirstUnencodable(text_->Bytes(), loaded_.encoding, &character);
+    const size_t at = workbench::FirstUnencodable(Text()->Bytes(), loaded_.encoding, &character);
     if (at == std::string_view::npos) {
         return std::nullopt;
     }
     const long line =
-        text_->SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION, static_cast<long>(at));
-    const long start = text_->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, line);
+        Text()->SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION, static_cast<long>(at));
+    const long start = Text()->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, line);
     const long units =
-        text_->SendScintilla(QsciScintillaBase::SCI_COUNTCODEUNITS, start, static_cast<long>(at));
+        Text()->SendScintilla(QsciScintillaBase::SCI_COUNTCODEUNITS, start, static_cast<long>(at));
     return Unencodable{static_cast<int>(line) + 1, static_cast<int>(units) + 1, character};
 }
 
@@ -164,7 +192,7 @@ kestrel::FileStatus EditorDocument::Save(const QString& path, bool asUtf8, QStri
     }
     const std::string current = basis.encoding == loaded_.encoding
                                     ? *BufferBytes()
-                                    : BytesFromDisplay(text_->Bytes(), basis.encoding);
+                                    : BytesFromDisplay(Text()->Bytes(), basis.encoding);
     const std::string fileBytes = kestrel::FileBytesFromBuffer(basis, current);
     std::string savedNote;
     const kestrel::FileStatus written =
@@ -203,9 +231,9 @@ void EditorDocument::Reload(std::string_view fileBytes, const FileStamp& stamp) 
 
     kestrel::HostBuffer loaded = kestrel::BufferFromFileBytes(fileBytes);
     if (NeedsDisplayMapping(loaded.bytes, loaded.encoding)) {
-        ReplaceEditorText(*text_, DisplayFromBytes(loaded.bytes, loaded.encoding));
+        ReplaceEditorText(*Text(), DisplayFromBytes(loaded.bytes, loaded.encoding));
     } else {
-        ReplaceEditorText(*text_, loaded.bytes);
+        ReplaceEditorText(*Text(), loaded.bytes);
     }
     Adopt(std::move(loaded), stamp);
 
@@ -219,23 +247,23 @@ void EditorDocument::Reload(std::string_view fileBytes, const FileStamp& stamp) 
 }
 
 size_t EditorDocument::EditorOffset(int32_t line, int32_t byteColumn, int* beyond) const {
-    const int lines = text_->LineCount();
+    const int lines = Text()->LineCount();
     const int clamped = std::clamp<int32_t>(line, 1, lines);
-    const long start = text_->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE,
-                                            static_cast<unsigned long>(clamped - 1));
+    const long start = Text()->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE,
+                                             static_cast<unsigned long>(clamped - 1));
     const LineOffset at =
-        DisplayOffsetForByteColumn(text_->LineBytes(clamped), byteColumn, loaded_.encoding);
+        DisplayOffsetForByteColumn(Text()->LineBytes(clamped), byteColumn, loaded_.encoding);
     *beyond = at.beyond;
     return static_cast<size_t>(start) + at.offset;
 }
 
 int32_t EditorDocument::ByteColumnAt(size_t offset) const {
-    const int line = static_cast<int>(text_->SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION,
-                                                           static_cast<long>(offset))) +
+    const int line = static_cast<int>(Text()->SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION,
+                                                            static_cast<long>(offset))) +
                      1;
-    const long start = text_->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE,
-                                            static_cast<unsigned long>(line - 1));
-    return ByteColumnForDisplayOffset(text_->LineBytes(line), offset - static_cast<size_t>(start),
+    const long start = Text()->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE,
+                                             static_cast<unsigned long>(line - 1));
+    return ByteColumnForDisplayOffset(Text()->LineBytes(line), offset - static_cast<size_t>(start),
                                       loaded_.encoding);
 }
 
@@ -250,7 +278,7 @@ bool EditorDocument::ApplyInsertions(const std::string& snapshot,
     }
     size_t cursor = editor_ ? editor_->CursorOffset() : 0;
     bool cursorMoved = false;
-    text_->SendScintilla(QsciScintillaBase::SCI_BEGINUNDOACTION);
+    Text()->SendScintilla(QsciScintillaBase::SCI_BEGINUNDOACTION);
     // From the last offset to the first, so earlier offsets stay valid;
     // texts inserted at one offset keep their order.
     for (auto it = insertions.rbegin(); it != insertions.rend();) {
@@ -279,14 +307,14 @@ bool EditorDocument::ApplyInsertions(const std::string& snapshot,
             lineStart = static_cast<size_t>(p - snapshot.data());
             ++line;
         }
-        if (line > text_->LineCount()) {
+        if (line > Text()->LineCount()) {
             continue;
         }
         int beyond = 0;
         const size_t position = EditorOffset(line, static_cast<int32_t>(at - lineStart), &beyond);
         const std::string display = DisplayFromBytes(text, loaded_.encoding);
-        text_->SendScintilla(QsciScintillaBase::SCI_INSERTTEXT, static_cast<uintptr_t>(position),
-                             display.c_str());
+        Text()->SendScintilla(QsciScintillaBase::SCI_INSERTTEXT, static_cast<uintptr_t>(position),
+                              display.c_str());
         // The cursor stays with the text it stood at, after what was
         // inserted there, as a cursor in any text does.
         if (position <= cursor) {
@@ -294,8 +322,8 @@ bool EditorDocument::ApplyInsertions(const std::string& snapshot,
             cursorMoved = true;
         }
     }
-    text_->SendScintilla(QsciScintillaBase::SCI_ENDUNDOACTION);
-    text_->FlushTextEdited();
+    Text()->SendScintilla(QsciScintillaBase::SCI_ENDUNDOACTION);
+    Text()->FlushTextEdited();
     if (cursorMoved && editor_) {
         editor_->SetCursorOffset(cursor, 0);
     }

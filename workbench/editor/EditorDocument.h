@@ -1,8 +1,10 @@
 #pragma once
 
 #include "CodeEditor.h"
+
 #include "FileStamp.h"
 #include "HostBuffer.h"
+#include <Qsci/qscidocument.h>
 
 #include <QList>
 #include <QObject>
@@ -136,6 +138,10 @@ private:
     // it, the text is read-only unless it comes back byte for byte, the
     // disk's read-only mark is looked at again, and the text is unmodified.
     void Adopt(kestrel::HostBuffer loaded, const FileStamp& stamp);
+    // The editor that holds the text: the first view while there is one,
+    // else the hidden one.
+    ScintillaText* Text() const;
+    void Listen(ScintillaText* holder);
     // Byte offsets into the editor's text for host positions, and back.
     size_t EditorOffset(int32_t line, int32_t byteColumn, int* beyond) const;
     int32_t ByteColumnAt(size_t offset) const;
@@ -153,9 +159,10 @@ private:
     // nothing to undo.
     bool recoveredUnsaved_ = false;
     FileStamp stamp_;
-    // The text, held by a Scintilla editor that is never shown. Last, so
-    // that it goes first.
+    // The text: a Scintilla document, held by a Scintilla editor that is
+    // never shown while no view shows it. Last, so that they go first.
     std::unique_ptr<ScintillaText> text_;
+    QsciDocument document_;
 };
 
 } // namespace workbench

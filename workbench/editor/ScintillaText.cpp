@@ -2,6 +2,8 @@
 
 #include "DisplayText.h"
 
+#include <Qsci/qscilexerpascal.h>
+
 #include <algorithm>
 #include <utility>
 
@@ -16,7 +18,14 @@ constexpr size_t kLoadSlice = size_t{1} << 20;
 
 } // namespace
 
-ScintillaText::ScintillaText(QWidget* parent) : QsciScintilla(parent) {
+ScintillaText::ScintillaText(QWidget* parent)
+    : QsciScintilla(parent), lexer_(new QsciLexerPascal(this)) {
+    // No annotations are shown; with them on, Scintilla measures each line
+    // for them whenever an editor takes a document (a view of a large file).
+    setAnnotationDisplay(AnnotationHidden);
+    lexer_->setFoldComments(true);
+    lexer_->setFoldCompact(false);
+    lexer_->setFoldPreprocessor(true);
     SetDocumentSettings();
     // A lone CR is held as a private-use stand-in (see DisplayText.h); it is
     // drawn the way the editor draws other control characters.
@@ -26,8 +35,9 @@ ScintillaText::ScintillaText(QWidget* parent) : QsciScintilla(parent) {
     // after a change stay off: on each one QScintilla counts the characters
     // from the start of the text to the change, for its accessible text,
     // whether anything listens or not, so that each keystroke and each
-    // slice of a load took as long as the text before it.
-    Call(SCI_SETMODEVENTMASK, SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE | SC_MOD_CHANGEFOLD);
+    // slice of a load took as long as the text before it. A view adds the
+    // fold changes, which its fold margin needs.
+    Call(SCI_SETMODEVENTMASK, SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE);
     connect(this, &QsciScintillaBase::SCN_MODIFIED, this,
             [this](int, int modificationType) { TextAboutToChange(modificationType); });
 }
@@ -37,6 +47,13 @@ void ScintillaText::SetDocumentSettings() {
     setEolMode(EolWindows);
     setTabWidth(kTabWidth);
     setIndentationsUseTabs(false);
+}
+
+void ScintillaText::SetColouring(bool on) {
+    if (on == Colouring()) {
+        return;
+    }
+    setLexer(on ? lexer_ : nullptr);
 }
 
 long ScintillaText::Call(unsigned int message, unsigned long wParam, long lParam) const {

@@ -3,6 +3,8 @@
 #include <Qsci/qsciscintilla.h>
 
 #include <QString>
+
+class QsciLexerPascal;
 #include <functional>
 #include <string_view>
 
@@ -40,6 +42,14 @@ public:
     void ReplaceRange(size_t from, size_t to, std::string_view text);
     int LineCount() const;
 
+    // Pascal colours on or off. The lexer's state belongs to the document
+    // and the colours to each view: a view and the document it is to show
+    // are given the same. Set before the text is: a lexer set on a text
+    // styles all of it at once, where one set before styles what is shown,
+    // when it is.
+    void SetColouring(bool on);
+    bool Colouring() const { return lexer() != nullptr; }
+
     // Reports an edit made through Scintilla's messages now (TextEdited),
     // rather than when control next returns to the event loop.
     void FlushTextEdited();
@@ -54,7 +64,10 @@ signals:
     void TextEdited();
 
 protected:
+    enum Margin { kLineNumbers = 0, kBookmarks = 1, kFolding = 2 };
+
     long Call(unsigned int message, unsigned long wParam = 0, long lParam = 0) const;
+    QsciLexerPascal* PascalLexer() const { return lexer_; }
     // Scintilla's settings that belong to the document, given again to a
     // view when it takes another document.
     void SetDocumentSettings();
@@ -63,6 +76,7 @@ private:
     void TextAboutToChange(int modificationType);
 
     bool editPending_ = false;
+    QsciLexerPascal* lexer_;
 };
 
 } // namespace workbench

@@ -16,5 +16,5 @@ export HOME=$home WINEPREFIX=$home/prefix WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=" KESTREL_WINE=$wine
 trap 'timeout 30 "$wineserver" -k || true; rm -rf "$home"' EXIT
 timeout 300 "$wine" "$2" --version >/dev/null
-"$wineserver" -p
+"$wineserver" -p || true  # kept running between the servers, not started for each
 python3 "$here/compare_lsp.py" "$1" "$2" "${3:-5}"

@@ -40,6 +40,8 @@ std::string ReadFailureText(const FileRead& read) {
         return ErrnoText(read.error);
     case ReadEnd::Refused:
         return read.kind == FileKind::Folder ? "Is a directory" : "not a regular file";
+    case ReadEnd::Changed:
+        return "changed while it was read";
     case ReadEnd::TooLarge:
     case ReadEnd::Cancelled:
         return IsStream(read.kind) ? "too large (more than 256 MiB from a pipe or terminal)"

@@ -1,9 +1,9 @@
 #include "OrderedOutput.h"
 
+#include "ErrnoText.h"
 #include "WriteAll.h"
 
 #include <cerrno>
-#include <cstring>
 #include <unistd.h>
 
 namespace kestrel {
@@ -59,7 +59,7 @@ void OrderedOutput::WriteHead(std::unique_lock<std::mutex>& lock, std::string_vi
         more = {};
         if (!written) {
             failed_ = true;
-            writeError_ = std::strerror(writeErrno);
+            writeError_ = ErrnoText(writeErrno);
             changed_.notify_all();
             return;
         }
@@ -79,7 +79,7 @@ void OrderedOutput::WriteTail(std::string_view bytes) {
     std::lock_guard lock(mutex_);
     if (!failed_ && !WriteAll(outputFd_, bytes)) {
         failed_ = true;
-        writeError_ = std::strerror(errno);
+        writeError_ = ErrnoText(errno);
     }
 }
 

@@ -27,4 +27,15 @@ bool KindOfOpenFile(int fd, FileKind& kind, size_t& size) {
     return true;
 }
 
+bool VersionOfOpenFile(int fd, FileVersion& version) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        return false;
+    }
+    version.size = info.st_size;
+    version.modified = int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec;
+    version.position = ::lseek(fd, 0, SEEK_CUR);
+    return true;
+}
+
 } // namespace kestrel

@@ -3,6 +3,7 @@
 #include "FileKind.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace kestrel {
@@ -22,5 +23,18 @@ int CreateForWriting(const std::string& path);
 // What the open `fd` is and, for a regular file, its size. False, with
 // errno set, when the system cannot tell.
 bool KindOfOpenFile(int fd, FileKind& kind, size_t& size);
+
+// What tells one state of an open regular file from another: its size and
+// last modification time (in the system's own units), and where the
+// descriptor stands in it.
+struct FileVersion {
+    int64_t size = 0;
+    int64_t modified = 0;
+    int64_t position = 0;
+};
+
+// The open `fd`'s version. False, with errno set, when the system cannot
+// tell.
+bool VersionOfOpenFile(int fd, FileVersion& version);
 
 } // namespace kestrel

@@ -92,4 +92,20 @@ bool KindOfOpenFile(int fd, FileKind& kind, size_t& size) {
     }
 }
 
+bool VersionOfOpenFile(int fd, FileVersion& version) {
+    const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
+    BY_HANDLE_FILE_INFORMATION info{};
+    LARGE_INTEGER position{};
+    if (handle == INVALID_HANDLE_VALUE || !::GetFileInformationByHandle(handle, &info) ||
+        !::SetFilePointerEx(handle, LARGE_INTEGER{}, &position, FILE_CURRENT)) {
+        errno = handle == INVALID_HANDLE_VALUE ? EBADF : ErrnoOfWindowsError(::GetLastError());
+        return false;
+    }
+    version.size = (static_cast<int64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    version.modified = (static_cast<int64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                       info.ftLastWriteTime.dwLowDateTime;
+    version.position = position.QuadPart;
+    return true;
+}
+
 } // namespace kestrel

@@ -10,8 +10,8 @@ namespace kestrel {
 struct PathStatus {
     int error = 0;                   // errno (or ErrnoText's own) when it cannot be looked at
     FileKind kind = FileKind::Other; // what the path leads to, links followed
-    bool link = false;               // the path itself is a symbolic link (or on Windows a
-                                     // reparse point, a junction among them)
+    bool link = false;               // the path itself is a symbolic link (on Windows also
+                                     // a junction)
     explicit operator bool() const { return error == 0; }
 };
 

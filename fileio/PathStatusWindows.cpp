@@ -17,7 +17,17 @@ PathStatus StatusOfPath(const std::string& path) {
         status.error = ErrnoOfWindowsError(::GetLastError(), wide);
         return status;
     }
-    status.link = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        // Only symbolic links and junctions lead elsewhere; other reparse
+        // points (cloud files, deduplicated files) are the files themselves.
+        WIN32_FIND_DATAW found{};
+        const HANDLE search = ::FindFirstFileW(wide.c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            ::FindClose(search);
+            status.link = found.dwReserved0 == IO_REPARSE_TAG_SYMLINK ||
+                          found.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT;
+        }
+    }
     status.kind = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? FileKind::Folder
                                                                           : FileKind::Regular;
     return status;

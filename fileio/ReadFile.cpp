@@ -13,6 +13,21 @@ FileRead Failed(int error) {
     return {ReadEnd::Failed, FileKind::Other, error};
 }
 
+// Whether another program wrote to the file while it was read, so that the
+// bytes may be part old, part new: its size or modification time moved, or
+// the bytes read are not the size it reported. Files that report no size
+// (those of /proc) are taken as read.
+bool ChangedWhileRead(int fd, const FileVersion& before, const FileBytes& bytes) {
+    FileVersion after;
+    if (!VersionOfOpenFile(fd, after)) {
+        return true;
+    }
+    const int64_t start = before.position >= 0 ? before.position : 0;
+    const int64_t expected = start <= before.size ? before.size - start : 0;
+    const bool shortOrLong = before.size > 0 && static_cast<int64_t>(bytes.Size()) != expected;
+    return after.size != before.size || after.modified != before.modified || shortOrLong;
+}
+
 } // namespace
 
 FileRead ReadFile(const std::string& path, const ReadPolicy& policy, FileBytes& bytes) {
@@ -48,6 +63,11 @@ FileRead ReadOpenFile(int fd, const ReadPolicy& policy, FileBytes& bytes) {
         read.end = ReadEnd::TooLarge;
         return without(read);
     }
+    // A regular file's state before the read, to tell a change during it.
+    FileVersion before;
+    if (regular && !VersionOfOpenFile(fd, before)) {
+        return without(Failed(errno));
+    }
     std::function<bool(size_t)> heard;
     if (policy.progress) {
         heard = [&policy, total](size_t done) { return policy.progress(done, total); };
@@ -55,6 +75,10 @@ FileRead ReadOpenFile(int fd, const ReadPolicy& policy, FileBytes& bytes) {
     read.end = ReadToEnd(fd, bytes.Reused(), total, limit, heard);
     if (read.end == ReadEnd::Failed) {
         read.error = errno;
+    }
+    if (regular && read.end == ReadEnd::Complete && ChangedWhileRead(fd, before, bytes)) {
+        read.end = ReadEnd::Changed;
+        return without(read);
     }
     return read;
 }

@@ -16,6 +16,7 @@ enum class ReadEnd {
     TooLarge,  // more than the limit, or more than memory holds
     Cancelled, // the progress callback said stop
     Refused,   // not a kind of file the reader takes (ReadFile only)
+    Changed,   // the file's size or time changed while it was read (ReadFile only)
 };
 
 // Reads `fd` from where it stands to its end into `bytes`, replacing what it

@@ -139,8 +139,19 @@ std::string ToUtf8(std::string_view bytes, TextEncoding encoding) {
     std::string out;
     out.reserve(bytes.size());
     if (encoding == TextEncoding::Windows1252) {
-        for (const char c : bytes) {
-            AppendUtf8(out, Windows1252ToUnicode(static_cast<unsigned char>(c)));
+        // Mostly ASCII, which stays as it is: copied a run at a time.
+        size_t i = 0;
+        while (i < bytes.size()) {
+            size_t ascii = i;
+            while (ascii < bytes.size() && static_cast<unsigned char>(bytes[ascii]) < 0x80) {
+                ++ascii;
+            }
+            out.append(bytes.substr(i, ascii - i));
+            if (ascii < bytes.size()) {
+                AppendUtf8(out, Windows1252ToUnicode(static_cast<unsigned char>(bytes[ascii])));
+                ++ascii;
+            }
+            i = ascii;
         }
         return out;
     }

@@ -12,7 +12,7 @@ packages=(
     xvfb xauth openbox x11-utils xdotool
     dpkg-dev file groff-base lintian debootstrap
     nodejs chromium libkrb5-dev ripgrep pkg-config libsecret-1-dev libx11-dev libxkbfile-dev
-    g++-mingw-w64-x86-64-posix wine64 zip
+    g++-mingw-w64-x86-64-posix wine64
 )
 
 missing=()

@@ -1,7 +1,8 @@
 #include "FolderEntries.h"
 
+#include "ErrnoText.h"
+
 #include <cerrno>
-#include <cstring>
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -50,7 +51,7 @@ bool ReadFolderEntries(const std::string& path,
                        std::string& error) {
     FolderStream stream{::opendir(path.c_str())};
     if (stream.dir == nullptr) {
-        error = std::strerror(errno);
+        error = ErrnoText(errno);
         return false;
     }
     for (;;) {
@@ -58,7 +59,7 @@ bool ReadFolderEntries(const std::string& path,
         const dirent* entry = ::readdir(stream.dir);
         if (entry == nullptr) {
             if (errno != 0) {
-                error = std::strerror(errno);
+                error = ErrnoText(errno);
                 return false;
             }
             return true;

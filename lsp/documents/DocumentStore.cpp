@@ -125,6 +125,9 @@ bool ReadFileUri(const std::string& uri, std::string& text, std::string& error) 
     case ReadEnd::Refused:
         error = shown + ": not a regular file";
         return false;
+    case ReadEnd::Changed:
+        error = shown + ": changed while it was read";
+        return false;
     case ReadEnd::TooLarge:
     case ReadEnd::Cancelled:
         break;

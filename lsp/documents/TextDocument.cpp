@@ -15,8 +15,18 @@ bool IsContinuationByte(unsigned char byte) {
 } // namespace
 
 int64_t Utf16Length(std::string_view utf8) {
+    // Most text is ASCII, a unit per byte: eight bytes at a time while no
+    // byte has its top bit set.
     int64_t units = 0;
-    for (const char c : utf8) {
+    size_t ascii = 0;
+    for (uint64_t word = 0; ascii + sizeof word <= utf8.size(); ascii += sizeof word) {
+        std::memcpy(&word, utf8.data() + ascii, sizeof word);
+        if ((word & 0x8080808080808080u) != 0) {
+            break;
+        }
+    }
+    units += static_cast<int64_t>(ascii);
+    for (const char c : utf8.substr(ascii)) {
         const auto byte = static_cast<unsigned char>(c);
         units += byte >= 0xF0 ? 2 : (IsContinuationByte(byte) ? 0 : 1);
     }

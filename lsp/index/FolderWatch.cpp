@@ -2,10 +2,10 @@
 
 #include "index/LocalPaths.h"
 
+#include "ErrnoText.h"
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
@@ -30,7 +30,7 @@ FolderWatch::FolderWatch(OnChanges onChanges, std::function<bool(std::string_vie
       inotify_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)),
       wakeup_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
     if (inotify_ < 0 || wakeup_ < 0) {
-        log_(std::string("cannot watch folders for changes: ") + std::strerror(errno));
+        log_("cannot watch folders for changes: " + ErrnoText(errno));
         return;
     }
     thread_ = std::thread([this] { Run(); });
@@ -67,7 +67,7 @@ void FolderWatch::Watch(const std::string& folder) {
                  "changes below " +
                  folder + " and some others are not seen");
         } else if (errno != ENOSPC) {
-            log_("cannot watch " + folder + ": " + std::strerror(errno));
+            log_("cannot watch " + folder + ": " + ErrnoText(errno));
         }
         return;
     }

@@ -40,6 +40,9 @@ std::shared_ptr<const FileSymbols> IndexSourceFile(const std::string& path,
     case ReadEnd::Refused:
         error = "not a regular file";
         return nullptr;
+    case ReadEnd::Changed:
+        error = "changed while it was read";
+        return nullptr;
     case ReadEnd::TooLarge:
     case ReadEnd::Cancelled:
         error = "too large";

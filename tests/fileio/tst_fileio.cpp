@@ -8,6 +8,7 @@
 #include "WindowsPaths.h"
 #include "WriteAll.h"
 
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QtTest>
@@ -212,6 +213,38 @@ private slots:
             QCOMPARE(read.error, ENOENT);
             QCOMPARE(ErrnoText(read.error), std::string(std::strerror(ENOENT)));
         }
+    }
+
+    // Another program grows or shrinks the file between two reads: the
+    // bytes would be part old, part new, so none are taken.
+    void fileChangedWhileReadIsRefused_data() {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("grown") << "printf more >>\"$0\"";
+        QTest::newRow("shrunk") << "truncate -s 5 \"$0\"";
+    }
+
+    void fileChangedWhileReadIsRefused() {
+        QFETCH(QString, command);
+        QTemporaryDir dir;
+        const QString file = dir.filePath("unit.pas");
+        QFile write(file);
+        QVERIFY(write.open(QIODevice::WriteOnly) && write.write("unit U; interface end.\n") > 0);
+        write.close();
+        ReadPolicy policy;
+        bool changed = false;
+        policy.progress = [&](size_t, size_t) {
+            if (!changed) {
+                changed = QProcess::execute("sh", {"-c", command, file}) == 0;
+            }
+            return true;
+        };
+        FileBytes bytes;
+        const FileRead read = ReadFile(QFile::encodeName(file).toStdString(), policy, bytes);
+        QVERIFY(changed);
+        QCOMPARE(read.end, ReadEnd::Changed);
+        QCOMPARE(bytes.Size(), size_t(0));
+        // Read again once the writer is done, the file is taken.
+        QVERIFY(ReadFile(QFile::encodeName(file).toStdString(), {}, bytes));
     }
 
     void streamOverItsLimit() {

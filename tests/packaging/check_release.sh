@@ -48,6 +48,7 @@ for entry in "linux-x64 extension/server/kestrel-lsp" "win32-x64 extension/serve
     read -r target server <<<"$entry"
     vsix=$(ls kestrel-"$target"-*.vsix 2>/dev/null | head -n 1)
     [ -n "$vsix" ] || fail "no $target .vsix"
-    zip_names "$vsix" | grep -qx "$server" || fail "$vsix has no $server"
+    names=$(zip_names "$vsix")
+    grep -qx "$server" <<<"$names" || fail "$vsix has no $server"
 done
 echo "release check passed: $(ls | tr '\n' ' ')"

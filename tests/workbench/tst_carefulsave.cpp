@@ -4,8 +4,14 @@
 // unprivileged user "nobody"; without root they are skipped.
 #include "WorkbenchFixture.h"
 
+#include "CarefulSave.h"
+#include "SaveJournal.h"
+
+#include <QProcess>
 #include <QStatusBar>
+#include <QThread>
 #include <QtTest>
+#include <csignal>
 #include <grp.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -123,6 +129,73 @@ private slots:
         QCOMPARE(StatOf(a).st_nlink, nlink_t(2));
         QCOMPARE(ReadFile(b), QByteArray("new unit A;\n"));
         QCOMPARE(QDir(dir->path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    }
+
+    // A SIGTERM that ends the workbench part way through a large save leaves
+    // the file with its old bytes or its new ones, once the next start has
+    // taken up the save journal: never a mix, whichever way the file is
+    // written. The signal comes as the save starts, once its journal record
+    // or temporary file is there, and once new bytes are being written.
+    void signalDuringSaveLeavesOldOrNew_data() {
+        QTest::addColumn<bool>("inPlace");
+        QTest::newRow("new file renamed over the old") << false;
+        QTest::newRow("written in place, journalled (hard links)") << true;
+    }
+
+    void signalDuringSaveLeavesOldOrNew() {
+        QFETCH(bool, inPlace);
+        constexpr qsizetype kSize = qsizetype{32} << 20;
+        const QByteArray old(kSize, 'o');
+        const QByteArray saved(kSize, 'n');
+        const QString journal = dir->filePath("journal");
+        QVERIFY(QDir().mkpath(journal));
+        const QString path = dir->filePath("big.pas");
+        const auto temporary = [&] {
+            const QStringList names =
+                QDir(dir->path()).entryList({".kestrel-*"}, QDir::Files | QDir::Hidden);
+            return names.isEmpty() ? QString() : dir->filePath(names.first());
+        };
+        const auto startedWriting = [&] {
+            if (!inPlace) {
+                return QFileInfo(temporary()).size() > 0;
+            }
+            QFile file(path);
+            return file.open(QIODevice::ReadOnly) && file.read(1) == "n";
+        };
+        const std::function<bool()> moments[] = {
+            [] { return true; },
+            [&] { return inPlace ? !QDir(journal).isEmpty() : !temporary().isEmpty(); },
+            startedWriting};
+        int cutShort = 0;
+        for (const auto& reached : moments) {
+            QVERIFY(!WriteFile(*dir, "big.pas", old).isEmpty());
+            const QString link = dir->filePath("link.pas");
+            QFile::remove(link);
+            if (inPlace) {
+                QVERIFY(::link(QFile::encodeName(path).constData(),
+                               QFile::encodeName(link).constData()) == 0);
+            }
+            QProcess saver;
+            saver.start(SAVE_UNTIL_KILLED, {path, QString::number(kSize), journal});
+            QVERIFY(saver.waitForReadyRead(10000));
+            QElapsedTimer waited;
+            waited.start();
+            while (!reached() && waited.elapsed() < 10000) {
+                QThread::usleep(200);
+            }
+            ::kill(static_cast<pid_t>(saver.processId()), SIGTERM);
+            QVERIFY(saver.waitForFinished(20000));
+            cutShort += saver.exitStatus() == QProcess::CrashExit ? 1 : 0;
+            // The next start of the workbench.
+            for (const InterruptedSave& taken : FinishInterruptedSaves(journal.toStdString())) {
+                QCOMPARE(taken.outcome, InterruptedSave::Outcome::Finished);
+            }
+            const QByteArray now = ReadFile(path);
+            QVERIFY2(now == old || now == saved,
+                     qPrintable(
+                         QString("%1 bytes, %2 of them new").arg(now.size()).arg(now.count('n'))));
+        }
+        QVERIFY2(cutShort >= 2, qPrintable(QString::number(cutShort)));
     }
 
     void longNamesSave() {

@@ -1,5 +1,6 @@
 #include "LibraryCheck.h"
 
+#include "ErrnoText.h"
 #include <QCoreApplication>
 #include <QFile>
 #include <cstring>
@@ -35,7 +36,7 @@ QString CheckLibrary(const QString& path) {
     QFile file(path);
     struct stat info {};
     if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
-        return QString::fromLocal8Bit(std::strerror(errno));
+        return QString::fromStdString(kestrel::ErrnoText(errno));
     }
     if (!S_ISREG(info.st_mode)) {
         return Tr("it is not a regular file");

@@ -72,6 +72,9 @@ FileStatus ReadEditorFile(const QString& path, kestrel::FileBytes& bytes,
         return FileStatus::Failure(Tr("it is too large to hold in memory"), EFBIG);
     case ReadEnd::Cancelled:
         return FileStatus::Cancel(Tr("opening was cancelled"));
+    case ReadEnd::Changed:
+        return FileStatus::Failure(
+            Tr("it changed while it was read (another program is writing it); try again"));
     }
     return {};
 }

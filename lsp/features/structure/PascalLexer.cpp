@@ -48,32 +48,70 @@ constexpr std::array<std::pair<std::string_view, Word>, 34> kWords{{
     {"threadvar", Word::Var},
 }};
 
+// What the lexer does at a character before a token: nearly every one is a
+// blank or starts a name, and one table lookup tells.
+enum CharClass : uint8_t { Other, Blank, LineBreak, Brace, Paren, Slash };
+
+constexpr std::array<CharClass, 256> kCharClasses = [] {
+    std::array<CharClass, 256> classes{};
+    for (int c = 0; c < 0x20; ++c) {
+        classes[static_cast<size_t>(c)] = Blank;
+    }
+    classes[' '] = Blank;
+    classes['\n'] = LineBreak;
+    classes['\r'] = LineBreak;
+    classes['{'] = Brace;
+    classes['('] = Paren;
+    classes['/'] = Slash;
+    return classes;
+}();
+
+// The words by first letter and length; no more than two share both
+// ("class" and "const", "unit" and "uses"). Most names find an empty place
+// and are turned away without folding a character.
+struct WordPlace {
+    std::array<std::pair<std::string_view, Word>, 2> words{};
+};
+constexpr size_t kLongestWord = 14;
+
+constexpr std::array<WordPlace, 26 * (kLongestWord + 1)> kWordPlaces = [] {
+    std::array<WordPlace, 26 * (kLongestWord + 1)> places{};
+    const auto add = [&places](std::string_view word, Word value) {
+        WordPlace& place =
+            places[static_cast<size_t>(word[0] - 'a') * (kLongestWord + 1) + word.size()];
+        if (!place.words[1].first.empty()) {
+            throw "three words of the same first letter and length"; // stops the build
+        }
+        (place.words[0].first.empty() ? place.words[0] : place.words[1]) = {word, value};
+    };
+    for (const auto& [word, value] : kWords) {
+        add(word, value);
+    }
+    add("in", Word::In);
+    return places;
+}();
+
 } // namespace
 
 Word WordOf(std::string_view text) {
-    if (text.size() < 2 || text.size() > 14) {
+    if (text.size() < 2 || text.size() > kLongestWord) {
         return Word::None;
     }
-    char folded[16];
-    for (size_t i = 0; i < text.size(); ++i) {
-        folded[i] = LowerAscii(text[i]);
+    const char first = LowerAscii(text[0]);
+    if (first < 'a' || first > 'z') {
+        return Word::None;
     }
-    const std::string_view key(folded, text.size());
-    // Most names are no word: only the words of the same first letter and
-    // length are compared.
-    static const auto kByLetter = [] {
-        std::array<std::vector<std::pair<std::string_view, Word>>, 26> byLetter;
-        for (const auto& entry : kWords) {
-            byLetter[static_cast<size_t>(entry.first[0] - 'a')].push_back(entry);
+    const WordPlace& place =
+        kWordPlaces[static_cast<size_t>(first - 'a') * (kLongestWord + 1) + text.size()];
+    for (const auto& [word, value] : place.words) {
+        if (word.empty()) {
+            break;
         }
-        byLetter[static_cast<size_t>('i' - 'a')].push_back({"in", Word::In});
-        return byLetter;
-    }();
-    if (key[0] < 'a' || key[0] > 'z') {
-        return Word::None;
-    }
-    for (const auto& [word, value] : kByLetter[static_cast<size_t>(key[0] - 'a')]) {
-        if (word.size() == key.size() && word == key) {
+        bool same = true;
+        for (size_t i = 1; i < word.size() && same; ++i) {
+            same = LowerAscii(text[i]) == word[i];
+        }
+        if (same) {
             return value;
         }
     }
@@ -91,27 +129,32 @@ void PascalLexer::Resume(const SourceStructure::Checkpoint& checkpoint) {
 bool PascalLexer::Next(Token& token) {
     while (at_ < text_.size()) {
         const char c = text_[at_];
-        if (c == '\n' || c == '\r') {
+        switch (kCharClasses[static_cast<unsigned char>(c)]) {
+        case LineBreak:
             NewLine();
             continue;
-        }
-        if (c == ' ' || c == '\t' || static_cast<unsigned char>(c) < 0x20) {
+        case Blank:
             ++at_;
             continue;
-        }
-        if (c == '{') {
+        case Brace:
             Comment(at_ + 1, "}");
             continue;
-        }
-        if (c == '(' && Peek() == '*') {
-            Comment(at_ + 2, "*)");
-            continue;
-        }
-        if (c == '/' && Peek() == '/') {
-            while (at_ < text_.size() && text_[at_] != '\n' && text_[at_] != '\r') {
-                ++at_;
+        case Paren:
+            if (Peek() == '*') {
+                Comment(at_ + 2, "*)");
+                continue;
             }
-            continue;
+            break;
+        case Slash:
+            if (Peek() == '/') {
+                while (at_ < text_.size() && text_[at_] != '\n' && text_[at_] != '\r') {
+                    ++at_;
+                }
+                continue;
+            }
+            break;
+        case Other:
+            break;
         }
         token = Token{};
         token.start = at_;

@@ -209,10 +209,13 @@ private slots:
         window.show();
         CodeEditor* editor = OpenShown(window, WriteFile(dir, "colours.pas", kUnit))->Editor();
 
-        // Coloured up to the limit: "unit" is styled as a keyword.
+        // Coloured and folded up to the limit: "unit" is styled as a
+        // keyword, and "begin" (line 6) opens a fold.
         QVERIFY(editor->Colouring());
         editor->SendScintilla(QsciScintillaBase::SCI_COLOURISE, 0UL, -1L);
         QVERIFY(editor->SendScintilla(QsciScintillaBase::SCI_GETSTYLEAT, 0UL) != 0);
+        QVERIFY(editor->SendScintilla(QsciScintillaBase::SCI_GETFOLDLEVEL, 5UL) &
+                QsciScintillaBase::SC_FOLDLEVELHEADERFLAG);
 
         // Above it, plain text, and the status bar says so.
         QByteArray large = kUnit;

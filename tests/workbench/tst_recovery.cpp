@@ -120,6 +120,43 @@ private slots:
         QVERIFY(window.Documents().Recovery().Failure().isEmpty());
     }
 
+    // A document needs no view: the host's edits reach its text and its
+    // recovery copy, a save removes the copy, and a change on disk reloads
+    // it, with no code editor made.
+    void documentWithoutViewIsKeptAndFollowsTheDisk() {
+        struct NoWindow : DiskSync::Host {
+            bool SaveDocument(EditorDocument* document) override {
+                return static_cast<bool>(document->Save(document->Path()));
+            }
+            TEditWindow* EditWindow() const override { return nullptr; }
+        } host;
+        const QString path = WriteFile(home, "viewless.pas", "unit A;\r\n");
+        kestrel::FileStatus status;
+        std::unique_ptr<EditorDocument> document(EditorDocument::Load(path, status));
+        QVERIFY(document && status);
+        DiskSync disk(host, nullptr);
+        RecoveryStore store(root);
+        store.SetIdleDelay(10);
+        disk.Track(document.get());
+        store.Track(document.get());
+
+        QVERIFY(document->ApplyInsertions(*document->BufferBytes(), {{0, "x"}}));
+        QVERIFY(document->IsModified());
+        QVERIFY(document->Editor() == nullptr);
+        QTRY_VERIFY(ReadFile(store.CopyPathOf(document.get())).endsWith("\n\nxunit A;\r\n"));
+        QVERIFY(host.SaveDocument(document.get()));
+        QVERIFY(RecoveryCopies(root).isEmpty());
+        QCOMPARE(ReadFile(path), "xunit A;\r\n");
+
+        WriteFile(home, "viewless.pas", "unit B;\r\n");
+        disk.Check(document.get());
+        QCOMPARE(disk.StateOf(document.get()), DiskSync::State::InSync);
+        QCOMPARE(*document->BufferBytes(), "unit B;\r\n");
+        QVERIFY(!document->IsModified());
+        store.Forget(document.get());
+        disk.Forget(document.get());
+    }
+
     // A workbench that ends with unsaved changes leaves them behind; the
     // next one offers them. Meanwhile the file may have changed on disk.
     void leftBehindChangesAreOffered_data() {

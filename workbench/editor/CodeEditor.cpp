@@ -1,14 +1,11 @@
 #include "CodeEditor.h"
 
-#include "DisplayText.h"
-
 #include <Qsci/qscicommandset.h>
 #include <Qsci/qscilexerpascal.h>
 
 #include <QAccessibleWidget>
 #include <QFontDatabase>
 #include <QKeyEvent>
-#include <QScrollBar>
 #include <algorithm>
 
 namespace workbench {
@@ -17,12 +14,7 @@ namespace {
 
 using Sci = QsciScintillaBase;
 
-enum Margin { kLineNumbers = 0, kBookmarks = 1, kFolding = 2 };
 constexpr int kBookmarkMarker = 1;
-constexpr int kTabWidth = 4;
-// The text goes in in slices of this size, so a large file shows its
-// progress and can be stopped.
-constexpr size_t kLoadSlice = size_t{1} << 20;
 
 // QScintilla's accessible text counts the characters from the start of the
 // text to the cursor each time the cursor moves, which makes every keystroke
@@ -39,32 +31,18 @@ QAccessibleInterface* PlainAccessibleEditor(const QString& className, QObject* o
 
 } // namespace
 
-CodeEditor::CodeEditor(QWidget* parent) : QsciScintilla(parent), lexer_(new QsciLexerPascal(this)) {
+CodeEditor::CodeEditor(QWidget* parent) : ScintillaText(parent) {
     textFont_ = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     const QFont& font = textFont_;
     setFont(font);
-    setUtf8(true);
-    setEolMode(EolWindows);
-    setTabWidth(kTabWidth);
-    setIndentationsUseTabs(false);
     Call(SCI_SETVIRTUALSPACEOPTIONS, SCVS_USERACCESSIBLE);
-    // A lone CR is held as a private-use stand-in (see DisplayText.h); it is
-    // drawn the way the editor draws other control characters.
-    SendScintilla(SCI_SETREPRESENTATION, LoneCarriageReturnStandIn().data(), "CR");
+    Call(SCI_SETMODEVENTMASK, Call(SCI_GETMODEVENTMASK) | SC_MOD_CHANGEFOLD);
     [[maybe_unused]] static const bool accessibleFactory = [] {
         QAccessible::installFactory(PlainAccessibleEditor);
         return true;
     }();
-
-    // Scintilla tells of a change before making it, and the edit is
-    // reported when control comes back (see TextAboutToChange). Its notices after a
-    // change stay off: on each one QScintilla counts the characters from the
-    // start of the text to the change, for its accessible text, whether
-    // anything listens or not, so that each keystroke and each slice of a
-    // load took as long as the text before it.
-    Call(SCI_SETMODEVENTMASK, SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE | SC_MOD_CHANGEFOLD);
-    connect(this, &QsciScintillaBase::SCN_MODIFIED, this,
-            [this](int, int modificationType) { TextAboutToChange(modificationType); });
+    // The margin follows the number of lines, whoever edited them.
+    connect(this, &ScintillaText::TextEdited, this, &CodeEditor::UpdateLineNumberWidth);
 
     setMarginLineNumbers(kLineNumbers, true);
     setMarginsFont(font);
@@ -87,11 +65,8 @@ CodeEditor::CodeEditor(QWidget* parent) : QsciScintilla(parent), lexer_(new Qsci
                 }
             });
 
-    lexer_->setDefaultFont(font);
-    lexer_->setFont(font, -1);
-    lexer_->setFoldComments(true);
-    lexer_->setFoldCompact(false);
-    lexer_->setFoldPreprocessor(true);
+    PascalLexer()->setDefaultFont(font);
+    PascalLexer()->setFont(font, -1);
 
     connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, [this] { emit CursorMoved(); });
 }
@@ -122,23 +97,15 @@ bool CodeEditor::viewportEvent(QEvent* event) {
     return handled;
 }
 
-void CodeEditor::TextAboutToChange(int modificationType) {
-    if ((modificationType & (SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE)) == 0) {
-        return;
+void CodeEditor::Show(const QsciDocument& document) {
+    setDocument(document);
+    // Folding is the view's to ask of the document it now shows.
+    if (Colouring()) {
+        setFolding(BoxedTreeFoldStyle, kFolding);
     }
-    emit TextChanging();
-    if (!std::exchange(editPending_, true)) {
-        // An edit through a call from outside the editor's events (a menu's
-        // Undo, say) is reported at the next turn of the event loop.
-        QMetaObject::invokeMethod(this, &CodeEditor::FlushTextEdited, Qt::QueuedConnection);
-    }
-}
-
-void CodeEditor::FlushTextEdited() {
-    if (std::exchange(editPending_, false)) {
-        UpdateLineNumberWidth();
-        emit TextEdited();
-    }
+    setReadOnly(isReadOnly()); // the document's, which input methods follow
+    lineDigits_ = 0;
+    UpdateLineNumberWidth();
 }
 
 void CodeEditor::keyPressEvent(QKeyEvent* event) {
@@ -149,75 +116,6 @@ void CodeEditor::keyPressEvent(QKeyEvent* event) {
 void CodeEditor::mousePressEvent(QMouseEvent* event) {
     QsciScintilla::mousePressEvent(event);
     emit CursorMoved();
-}
-
-long CodeEditor::Call(unsigned int message, unsigned long wParam, long lParam) const {
-    return SendScintilla(message, wParam, lParam);
-}
-
-bool CodeEditor::LoadText(std::string_view text, const std::function<bool(int)>& progress) {
-    const bool wasReadOnly = isReadOnly();
-    setReadOnly(false);
-    Call(SCI_SETUNDOCOLLECTION, 0);
-    Call(SCI_CLEARALL);
-    // With room to grow: the first keystroke in a text loaded without it
-    // copies the whole text into a larger buffer (a pause of a tenth of a
-    // second in a 100 MB file).
-    Call(SCI_ALLOCATE, text.size() + text.size() / 8 + kLoadSlice);
-    bool loaded = true;
-    for (size_t at = 0; at < text.size();) {
-        // Slices end after a line end, so that no CR LF is cut in two.
-        size_t end = std::min(text.size(), at + kLoadSlice);
-        if (end < text.size()) {
-            const size_t lf = text.find('\n', end);
-            end = lf == std::string_view::npos ? text.size() : lf + 1;
-        }
-        SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(end - at), text.data() + at);
-        at = end;
-        if (progress && !progress(static_cast<int>(100 + 900 * at / text.size()))) {
-            loaded = false;
-            Call(SCI_CLEARALL);
-            break;
-        }
-    }
-    Call(SCI_SETUNDOCOLLECTION, 1);
-    Call(SCI_EMPTYUNDOBUFFER);
-    Call(SCI_SETSAVEPOINT);
-    Call(SCI_GOTOPOS, 0);
-    setReadOnly(wasReadOnly);
-    FlushTextEdited();
-    return loaded;
-}
-
-std::string_view CodeEditor::Bytes() const {
-    const auto length = static_cast<size_t>(Call(SCI_GETLENGTH));
-    const auto* text = reinterpret_cast<const char*>(Call(SCI_GETCHARACTERPOINTER));
-    return text == nullptr ? std::string_view() : std::string_view(text, length);
-}
-
-std::string_view CodeEditor::LineBytes(int line) const {
-    const int index = std::clamp(line - 1, 0, LineCount() - 1);
-    const long start = Call(SCI_POSITIONFROMLINE, static_cast<unsigned long>(index));
-    const long end = Call(SCI_GETLINEENDPOSITION, static_cast<unsigned long>(index));
-    const auto* text = reinterpret_cast<const char*>(
-        Call(SCI_GETRANGEPOINTER, static_cast<unsigned long>(start), end - start));
-    return text == nullptr ? std::string_view() : std::string_view(text, end - start);
-}
-
-QString CodeEditor::LineText(int line) const {
-    const std::string_view text = LineBytes(line);
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-void CodeEditor::ReplaceRange(size_t from, size_t to, std::string_view text) {
-    const bool wasReadOnly = isReadOnly();
-    setReadOnly(false);
-    Call(SCI_BEGINUNDOACTION);
-    Call(SCI_SETTARGETRANGE, from, static_cast<long>(to));
-    SendScintilla(SCI_REPLACETARGET, static_cast<uintptr_t>(text.size()), text.data());
-    Call(SCI_ENDUNDOACTION);
-    setReadOnly(wasReadOnly);
-    FlushTextEdited();
 }
 
 int CodeEditor::CursorLine() const {
@@ -270,10 +168,6 @@ void CodeEditor::SetTopLine(int line) {
     Call(SCI_SETFIRSTVISIBLELINE, Call(SCI_VISIBLEFROMDOCLINE, std::max(0, line)));
 }
 
-int CodeEditor::LineCount() const {
-    return static_cast<int>(Call(SCI_GETLINECOUNT));
-}
-
 bool CodeEditor::CursorVisible() const {
     const long caret = Call(SCI_GETCURRENTPOS);
     const long line = Call(SCI_LINEFROMPOSITION, caret);
@@ -312,12 +206,12 @@ void CodeEditor::SetColouring(bool on) {
     if (on == Colouring()) {
         return;
     }
-    setLexer(on ? lexer_ : nullptr);
+    ScintillaText::SetColouring(on);
+    setFolding(on ? BoxedTreeFoldStyle : NoFoldStyle, kFolding);
     if (!on) {
         // Without the lexer the text takes the editor's own font again.
         setFont(textFont_);
     }
-    setFolding(on ? BoxedTreeFoldStyle : NoFoldStyle, kFolding);
     setMarginsFont(textFont_);
     lineDigits_ = 0;
     UpdateLineNumberWidth();

@@ -1,42 +1,28 @@
 #pragma once
 
-#include <Qsci/qsciscintilla.h>
+#include "ScintillaText.h"
 
 #include <QList>
-#include <functional>
-#include <string_view>
-
-class QsciLexerPascal;
+#include <QPointer>
 
 namespace workbench {
 
-// The code editor: Scintilla in UTF-8 mode, holding the text with CR LF line
-// ends, with line numbers, a margin of bookmark markers, folding, Pascal
-// colours, and a cursor that may stand beyond the end of a line ("virtual
-// space"): blanks are written only when text is typed there.
+// The code editor: a view of a text (ScintillaText), its own or a
+// document's, with line numbers, a margin of bookmark markers, folding,
+// Pascal colours, and a cursor that may stand beyond the end of a line
+// ("virtual space"): blanks are written only when text is typed there.
 //
 // Lines and columns of this face are 1-based, columns counting UTF-16 code
 // units (as Qt's strings do) and going on past a line's end.
-class CodeEditor : public QsciScintilla {
+class CodeEditor : public ScintillaText {
     Q_OBJECT
 
 public:
     explicit CodeEditor(QWidget* parent = nullptr);
 
-    // Takes `text` (UTF-8, CR LF line ends) as the whole text, unmodified and
-    // with no undo history, a slice at a time; `progress` hears the share
-    // done (0 to 1000) and may stop the load, which leaves the editor empty
-    // and returns false.
-    bool LoadText(std::string_view text, const std::function<bool(int permille)>& progress = {});
-    // The text as the editor holds it; valid until the next edit.
-    std::string_view Bytes() const;
-    // The text of `line` (1-based), line end left out.
-    std::string_view LineBytes(int line) const;
-    // The text of `line` (1-based) as a string, line end left out.
-    QString LineText(int line) const;
-    // Replaces the bytes [from, to) with `text` as one undo step, also in a
-    // read-only editor.
-    void ReplaceRange(size_t from, size_t to, std::string_view text);
+    // Shows `document` in place of the editor's own text. Colouring is set
+    // before, to what the document's text was given.
+    void Show(const QsciDocument& document);
 
     int CursorLine() const;
     int CursorColumn() const;
@@ -53,7 +39,6 @@ public:
     // The number (0-based) of the first line in view, and scrolling there.
     int TopLine() const;
     void SetTopLine(int line);
-    int LineCount() const;
     // Whether the cursor lies inside the visible part of the text.
     bool CursorVisible() const;
     // The width of a blank in the text's font, in pixels.
@@ -69,9 +54,9 @@ public:
     // The word the cursor stands in or at.
     QString WordAtCursor() const;
 
-    // Pascal colours and folding on or off.
+    // Pascal colours and folding on or off, with the margins and fonts
+    // they need.
     void SetColouring(bool on);
-    bool Colouring() const { return lexer() != nullptr; }
 
     // The lines (1-based) that carry a bookmark marker.
     void SetBookmarkLines(const QList<int>& lines);
@@ -79,20 +64,9 @@ public:
     // Moves the cursor to the next (or previous) marked line, round the end.
     SearchHit GoToBookmark(bool next);
 
-    // Reports an edit made through Scintilla's messages now (TextEdited),
-    // rather than when control next returns to the event loop.
-    void FlushTextEdited();
-
 signals:
     // The cursor moved, also within virtual space.
     void CursorMoved();
-    // The text is about to change: what was read from it is stale from now.
-    void TextChanging();
-    // The text changed: by typing, undo, paste, or through Scintilla's
-    // messages. Sent once after each key, mouse action or call that edited.
-    // (QsciScintilla's textChanged and linesChanged are not sent: see the
-    // constructor.)
-    void TextEdited();
 
 protected:
     // Function keys and Ctrl or Alt keys that the editor has no command
@@ -106,14 +80,8 @@ protected:
     bool viewportEvent(QEvent* event) override;
 
 private:
-    long Call(unsigned int message, unsigned long wParam = 0, long lParam = 0) const;
     void UpdateLineNumberWidth();
-    void TextAboutToChange(int modificationType);
 
-    // First: events (FlushTextEdited reads it) arrive while the lexer below
-    // is made.
-    bool editPending_ = false;
-    QsciLexerPascal* lexer_;
     QFont textFont_;
     int lineDigits_ = 0;
 };

@@ -7,6 +7,8 @@
 #include "ReplaceText.h"
 #include "SaveJournalFolder.h"
 
+#include <Qsci/qscidocument.h>
+
 #include <QFileInfo>
 #include <QScrollBar>
 #include <cstring>
@@ -15,16 +17,12 @@ namespace workbench {
 
 namespace {
 
-// A new editor holding the buffer's text; null when `progress` stopped it.
-CodeEditor* FillEditor(const kestrel::HostBuffer& buffer,
-                       const EditorDocument::LoadProgress& progress) {
-    auto editor = std::make_unique<CodeEditor>();
-    editor->SetColouring(buffer.bytes.size() <= EditorDocument::kColourLimit);
-    const bool loaded =
-        NeedsDisplayMapping(buffer.bytes, buffer.encoding)
-            ? editor->LoadText(DisplayFromBytes(buffer.bytes, buffer.encoding), progress)
-            : editor->LoadText(buffer.bytes, progress);
-    return loaded ? editor.release() : nullptr;
+// Gives `text` the buffer's text; false when `progress` stopped it.
+bool FillText(ScintillaText& text, const kestrel::HostBuffer& buffer,
+              const EditorDocument::LoadProgress& progress) {
+    return NeedsDisplayMapping(buffer.bytes, buffer.encoding)
+               ? text.LoadText(DisplayFromBytes(buffer.bytes, buffer.encoding), progress)
+               : text.LoadText(buffer.bytes, progress);
 }
 
 } // namespace
@@ -45,43 +43,77 @@ EditorDocument* EditorDocument::Load(const QString& path, kestrel::FileStatus& s
         stamp.contents = FileStamp::HashOf(bytes.View());
         loaded = kestrel::BufferFromFileBytes(bytes.View());
     } // the file's bytes are freed before the editor takes its copy
-    CodeEditor* editor = FillEditor(loaded, progress);
-    if (editor == nullptr) {
+    auto document = std::unique_ptr<EditorDocument>(new EditorDocument(path, parent));
+    document->text_->SetColouring(loaded.bytes.size() <= kColourLimit);
+    if (!FillText(*document->text_, loaded, progress)) {
         status = kestrel::FileStatus::Cancel(tr("opening was cancelled").toStdString());
         return nullptr;
     }
-    auto* document = new EditorDocument(path, std::move(loaded), editor, parent);
-    document->readOnlyOnDisk_ = InspectFile(path).readOnlyOnDisk;
-    document->stamp_ = stamp;
-    return document;
+    document->Adopt(std::move(loaded), stamp);
+    return document.release();
 }
 
 EditorDocument* EditorDocument::Recovered(const QString& path, std::string_view fileBytes,
                                           const FileStamp& base, QObject* parent) {
     kestrel::HostBuffer loaded = kestrel::BufferFromFileBytes(fileBytes);
-    CodeEditor* editor = FillEditor(loaded, {});
-    auto* document = new EditorDocument(path, std::move(loaded), editor, parent);
-    document->readOnlyOnDisk_ = InspectFile(path).readOnlyOnDisk;
-    document->stamp_ = base;
+    auto* document = new EditorDocument(path, parent);
+    document->text_->SetColouring(loaded.bytes.size() <= kColourLimit);
+    FillText(*document->text_, loaded, {});
+    document->Adopt(std::move(loaded), base);
     document->SetModifiedFlag(true);
     return document;
 }
 
-EditorDocument::EditorDocument(const QString& path, kestrel::HostBuffer loaded, CodeEditor* editor,
-                               QObject* parent)
-    : QObject(parent), path_(QFileInfo(path).absoluteFilePath()), loaded_(std::move(loaded)),
-      roundTrips_(RoundTrips(loaded_.bytes, loaded_.encoding)), editor_(editor) {
-    // A file that the editor could not give back byte for byte is shown
-    // but not edited.
-    editor_->setReadOnly(!roundTrips_);
-    connect(editor_, &QsciScintilla::modificationChanged, this, &EditorDocument::ModifiedChanged);
-    connect(editor_, &CodeEditor::TextChanging, this, [this] { buffer_.reset(); });
-    connect(editor_, &CodeEditor::TextEdited, this, &EditorDocument::TextChanged);
+EditorDocument::EditorDocument(const QString& path, QObject* parent)
+    : QObject(parent), path_(QFileInfo(path).absoluteFilePath()),
+      text_(std::make_unique<ScintillaText>()), document_(text_->document()) {
+    Listen(text_.get());
     bookmarks_ = new BookmarkMarks(*this);
 }
 
+void EditorDocument::Listen(ScintillaText* holder) {
+    connect(holder, &QsciScintilla::modificationChanged, this, &EditorDocument::ModifiedChanged);
+    connect(holder, &ScintillaText::TextChanging, this, [this] { buffer_.reset(); });
+    connect(holder, &ScintillaText::TextEdited, this, &EditorDocument::TextChanged);
+}
+
+ScintillaText* EditorDocument::Text() const {
+    return editor_ ? static_cast<ScintillaText*>(editor_.data()) : text_.get();
+}
+
 EditorDocument::~EditorDocument() {
-    delete editor_.data();
+    disconnect(text_.get(), nullptr, this, nullptr);
+    if (editor_) {
+        disconnect(editor_, nullptr, this, nullptr);
+    }
+    for (const QPointer<CodeEditor>& view : std::as_const(views_)) {
+        delete view.data();
+    }
+}
+
+CodeEditor* EditorDocument::MakeView(QWidget* parent) {
+    auto* view = new CodeEditor(parent);
+    view->SetColouring(text_->Colouring());
+    view->Show(document_);
+    views_ << view;
+    if (!editor_) {
+        // The first view holds the text from now on, and the hidden editor
+        // lets it go: every editor on a document hears of every change to
+        // it, and styling a large text for the view took a tenth longer
+        // with a second one listening.
+        text_->FlushTextEdited();
+        disconnect(text_.get(), nullptr, this, nullptr);
+        text_->setDocument(QsciDocument());
+        editor_ = view;
+        Listen(view);
+        // Should the view go first, the hidden editor takes the text back.
+        connect(view, &QObject::destroyed, this, [this] {
+            editor_ = nullptr;
+            text_->setDocument(document_);
+            Listen(text_.get());
+        });
+    }
+    return view;
 }
 
 QString EditorDocument::DisplayName() const {
@@ -89,14 +121,31 @@ QString EditorDocument::DisplayName() const {
 }
 
 bool EditorDocument::IsModified() const {
-    return editor_ && (recoveredUnsaved_ || editor_->isModified());
+    return recoveredUnsaved_ || Text()->isModified();
+}
+
+void EditorDocument::Adopt(kestrel::HostBuffer loaded, const FileStamp& stamp) {
+    loaded_ = std::move(loaded);
+    buffer_.reset();
+    stamp_ = stamp;
+    // A file that the editor could not give back byte for byte is shown
+    // but not edited.
+    roundTrips_ = RoundTrips(loaded_.bytes, loaded_.encoding);
+    Text()->setReadOnly(!roundTrips_);
+    for (const QPointer<CodeEditor>& view : std::as_const(views_)) {
+        if (view) {
+            view->setReadOnly(!roundTrips_); // input methods follow it
+        }
+    }
+    readOnlyOnDisk_ = InspectFile(path_).readOnlyOnDisk;
+    SetModifiedFlag(false);
 }
 
 void EditorDocument::SetModifiedFlag(bool modified) {
     const bool was = IsModified();
     recoveredUnsaved_ = modified;
-    if (!modified && editor_) {
-        editor_->setModified(false);
+    if (!modified) {
+        Text()->setModified(false);
     }
     if (IsModified() != was) {
         emit ModifiedChanged();
@@ -104,12 +153,9 @@ void EditorDocument::SetModifiedFlag(bool modified) {
 }
 
 std::shared_ptr<const std::string> EditorDocument::BufferBytes() const {
-    if (!editor_) {
-        return std::make_shared<const std::string>();
-    }
     if (!buffer_) {
         buffer_ = std::make_shared<const std::string>(
-            BytesFromDisplay(editor_->Bytes(), loaded_.encoding));
+            BytesFromDisplay(Text()->Bytes(), loaded_.encoding));
     }
     return buffer_;
 }
@@ -123,19 +169,16 @@ void EditorDocument::FileBytes(std::string& out) const {
 }
 
 std::optional<EditorDocument::Unencodable> EditorDocument::FirstUnencodable() const {
-    if (!editor_) {
-        return std::nullopt;
-    }
     QString character;
-    const size_t at = workbench::FirstUnencodable(editor_->Bytes(), loaded_.encoding, &character);
+    const size_t at = workbench::FirstUnencodable(Text()->Bytes(), loaded_.encoding, &character);
     if (at == std::string_view::npos) {
         return std::nullopt;
     }
     const long line =
-        editor_->SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION, static_cast<long>(at));
-    const long start = editor_->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, line);
+        Text()->SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION, static_cast<long>(at));
+    const long start = Text()->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, line);
     const long units =
-        editor_->SendScintilla(QsciScintillaBase::SCI_COUNTCODEUNITS, start, static_cast<long>(at));
+        Text()->SendScintilla(QsciScintillaBase::SCI_COUNTCODEUNITS, start, static_cast<long>(at));
     return Unencodable{static_cast<int>(line) + 1, static_cast<int>(units) + 1, character};
 }
 
@@ -149,7 +192,7 @@ kestrel::FileStatus EditorDocument::Save(const QString& path, bool asUtf8, QStri
     }
     const std::string current = basis.encoding == loaded_.encoding
                                     ? *BufferBytes()
-                                    : BytesFromDisplay(editor_->Bytes(), basis.encoding);
+                                    : BytesFromDisplay(Text()->Bytes(), basis.encoding);
     const std::string fileBytes = kestrel::FileBytesFromBuffer(basis, current);
     std::string savedNote;
     const kestrel::FileStatus written =
@@ -161,84 +204,81 @@ kestrel::FileStatus EditorDocument::Save(const QString& path, bool asUtf8, QStri
     if (note) {
         *note = QString::fromStdString(savedNote);
     }
-    // What is on disk now is what later saves are compared against.
+    // What is on disk now is what later saves are compared against. A
+    // read-only text saved under another name is that file's exact text,
+    // and may be edited there.
     kestrel::HostBuffer saved = kestrel::BufferFromFileBytes(fileBytes);
     saved.encoding = basis.encoding;
-    loaded_ = std::move(saved);
-    buffer_.reset();
-    // A read-only text saved under another name is that file's exact text,
-    // and may be edited there.
-    roundTrips_ = RoundTrips(loaded_.bytes, loaded_.encoding);
-    editor_->setReadOnly(!roundTrips_);
     path_ = QFileInfo(path).absoluteFilePath();
-    readOnlyOnDisk_ = InspectFile(path_).readOnlyOnDisk;
-    stamp_ = FileStamp::Of(path_);
-    stamp_.contents = FileStamp::HashOf(fileBytes);
-    SetModifiedFlag(false);
+    FileStamp stamp = FileStamp::Of(path_);
+    stamp.contents = FileStamp::HashOf(fileBytes);
+    Adopt(std::move(saved), stamp);
     return {};
 }
 
 void EditorDocument::Reload(std::string_view fileBytes, const FileStamp& stamp) {
-    if (!editor_) {
-        return;
+    struct Place {
+        QPointer<CodeEditor> view;
+        int line, column, top, left;
+    };
+    QList<Place> places;
+    for (CodeEditor* view : views_) {
+        if (view) {
+            places << Place{view, view->CursorLine(), view->CursorColumn(), view->TopLine(),
+                            view->horizontalScrollBar()->value()};
+        }
     }
-    const int line = editor_->CursorLine();
-    const int column = editor_->CursorColumn();
-    const int top = editor_->TopLine();
-    const int left = editor_->horizontalScrollBar()->value();
 
     kestrel::HostBuffer loaded = kestrel::BufferFromFileBytes(fileBytes);
     if (NeedsDisplayMapping(loaded.bytes, loaded.encoding)) {
-        ReplaceEditorText(*editor_, DisplayFromBytes(loaded.bytes, loaded.encoding));
+        ReplaceEditorText(*Text(), DisplayFromBytes(loaded.bytes, loaded.encoding));
     } else {
-        ReplaceEditorText(*editor_, loaded.bytes);
+        ReplaceEditorText(*Text(), loaded.bytes);
     }
-    loaded_ = std::move(loaded);
-    buffer_.reset();
-    stamp_ = stamp;
-    roundTrips_ = RoundTrips(loaded_.bytes, loaded_.encoding);
-    readOnlyOnDisk_ = InspectFile(path_).readOnlyOnDisk;
-    editor_->setReadOnly(!roundTrips_);
-    SetModifiedFlag(false);
+    Adopt(std::move(loaded), stamp);
 
-    editor_->SetCursorLineColumn(line, column);
-    editor_->SetTopLine(top);
-    editor_->horizontalScrollBar()->setValue(left);
+    for (const Place& place : std::as_const(places)) {
+        if (place.view) {
+            place.view->SetCursorLineColumn(place.line, place.column);
+            place.view->SetTopLine(place.top);
+            place.view->horizontalScrollBar()->setValue(place.left);
+        }
+    }
 }
 
 size_t EditorDocument::EditorOffset(int32_t line, int32_t byteColumn, int* beyond) const {
-    const int lines = editor_->LineCount();
+    const int lines = Text()->LineCount();
     const int clamped = std::clamp<int32_t>(line, 1, lines);
-    const long start = editor_->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE,
-                                              static_cast<unsigned long>(clamped - 1));
+    const long start = Text()->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE,
+                                             static_cast<unsigned long>(clamped - 1));
     const LineOffset at =
-        DisplayOffsetForByteColumn(editor_->LineBytes(clamped), byteColumn, loaded_.encoding);
+        DisplayOffsetForByteColumn(Text()->LineBytes(clamped), byteColumn, loaded_.encoding);
     *beyond = at.beyond;
     return static_cast<size_t>(start) + at.offset;
 }
 
 int32_t EditorDocument::ByteColumnAt(size_t offset) const {
-    const int line = static_cast<int>(editor_->SendScintilla(
-                         QsciScintillaBase::SCI_LINEFROMPOSITION, static_cast<long>(offset))) +
+    const int line = static_cast<int>(Text()->SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION,
+                                                            static_cast<long>(offset))) +
                      1;
-    const long start = editor_->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE,
-                                              static_cast<unsigned long>(line - 1));
-    return ByteColumnForDisplayOffset(editor_->LineBytes(line), offset - static_cast<size_t>(start),
+    const long start = Text()->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE,
+                                             static_cast<unsigned long>(line - 1));
+    return ByteColumnForDisplayOffset(Text()->LineBytes(line), offset - static_cast<size_t>(start),
                                       loaded_.encoding);
 }
 
 bool EditorDocument::ApplyInsertions(const std::string& snapshot,
                                      const std::vector<Insertion>& insertions) {
-    if (!editor_ || insertions.empty()) {
+    if (insertions.empty()) {
         return true;
     }
     if (IsReadOnly()) {
         emit EditRefused();
         return false;
     }
-    size_t cursor = editor_->CursorOffset();
+    size_t cursor = editor_ ? editor_->CursorOffset() : 0;
     bool cursorMoved = false;
-    editor_->SendScintilla(QsciScintillaBase::SCI_BEGINUNDOACTION);
+    Text()->SendScintilla(QsciScintillaBase::SCI_BEGINUNDOACTION);
     // From the last offset to the first, so earlier offsets stay valid;
     // texts inserted at one offset keep their order.
     for (auto it = insertions.rbegin(); it != insertions.rend();) {
@@ -267,14 +307,14 @@ bool EditorDocument::ApplyInsertions(const std::string& snapshot,
             lineStart = static_cast<size_t>(p - snapshot.data());
             ++line;
         }
-        if (line > editor_->LineCount()) {
+        if (line > Text()->LineCount()) {
             continue;
         }
         int beyond = 0;
         const size_t position = EditorOffset(line, static_cast<int32_t>(at - lineStart), &beyond);
         const std::string display = DisplayFromBytes(text, loaded_.encoding);
-        editor_->SendScintilla(QsciScintillaBase::SCI_INSERTTEXT, static_cast<uintptr_t>(position),
-                               display.c_str());
+        Text()->SendScintilla(QsciScintillaBase::SCI_INSERTTEXT, static_cast<uintptr_t>(position),
+                              display.c_str());
         // The cursor stays with the text it stood at, after what was
         // inserted there, as a cursor in any text does.
         if (position <= cursor) {
@@ -282,9 +322,9 @@ bool EditorDocument::ApplyInsertions(const std::string& snapshot,
             cursorMoved = true;
         }
     }
-    editor_->SendScintilla(QsciScintillaBase::SCI_ENDUNDOACTION);
-    editor_->FlushTextEdited();
-    if (cursorMoved) {
+    Text()->SendScintilla(QsciScintillaBase::SCI_ENDUNDOACTION);
+    Text()->FlushTextEdited();
+    if (cursorMoved && editor_) {
         editor_->SetCursorOffset(cursor, 0);
     }
     return true;

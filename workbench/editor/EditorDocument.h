@@ -1,9 +1,12 @@
 #pragma once
 
 #include "CodeEditor.h"
+
 #include "FileStamp.h"
 #include "HostBuffer.h"
+#include <Qsci/qscidocument.h>
 
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -16,9 +19,12 @@
 
 namespace workbench {
 
-// One open file: its editor, and the host buffer it was loaded as, which
-// knows how to write it back byte for byte. Offsets and columns that the
-// host hands out count bytes of the buffer (lines end in CR LF).
+// One open file: its text (a Scintilla document, shown by the code editors
+// made for it), the host buffer it was loaded as, which knows how to write
+// it back byte for byte, what the file on disk was, and whether the text
+// may be edited. Offsets and columns that the host hands out count bytes of
+// the buffer (lines end in CR LF); the cursor and the view's place are those
+// of the first view made, and there are none while no view is.
 class BookmarkMarks;
 
 class EditorDocument : public QObject {
@@ -29,7 +35,7 @@ public:
     // (0 to 1000); false stops the load.
     using LoadProgress = std::function<bool(int permille)>;
 
-    // Loads `path` into a new editor; null with the reason in `status` when
+    // Loads `path` into a new document; null with the reason in `status` when
     // the file cannot be read, is not a regular file, or `progress` stopped
     // the load (Cancelled()).
     static EditorDocument* Load(const QString& path, kestrel::FileStatus& status,
@@ -38,11 +44,15 @@ public:
     // recovery copy; `base` describes the file the text was edited from.
     static EditorDocument* Recovered(const QString& path, std::string_view fileBytes,
                                      const FileStamp& base, QObject* parent = nullptr);
-    // The editor goes with its document, wherever it was shown.
+    // The views go with their document, wherever they were shown.
     ~EditorDocument() override;
 
     const QString& Path() const { return path_; }
     QString DisplayName() const;
+    // A new code editor showing the document's text, coloured when the
+    // text is not too large for it.
+    CodeEditor* MakeView(QWidget* parent = nullptr);
+    // The first view made; null before.
     CodeEditor* Editor() const { return editor_; }
     // The bookmark markers in the editor's margin, kept current.
     BookmarkMarks* Bookmarks() const { return bookmarks_; }
@@ -122,8 +132,16 @@ signals:
     void EditRefused();
 
 private:
-    EditorDocument(const QString& path, kestrel::HostBuffer loaded, CodeEditor* editor,
-                   QObject* parent);
+    EditorDocument(const QString& path, QObject* parent);
+    // Takes `loaded`, which the file on disk described by `stamp` holds, as
+    // what the editor's text was read from: later saves are compared with
+    // it, the text is read-only unless it comes back byte for byte, the
+    // disk's read-only mark is looked at again, and the text is unmodified.
+    void Adopt(kestrel::HostBuffer loaded, const FileStamp& stamp);
+    // The editor that holds the text: the first view while there is one,
+    // else the hidden one.
+    ScintillaText* Text() const;
+    void Listen(ScintillaText* holder);
     // Byte offsets into the editor's text for host positions, and back.
     size_t EditorOffset(int32_t line, int32_t byteColumn, int* beyond) const;
     int32_t ByteColumnAt(size_t offset) const;
@@ -134,12 +152,17 @@ private:
     bool roundTrips_ = true;
     bool readOnlyOnDisk_ = false;
     QPointer<CodeEditor> editor_;
+    QList<QPointer<CodeEditor>> views_;
     BookmarkMarks* bookmarks_ = nullptr;
     mutable std::shared_ptr<const std::string> buffer_;
     // A recovered text is modified from the start, though the editor has
     // nothing to undo.
     bool recoveredUnsaved_ = false;
     FileStamp stamp_;
+    // The text: a Scintilla document, held by a Scintilla editor that is
+    // never shown while no view shows it. Last, so that they go first.
+    std::unique_ptr<ScintillaText> text_;
+    QsciDocument document_;
 };
 
 } // namespace workbench

@@ -1,6 +1,6 @@
 #include "ReplaceText.h"
 
-#include "CodeEditor.h"
+#include "ScintillaText.h"
 
 namespace workbench {
 
@@ -12,7 +12,7 @@ bool IsContinuation(char c) {
 
 } // namespace
 
-void ReplaceEditorText(CodeEditor& editor, std::string_view text) {
+void ReplaceEditorText(ScintillaText& editor, std::string_view text) {
     const std::string_view current = editor.Bytes();
     const size_t limit = std::min(current.size(), text.size());
     size_t head = 0;

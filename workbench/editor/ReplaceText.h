@@ -4,11 +4,11 @@
 
 namespace workbench {
 
-class CodeEditor;
+class ScintillaText;
 
 // Gives `editor` the text `text` as one undo step that replaces only the
 // stretch between the common beginning and end, so a small change on disk
 // makes a small edit: quick, and the undo step stays small.
-void ReplaceEditorText(CodeEditor& editor, std::string_view text);
+void ReplaceEditorText(ScintillaText& editor, std::string_view text);
 
 } // namespace workbench

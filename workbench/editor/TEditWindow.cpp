@@ -47,8 +47,9 @@ TEditWindow::TEditWindow(QWidget* owner)
 
 void TEditWindow::AddDocument(EditorDocument* document) {
     documents_ << document;
-    tabs_->addTab(document->Editor(), document->DisplayName());
-    connect(document->Editor(), &CodeEditor::CursorMoved, this, [this, document] {
+    CodeEditor* view = document->Editor() ? document->Editor() : document->MakeView();
+    tabs_->addTab(view, document->DisplayName());
+    connect(view, &CodeEditor::CursorMoved, this, [this, document] {
         if (document == CurrentDocument()) {
             UpdateStatus();
         }

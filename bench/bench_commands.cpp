@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <benchmark/benchmark.h>
 #include <chrono>
+#include <cstring>
 #include <ctime>
 
 using namespace workbench;
@@ -184,6 +185,123 @@ void BM_BookmarkAtTheLastLine100000Lines(benchmark::State& state) {
 }
 BENCHMARK(BM_BookmarkAtTheLastLine100000Lines)->Unit(benchmark::kMillisecond);
 
+// The process's resident memory now and its peak since the last reset, in
+// MB, from /proc.
+double StatusMegabytes(const char* field) {
+    QFile status("/proc/self/status");
+    if (!status.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(field)) {
+            return line.mid(static_cast<qsizetype>(strlen(field)))
+                       .trimmed()
+                       .split(' ')[0]
+                       .toDouble() /
+                   1024.0;
+        }
+    }
+    return 0;
+}
+
+void ResetPeakMemory() {
+    QFile clear("/proc/self/clear_refs");
+    if (clear.open(QIODevice::WriteOnly)) {
+        clear.write("5");
+    }
+}
+
+// A generated unit of 100 MB, open in the editor, and the memory that the
+// workbench holds for it (the resident size it added by opening).
+struct HundredMegabytes {
+    EditorDocument* document = nullptr;
+    double footprintMB = 0;
+};
+
+const HundredMegabytes& HundredMegabyteUnit() {
+    static const HundredMegabytes unit = [] {
+        const QByteArray bytes =
+            QByteArray::fromStdString(kestrel::MakeLargeUnit(size_t{100} << 20));
+        const QString path = files->filePath("Hundred.pas");
+        QFile file(path);
+        HundredMegabytes opened;
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+            return opened;
+        }
+        file.close();
+        const double before = StatusMegabytes("VmRSS:");
+        opened.document = window->Documents().OpenFile(path, false);
+        Show(opened.document);
+        opened.footprintMB = StatusMegabytes("VmRSS:") - before;
+        return opened;
+    }();
+    return unit;
+}
+
+// The list command on the 100 MB unit, from the shortcut to the list
+// painted with the categories as a new user has them; and the peak memory
+// meanwhile beside the unit's own footprint in the editor.
+void BM_ListCommand100MBPainted(benchmark::State& state) {
+    const HundredMegabytes& unit = HundredMegabyteUnit();
+    if (unit.document == nullptr) {
+        state.SkipWithError("file not opened");
+        return;
+    }
+    CloseWhenPainted closer;
+    qApp->installEventFilter(&closer);
+    double cpu = 0;
+    double peakOverFootprint = 0;
+    for (auto _ : state) {
+        Show(unit.document);
+        const double base = StatusMegabytes("VmRSS:") - unit.footprintMB;
+        ResetPeakMemory();
+        const double startCpu = ThreadCpuSeconds();
+        const auto start = std::chrono::steady_clock::now();
+        QTest::keyClick(unit.document->Editor(), Qt::Key_L, Qt::ControlModifier | Qt::AltModifier);
+        state.SetIterationTime(std::chrono::duration<double>(closer.painted - start).count());
+        cpu += closer.paintedCpu - startCpu;
+        peakOverFootprint =
+            std::max(peakOverFootprint, (StatusMegabytes("VmHWM:") - base) / unit.footprintMB);
+    }
+    qApp->removeEventFilter(&closer);
+    state.counters["rows shown"] = closer.rows;
+    state.counters["cpu ms to painted"] =
+        benchmark::Counter(cpu * 1000, benchmark::Counter::kAvgIterations);
+    state.counters["footprint MB"] = unit.footprintMB;
+    state.counters["peak / footprint"] = peakOverFootprint;
+}
+BENCHMARK(BM_ListCommand100MBPainted)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
+// Insert bookmark at the last line of the 100 MB unit, after typing there
+// (so that no copy of the text made before is still current), until the
+// edit is shown.
+void BM_Bookmark100MB(benchmark::State& state) {
+    const HundredMegabytes& unit = HundredMegabyteUnit();
+    if (unit.document == nullptr) {
+        state.SkipWithError("file not opened");
+        return;
+    }
+    CodeEditor* editor = unit.document->Editor();
+    for (auto _ : state) {
+        state.PauseTiming();
+        Show(unit.document);
+        editor->SetCursorLineColumn(editor->LineCount() - 1, 3);
+        QTest::keyClick(editor, Qt::Key_X);
+        QApplication::processEvents();
+        state.ResumeTiming();
+        QTest::keyClick(editor, Qt::Key_B, Qt::ControlModifier | Qt::AltModifier);
+        editor->repaint();
+        state.PauseTiming();
+        editor->undo();
+        editor->undo();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_Bookmark100MB)->Unit(benchmark::kMillisecond)->Iterations(5);
+
 // Debian's fpc-source units, when installed: the two largest.
 void RegisterFreePascalUnits() {
     QList<QPair<qint64, QString>> units;
@@ -227,7 +345,9 @@ int main(int argc, char** argv) {
     window = &main;
     main.show();
     QString error;
-    if (!main.LoadAddIn(KESTREL_ADDIN, &error, true)) {
+    // Another build's add-in, to set two side by side.
+    const QString addIn = qEnvironmentVariable("KESTREL_BENCH_ADDIN", KESTREL_ADDIN);
+    if (!main.LoadAddIn(addIn, &error, true)) {
         qCritical("cannot load the add-in: %s", qPrintable(error));
         return 1;
     }

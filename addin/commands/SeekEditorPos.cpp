@@ -9,11 +9,31 @@ EditorWalk SeekEditorPos(CharacterSource& reader, int32_t line, int32_t column) 
     if (line < 1 || column < 1) {
         return walk;
     }
+    constexpr int32_t kLastOffset = std::numeric_limits<int32_t>::max();
     int32_t lineCounter = 1;
+    // The lines above the target: only their line feeds count. This runs
+    // once per character of everything above the cursor, so it does the
+    // least per character; reaching the end or a failing reader here
+    // reaches no place.
+    while (lineCounter < line) {
+        char c = 0;
+        if (walk.offset == kLastOffset) {
+            return walk;
+        }
+        try {
+            if (reader.GetText(walk.offset, &c, 1) != 1) {
+                return walk;
+            }
+        } catch (...) {
+            return walk;
+        }
+        ++walk.offset;
+        lineCounter += c == '\n' ? 1 : 0;
+    }
     int32_t columnCounter = 0;
     while (!walk.reached) {
         char c = 0;
-        bool atEnd = walk.offset == std::numeric_limits<int32_t>::max();
+        bool atEnd = walk.offset == kLastOffset;
         if (!atEnd) {
             try {
                 atEnd = reader.GetText(walk.offset, &c, 1) != 1;

@@ -4,7 +4,6 @@
 #include "EditorPos.h"
 #include "HostRef.h"
 #include "HostString.h"
-#include "MemorySource.h"
 #include "MenuTree.h"
 #include "OpenDocuments.h"
 
@@ -180,13 +179,6 @@ TIEditView* HostEditor::GetView(int32_t index) {
         return new HostView<EditorPos0017>(document_, version_);
     }
     return new HostView<EditorPos0016>(document_, version_);
-}
-
-int32_t HostReader::GetText(int32_t position, char* buffer, int32_t count) {
-    if (buffer == nullptr) {
-        return 0;
-    }
-    return kestrel::MemorySource(*snapshot_).GetText(position, buffer, count);
 }
 
 HostWriter::HostWriter(EditorDocument* document, int version)

@@ -5,12 +5,14 @@
 // writer and view over an open file.
 
 #include "EditorDocument.h"
+#include "MemorySource.h"
 #include "RefCounted.h"
 #include "ToolsApi.h"
 
 #include <QAction>
 #include <QPointer>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace workbench {
@@ -114,12 +116,23 @@ class HostReader final : public kestrel::RefCounted<HostReader, kestrel::TIEditR
                          HostObjectCounter {
 public:
     HostReader(std::shared_ptr<const std::string> snapshot, int version)
-        : snapshot_(std::move(snapshot)), version_(version) {}
+        : snapshot_(std::move(snapshot)), bytes_(*snapshot_), version_(version) {}
     int32_t GetInterfaceVersion() override { return version_; }
-    int32_t GetText(int32_t position, char* buffer, int32_t count) override;
+    // Called once per character by the add-in's scans: the one-character
+    // request is answered first, with the fewest loads.
+    int32_t GetText(int32_t position, char* buffer, int32_t count) override {
+        const auto at = static_cast<uint32_t>(position);
+        if (count == 1 && at < bytes_.size() && buffer != nullptr) {
+            *buffer = bytes_[at];
+            return 1;
+        }
+        return buffer == nullptr ? 0
+                                 : kestrel::MemorySource(bytes_).GetText(position, buffer, count);
+    }
 
 private:
     std::shared_ptr<const std::string> snapshot_;
+    std::string_view bytes_; // the snapshot's, held while the reader lives
     int version_;
 };
 

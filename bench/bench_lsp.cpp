@@ -5,9 +5,9 @@
 // the server's start-up to its answer to initialize.
 #include "LargeUnit.h"
 #include "features/SourceStructure.h"
-#include "server/LanguageServer.h"
 #include "protocol/answers/OutlineJson.h"
 #include "protocol/answers/SymbolAnswers.h"
+#include "server/LanguageServer.h"
 
 #include <QElapsedTimer>
 #include <QFile>

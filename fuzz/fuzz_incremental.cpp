@@ -6,8 +6,8 @@
 #include "documents/TextDocument.h"
 #include "features/Outline.h"
 #include "features/SourceStructure.h"
-#include "server/OutlineAnswers.h"
 #include "protocol/answers/SymbolAnswers.h"
+#include "server/OutlineAnswers.h"
 
 #include <cstdlib>
 #include <functional>

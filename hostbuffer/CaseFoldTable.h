@@ -16,6 +16,8 @@ struct CaseFoldRun {
     int32_t delta;
 };
 
+// One run a line, as the case data lists them.
+// clang-format off
 inline constexpr CaseFoldRun kCaseFoldRuns[] = {
     {0x00B5, 0x00B5, 1, 775},
     {0x00C0, 0x00D6, 1, 32},
@@ -219,5 +221,6 @@ inline constexpr CaseFoldRun kCaseFoldRuns[] = {
     {0x16E40, 0x16E5F, 1, 32},
     {0x1E900, 0x1E921, 1, 34},
 };
+// clang-format on
 
 } // namespace kestrel

@@ -190,8 +190,8 @@ bool ClassifySourceLine(std::string_view text, int32_t line, bool& inImplementat
         if (headings == Headings::Classic && !MayBeKeyword(word, KeywordLengths(keywords))) {
             return false;
         }
-        rest =
-            blank == std::string_view::npos ? std::string_view{} : TrimBlanks(trimmed.substr(blank + 1));
+        rest = blank == std::string_view::npos ? std::string_view{}
+                                               : TrimBlanks(trimmed.substr(blank + 1));
     }
 
     // Most lines end here, so nothing is copied before the keyword test.

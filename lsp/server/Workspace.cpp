@@ -2,8 +2,8 @@
 
 #include "index/LocalPaths.h"
 #include "index/SymbolMatcher.h"
-#include "server/CountedNoun.h"
 #include "protocol/answers/SymbolAnswers.h"
+#include "server/CountedNoun.h"
 #include "server/WorkDoneProgress.h"
 
 #include "FolderWalk.h"

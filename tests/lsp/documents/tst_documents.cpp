@@ -3,9 +3,9 @@
 #include "LspFixtures.h"
 #include "documents/TextDocument.h"
 #include "index/LocalPaths.h"
-#include "server/OutlineAnswers.h"
 #include "protocol/answers/OutlineJson.h"
 #include "protocol/answers/SymbolAnswers.h"
+#include "server/OutlineAnswers.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

@@ -11,12 +11,12 @@ class QsciLexerPascal;
 namespace workbench {
 
 // Scintilla's text in UTF-8 with CR LF line ends, read and written as bytes.
-// Scintilla reaches a document only through an editor, so the text model of
-// an open file (EditorDocument) is one of these that is never shown, and
-// every view of the file (CodeEditor) is another, showing the same Scintilla
-// document: the text, its undo history, its save point, its markers and
-// whether it is read-only belong to the document; the cursor, the scroll
-// position and the colours' lexer to each view.
+// Scintilla reaches a document only through an editor: an open file
+// (EditorDocument) holds its text in one of these that is never shown while
+// no view of the file (CodeEditor, another one) shows it. The text, its undo
+// history, its save point, its markers and whether it is read-only belong to
+// the Scintilla document; the cursor, the scroll position and the colours
+// to each view.
 //
 // An edit is reported once (TextEdited) when control returns to the event
 // loop, or at once through FlushTextEdited.

@@ -309,6 +309,7 @@ const checks = [
         await wb.page.keyboard.press('Escape');
         await wb.quickInputClosed();
     }],
+    // Typed text: the settings keep suggestions from taking an Enter.
     ['an untitled Pascal document gets the symbol list too', async (wb) => {
         await wb.command('File: New Untitled Text File');
         await wb.waitFor('an untitled editor', () => /Untitled/.test(document.querySelector('.tab.active')?.textContent ?? ''));

@@ -96,6 +96,8 @@ settings='{
   "security.workspace.trust.enabled": false,
   "files.autoSave": "off",
   "editor.minimap.enabled": false,
+  "editor.quickSuggestions": {"other": "off", "comments": "off", "strings": "off"},
+  "editor.acceptSuggestionOnEnter": "off",
   "window.commandCenter": false,
   "chat.commandCenter.enabled": false,
   "git.enabled": false,

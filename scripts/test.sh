@@ -20,7 +20,7 @@ prefetch_log=$(mktemp)
 setsid bash -c 'scripts/make-debian-root.sh bullseye; scripts/make-debian-root.sh bookworm
     tests/vscode/install-tools.sh' >"$prefetch_log" 2>&1 &
 prefetch=$!
-trap 'kill -- -"$prefetch" 2>/dev/null; rm -f "$prefetch_log"' EXIT
+trap 'kill -- -"$prefetch" 2>/dev/null || true; rm -f "$prefetch_log"' EXIT
 # Objects are shared with earlier runs and other checkouts wherever this one
 # lies: paths are hashed relative to it, and not the build folder's name.
 export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=true
@@ -65,7 +65,7 @@ echo "== fuzzing"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j"$jobs"
 corpus=$(mktemp -d)
-trap 'kill -- -"$prefetch" 2>/dev/null; rm -f "$prefetch_log"; rm -rf "$corpus"' EXIT
+trap 'kill -- -"$prefetch" 2>/dev/null || true; rm -f "$prefetch_log"; rm -rf "$corpus"' EXIT
 # Each target: its seed folder, its dictionary if any, and its share of the
 # time. fuzz_textreader holds the reader for text in memory to the
 # character reader; fuzz_incremental the server's reading after a change to

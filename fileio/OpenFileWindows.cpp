@@ -108,4 +108,10 @@ bool VersionOfOpenFile(int fd, FileVersion& version) {
     return true;
 }
 
+bool StateOfOpenFile(int fd, FileKind& kind, FileVersion& version, bool) {
+    size_t size = 0;
+    return KindOfOpenFile(fd, kind, size) &&
+           (kind != FileKind::Regular || VersionOfOpenFile(fd, version));
+}
+
 } // namespace kestrel

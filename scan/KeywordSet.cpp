@@ -36,9 +36,13 @@ KeywordSet::KeywordSet(const std::vector<std::string>& words) {
             continue;
         }
         const uint64_t length = uint64_t{1} << std::min<size_t>(word.size(), 63);
+        const uint64_t second =
+            word.size() == 1 ? ~uint64_t{0}
+                             : uint64_t{1} << SecondByteBit(static_cast<unsigned char>(word[1]));
         // The bytes whose ASCII upper case is the first letter's.
         for (const char first : {AsciiUpper(word[0]), AsciiLower(word[0])}) {
             lengthsByFirstByte_[static_cast<unsigned char>(first)] |= length;
+            secondBytesByFirstByte_[static_cast<unsigned char>(first)] |= second;
         }
     }
     emptyWord_ = Find("");

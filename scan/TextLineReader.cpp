@@ -8,17 +8,9 @@ namespace kestrel {
 
 void TextLineReader::Reset(std::string_view fileBytes) {
     StripByteOrderMark(fileBytes);
-    end_ = fileBytes.data() + fileBytes.size();
+    position_ = fileBytes.data();
+    end_ = position_ + fileBytes.size();
     inComment_ = false;
-    StartBlockAt(fileBytes.data());
-}
-
-const char* TextLineReader::HitInNextBlocks() {
-    while (hits_ == 0 && end_ - block_ > 64) {
-        block_ += 64;
-        hits_ = BraceAndLineFeedBits(block_, end_);
-    }
-    return hits_ != 0 ? block_ + std::countr_zero(hits_) : end_;
 }
 
 // The general case, from the first brace or LF of the line (`hit`): the line
@@ -31,7 +23,7 @@ bool TextLineReader::NextWithBraces(std::string_view& text, const char* hit) {
     comment_.assign(1, '{');
     bool inComment = inComment_;
     const char* run = lineStart;
-    for (;; DropHit(), hit = NextHit()) {
+    for (;; hit = FindBraceOrLineFeed(hit + 1, end_)) {
         if (hit == end_) {
             // The end of the bytes: an unfinished line is dropped.
             position_ = end_;
@@ -70,7 +62,6 @@ bool TextLineReader::NextWithBraces(std::string_view& text, const char* hit) {
         run = hit + 1;
     }
     position_ = hit + 1;
-    DropHit();
     inComment_ = inComment;
     mayHoldBrace_ = comment_.find(kBookmarkPrefix) != std::string::npos;
     if (mayHoldBrace_) {

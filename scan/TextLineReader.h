@@ -1,8 +1,7 @@
 #pragma once
 
-#include "BraceAndLineFeedBits.h"
+#include "FindBraceOrLineFeed.h"
 
-#include <bit>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -16,9 +15,8 @@ namespace kestrel {
 // host's buffer of those bytes (byte-order mark left out, a CR before every
 // bare LF). Works a run of bytes at a time, returns lines without braces as
 // views into the bytes, and builds the others in storage it keeps, so a scan
-// allocates nothing once that storage has grown. The braces and line feeds
-// of 64 bytes are found at once, and the lines among them taken one after
-// another. Offsets are not limited to 32 bits.
+// allocates nothing once that storage has grown. Offsets are not limited to
+// 32 bits.
 class TextLineReader {
 public:
     TextLineReader() = default;
@@ -29,16 +27,16 @@ public:
     // Goes on from `at`, the start of a line after the first that a scan of
     // `fileBytes` reached inside a { } comment or not, as `inComment` says.
     void Resume(std::string_view fileBytes, size_t at, bool inComment) {
+        position_ = fileBytes.data() + at;
         end_ = fileBytes.data() + fileBytes.size();
         inComment_ = inComment;
-        StartBlockAt(fileBytes.data() + at);
     }
 
     // The next line, valid until the next call. At the end of the bytes it
     // gives the empty text and false, and the characters of an unfinished
     // last line are dropped.
     bool Next(std::string_view& text) {
-        const char* const hit = NextHit();
+        const char* const hit = FindBraceOrLineFeed(position_, end_);
         if (inComment_ || hit == end_ || *hit != '\n') {
             return NextWithBraces(text, hit);
         }
@@ -48,7 +46,6 @@ public:
         const char* const lineEnd = (hit != position_ && hit[-1] == '\r') ? hit - 1 : hit;
         text = std::string_view(position_, static_cast<size_t>(lineEnd - position_));
         position_ = hit + 1;
-        DropHit();
         mayHoldBrace_ = false;
         return true;
     }
@@ -62,25 +59,9 @@ public:
 
 private:
     bool NextWithBraces(std::string_view& text, const char* hit);
-    // Reads on from `position`: the block of 64 bytes starts there.
-    void StartBlockAt(const char* position) {
-        position_ = block_ = position;
-        hits_ = BraceAndLineFeedBits(block_, end_);
-    }
-    // The first '{', '}' or LF not yet dropped, or `end_`.
-    const char* NextHit() {
-        return hits_ != 0 ? block_ + std::countr_zero(hits_) : HitInNextBlocks();
-    }
-    // The same once the block has no more: looks at the blocks after it.
-    const char* HitInNextBlocks();
-    void DropHit() { hits_ &= hits_ - 1; }
 
-    const char* position_ = nullptr; // the start of the next line
+    const char* position_ = nullptr;
     const char* end_ = nullptr;
-    // The bytes from `block_` on, 64 at most, are looked at together: `hits_`
-    // has a bit for each '{', '}' and LF among them not yet dropped.
-    const char* block_ = nullptr;
-    uint64_t hits_ = 0;
     bool inComment_ = false;
     bool mayHoldBrace_ = false;
     std::string line_;

@@ -75,6 +75,7 @@ private:
     }
 
     std::vector<std::string> upperWords_;
+    std::vector<size_t> sizes_; // of upperWords_, side by side for Find
     // Bit n for a word of length n (lengths from 63 on share bit 63).
     std::array<uint64_t, 256> lengthsByFirstByte_{};
     // The bits of the second bytes of the words each byte opens; every bit

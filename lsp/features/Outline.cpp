@@ -404,6 +404,11 @@ std::vector<OutlineSymbol> BuildOutline(const TextDocument& document) {
     return BuildOutline(document, ReadSourceStructure(document.Text(), Checkpoints::None));
 }
 
+std::vector<OutlineSymbol> BuildOutlineWithoutDetails(const TextDocument& document) {
+    return BuildOutline(document, ReadSourceStructure(document.Text(), Checkpoints::None,
+                                                      StructureParts::TypeSpans));
+}
+
 OutlineRows::OutlineRows(const TextDocument& document) {
     if (!document.HasLoneCarriageReturn()) {
         Scan(document, 0, 0, nullptr, 0);

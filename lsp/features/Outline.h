@@ -110,5 +110,8 @@ std::vector<OutlineSymbol> RowEntries(const TextDocument& document, const Outlin
 std::vector<OutlineSymbol> BuildOutline(const TextDocument& document,
                                         const SourceStructure& structure);
 std::vector<OutlineSymbol> BuildOutline(const TextDocument& document);
+// The same entries, the types' without their details (the workspace index
+// takes none).
+std::vector<OutlineSymbol> BuildOutlineWithoutDetails(const TextDocument& document);
 
 } // namespace kestrel::lsp

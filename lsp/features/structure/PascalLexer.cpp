@@ -160,7 +160,7 @@ bool PascalLexer::Next(Token& token) {
         token.start = at_;
         token.firstOnLine = firstOnLine_;
         token.column = firstOnLine_ ? Column() : 0;
-        if (firstOnLine_) {
+        if (firstOnLine_ && lineStarts_) {
             lineOpenRegions_ = openRegions_;
             lineComments_ = out_.comments.size();
             lineRegions_ = out_.regions.size();

@@ -61,7 +61,10 @@ class PascalLexer {
 public:
     using Token = SourceStructure::Token;
 
-    PascalLexer(std::string_view text, SourceStructure& out) : text_(text), out_(out) {}
+    // `lineStarts`: whether the reader asks what was noted before a line's
+    // first token (for its checkpoints).
+    PascalLexer(std::string_view text, SourceStructure& out, bool lineStarts = true)
+        : text_(text), out_(out), lineStarts_(lineStarts) {}
 
     // Goes on from the first token of a line, `checkpoint.token`, as it
     // stood when that token was read.
@@ -96,6 +99,7 @@ private:
     size_t at_ = 0;
     size_t lineStart_ = 0;
     bool firstOnLine_ = true;
+    bool lineStarts_ = true;
     std::vector<size_t> openRegions_;
     std::vector<size_t> lineOpenRegions_;
     size_t lineComments_ = 0;

@@ -29,7 +29,7 @@ struct Heading {
     std::string detail;
 };
 
-Heading SplitHeading(std::string_view tail) {
+Heading SplitHeading(std::string_view tail, bool withDetail = true) {
     tail = TrimBlanks(tail);
     size_t nameEnd = tail.find_first_of(" \t:;(");
     if (nameEnd == 0) {
@@ -42,6 +42,9 @@ Heading SplitHeading(std::string_view tail) {
         name.remove_prefix(dot + 1);
     }
     heading.name = name;
+    if (!withDetail) {
+        return heading;
+    }
     std::string_view detail =
         nameEnd == std::string_view::npos ? std::string_view{} : TrimBlanks(tail.substr(nameEnd));
     while (!detail.empty() && (detail.back() == ';' || IsBlankOrControl(detail.back()))) {
@@ -80,7 +83,8 @@ std::string FoldedKey(std::string_view name) {
 // Builds the tree from the rows in source order.
 class OutlineBuilder {
 public:
-    explicit OutlineBuilder(const TextDocument& document) : document_(document) {}
+    explicit OutlineBuilder(const TextDocument& document, bool details = true)
+        : document_(document), details_(details) {}
 
     void Add(const SymbolRow& row, int64_t line) {
         line_ = line;
@@ -209,7 +213,7 @@ private:
 
     void AddRoutine(const SymbolRow& row) {
         const std::string tail = row.name + row.details;
-        const Heading heading = SplitHeading(tail);
+        const Heading heading = SplitHeading(tail, details_);
         std::string className = row.className;
         if (!heading.qualifier.empty()) {
             className += '.';
@@ -258,6 +262,7 @@ private:
     }
 
     const TextDocument& document_;
+    bool details_ = true; // routines' parameters and results
     std::vector<OutlineSymbol> roots_;
     std::optional<size_t> container_; // the root that takes entries; none at the start
     std::unordered_map<std::string, size_t> classes_; // the container's Class entries by name
@@ -405,8 +410,16 @@ std::vector<OutlineSymbol> BuildOutline(const TextDocument& document) {
 }
 
 std::vector<OutlineSymbol> BuildOutlineWithoutDetails(const TextDocument& document) {
-    return BuildOutline(document, ReadSourceStructure(document.Text(), Checkpoints::None,
-                                                      StructureParts::TypeSpans));
+    const SourceStructure structure =
+        ReadSourceStructure(document.Text(), Checkpoints::None, StructureParts::TypeSpans);
+    OutlineBuilder builder(document, false);
+    const OutlineRows rows(document);
+    for (const OutlineRows::Row& row : rows.Rows()) {
+        builder.Add(row.row, row.line);
+    }
+    std::vector<OutlineSymbol> outline = builder.Take();
+    PlaceTypes(outline, document, structure);
+    return outline;
 }
 
 OutlineRows::OutlineRows(const TextDocument& document) {

@@ -118,31 +118,47 @@ private:
         } else if (inClass) {
             prefix = container;
         }
-        std::string text;
+        // The text goes straight into the file's strings, and so does its
+        // folding when it is ASCII (folding keeps its length then).
+        std::string& strings = file_->strings;
+        entry.text.offset = static_cast<uint32_t>(strings.size());
         if (!prefix.empty()) {
-            text.reserve(prefix.size() + 1 + symbol.name.size());
-            text += prefix;
-            text += '.';
+            strings += prefix;
+            strings += '.';
         }
-        text += symbol.name;
-        const std::string folded = FoldCase(text);
-        const std::string foldedPrefix = prefix.empty() ? std::string() : FoldCase(prefix);
-
-        entry.text = Store(text);
-        entry.name = {entry.text.offset + static_cast<uint32_t>(text.size() - symbol.name.size()),
+        strings += symbol.name;
+        entry.text.length = static_cast<uint32_t>(strings.size() - entry.text.offset);
+        entry.name = {static_cast<uint32_t>(strings.size() - symbol.name.size()),
                       static_cast<uint32_t>(symbol.name.size())};
-        entry.container = container.empty() ? IndexedSymbol::Span{} : Store(container);
+        const std::string_view text = file_->Text(entry.text);
+        SearchKey key{static_cast<uint32_t>(file_->folded.size()), entry.text.length,
+                      prefix.empty() ? 0 : static_cast<uint32_t>(prefix.size() + 1)};
+        if (std::all_of(text.begin(), text.end(),
+                        [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+            for (const char c : text) {
+                file_->folded += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+            }
+        } else {
+            const std::string folded = FoldCase(text);
+            key.length = static_cast<uint32_t>(folded.size());
+            key.nameStart = prefix.empty() ? 0 : static_cast<uint32_t>(FoldCase(prefix).size() + 1);
+            file_->folded += folded;
+        }
+        // Entries one after another mostly stand in the same container: it
+        // is stored once for them.
+        if (!container.empty() && file_->Text(lastContainer_) != container) {
+            lastContainer_ = Store(container);
+        }
+        entry.container = container.empty() ? IndexedSymbol::Span{} : lastContainer_;
         file_->symbols.push_back(entry);
-        file_->keys.push_back(
-            {static_cast<uint32_t>(file_->folded.size()), static_cast<uint32_t>(folded.size()),
-             static_cast<uint32_t>(foldedPrefix.empty() ? 0 : foldedPrefix.size() + 1)});
-        file_->folded += folded;
+        file_->keys.push_back(key);
     }
 
     const TextDocument& document_;
     PositionEncoding encoding_;
     std::shared_ptr<FileSymbols> file_;
     std::string module_;
+    IndexedSymbol::Span lastContainer_;
 };
 
 std::string_view FoldedName(const FileSymbols& file, size_t symbol) {

@@ -1,5 +1,6 @@
 #include "features/structure/PascalLexer.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -147,9 +148,9 @@ bool PascalLexer::Next(Token& token) {
             break;
         case Slash:
             if (Peek() == '/') {
-                while (at_ < text_.size() && text_[at_] != '\n' && text_[at_] != '\r') {
-                    ++at_;
-                }
+                // To the line's end: its LF, or a lone CR before it.
+                const size_t lineFeed = std::min(text_.find('\n', at_), text_.size());
+                at_ = std::min(lineFeed, text_.substr(0, lineFeed).find('\r', at_));
                 continue;
             }
             break;
@@ -223,9 +224,11 @@ void PascalLexer::Comment(size_t body, std::string_view close) {
     if (close == "}" && inner.starts_with('$')) {
         Directive(start, end, inner.substr(1));
     }
-    const size_t lastBreak = text_.substr(start, end - start).find_last_of("\r\n");
-    if (lastBreak != std::string_view::npos) {
-        lineStart_ = start + lastBreak + 1;
+    // Most comments end on their own line: two quick searches tell.
+    const std::string_view comment = text_.substr(start, end - start);
+    if (comment.find('\n') != std::string_view::npos ||
+        comment.find('\r') != std::string_view::npos) {
+        lineStart_ = start + comment.find_last_of("\r\n") + 1;
         out_.comments.push_back({start, end});
     }
     at_ = end;

@@ -59,11 +59,10 @@ public:
             if (checkpoints_ && CheckpointTaken() && stop && stop(out_.checkpoints.back())) {
                 return;
             }
-            if (InStatements()) {
-                SkipPlainTokens();
-                continue;
+            SkipPlainTokens();
+            if (Has(i_)) {
+                Step();
             }
-            Step();
         }
         CloseTypes(text_.size());
         CloseRoutines(0, true);
@@ -96,16 +95,16 @@ private:
         }
         const size_t want = checkpoints_ ? i - base_ : i - base_ + kTokensAhead;
         while (!ended_ && want >= tokens_.size()) {
-            Token token;
+            Token& token = tokens_.emplace_back();
             if (!lexer_.Next(token)) {
+                tokens_.pop_back();
                 ended_ = true;
                 break;
             }
             if (token.firstOnLine && checkpoints_) {
-                lineStarts_.push_back({base_ + tokens_.size(), lexer_.LineOpenRegions(),
+                lineStarts_.push_back({base_ + tokens_.size() - 1, lexer_.LineOpenRegions(),
                                        lexer_.LineComments(), lexer_.LineRegions()});
             }
-            tokens_.push_back(token);
         }
         return i - base_ < tokens_.size();
     }
@@ -128,18 +127,26 @@ private:
     }
     const Token& At(size_t i) const { return T(i); }
 
-    // Inside statements, where only words matter: names that are no word
-    // of the reader's, symbols and literals are passed over as they are.
-    bool InStatements() const { return types_.empty() && !open_.empty() && open_.back().depth > 0; }
+    // Passes over the tokens that change nothing but where the reader
+    // stands: those that are no word of its own, but for a name that a `=`
+    // or `<` follows outside statements (where a type may be declared).
+    // Where checkpoints are taken, it stops at a line's first token outside
+    // statements, where one may be taken.
     void SkipPlainTokens() {
-        while (Has(i_) && T(i_).word == Word::None) {
+        const bool statements = types_.empty() && !open_.empty() && open_.back().depth > 0;
+        while (Has(i_)) {
+            const Token& token = T(i_);
+            if (token.word != Word::None || (checkpoints_ && token.firstOnLine && !statements)) {
+                return;
+            }
+            if (!statements && token.kind == Token::Name &&
+                (IsSymbol(i_ + 1, '=') || IsSymbol(i_ + 1, '<'))) {
+                return;
+            }
             ++i_;
             if (i_ - base_ >= kTokensKept) {
                 DropPassedTokens();
             }
-        }
-        if (Has(i_)) {
-            Step();
         }
     }
     std::string_view Text(const Token& token) const {
@@ -428,10 +435,8 @@ private:
     }
 
     // Skips a generic's `<…>` at `i`.
-    size_t SkipAngles(size_t i) const {
-        if (!IsSymbol(i, '<')) {
-            return i;
-        }
+    size_t SkipAngles(size_t i) const { return IsSymbol(i, '<') ? SkipOpenAngle(i) : i; }
+    [[gnu::noinline]] size_t SkipOpenAngle(size_t i) const {
         int depth = 0;
         for (; Has(i); ++i) {
             if (IsSymbol(i, '<')) {

@@ -1,11 +1,16 @@
 // Indexes Pascal sources on one thread as kestrel-lsp's workspace index does,
 // and prints every entry, so that the indexes of two builds can be compared
 // byte for byte; with --quiet it prints nothing, for profiling the indexing.
-// With --query it then answers a workspace query ROUNDS times and prints the
+// With --structure it prints what the structure reader finds in each file
+// instead, checkpoints and all. With --query it then answers a workspace query ROUNDS times and prints the
 // answers' names and the CPU time a query took (for profiling the query).
 //
-//     lsp-index-dump [--quiet] [--utf8] [--query TEXT ROUNDS] FILE... | --list LIST-FILE
+//     lsp-index-dump [--quiet] [--utf8] [--structure] [--query TEXT ROUNDS]
+//                    FILE... | --list LIST-FILE
+#include "features/SourceStructure.h"
 #include "index/WorkspaceIndexer.h"
+
+#include "ReadFile.h"
 
 #include <chrono>
 #include <cstdio>
@@ -16,6 +21,9 @@
 #include <vector>
 
 using namespace kestrel::lsp;
+using kestrel::FileBytes;
+using kestrel::ReadEnd;
+using kestrel::ReadFile;
 
 namespace {
 
@@ -33,10 +41,47 @@ void Print(const FileSymbols& file) {
     }
 }
 
+void PrintStructure(const std::string& path) {
+    FileBytes file;
+    if (ReadFile(path, {}, file).end != ReadEnd::Complete) {
+        return;
+    }
+    const std::string text(file.View());
+    const SourceStructure s = ReadSourceStructure(text);
+    std::cout << path << "\n sections " << s.interfaceStart << ' ' << s.implementationStart << ' '
+              << s.sectionsEnd << '\n';
+    for (const auto& type : s.types) {
+        std::cout << " type " << type.name << ' ' << type.nameStart << '-' << type.nameEnd << ' '
+                  << type.end << ' ' << type.broken << ' ' << static_cast<int>(type.kind) << ' '
+                  << type.detail << ' ' << type.parent << '\n';
+    }
+    for (const auto& routine : s.routines) {
+        std::cout << " routine " << static_cast<int>(routine.kind) << ' ' << routine.qualifier
+                  << ' ' << routine.name << ' ' << routine.start << '-' << routine.end << ' '
+                  << routine.nameStart << '-' << routine.nameEnd << " (" << routine.parameters
+                  << ") " << routine.owner << ' ' << routine.body << ' ' << routine.bodyEnd << '\n';
+    }
+    for (const auto& used : s.uses) {
+        std::cout << " uses " << used << '\n';
+    }
+    for (const auto& span : s.comments) {
+        std::cout << " comment " << span.start << '-' << span.end << '\n';
+    }
+    for (const auto& span : s.regions) {
+        std::cout << " region " << span.start << '-' << span.end << '\n';
+    }
+    for (const auto& c : s.checkpoints) {
+        std::cout << " checkpoint " << c.token.start << ' ' << c.previous.start << ' ' << c.read
+                  << ' ' << c.openRegions.size() << ' ' << c.comments << ' ' << c.regions << ' '
+                  << c.types << ' ' << c.routines << ' ' << c.uses << '\n';
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     bool quiet = false;
+    bool structure = false;
     PositionEncoding encoding = PositionEncoding::Utf16;
     std::vector<std::string> paths;
     std::string query;
@@ -45,6 +90,8 @@ int main(int argc, char** argv) {
         const std::string argument = argv[i];
         if (argument == "--quiet") {
             quiet = true;
+        } else if (argument == "--structure") {
+            structure = true;
         } else if (argument == "--utf8") {
             encoding = PositionEncoding::Utf8;
         } else if (argument == "--query" && i + 2 < argc) {
@@ -60,6 +107,12 @@ int main(int argc, char** argv) {
         } else {
             paths.push_back(argument);
         }
+    }
+    if (structure) {
+        for (const std::string& path : paths) {
+            PrintStructure(path);
+        }
+        return 0;
     }
     size_t entries = 0;
     WorkspaceIndex index;

@@ -59,10 +59,12 @@ public:
             if (checkpoints_ && CheckpointTaken() && stop && stop(out_.checkpoints.back())) {
                 return;
             }
+            const size_t before = i_;
             SkipPlainTokens();
-            if (Has(i_)) {
-                Step();
+            if (i_ != before) {
+                continue; // the token it stopped at is read as any other
             }
+            Step();
         }
         CloseTypes(text_.size());
         CloseRoutines(0, true);

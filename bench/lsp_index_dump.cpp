@@ -2,8 +2,8 @@
 // and prints every entry, so that the indexes of two builds can be compared
 // byte for byte; with --quiet it prints nothing, for profiling the indexing.
 // With --structure it prints what the structure reader finds in each file
-// instead, checkpoints and all. With --query it then answers a workspace query ROUNDS times and prints the
-// answers' names and the CPU time a query took (for profiling the query).
+// instead, checkpoints and all. With --query it then answers a workspace query ROUNDS times and
+// prints the answers' names and the CPU time a query took (for profiling the query).
 //
 //     lsp-index-dump [--quiet] [--utf8] [--structure] [--query TEXT ROUNDS]
 //                    FILE... | --list LIST-FILE

@@ -92,6 +92,20 @@ constexpr std::array<WordPlace, 26 * (kLongestWord + 1)> kWordPlaces = [] {
     return places;
 }();
 
+// For each first letter, the lengths of the words it begins, as bits: most
+// names are turned away by these alone.
+constexpr std::array<uint16_t, 26> kWordLengths = [] {
+    std::array<uint16_t, 26> lengths{};
+    for (size_t letter = 0; letter < 26; ++letter) {
+        for (size_t length = 0; length <= kLongestWord; ++length) {
+            if (!kWordPlaces[letter * (kLongestWord + 1) + length].words[0].first.empty()) {
+                lengths[letter] |= static_cast<uint16_t>(1u << length);
+            }
+        }
+    }
+    return lengths;
+}();
+
 } // namespace
 
 Word WordOf(std::string_view text) {
@@ -99,7 +113,8 @@ Word WordOf(std::string_view text) {
         return Word::None;
     }
     const char first = LowerAscii(text[0]);
-    if (first < 'a' || first > 'z') {
+    if (first < 'a' || first > 'z' ||
+        ((kWordLengths[static_cast<size_t>(first - 'a')] >> text.size()) & 1) == 0) {
         return Word::None;
     }
     const WordPlace& place =
@@ -127,15 +142,24 @@ void PascalLexer::Resume(const SourceStructure::Checkpoint& checkpoint) {
     openRegions_ = checkpoint.openRegions;
 }
 
-bool PascalLexer::Next(Token& token) {
+// Inlined into both callers: a call a token costs more than most tokens.
+[[gnu::always_inline]] inline bool PascalLexer::ReadToken(Token& token) {
+    const char* const begin = text_.data();
+    const char* const end = begin + text_.size();
     while (at_ < text_.size()) {
-        const char c = text_[at_];
+        const char* p = begin + at_;
+        // Runs of blanks (indentation, mostly) in a tight loop.
+        while (p != end && kCharClasses[static_cast<unsigned char>(*p)] == Blank) {
+            ++p;
+        }
+        at_ = static_cast<size_t>(p - begin);
+        if (p == end) {
+            break;
+        }
+        const char c = *p;
         switch (kCharClasses[static_cast<unsigned char>(c)]) {
         case LineBreak:
             NewLine();
-            continue;
-        case Blank:
-            ++at_;
             continue;
         case Brace:
             Comment(at_ + 1, "}");
@@ -154,13 +178,15 @@ bool PascalLexer::Next(Token& token) {
                 continue;
             }
             break;
+        case Blank:
         case Other:
             break;
         }
-        token = Token{};
         token.start = at_;
         token.firstOnLine = firstOnLine_;
         token.column = firstOnLine_ ? Column() : 0;
+        token.word = Word::None;
+        token.symbol = 0;
         if (firstOnLine_ && lineStarts_) {
             lineOpenRegions_ = openRegions_;
             lineComments_ = out_.comments.size();
@@ -168,13 +194,15 @@ bool PascalLexer::Next(Token& token) {
         }
         firstOnLine_ = false;
         if (IsWordStart(c) || (c == '&' && IsWordStart(Peek()))) {
-            at_ += c == '&' ? 1 : 0;
-            const size_t word = at_;
-            while (at_ < text_.size() && IsNameChar(text_[at_])) {
-                ++at_;
+            const char* const word = c == '&' ? p + 1 : p;
+            const char* q = word + 1;
+            while (q != end && IsNameChar(*q)) {
+                ++q;
             }
+            at_ = static_cast<size_t>(q - begin);
             token.kind = Token::Name;
-            token.word = c == '&' ? Word::None : WordOf(text_.substr(word, at_ - word));
+            token.word = c == '&' ? Word::None
+                                  : WordOf(std::string_view(word, static_cast<size_t>(q - word)));
         } else if (c == '\'' || c == '#') {
             Literal();
             token.kind = Token::Literal;
@@ -200,6 +228,21 @@ bool PascalLexer::Next(Token& token) {
         return true;
     }
     return false;
+}
+
+bool PascalLexer::Next(Token& token) {
+    return ReadToken(token);
+}
+
+size_t PascalLexer::Read(std::vector<Token>& tokens, size_t count) {
+    size_t read = 0;
+    for (; read < count; ++read) {
+        if (!ReadToken(tokens.emplace_back())) {
+            tokens.pop_back();
+            break;
+        }
+    }
+    return read;
 }
 
 uint32_t PascalLexer::Column() const {

@@ -72,6 +72,9 @@ public:
 
     // The next token; false at the end of the text.
     bool Next(Token& token);
+    // Appends the next `count` tokens to `tokens`, fewer at the end of the
+    // text; gives how many.
+    size_t Read(std::vector<Token>& tokens, size_t count);
 
     // How far the text has been read: nothing at or after Position() + 1
     // has been looked at.
@@ -83,6 +86,7 @@ public:
     size_t LineRegions() const { return lineRegions_; }
 
 private:
+    bool ReadToken(Token& token);
     // The column of `at_` as an editor shows it, tabs every eight.
     uint32_t Column() const;
     char Peek() const { return at_ + 1 < text_.size() ? text_[at_ + 1] : '\0'; }

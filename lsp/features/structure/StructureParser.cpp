@@ -95,15 +95,21 @@ private:
         if (i == kNone || i < base_) {
             return false; // before the first token
         }
-        const size_t want = checkpoints_ ? i - base_ : i - base_ + kTokensAhead;
-        while (!ended_ && want >= tokens_.size()) {
+        if (!checkpoints_) {
+            const size_t want = i - base_ + kTokensAhead;
+            while (!ended_ && want >= tokens_.size()) {
+                ended_ = lexer_.Read(tokens_, kTokensAhead) < kTokensAhead;
+            }
+            return i - base_ < tokens_.size();
+        }
+        while (!ended_ && i - base_ >= tokens_.size()) {
             Token& token = tokens_.emplace_back();
             if (!lexer_.Next(token)) {
                 tokens_.pop_back();
                 ended_ = true;
                 break;
             }
-            if (token.firstOnLine && checkpoints_) {
+            if (token.firstOnLine) {
                 lineStarts_.push_back({base_ + tokens_.size() - 1, lexer_.LineOpenRegions(),
                                        lexer_.LineComments(), lexer_.LineRegions()});
             }

@@ -3,6 +3,7 @@
 #include "features/SingleBlanks.h"
 
 #include "CaseFold.h"
+#include "KeywordSet.h"
 #include "LineClassifier.h"
 #include "ScanRows.h"
 #include "SourceMarks.h"
@@ -515,7 +516,8 @@ int64_t OutlineRows::Scan(const TextDocument& document, int64_t first, size_t st
         reader.Resume(text, document.LineStart(first), (states_[first] & kInComment) != 0);
     }
     bool inImplementation = (states_[first] & kInImplementation) != 0;
-    SymbolRow row;
+    const KeywordSet& keywords = ReservedKeywordSet();
+    SymbolRowView view;
     std::string_view line;
     for (int64_t at = first;; ++at) {
         // A line whose break before it is old text too starts an old line.
@@ -527,9 +529,9 @@ int64_t OutlineRows::Scan(const TextDocument& document, int64_t first, size_t st
             }
         }
         const bool more = reader.Next(line);
-        if (ClassifySourceLine(line, static_cast<int32_t>(at + 1), inImplementation,
-                               ReservedWords(), row, Headings::Extended)) {
-            rows.push_back({at, row});
+        if (ClassifySourceLine(line, static_cast<int32_t>(at + 1), inImplementation, keywords, view,
+                               Headings::Extended, reader.LastTextMayHoldBrace())) {
+            FillSymbolRow(view, rows.emplace_back(Row{at, {}}).row);
         }
         if (!more || at + 1 >= document.LineCount()) {
             return -1;

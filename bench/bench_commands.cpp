@@ -2,6 +2,8 @@
 // shortcut to its window shown (the window is closed as soon as it shows) or
 // painted with every category shown, and the bookmark command at the last
 // line of a large unit.
+#include "HostObjects.h"
+#include "HostRef.h"
 #include "LargeUnit.h"
 #include "MainWindow.h"
 
@@ -301,6 +303,35 @@ void BM_Bookmark100MB(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_Bookmark100MB)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// What reading the 100 MB unit one character per call costs by itself: the
+// host's reader asked for every character in turn and the line feeds
+// counted, as the bookmark's walk to the last line does, with nothing else.
+// It bounds that walk.
+void BM_HostReaderCalls100MB(benchmark::State& state) {
+    const HundredMegabytes& unit = HundredMegabyteUnit();
+    if (unit.document == nullptr) {
+        state.SkipWithError("file not opened");
+        return;
+    }
+    const kestrel::HostRef<kestrel::TIEditorInterface> editor(
+        new HostEditor(unit.document, kestrel::kInterfaceVersion0017));
+    const kestrel::HostRef<kestrel::TIEditReader> reader(editor->CreateReader());
+    kestrel::TIEditReader* calls = reader.Get();
+    benchmark::DoNotOptimize(calls);
+    int64_t bytes = 0;
+    for (auto _ : state) {
+        int32_t lines = 0;
+        int32_t at = 0;
+        for (char c = 0; calls->GetText(at, &c, 1) == 1; ++at) {
+            lines += c == '\n' ? 1 : 0;
+        }
+        benchmark::DoNotOptimize(lines);
+        bytes += at;
+    }
+    state.SetBytesProcessed(bytes);
+}
+BENCHMARK(BM_HostReaderCalls100MB)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 // Debian's fpc-source units, when installed: the two largest.
 void RegisterFreePascalUnits() {

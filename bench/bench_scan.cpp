@@ -60,16 +60,25 @@ template <class Source> void ReadLines(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * unit.size()));
 }
 
-// The unit's rows, through the one path from a source to rows.
-template <class Source> void ReadRows(benchmark::State& state) {
+// The unit's rows, through the one path from a source to rows: as views
+// (what the lister takes) or copied into SymbolRow's strings (what the
+// add-in and the server take).
+template <class Source, bool kStrings> void ReadRows(benchmark::State& state) {
     const std::string& unit = Unit();
     size_t rows = 0;
     for (auto _ : state) {
         Source source(unit);
-        ScanRows(source, [&](SymbolRow&& row) {
-            benchmark::DoNotOptimize(row.details.data());
-            ++rows;
-        });
+        if constexpr (kStrings) {
+            ScanRows(source, [&](SymbolRow&& row) {
+                benchmark::DoNotOptimize(row.details.data());
+                ++rows;
+            });
+        } else {
+            ScanRowViews(source, ReservedWords(), Headings::Classic, [&](const SymbolRowView& row) {
+                benchmark::DoNotOptimize(row.details.data());
+                ++rows;
+            });
+        }
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * unit.size()));
     state.counters["rows"] = benchmark::Counter(static_cast<double>(rows) / state.iterations());
@@ -81,7 +90,7 @@ void BM_CharacterReader(benchmark::State& state) {
 BENCHMARK(BM_CharacterReader)->Unit(benchmark::kMillisecond);
 
 void BM_CharacterReaderAndClassifier(benchmark::State& state) {
-    ReadRows<HostLikeReader>(state);
+    ReadRows<HostLikeReader, true>(state);
 }
 BENCHMARK(BM_CharacterReaderAndClassifier)->Unit(benchmark::kMillisecond);
 
@@ -91,9 +100,14 @@ void BM_MemoryReader(benchmark::State& state) {
 BENCHMARK(BM_MemoryReader)->Unit(benchmark::kMillisecond);
 
 void BM_MemoryReaderAndClassifier(benchmark::State& state) {
-    ReadRows<TextLineReader>(state);
+    ReadRows<TextLineReader, false>(state);
 }
 BENCHMARK(BM_MemoryReaderAndClassifier)->Unit(benchmark::kMillisecond);
+
+void BM_MemoryReaderAndClassifierIntoStrings(benchmark::State& state) {
+    ReadRows<TextLineReader, true>(state);
+}
+BENCHMARK(BM_MemoryReaderAndClassifierIntoStrings)->Unit(benchmark::kMillisecond);
 
 // A 32 MB file with CR LF (0) or LF (1) line ends, edited in its middle, back
 // to the file's bytes: what every save and recovery copy does.

@@ -65,16 +65,16 @@ bool KindOfOpenFile(int fd, FileKind& kind, size_t& size) {
     size = 0;
     switch (::GetFileType(handle)) {
     case FILE_TYPE_DISK: {
-        BY_HANDLE_FILE_INFORMATION info{};
-        if (!::GetFileInformationByHandle(handle, &info)) {
+        FILE_STANDARD_INFO info{};
+        if (!::GetFileInformationByHandleEx(handle, FileStandardInfo, &info, sizeof info)) {
             errno = ErrnoOfWindowsError(::GetLastError());
             return false;
         }
-        if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        if (info.Directory) {
             kind = FileKind::Folder;
         } else {
             kind = FileKind::Regular;
-            size = (static_cast<size_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+            size = static_cast<size_t>(info.EndOfFile.QuadPart);
         }
         return true;
     }
@@ -92,18 +92,24 @@ bool KindOfOpenFile(int fd, FileKind& kind, size_t& size) {
     }
 }
 
+// Size and time come from the standard and basic information, not from
+// GetFileInformationByHandle: that one also asks for the volume's serial
+// number, which under Wine is a round trip to another process, three times
+// for every file read.
 bool VersionOfOpenFile(int fd, FileVersion& version) {
     const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
-    BY_HANDLE_FILE_INFORMATION info{};
+    FILE_STANDARD_INFO standard{};
+    FILE_BASIC_INFO basic{};
     LARGE_INTEGER position{};
-    if (handle == INVALID_HANDLE_VALUE || !::GetFileInformationByHandle(handle, &info) ||
+    if (handle == INVALID_HANDLE_VALUE ||
+        !::GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard) ||
+        !::GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic) ||
         !::SetFilePointerEx(handle, LARGE_INTEGER{}, &position, FILE_CURRENT)) {
         errno = handle == INVALID_HANDLE_VALUE ? EBADF : ErrnoOfWindowsError(::GetLastError());
         return false;
     }
-    version.size = (static_cast<int64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    version.modified = (static_cast<int64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
-                       info.ftLastWriteTime.dwLowDateTime;
+    version.size = standard.EndOfFile.QuadPart;
+    version.modified = basic.LastWriteTime.QuadPart;
     version.position = position.QuadPart;
     return true;
 }

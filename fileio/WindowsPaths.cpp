@@ -1,6 +1,7 @@
 #include "WindowsPaths.h"
 
 #include "ErrnoText.h"
+#include "Utf8.h"
 
 #include <algorithm>
 #include <array>
@@ -93,21 +94,7 @@ std::string Utf8OfUtf16(std::u16string_view utf16) {
         } else if (code >= 0xD800 && code <= 0xDFFF) {
             code = 0xFFFD;
         }
-        if (code < 0x80) {
-            utf8.push_back(static_cast<char>(code));
-        } else if (code < 0x800) {
-            utf8.push_back(static_cast<char>(0xC0 | (code >> 6)));
-            utf8.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-        } else if (code < 0x10000) {
-            utf8.push_back(static_cast<char>(0xE0 | (code >> 12)));
-            utf8.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-            utf8.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-        } else {
-            utf8.push_back(static_cast<char>(0xF0 | (code >> 18)));
-            utf8.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-            utf8.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-            utf8.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-        }
+        AppendUtf8(utf8, code);
     }
     return utf8;
 }

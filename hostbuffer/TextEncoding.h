@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Utf8.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -21,9 +23,6 @@ char32_t Windows1252ToUnicode(unsigned char byte);
 
 // The byte for a code point, or -1 where Windows-1252 has none.
 int UnicodeToWindows1252(char32_t codePoint);
-
-// Appends the UTF-8 bytes of one code point.
-void AppendUtf8(std::string& out, char32_t codePoint);
 
 // Bytes in `encoding` as UTF-8. Invalid UTF-8 sequences (possible only in
 // texts cut out of a file) become U+FFFD.

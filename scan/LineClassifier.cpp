@@ -13,17 +13,6 @@ namespace {
 constexpr std::string_view kBookmarkWord = "(bookmark)";
 constexpr std::string_view kBookmarkRestLead = "bookmark(";
 
-// Whether `text` holds "{//*".
-bool HasBookmarkPrefix(std::string_view text) {
-    for (size_t brace = text.find('{'); brace != std::string_view::npos;
-         brace = text.find('{', brace + 1)) {
-        if (text.substr(brace).starts_with(kBookmarkPrefix)) {
-            return true;
-        }
-    }
-    return false;
-}
-
 // The position of the first blank, or npos: a plain loop, since the first
 // word is short on most lines.
 size_t FirstBlank(std::string_view text) {
@@ -45,36 +34,6 @@ bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
     }
     return std::equal(a.begin(), a.end(), b.begin(),
                       [](char x, char y) { return AsciiUpper(x) == AsciiUpper(y); });
-}
-
-// The lengths of the keywords as bits of a mask (all lengths from 63 on
-// share the top bit): most first words are turned away on their length
-// alone. Worked out once for the reserved words.
-uint64_t KeywordLengths(const std::vector<std::string>& keywords) {
-    const auto lengths = [](const std::vector<std::string>& words) {
-        uint64_t mask = 0;
-        for (const std::string& word : words) {
-            mask |= uint64_t{1} << std::min<size_t>(word.size(), 63);
-        }
-        return mask;
-    };
-    static const std::vector<std::string>* const reservedWords = &ReservedWords();
-    static const uint64_t reserved = lengths(*reservedWords);
-    return &keywords == reservedWords ? reserved : lengths(keywords);
-}
-
-bool MayBeKeyword(std::string_view word, uint64_t keywordLengths) {
-    return (keywordLengths >> std::min<size_t>(word.size(), 63)) & 1;
-}
-
-bool IsKeyword(std::string_view word, const std::vector<std::string>& keywords) {
-    // Length and first letter first: they turn away nearly every other
-    // keyword without a call.
-    const char first = word.empty() ? '\0' : AsciiUpper(word[0]);
-    return std::any_of(keywords.begin(), keywords.end(), [&](const std::string& k) {
-        return k.size() == word.size() && (k.empty() || AsciiUpper(k[0]) == first) &&
-               EqualsIgnoringAsciiCase(word, k);
-    });
 }
 
 std::pair<std::string_view, std::string_view> SplitFirstWord(std::string_view trimmed) {
@@ -165,49 +124,67 @@ std::string FormatLineCaption(int32_t line) {
     return std::string(p, end);
 }
 
-bool ClassifySourceLine(std::string_view text, int32_t line, bool& inImplementation,
-                        const std::vector<std::string>& keywords, SymbolRow& row,
-                        Headings headings) {
+bool HoldsBookmarkPrefix(std::string_view text) {
+    for (size_t brace = text.find('{'); brace != std::string_view::npos;
+         brace = text.find('{', brace + 1)) {
+        if (text.substr(brace).starts_with(kBookmarkPrefix)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+const KeywordSet& ExtendedHeadingWords() {
+    static const std::vector<std::string> words{
+        "PROGRAM", "CLASS", "PROCEDURE", "FUNCTION", "CONSTRUCTOR", "DESTRUCTOR", "OPERATOR"};
+    static const KeywordSet set(words);
+    return set;
+}
+
+bool ClassifyCandidateLine(std::string_view text, int32_t line, bool& inImplementation,
+                           const KeywordSet& keywords, SymbolRowView& row, Headings headings,
+                           const KeywordSet::FirstWord& first, bool mayHoldBrace) {
     SymbolCategory category = catHeader;
 
     // The line, trimmed, is split at its first blank into the first word and
     // the rest. A bookmark line is read as "(bookmark) bookmark(<line>".
-    const std::string_view trimmed = TrimBlanks(text);
-    thread_local std::string bookmarkRest; // kept, so a bookmark costs no allocation
+    // Kept, so a bookmark costs no allocation; the row's views point into it
+    // until the next bookmark of this thread.
+    thread_local std::string bookmarkRest;
     std::string_view word;
     std::string_view rest;
-    if (HasBookmarkPrefix(trimmed)) {
+    int keyword = first.index;
+    if (mayHoldBrace && HoldsBookmarkPrefix(text)) {
         category = catBookmark;
         word = kBookmarkWord;
+        keyword = keywords.BookmarkWord();
         bookmarkRest.assign(kBookmarkRestLead);
-        bookmarkRest += trimmed;
+        bookmarkRest += TrimBlanks(text);
         rest = bookmarkRest;
+    } else if (keyword >= 0) {
+        // Split already, by the first test.
+        word = first.word;
+        rest = word.size() == first.trimmed.size()
+                   ? std::string_view{}
+                   : TrimBlanks(first.trimmed.substr(word.size() + 1));
     } else {
-        const size_t blank = FirstBlank(trimmed);
-        word = trimmed.substr(0, blank);
-        // The reserved words' lengths turn away most lines at once; the
-        // extended headings have words of other lengths.
-        if (headings == Headings::Classic && !MayBeKeyword(word, KeywordLengths(keywords))) {
-            return false;
-        }
-        rest = blank == std::string_view::npos ? std::string_view{}
-                                               : TrimBlanks(trimmed.substr(blank + 1));
+        std::tie(word, rest) = SplitFirstWord(TrimBlanks(text));
     }
 
-    // Most lines end here, so nothing is copied before the keyword test.
     RoutineKind routine = RoutineKind::None;
     bool classRoutine = false;
     bool implementationLine = false;
-    if (IsKeyword(word, keywords)) {
-        if (EqualsIgnoringAsciiCase(word, "PROCEDURE")) {
+    if (keyword >= 0) {
+        const std::string_view upper = keywords.UpperWord(keyword);
+        if (upper == "PROCEDURE") {
             category = catProcedure;
-        } else if (EqualsIgnoringAsciiCase(word, "FUNCTION")) {
+        } else if (upper == "FUNCTION") {
             category = catFunction;
         }
         if (headings == Headings::Extended && category != catBookmark) {
             routine = RoutineWord(word);
         }
-        implementationLine = EqualsIgnoringAsciiCase(word, "IMPLEMENTATION");
+        implementationLine = upper == "IMPLEMENTATION";
     } else if (headings == Headings::Classic || category == catBookmark ||
                !ReadExtendedHeading(word, rest, category, routine, classRoutine)) {
         return false;
@@ -224,28 +201,52 @@ bool ClassifySourceLine(std::string_view text, int32_t line, bool& inImplementat
     const std::string_view head = rest.substr(0, headLength);
     const size_t dot = head.find('.');
 
-    // Assigned rather than built, so a row that is filled again reuses its
-    // storage.
     row.line = line;
-    row.caption = FormatLineCaption(line);
     row.category = category;
     row.routine = routine;
     row.classRoutine = classRoutine;
     if (dot != std::string_view::npos) {
-        row.className.assign(head.substr(0, dot));
-        row.name.assign(head.substr(dot + 1));
+        row.className = head.substr(0, dot);
+        row.name = head.substr(dot + 1);
     } else {
-        row.className.clear();
-        row.name.assign(head);
+        row.className = {};
+        row.name = head;
     }
-    row.details.assign(TrimBlanks(rest.substr(headLength)));
+    row.details = TrimBlanks(rest.substr(headLength));
     if (category == catHeader) {
-        row.className.assign(word);
+        row.className = word;
     }
 
     if (implementationLine) {
         inImplementation = true;
     }
+    return true;
+}
+
+void FillSymbolRow(const SymbolRowView& view, SymbolRow& row) {
+    // Assigned rather than built, so a row that is filled again reuses its
+    // storage.
+    row.line = view.line;
+    row.caption = FormatLineCaption(view.line);
+    row.name.assign(view.name);
+    row.className.assign(view.className);
+    row.details.assign(view.details);
+    row.category = view.category;
+    row.routine = view.routine;
+    row.classRoutine = view.classRoutine;
+}
+
+bool ClassifySourceLine(std::string_view text, int32_t line, bool& inImplementation,
+                        const std::vector<std::string>& keywords, SymbolRow& row,
+                        Headings headings) {
+    std::optional<KeywordSet> own;
+    const KeywordSet& set =
+        &keywords == &ReservedWords() ? ReservedKeywordSet() : own.emplace(keywords);
+    SymbolRowView view;
+    if (!ClassifySourceLine(text, line, inImplementation, set, view, headings)) {
+        return false;
+    }
+    FillSymbolRow(view, row);
     return true;
 }
 

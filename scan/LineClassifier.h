@@ -1,6 +1,9 @@
 #pragma once
 
+#include "BlankCharacters.h"
+#include "KeywordSet.h"
 #include "SymbolRow.h"
+#include "SymbolRowView.h"
 
 #include <optional>
 #include <string>
@@ -12,12 +15,6 @@ namespace kestrel {
 // The first words that make a line worth a row, in the order the symbol
 // list window keeps them.
 const std::vector<std::string>& ReservedWords();
-
-// What the classifier counts as blank: every character of code 0x20 or
-// below (blanks, tabs, line ends, control characters).
-inline bool IsBlankOrControl(char c) {
-    return static_cast<unsigned char>(c) <= 0x20;
-}
 
 // `s` without blank characters at either end.
 std::string_view TrimBlanks(std::string_view s);
@@ -31,10 +28,46 @@ std::string FormatLineCaption(int32_t line);
 // outline of the file wants them, and records each routine's opening word.
 enum class Headings { Classic, Extended };
 
-// Classifies one line as the source line reader returned it. Gives the row,
-// or nothing when the line's first word is not one of `keywords` (nor, for
-// extended headings, one of the extra heading words). Sets
-// `inImplementation` on the IMPLEMENTATION line (after building its row).
+// Whether `text` holds the bookmark prefix "{//*", which makes its line a
+// bookmark line.
+bool HoldsBookmarkPrefix(std::string_view text);
+
+// The words that open the extended headings' lines, as a KeywordSet.
+const KeywordSet& ExtendedHeadingWords();
+
+// The classifier's work on a line that passed the first test of
+// ClassifySourceLine below, which read its first word.
+bool ClassifyCandidateLine(std::string_view text, int32_t line, bool& inImplementation,
+                           const KeywordSet& keywords, SymbolRowView& row, Headings headings,
+                           const KeywordSet::FirstWord& first, bool mayHoldBrace);
+
+// Classifies one line as the source line reader returned it. Gives true and
+// the row in `row` (its texts are views: see SymbolRowView), or false, with
+// `row` as it was, when the line's first word is not one of `keywords` (nor,
+// for extended headings, one of the extra heading words) and it holds no
+// bookmark. Sets `inImplementation` on the IMPLEMENTATION line. A caller
+// that knows `text` holds no '{' says so with `mayHoldBrace`, which spares
+// the search for a bookmark. Most lines are turned away by the first word's
+// first byte and length, before anything else is done.
+inline bool ClassifySourceLine(std::string_view text, int32_t line, bool& inImplementation,
+                               const KeywordSet& keywords, SymbolRowView& row,
+                               Headings headings = Headings::Classic, bool mayHoldBrace = true) {
+    const KeywordSet::FirstWord first = keywords.FindFirstWordOf(text);
+    if (first.index < 0 &&
+        !(headings == Headings::Extended &&
+          ExtendedHeadingWords().FindFirstWordOf(text).index >= 0) &&
+        !(mayHoldBrace && HoldsBookmarkPrefix(text))) {
+        return false;
+    }
+    return ClassifyCandidateLine(text, line, inImplementation, keywords, row, headings, first,
+                                 mayHoldBrace);
+}
+
+// The row's texts copied into `row`, which keeps its storage from one row to
+// the next, with the caption made from the line number.
+void FillSymbolRow(const SymbolRowView& view, SymbolRow& row);
+
+// The same as a SymbolRow, or nothing.
 std::optional<SymbolRow> ClassifySourceLine(std::string_view text, int32_t line,
                                             bool& inImplementation,
                                             const std::vector<std::string>& keywords,

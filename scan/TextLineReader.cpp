@@ -28,6 +28,7 @@ bool TextLineReader::NextWithBraces(std::string_view& text, const char* hit) {
             // The end of the bytes: an unfinished line is dropped.
             position_ = end_;
             inComment_ = inComment;
+            mayHoldBrace_ = false;
             text = {};
             return false;
         }
@@ -62,7 +63,8 @@ bool TextLineReader::NextWithBraces(std::string_view& text, const char* hit) {
     }
     position_ = hit + 1;
     inComment_ = inComment;
-    if (comment_.find(kBookmarkPrefix) != std::string::npos) {
+    mayHoldBrace_ = comment_.find(kBookmarkPrefix) != std::string::npos;
+    if (mayHoldBrace_) {
         comment_ += line_;
         text = comment_;
     } else {

@@ -46,11 +46,16 @@ public:
         const char* const lineEnd = (hit != position_ && hit[-1] == '\r') ? hit - 1 : hit;
         text = std::string_view(position_, static_cast<size_t>(lineEnd - position_));
         position_ = hit + 1;
+        mayHoldBrace_ = false;
         return true;
     }
 
     // Inside a { } comment at the start of the next line.
     bool InComment() const { return inComment_; }
+
+    // Whether the text Next gave last may hold a '{'. Only a line whose
+    // comments hold the bookmark prefix can: its text starts with them.
+    bool LastTextMayHoldBrace() const { return mayHoldBrace_; }
 
 private:
     bool NextWithBraces(std::string_view& text, const char* hit);
@@ -58,6 +63,7 @@ private:
     const char* position_ = nullptr;
     const char* end_ = nullptr;
     bool inComment_ = false;
+    bool mayHoldBrace_ = false;
     std::string line_;
     std::string comment_;
 };

@@ -84,6 +84,19 @@ class Session:
             fail(f"request {request_id} answered with {answer['error']}")
         return answer["result"]
 
+    def shut_down(self):
+        """Asks the server to shut down and exit; fails unless it ends with status 0."""
+        self.result(self.request("shutdown", None))
+        self.send({"method": "exit"})
+        self.process.stdin.close()
+        try:
+            status = self.process.wait(LIMIT_SECONDS)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            fail("the server did not end after exit")
+        if status != 0:
+            fail(f"the server ended with status {status}")
+
 
 def main():
     if len(sys.argv) < 7 or sys.argv[5] != "--":
@@ -119,16 +132,7 @@ def main():
     if not any(entry.get("name", "").startswith(symbol) for entry in found or []):
         fail(f"the workspace index has no {symbol}: {found}")
 
-    session.result(session.request("shutdown", None))
-    session.send({"method": "exit"})
-    session.process.stdin.close()
-    try:
-        status = session.process.wait(LIMIT_SECONDS)
-    except subprocess.TimeoutExpired:
-        session.process.kill()
-        fail("the server did not end after exit")
-    if status != 0:
-        fail(f"the server ended with status {status}")
+    session.shut_down()
     print(f"lsp session passed: outline, {len(kinds)} progress messages, {len(found)} symbols")
 
 

@@ -199,16 +199,7 @@ def main():
         holder.kill()
         holder.wait(LIMIT_SECONDS)
 
-    session.result(session.request("shutdown", None))
-    session.send({"method": "exit"})
-    session.process.stdin.close()
-    try:
-        status = session.process.wait(LIMIT_SECONDS)
-    except subprocess.TimeoutExpired:
-        session.process.kill()
-        fail("the server did not end after exit")
-    if status != 0:
-        fail(f"the server ended with status {status}")
+    session.shut_down()
     print("wine lsp test passed")
 
 

@@ -197,13 +197,21 @@ QToolButton* TfrmProc::FilterButton(int tag) const {
 }
 
 void TfrmProc::AddRow(const SymbolRow& row) {
-    std::string name;
-    std::string className;
-    std::string details;
+    AddRow(row.caption, row.name, row.className, row.details, row.category, row.line);
+}
+
+void TfrmProc::AddRow(const SymbolRowView& row) {
+    AddRow(FormatLineCaption(row.line), row.name, row.className, row.details, row.category,
+           row.line);
+}
+
+void TfrmProc::AddRow(std::string_view caption, std::string_view name, std::string_view className,
+                      std::string_view details, SymbolCategory category, int32_t line) {
+    std::string decoded[3];
     ListRow listRow =
-        ListRow::FromUtf8(row.caption, Display(row.name, name), Display(row.className, className),
-                          Display(row.details, details), row.category, row.line);
-    const bool shown = row.category == catHeader || FilterButton(row.category)->isChecked();
+        ListRow::FromUtf8(caption, Display(name, decoded[0]), Display(className, decoded[1]),
+                          Display(details, decoded[2]), category, line);
+    const bool shown = category == catHeader || FilterButton(category)->isChecked();
     (shown ? lstShowLine : lstProc)->Rows()->Append(std::move(listRow));
 }
 

@@ -56,8 +56,10 @@ void ListRow::Fill(const std::array<std::string_view, kTexts>& texts) {
     texts_ = std::make_unique_for_overwrite<char[]>(total);
     char* at = texts_.get();
     for (const std::string_view text : texts) {
-        std::memcpy(at, text.data(), text.size());
-        at += text.size();
+        if (!text.empty()) { // an empty view may have no data at all
+            std::memcpy(at, text.data(), text.size());
+            at += text.size();
+        }
     }
 }
 

@@ -21,9 +21,9 @@ constexpr size_t kEmitAt = size_t{256} << 10;
 
 template <class OnRow>
 void ScanShownRows(TextLineReader& reader, const ListerOptions& options, OnRow&& onRow) {
-    ScanRows(reader, ReservedWords(), options.headings, [&](SymbolRow&& row) {
+    ScanRowViews(reader, ReservedWords(), options.headings, [&](const SymbolRowView& row) {
         if (options.Shows(row.category)) {
-            onRow(std::as_const(row));
+            onRow(row);
         }
     });
 }
@@ -54,18 +54,25 @@ std::string ReadFailureText(const FileRead& read) {
 // fresh pages to zero. Smaller ones are read into storage that is kept from
 // file to file, which costs less than setting up and tearing down a mapping.
 constexpr size_t kMapFrom = size_t{256} << 10;
+const ReadPolicy kSmallFilePolicy{.streams = true, .fileLimit = kMapFrom - 1};
 
 // Reads or maps the file; its bytes go to `bytes`.
 std::string ReadError(const SourcePath& path, ListerScratch& scratch, std::string_view& bytes) {
     if (!path.error.empty()) {
         return path.error;
     }
-    if (path.path != "-" && scratch.mapped.MapPath(path.path, kMapFrom)) {
+    // Most files are small: one open, one look at the file, one read. A
+    // regular file too large to read this way is mapped instead, or, where
+    // that fails, read whole.
+    FileRead read = path.path == "-" ? ReadOpenFile(STDIN_FILENO, kSourcePolicy, scratch.bytes)
+                                     : ReadFile(path.path, kSmallFilePolicy, scratch.bytes);
+    const bool large = read.end == ReadEnd::TooLarge && read.kind == FileKind::Regular;
+    if (large && path.path != "-" && scratch.mapped.MapPath(path.path, kMapFrom)) {
         bytes = scratch.mapped.Bytes();
     } else {
-        const FileRead read = path.path == "-"
-                                  ? ReadOpenFile(STDIN_FILENO, kSourcePolicy, scratch.bytes)
-                                  : ReadFile(path.path, kSourcePolicy, scratch.bytes);
+        if (large) {
+            read = ReadFile(path.path, kSourcePolicy, scratch.bytes);
+        }
         if (!read) {
             return ReadFailureText(read);
         }
@@ -116,7 +123,7 @@ bool ListSourceFile(const SourcePath& path, const ListerOptions& options, Lister
     if (options.format == OutputFormat::Json) {
         const std::string fileMember = options.NamesFiles() ? JsonFileMember(path.path) : "";
         output.reserve(kEmitAt + (size_t{64} << 10));
-        ScanShownRows(scratch.reader, options, [&](const SymbolRow& row) {
+        ScanShownRows(scratch.reader, options, [&](const SymbolRowView& row) {
             AppendJsonRow(output, row, encoding, fileMember);
             if (output.size() >= kEmitAt) {
                 out.Emit(slot, output, false);
@@ -125,20 +132,27 @@ bool ListSourceFile(const SourcePath& path, const ListerOptions& options, Lister
     } else {
         // The table needs every row for its column widths. Room for one row
         // in 64 bytes, up to a million, is reserved at once (Pascal sources
-        // have far fewer rows): the pages no row uses are never touched.
-        scratch.rows.clear();
+        // have far fewer rows): the pages no row uses are never touched. The
+        // rows are kept from file to file and filled again, so their texts
+        // cost an allocation only when they outgrow the last file's.
         scratch.rows.reserve(std::min(bytes.size() / 64, size_t{1} << 20));
-        ScanShownRows(scratch.reader, options,
-                      [&](const SymbolRow& row) { scratch.rows.push_back(row); });
+        size_t count = 0;
+        ScanShownRows(scratch.reader, options, [&](const SymbolRowView& row) {
+            if (count == scratch.rows.size()) {
+                scratch.rows.emplace_back();
+            }
+            FillSymbolRow(row, scratch.rows[count++]);
+        });
+        const std::span<const SymbolRow> rows(scratch.rows.data(), count);
         if (options.format == OutputFormat::Ctags) {
-            ctags->Add(slot, path.path, scratch.rows, encoding);
+            ctags->Add(slot, path.path, rows, encoding);
         } else if (options.format == OutputFormat::Etags) {
-            AppendEtagsSection(output, path.path, bytes, scratch.rows, encoding);
+            AppendEtagsSection(output, path.path, bytes, rows, encoding);
         } else {
             if (options.NamesFiles()) {
                 output += "==> " + PrintableName(path.path) + " <==\n";
             }
-            AppendTable(output, scratch.rows, encoding);
+            AppendTable(output, rows, encoding);
         }
     }
     // A file cut short by another program while it was mapped has read as

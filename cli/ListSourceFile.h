@@ -21,7 +21,7 @@ struct ListerScratch {
     MappedFile mapped; // a large regular file's bytes, while it is listed
     TextLineReader reader;
     std::string output;
-    std::vector<SymbolRow> rows;
+    std::vector<SymbolRow> rows; // filled again for each file; more than its rows
 };
 
 // Reads, scans and formats one file into `slot` of `out`; an error about the

@@ -123,7 +123,7 @@ std::string JsonFileMember(std::string_view path) {
     return member;
 }
 
-void AppendJsonRow(std::string& out, const SymbolRow& row, TextEncoding encoding,
+void AppendJsonRow(std::string& out, const SymbolRowView& row, TextEncoding encoding,
                    std::string_view fileMember) {
     out += '{';
     out += fileMember;
@@ -132,7 +132,14 @@ void AppendJsonRow(std::string& out, const SymbolRow& row, TextEncoding encoding
     const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, row.line);
     out.append(digits, end);
     out += ", \"caption\": \"";
-    out += row.caption; // digits only
+    // The caption: the same digits, zero-filled to five.
+    const auto length = static_cast<size_t>(end - digits);
+    if (row.line >= 0 && length < 5) {
+        out.append(5 - length, '0');
+        out.append(digits, end);
+    } else {
+        out += FormatLineCaption(row.line);
+    }
     out += "\", \"category\": \"";
     out += CategoryInfoOf(row.category).jsonName;
     out += "\", \"name\": ";
@@ -144,7 +151,7 @@ void AppendJsonRow(std::string& out, const SymbolRow& row, TextEncoding encoding
     out += "}\n";
 }
 
-void AppendTable(std::string& out, const std::vector<SymbolRow>& rows, TextEncoding encoding) {
+void AppendTable(std::string& out, std::span<const SymbolRow> rows, TextEncoding encoding) {
     using Cells = std::array<std::string, 5>;
     std::vector<Cells> table;
     table.reserve(rows.size() + 1);

@@ -3,8 +3,8 @@
 #include "LineClassifier.h"
 #include "TextEncoding.h"
 
+#include <span>
 #include <string>
-#include <vector>
 
 namespace kestrel {
 
@@ -15,10 +15,14 @@ std::string JsonFileMember(std::string_view path);
 
 // One JSON object on a line of its own. `fileMember` comes first (it may be
 // empty); texts are decoded by `encoding` and written as UTF-8.
-void AppendJsonRow(std::string& out, const SymbolRow& row, TextEncoding encoding,
+void AppendJsonRow(std::string& out, const SymbolRowView& row, TextEncoding encoding,
                    std::string_view fileMember);
+inline void AppendJsonRow(std::string& out, const SymbolRow& row, TextEncoding encoding,
+                          std::string_view fileMember) {
+    AppendJsonRow(out, ViewOfRow(row), encoding, fileMember);
+}
 
 // An aligned table with a heading: Line, Category, Name, Class, Details.
-void AppendTable(std::string& out, const std::vector<SymbolRow>& rows, TextEncoding encoding);
+void AppendTable(std::string& out, std::span<const SymbolRow> rows, TextEncoding encoding);
 
 } // namespace kestrel

@@ -157,7 +157,7 @@ bool NameFitsTagsFile(std::string_view path) {
     return path.find_first_of("\t\n\r") == std::string_view::npos;
 }
 
-void CtagsLines::Add(size_t order, std::string_view path, const std::vector<SymbolRow>& rows,
+void CtagsLines::Add(size_t order, std::string_view path, std::span<const SymbolRow> rows,
                      TextEncoding encoding) {
     std::vector<Line> lines;
     Tag tag;
@@ -226,7 +226,7 @@ std::string CtagsLines::Finish() {
 }
 
 void AppendEtagsSection(std::string& out, std::string_view path, std::string_view bytes,
-                        const std::vector<SymbolRow>& rows, TextEncoding encoding) {
+                        std::span<const SymbolRow> rows, TextEncoding encoding) {
     // Emacs goes to the first tag of a name: definitions come before the
     // declarations of the interface.
     std::string definitions;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,7 +42,7 @@ bool TagOfRow(const SymbolRow& row, TextEncoding encoding, Tag& tag);
 class CtagsLines {
 public:
     // Adds the tags of the rows of the file in listing position `order`.
-    void Add(size_t order, std::string_view path, const std::vector<SymbolRow>& rows,
+    void Add(size_t order, std::string_view path, std::span<const SymbolRow> rows,
              TextEncoding encoding);
     // The whole file: the header lines, then every tag line.
     std::string Finish();
@@ -65,6 +66,6 @@ bool NameFitsTagsFile(std::string_view path);
 // start of its source line (from `bytes`, the file's contents) up to the
 // name, the name, the line number and the line's byte offset.
 void AppendEtagsSection(std::string& out, std::string_view path, std::string_view bytes,
-                        const std::vector<SymbolRow>& rows, TextEncoding encoding);
+                        std::span<const SymbolRow> rows, TextEncoding encoding);
 
 } // namespace kestrel

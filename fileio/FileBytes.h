@@ -27,7 +27,7 @@ public:
 
 private:
     friend FileRead ReadFile(const std::string& path, const ReadPolicy& policy, FileBytes& bytes);
-    friend FileRead ReadOpenFile(int fd, const ReadPolicy& policy, FileBytes& bytes);
+    friend FileRead ReadOpenFile(int fd, const ReadPolicy& policy, FileBytes& bytes, bool atStart);
 
     // Storage above this is given back before the next read rather than kept.
     static constexpr size_t kKeptCapacity = size_t{16} << 20;

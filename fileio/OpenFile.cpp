@@ -27,14 +27,36 @@ bool KindOfOpenFile(int fd, FileKind& kind, size_t& size) {
     return true;
 }
 
+namespace {
+
+void SetVersion(const struct stat& info, FileVersion& version) {
+    version.size = info.st_size;
+    version.modified = int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec;
+}
+
+} // namespace
+
 bool VersionOfOpenFile(int fd, FileVersion& version) {
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
         return false;
     }
-    version.size = info.st_size;
-    version.modified = int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec;
+    SetVersion(info, version);
     version.position = ::lseek(fd, 0, SEEK_CUR);
+    return true;
+}
+
+bool StateOfOpenFile(int fd, FileKind& kind, FileVersion& version, bool position) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        return false;
+    }
+    kind = KindOfMode(info.st_mode);
+    if (kind == FileKind::Device && ::isatty(fd) == 1) {
+        kind = FileKind::Terminal;
+    }
+    SetVersion(info, version);
+    version.position = position && kind == FileKind::Regular ? ::lseek(fd, 0, SEEK_CUR) : 0;
     return true;
 }
 

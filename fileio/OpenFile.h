@@ -37,4 +37,9 @@ struct FileVersion {
 // tell.
 bool VersionOfOpenFile(int fd, FileVersion& version);
 
+// KindOfOpenFile and, for a regular file, VersionOfOpenFile in one look at
+// the file where the system allows it. Where the descriptor stands is asked
+// only with `position` (else it is taken as 0: a file just opened).
+bool StateOfOpenFile(int fd, FileKind& kind, FileVersion& version, bool position);
+
 } // namespace kestrel

@@ -114,4 +114,33 @@ bool VersionOfOpenFile(int fd, FileVersion& version) {
     return true;
 }
 
+// A file on disk in two questions (three with the position), as few as
+// VersionOfOpenFile asks; anything else as KindOfOpenFile tells it.
+bool StateOfOpenFile(int fd, FileKind& kind, FileVersion& version, bool position) {
+    const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
+    if (handle == INVALID_HANDLE_VALUE) {
+        errno = EBADF;
+        return false;
+    }
+    if (::GetFileType(handle) != FILE_TYPE_DISK) {
+        size_t size = 0;
+        return KindOfOpenFile(fd, kind, size);
+    }
+    FILE_STANDARD_INFO standard{};
+    FILE_BASIC_INFO basic{};
+    LARGE_INTEGER at{};
+    if (!::GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard) ||
+        (!standard.Directory &&
+         (!::GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic) ||
+          (position && !::SetFilePointerEx(handle, LARGE_INTEGER{}, &at, FILE_CURRENT))))) {
+        errno = ErrnoOfWindowsError(::GetLastError());
+        return false;
+    }
+    kind = standard.Directory ? FileKind::Folder : FileKind::Regular;
+    version.size = standard.EndOfFile.QuadPart;
+    version.modified = basic.LastWriteTime.QuadPart;
+    version.position = at.QuadPart;
+    return true;
+}
+
 } // namespace kestrel

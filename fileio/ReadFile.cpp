@@ -18,8 +18,9 @@ FileRead Failed(int error) {
 // the bytes read are not the size it reported. Files that report no size
 // (those of /proc) are taken as read.
 bool ChangedWhileRead(int fd, const FileVersion& before, const FileBytes& bytes) {
+    FileKind kind = FileKind::Other;
     FileVersion after;
-    if (!VersionOfOpenFile(fd, after)) {
+    if (!StateOfOpenFile(fd, kind, after, false)) {
         return true;
     }
     const int64_t start = before.position >= 0 ? before.position : 0;
@@ -37,10 +38,10 @@ FileRead ReadFile(const std::string& path, const ReadPolicy& policy, FileBytes& 
         bytes.Emptied();
         return Failed(error);
     }
-    return ReadOpenFile(fd.Get(), policy, bytes);
+    return ReadOpenFile(fd.Get(), policy, bytes, true);
 }
 
-FileRead ReadOpenFile(int fd, const ReadPolicy& policy, FileBytes& bytes) {
+FileRead ReadOpenFile(int fd, const ReadPolicy& policy, FileBytes& bytes, bool atStart) {
     // Every end but a read leaves no bytes; a read writes over the last
     // file's, which ReadToEnd then cuts to size.
     const auto without = [&bytes](FileRead read) {
@@ -48,11 +49,13 @@ FileRead ReadOpenFile(int fd, const ReadPolicy& policy, FileBytes& bytes) {
         return read;
     };
     FileRead read{ReadEnd::Complete, FileKind::Other, 0};
-    size_t size = 0;
-    if (!KindOfOpenFile(fd, read.kind, size)) {
+    // A regular file's state before the read, to tell a change during it.
+    FileVersion before;
+    if (!StateOfOpenFile(fd, read.kind, before, !atStart)) {
         return without(Failed(errno));
     }
     const bool regular = read.kind == FileKind::Regular;
+    const size_t size = regular ? static_cast<size_t>(before.size) : 0;
     if (!regular && !(policy.streams && IsStream(read.kind))) {
         read.end = ReadEnd::Refused;
         return without(read);
@@ -62,11 +65,6 @@ FileRead ReadOpenFile(int fd, const ReadPolicy& policy, FileBytes& bytes) {
     if (total > limit) {
         read.end = ReadEnd::TooLarge;
         return without(read);
-    }
-    // A regular file's state before the read, to tell a change during it.
-    FileVersion before;
-    if (regular && !VersionOfOpenFile(fd, before)) {
-        return without(Failed(errno));
     }
     std::function<bool(size_t)> heard;
     if (policy.progress) {

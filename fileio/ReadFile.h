@@ -48,7 +48,8 @@ struct FileRead {
 FileRead ReadFile(const std::string& path, const ReadPolicy& policy, FileBytes& bytes);
 
 // The same for a descriptor already open (standard input), read from where
-// it stands.
-FileRead ReadOpenFile(int fd, const ReadPolicy& policy, FileBytes& bytes);
+// it stands. `atStart` tells that it was just opened, so where it stands
+// need not be asked.
+FileRead ReadOpenFile(int fd, const ReadPolicy& policy, FileBytes& bytes, bool atStart = false);
 
 } // namespace kestrel

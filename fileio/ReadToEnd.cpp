@@ -39,8 +39,8 @@ ReadEnd ReadToEnd(int fd, std::string& bytes, size_t expected, size_t limit,
                 }
                 bytes.resize(size <= limit / 2 ? size * 2 : limit + 1);
             }
-            const ssize_t n =
-                ::read(fd, bytes.data() + size, std::min(kLongestRead, bytes.size() - size));
+            const size_t wanted = std::min(kLongestRead, bytes.size() - size);
+            const ssize_t n = ::read(fd, bytes.data() + size, wanted);
             if (n < 0) {
                 if (errno == EINTR) {
                     continue;
@@ -53,6 +53,12 @@ ReadEnd ReadToEnd(int fd, std::string& bytes, size_t expected, size_t limit,
             size += static_cast<size_t>(n);
             if (progress && !progress(size)) {
                 return Fail(bytes, ReadEnd::Cancelled);
+            }
+            // A short read that brings in the size the file reported meets
+            // the end of a regular file: the read that would find nothing
+            // more is spared.
+            if (expected > 0 && size == expected && static_cast<size_t>(n) < wanted) {
+                break;
             }
         }
     } catch (const std::bad_alloc&) {

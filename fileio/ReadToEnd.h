@@ -22,7 +22,9 @@ enum class ReadEnd {
 // Reads `fd` from where it stands to its end into `bytes`, replacing what it
 // held (its storage is kept). `expected` is the size the file reports, a
 // hint only: a file may grow or shrink while it is read, and streams report
-// none (0). A source of more than `limit` bytes gives TooLarge. `progress`,
+// none (0); a short read that brings the bytes to it is taken as the end (a
+// caller that must know of a file that grew checks its size afterwards, as
+// ReadFile does). A source of more than `limit` bytes gives TooLarge. `progress`,
 // when given, hears the bytes read so far after each read and may cancel.
 // Reads interrupted by a signal (EINTR) are tried again. On any end but
 // Complete, `bytes` is empty.

@@ -12,9 +12,9 @@ namespace kestrel {
 
 // The first words that make a line a row, made ready for the classifier's
 // first test. For each byte that can open one of the words (either ASCII
-// case), the lengths of the words it opens, as bits: nearly every line is
-// turned away by its first byte or the length of its first word, before
-// anything is trimmed, split or copied.
+// case), the lengths and the second bytes of the words it opens, as bits:
+// nearly every line is turned away by its first two bytes or the length of
+// its first word, before anything is trimmed, split or copied.
 class KeywordSet {
 public:
     explicit KeywordSet(const std::vector<std::string>& words);
@@ -45,8 +45,11 @@ public:
         if (p == end) {
             return {emptyWord_, {}, {}};
         }
-        const uint64_t lengths = lengthsByFirstByte_[static_cast<unsigned char>(*p)];
-        if (lengths == 0) {
+        const auto firstByte = static_cast<unsigned char>(*p);
+        const uint64_t lengths = lengthsByFirstByte_[firstByte];
+        const auto second = static_cast<unsigned char>(p + 1 != end ? p[1] : 0);
+        if (lengths == 0 ||
+            ((secondBytesByFirstByte_[firstByte] >> SecondByteBit(second)) & 1) == 0) {
             return {};
         }
         while (IsBlankOrControl(end[-1])) {
@@ -65,9 +68,19 @@ public:
     }
 
 private:
+    // A second byte as a bit of secondBytesByFirstByte_: ASCII letters of
+    // either case give the same bit; other bytes may share one.
+    static unsigned SecondByteBit(unsigned char c) {
+        return (c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c) & 63u;
+    }
+
     std::vector<std::string> upperWords_;
+    std::vector<size_t> sizes_; // of upperWords_, side by side for Find
     // Bit n for a word of length n (lengths from 63 on share bit 63).
     std::array<uint64_t, 256> lengthsByFirstByte_{};
+    // The bits of the second bytes of the words each byte opens; every bit
+    // for a word of one byte, which has none.
+    std::array<uint64_t, 256> secondBytesByFirstByte_{};
     int emptyWord_ = -1;
     int bookmarkWord_ = -1;
 };

@@ -13,6 +13,15 @@ namespace {
 constexpr std::string_view kBookmarkWord = "(bookmark)";
 constexpr std::string_view kBookmarkRestLead = "bookmark(";
 
+// The rest of a bookmark line, "bookmark(" and the line: kept, so a bookmark
+// costs no allocation; the row's views point into it until the next
+// bookmark of this thread. (Reached through a function, so that the common
+// line does not pay for the thread's first use of it.)
+std::string& BookmarkRest() {
+    thread_local std::string rest;
+    return rest;
+}
+
 // The position of the first blank, or npos: a plain loop, since the first
 // word is short on most lines.
 size_t FirstBlank(std::string_view text) {
@@ -148,9 +157,6 @@ bool ClassifyCandidateLine(std::string_view text, int32_t line, bool& inImplemen
 
     // The line, trimmed, is split at its first blank into the first word and
     // the rest. A bookmark line is read as "(bookmark) bookmark(<line>".
-    // Kept, so a bookmark costs no allocation; the row's views point into it
-    // until the next bookmark of this thread.
-    thread_local std::string bookmarkRest;
     std::string_view word;
     std::string_view rest;
     int keyword = first.index;
@@ -158,6 +164,7 @@ bool ClassifyCandidateLine(std::string_view text, int32_t line, bool& inImplemen
         category = catBookmark;
         word = kBookmarkWord;
         keyword = keywords.BookmarkWord();
+        std::string& bookmarkRest = BookmarkRest();
         bookmarkRest.assign(kBookmarkRestLead);
         bookmarkRest += TrimBlanks(text);
         rest = bookmarkRest;

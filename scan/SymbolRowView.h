@@ -22,4 +22,10 @@ struct SymbolRowView {
     bool classRoutine = false;
 };
 
+// A view of a row that holds its texts.
+inline SymbolRowView ViewOfRow(const SymbolRow& row) {
+    return {row.line,     row.name,    row.className,   row.details,
+            row.category, row.routine, row.classRoutine};
+}
+
 } // namespace kestrel

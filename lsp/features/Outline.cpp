@@ -3,6 +3,7 @@
 #include "features/SingleBlanks.h"
 
 #include "CaseFold.h"
+#include "KeywordSet.h"
 #include "LineClassifier.h"
 #include "ScanRows.h"
 #include "SourceMarks.h"
@@ -29,7 +30,7 @@ struct Heading {
     std::string detail;
 };
 
-Heading SplitHeading(std::string_view tail) {
+Heading SplitHeading(std::string_view tail, bool withDetail = true) {
     tail = TrimBlanks(tail);
     size_t nameEnd = tail.find_first_of(" \t:;(");
     if (nameEnd == 0) {
@@ -42,6 +43,9 @@ Heading SplitHeading(std::string_view tail) {
         name.remove_prefix(dot + 1);
     }
     heading.name = name;
+    if (!withDetail) {
+        return heading;
+    }
     std::string_view detail =
         nameEnd == std::string_view::npos ? std::string_view{} : TrimBlanks(tail.substr(nameEnd));
     while (!detail.empty() && (detail.back() == ';' || IsBlankOrControl(detail.back()))) {
@@ -80,7 +84,8 @@ std::string FoldedKey(std::string_view name) {
 // Builds the tree from the rows in source order.
 class OutlineBuilder {
 public:
-    explicit OutlineBuilder(const TextDocument& document) : document_(document) {}
+    explicit OutlineBuilder(const TextDocument& document, bool details = true)
+        : document_(document), details_(details) {}
 
     void Add(const SymbolRow& row, int64_t line) {
         line_ = line;
@@ -209,7 +214,7 @@ private:
 
     void AddRoutine(const SymbolRow& row) {
         const std::string tail = row.name + row.details;
-        const Heading heading = SplitHeading(tail);
+        const Heading heading = SplitHeading(tail, details_);
         std::string className = row.className;
         if (!heading.qualifier.empty()) {
             className += '.';
@@ -258,6 +263,7 @@ private:
     }
 
     const TextDocument& document_;
+    bool details_ = true; // routines' parameters and results
     std::vector<OutlineSymbol> roots_;
     std::optional<size_t> container_; // the root that takes entries; none at the start
     std::unordered_map<std::string, size_t> classes_; // the container's Class entries by name
@@ -404,9 +410,22 @@ std::vector<OutlineSymbol> BuildOutline(const TextDocument& document) {
     return BuildOutline(document, ReadSourceStructure(document.Text(), Checkpoints::None));
 }
 
+std::vector<OutlineSymbol> BuildOutlineWithoutDetails(const TextDocument& document) {
+    const SourceStructure structure =
+        ReadSourceStructure(document.Text(), Checkpoints::None, StructureParts::TypeSpans);
+    OutlineBuilder builder(document, false);
+    const OutlineRows rows(document);
+    for (const OutlineRows::Row& row : rows.Rows()) {
+        builder.Add(row.row, row.line);
+    }
+    std::vector<OutlineSymbol> outline = builder.Take();
+    PlaceTypes(outline, document, structure);
+    return outline;
+}
+
 OutlineRows::OutlineRows(const TextDocument& document) {
     if (!document.HasLoneCarriageReturn()) {
-        Scan(document, 0, 0, nullptr, 0);
+        Scan(document, 0, 0, nullptr, 0, rows_);
         return;
     }
     // The scanner counts lines by LF; the protocol also ends a line at a
@@ -437,43 +456,57 @@ OutlineRows::OutlineRows(const TextDocument& document, OutlineRows&& old,
     states_ = std::move(old.states_);
     std::vector<uint8_t> oldStates(states_.begin() + first, states_.end());
     states_.resize(static_cast<size_t>(first) + 1);
-    std::vector<Row> oldRows = std::move(old.rows_);
-    const auto firstRow = std::partition_point(
-        oldRows.begin(), oldRows.end(), [first](const Row& row) { return row.line < first; });
-    rows_.assign(std::make_move_iterator(oldRows.begin()), std::make_move_iterator(firstRow));
+    // The rows are changed in place: those of the lines read again take the
+    // place of the old ones there, and the rest move by the lines added.
+    rows_ = std::move(old.rows_);
+    const size_t readFrom = static_cast<size_t>(
+        std::partition_point(rows_.begin(), rows_.end(),
+                             [first](const Row& row) { return row.line < first; }) -
+        rows_.begin());
     // Lines of `oldStates` are counted from `first`.
-    const size_t readFrom = rows_.size();
-    const int64_t stop = Scan(document, first, change.newEnd, &oldStates, lineShift + first);
-    // The rows read again, and those they stand for.
+    std::vector<Row> fresh;
+    const int64_t stop = Scan(document, first, change.newEnd, &oldStates, lineShift + first, fresh);
+    // The old rows that the ones read again stand for.
     const int64_t oldStop = stop < 0 ? std::numeric_limits<int64_t>::max() : stop - lineShift;
+    const auto firstRow = rows_.begin() + static_cast<std::ptrdiff_t>(readFrom);
     const auto keep = std::partition_point(
-        firstRow, oldRows.end(), [oldStop](const Row& row) { return row.line < oldStop; });
+        firstRow, rows_.end(), [oldStop](const Row& row) { return row.line < oldStop; });
     const bool sameRows =
         lineShift == 0 &&
-        std::equal(rows_.begin() + static_cast<std::ptrdiff_t>(readFrom), rows_.end(), firstRow,
-                   keep, [](const Row& a, const Row& b) {
-                       return a.line == b.line && a.row.category == b.row.category &&
-                              a.row.routine == b.row.routine &&
-                              a.row.classRoutine == b.row.classRoutine &&
-                              a.row.name == b.row.name && a.row.className == b.row.className &&
-                              a.row.details == b.row.details;
-                   });
+        std::equal(fresh.begin(), fresh.end(), firstRow, keep, [](const Row& a, const Row& b) {
+            return a.line == b.line && a.row.category == b.row.category &&
+                   a.row.routine == b.row.routine && a.row.classRoutine == b.row.classRoutine &&
+                   a.row.name == b.row.name && a.row.className == b.row.className &&
+                   a.row.details == b.row.details;
+        });
     reread_ = {first,     stop < 0 ? document.LineCount() : stop,
-               lineShift, rows_.size() == readFrom && firstRow == keep,
+               lineShift, fresh.empty() && firstRow == keep,
                sameRows,  true};
+    const size_t replaced = static_cast<size_t>(keep - firstRow);
+    const size_t keepAt = readFrom + replaced;
+    if (fresh.size() > replaced) {
+        rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(keepAt), fresh.size() - replaced,
+                     Row{});
+    } else {
+        rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(readFrom + fresh.size()),
+                    rows_.begin() + static_cast<std::ptrdiff_t>(keepAt));
+    }
+    std::move(fresh.begin(), fresh.end(), rows_.begin() + static_cast<std::ptrdiff_t>(readFrom));
     if (stop < 0) {
         return; // read to the end
     }
     // From `stop` on, the old rows, moved to where their lines now stand.
-    for (auto row = keep; row != oldRows.end(); ++row) {
-        row->line += lineShift;
-        rows_.push_back(std::move(*row));
+    if (lineShift != 0) {
+        for (size_t r = readFrom + fresh.size(); r < rows_.size(); ++r) {
+            rows_[r].line += lineShift;
+        }
     }
     states_.insert(states_.end(), oldStates.begin() + (oldStop - first) + 1, oldStates.end());
 }
 
 int64_t OutlineRows::Scan(const TextDocument& document, int64_t first, size_t stable,
-                          const std::vector<uint8_t>* old, int64_t oldBase) {
+                          const std::vector<uint8_t>* old, int64_t oldBase,
+                          std::vector<Row>& rows) {
     const std::string& text = document.Text();
     TextLineReader reader;
     if (first == 0) {
@@ -483,7 +516,8 @@ int64_t OutlineRows::Scan(const TextDocument& document, int64_t first, size_t st
         reader.Resume(text, document.LineStart(first), (states_[first] & kInComment) != 0);
     }
     bool inImplementation = (states_[first] & kInImplementation) != 0;
-    SymbolRow row;
+    const KeywordSet& keywords = ReservedKeywordSet();
+    SymbolRowView view;
     std::string_view line;
     for (int64_t at = first;; ++at) {
         // A line whose break before it is old text too starts an old line.
@@ -495,9 +529,9 @@ int64_t OutlineRows::Scan(const TextDocument& document, int64_t first, size_t st
             }
         }
         const bool more = reader.Next(line);
-        if (ClassifySourceLine(line, static_cast<int32_t>(at + 1), inImplementation,
-                               ReservedWords(), row, Headings::Extended)) {
-            rows_.push_back({at, row});
+        if (ClassifySourceLine(line, static_cast<int32_t>(at + 1), inImplementation, keywords, view,
+                               Headings::Extended, reader.LastTextMayHoldBrace())) {
+            FillSymbolRow(view, rows.emplace_back(Row{at, {}}).row);
         }
         if (!more || at + 1 >= document.LineCount()) {
             return -1;

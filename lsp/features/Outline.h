@@ -64,10 +64,10 @@ public:
 private:
     // Reads from line `first`, in the state kept for it, to the end or, when
     // `old` is given, until a line after `stable` (a byte offset) starts
-    // in the state that old line `line - lineShift` started in. Gives the
-    // line it stopped at.
+    // in the state that old line `line - lineShift` started in. Puts the
+    // rows into `rows`, and gives the line it stopped at.
     int64_t Scan(const TextDocument& document, int64_t first, size_t stable,
-                 const std::vector<uint8_t>* old, int64_t lineShift);
+                 const std::vector<uint8_t>* old, int64_t lineShift, std::vector<Row>& rows);
 
     std::vector<Row> rows_;
     Reread reread_;
@@ -110,5 +110,8 @@ std::vector<OutlineSymbol> RowEntries(const TextDocument& document, const Outlin
 std::vector<OutlineSymbol> BuildOutline(const TextDocument& document,
                                         const SourceStructure& structure);
 std::vector<OutlineSymbol> BuildOutline(const TextDocument& document);
+// The same entries, the types' without their details (the workspace index
+// takes none).
+std::vector<OutlineSymbol> BuildOutlineWithoutDetails(const TextDocument& document);
 
 } // namespace kestrel::lsp

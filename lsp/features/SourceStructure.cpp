@@ -30,9 +30,10 @@ std::string SourceStructure::TypePath(int type) const {
     return path;
 }
 
-SourceStructure ReadSourceStructure(std::string_view text, Checkpoints checkpoints) {
+SourceStructure ReadSourceStructure(std::string_view text, Checkpoints checkpoints,
+                                    StructureParts parts) {
     SourceStructure structure;
-    ParseStructure(text, structure, checkpoints, nullptr, nullptr);
+    ParseStructure(text, structure, checkpoints, nullptr, nullptr, parts);
     return structure;
 }
 

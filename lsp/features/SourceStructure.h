@@ -107,8 +107,15 @@ struct SourceStructure {
 // starts from; a reading used once (as the workspace index's) goes without.
 enum class Checkpoints : bool { Kept, None };
 
+// What a reading gives: all of the structure, or the types' names, kinds,
+// nesting and spans alone (no details, nor the routines' names and
+// parameters, nor the units used), which is what an outline without
+// details takes.
+enum class StructureParts : bool { All, TypeSpans };
+
 SourceStructure ReadSourceStructure(std::string_view text,
-                                    Checkpoints checkpoints = Checkpoints::Kept);
+                                    Checkpoints checkpoints = Checkpoints::Kept,
+                                    StructureParts parts = StructureParts::All);
 
 // After a change, the server reads a document again in three layers: the
 // scanner's rows (OutlineRows), this structure, and the outline tree with

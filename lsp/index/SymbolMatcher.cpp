@@ -61,15 +61,18 @@ uint64_t ByteMask(std::string_view folded) {
     uint64_t mask = 0;
     for (const char c : folded) {
         const auto byte = static_cast<unsigned char>(c);
-        unsigned bit = 0;
         if (byte >= 'a' && byte <= 'z') {
-            bit = byte - 'a';
-        } else if (byte >= '0' && byte <= '9') {
-            bit = 26 + (byte - '0');
+            const uint64_t once = uint64_t{1} << (byte - 'a');
+            mask |= (mask & once) << 26 | once;
+            continue;
+        }
+        unsigned bit = 0;
+        if (byte >= '0' && byte <= '9') {
+            bit = 52 + byte % 4;
         } else if (byte >= 0x80) {
-            bit = 36 + (byte & 0x0F);
+            bit = 56 + byte % 4;
         } else {
-            bit = 52 + byte % 12;
+            bit = 60 + byte % 4;
         }
         mask |= uint64_t{1} << bit;
     }
@@ -83,6 +86,7 @@ SymbolQuery::SymbolQuery(std::string_view utf8)
         const size_t length =
             std::min(SequenceLength(static_cast<unsigned char>(folded[at])), folded.size() - at);
         characters_.push_back(folded.substr(at, length));
+        ascii_ = ascii_ && length == 1 && static_cast<unsigned char>(folded[at]) < 0x80;
         at += length;
     }
 }
@@ -145,6 +149,14 @@ MatchTier SymbolQuery::Tier(std::string_view text, std::string_view folded,
 // there is one.
 bool SymbolQuery::MatchesInitials(std::string_view text, std::string_view folded) const {
     size_t next = 0;
+    if (ascii_) {
+        for (size_t at = 0; at < folded.size() && next < folded_.size(); ++at) {
+            if (folded[at] == folded_[next] && IsWordStart(text, folded, at)) {
+                ++next;
+            }
+        }
+        return next == folded_.size();
+    }
     for (size_t at = 0; at < folded.size() && next < characters_.size(); ++at) {
         const std::string_view character = characters_[next];
         if (folded.compare(at, character.size(), character) == 0 && IsWordStart(text, folded, at)) {

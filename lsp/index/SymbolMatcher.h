@@ -20,7 +20,10 @@ enum class MatchTier : uint8_t {
 std::string FoldCase(std::string_view utf8);
 
 // A set of the bytes of folded text, in 64 bits: a text can hold a query as
-// a subsequence only when its mask holds the query's mask.
+// a subsequence only when its mask holds the query's mask. Each letter has
+// two bits, for once and for twice or more (a query's letters are so often
+// all in a long name that their counts turn more texts away); digits, other
+// ASCII and the bytes of other characters share four bits each.
 uint64_t ByteMask(std::string_view folded);
 
 // A workspace-symbol query: matches and ranks a symbol's search text, held
@@ -49,6 +52,9 @@ private:
     std::string folded_;
     std::vector<std::string_view> characters_; // the folded query, a character each
     uint64_t mask_ = 0;
+    // A query of ASCII alone is compared byte by byte: no ASCII byte occurs
+    // inside another character.
+    bool ascii_ = true;
 };
 
 } // namespace kestrel::lsp

@@ -8,6 +8,8 @@
 #include <mutex>
 #include <queue>
 #include <thread>
+#include <unordered_map>
+#include <utility>
 
 namespace kestrel::lsp {
 
@@ -48,14 +50,53 @@ public:
     }
 
     std::shared_ptr<const FileSymbols> Take() {
+        GroupTexts();
         file_->strings.shrink_to_fit();
         file_->folded.shrink_to_fit();
         file_->symbols.shrink_to_fit();
         file_->keys.shrink_to_fit();
+        file_->texts.shrink_to_fit();
         return std::move(file_);
     }
 
 private:
+    // One search text for the entries that have the same text (as written)
+    // and name in it: a query matches it once for all of them.
+    void GroupTexts() {
+        FileSymbols& file = *file_;
+        struct Hash {
+            size_t operator()(const std::pair<std::string_view, uint32_t>& text) const {
+                return std::hash<std::string_view>{}(text.first) ^ text.second;
+            }
+        };
+        std::unordered_map<std::pair<std::string_view, uint32_t>, uint32_t, Hash> numbers;
+        numbers.reserve(file.symbols.size());
+        std::vector<uint32_t> textOf(file.symbols.size());
+        for (size_t s = 0; s < file.symbols.size(); ++s) {
+            const SearchKey& key = file.keys[s];
+            const auto [found, added] =
+                numbers.try_emplace({file.Text(file.symbols[s].text), key.nameStart},
+                                    static_cast<uint32_t>(file.texts.size()));
+            if (added) {
+                const std::string_view folded =
+                    std::string_view(file.folded).substr(key.offset, key.length);
+                file.texts.push_back({ByteMask(folded), key, 0, 0});
+            }
+            textOf[s] = found->second;
+            ++file.texts[found->second].holderCount;
+        }
+        uint32_t first = 0;
+        for (SearchText& text : file.texts) {
+            text.firstHolder = first;
+            first += std::exchange(text.holderCount, 0);
+        }
+        file.holders.resize(file.symbols.size());
+        for (size_t s = 0; s < file.symbols.size(); ++s) {
+            SearchText& text = file.texts[textOf[s]];
+            file.holders[text.firstHolder + text.holderCount++] = static_cast<uint32_t>(s);
+        }
+    }
+
     IndexedSymbol::Span Store(std::string_view text) {
         IndexedSymbol::Span span{static_cast<uint32_t>(file_->strings.size()),
                                  static_cast<uint32_t>(text.size())};
@@ -77,32 +118,47 @@ private:
         } else if (inClass) {
             prefix = container;
         }
-        std::string text;
+        // The text goes straight into the file's strings, and so does its
+        // folding when it is ASCII (folding keeps its length then).
+        std::string& strings = file_->strings;
+        entry.text.offset = static_cast<uint32_t>(strings.size());
         if (!prefix.empty()) {
-            text.reserve(prefix.size() + 1 + symbol.name.size());
-            text += prefix;
-            text += '.';
+            strings += prefix;
+            strings += '.';
         }
-        text += symbol.name;
-        const std::string folded = FoldCase(text);
-        const std::string foldedPrefix = prefix.empty() ? std::string() : FoldCase(prefix);
-
-        entry.text = Store(text);
-        entry.name = {entry.text.offset + static_cast<uint32_t>(text.size() - symbol.name.size()),
+        strings += symbol.name;
+        entry.text.length = static_cast<uint32_t>(strings.size() - entry.text.offset);
+        entry.name = {static_cast<uint32_t>(strings.size() - symbol.name.size()),
                       static_cast<uint32_t>(symbol.name.size())};
-        entry.container = container.empty() ? IndexedSymbol::Span{} : Store(container);
+        const std::string_view text = file_->Text(entry.text);
+        SearchKey key{static_cast<uint32_t>(file_->folded.size()), entry.text.length,
+                      prefix.empty() ? 0 : static_cast<uint32_t>(prefix.size() + 1)};
+        if (std::all_of(text.begin(), text.end(),
+                        [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+            for (const char c : text) {
+                file_->folded += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+            }
+        } else {
+            const std::string folded = FoldCase(text);
+            key.length = static_cast<uint32_t>(folded.size());
+            key.nameStart = prefix.empty() ? 0 : static_cast<uint32_t>(FoldCase(prefix).size() + 1);
+            file_->folded += folded;
+        }
+        // Entries one after another mostly stand in the same container: it
+        // is stored once for them.
+        if (!container.empty() && file_->Text(lastContainer_) != container) {
+            lastContainer_ = Store(container);
+        }
+        entry.container = container.empty() ? IndexedSymbol::Span{} : lastContainer_;
         file_->symbols.push_back(entry);
-        file_->keys.push_back(
-            {ByteMask(folded), static_cast<uint32_t>(file_->folded.size()),
-             static_cast<uint32_t>(folded.size()),
-             static_cast<uint32_t>(foldedPrefix.empty() ? 0 : foldedPrefix.size() + 1)});
-        file_->folded += folded;
+        file_->keys.push_back(key);
     }
 
     const TextDocument& document_;
     PositionEncoding encoding_;
     std::shared_ptr<FileSymbols> file_;
     std::string module_;
+    IndexedSymbol::Span lastContainer_;
 };
 
 std::string_view FoldedName(const FileSymbols& file, size_t symbol) {
@@ -148,34 +204,42 @@ std::vector<RankKey> Rank(const std::vector<std::shared_ptr<const FileSymbols>>&
     for (auto f = static_cast<uint32_t>(first); f < last; ++f) {
         const FileSymbols& file = *files[f];
         const std::string_view foldedTexts = file.folded;
-        for (uint32_t s = 0; s < file.keys.size(); ++s) {
-            const SearchKey& search = file.keys[s];
-            if ((search.mask & mask) != mask) {
+        for (const SearchText& text : file.texts) {
+            if ((text.mask & mask) != mask) {
                 continue;
             }
+            const SearchKey& search = text.key;
             const std::string_view folded = foldedTexts.substr(search.offset, search.length);
             if (!matcher.Matches(folded)) {
                 continue;
             }
             // Ranked in two steps: the cheap tests first, the search for
-            // word starts only for what could still make it in.
+            // word starts only for what could still make it in. The
+            // entries of a text come in order, each ranked below the one
+            // before.
             const uint32_t length =
                 std::min<uint32_t>(search.length - search.nameStart, kMaxLength);
-            const auto rank = [&](MatchTier tier) {
-                return RankKey{(static_cast<uint32_t>(tier) << 30) | length, f, s};
-            };
-            RankKey key = rank(matcher.BestTier(folded, search.nameStart));
-            if (best.size() == limit && key > best.top()) {
-                continue;
-            }
-            if (key.tierAndLength >> 30 == static_cast<uint32_t>(MatchTier::WordStart)) {
-                key = rank(matcher.Tier(file.Text(file.symbols[s].text), folded, search.nameStart));
-            }
-            if (best.size() < limit) {
-                best.push(key);
-            } else if (key < best.top()) {
-                best.pop();
-                best.push(key);
+            MatchTier tier = matcher.BestTier(folded, search.nameStart);
+            bool final = tier != MatchTier::WordStart;
+            for (uint32_t h = text.firstHolder; h < text.firstHolder + text.holderCount; ++h) {
+                const uint32_t s = file.holders[h];
+                const auto rank = [&] {
+                    return RankKey{(static_cast<uint32_t>(tier) << 30) | length, f, s};
+                };
+                if (best.size() == limit && rank() > best.top()) {
+                    break;
+                }
+                if (!final) {
+                    tier = matcher.Tier(file.Text(file.symbols[s].text), folded, search.nameStart);
+                    final = true;
+                }
+                const RankKey key = rank();
+                if (best.size() < limit) {
+                    best.push(key);
+                } else if (key < best.top()) {
+                    best.pop();
+                    best.push(key);
+                }
             }
         }
     }
@@ -192,7 +256,7 @@ std::vector<RankKey> Rank(const std::vector<std::shared_ptr<const FileSymbols>>&
 std::shared_ptr<const FileSymbols> IndexDocument(const TextDocument& document, std::string uri,
                                                  PositionEncoding encoding) {
     FileSymbolsBuilder builder(document, std::move(uri), encoding);
-    builder.Add(BuildOutline(document), {}, false);
+    builder.Add(BuildOutlineWithoutDetails(document), {}, false);
     return builder.Take();
 }
 
@@ -212,6 +276,10 @@ WorkspaceIndex::Files::iterator WorkspaceIndex::Add(const std::string& path) {
 }
 
 void WorkspaceIndex::Replace(Files::value_type& file, std::shared_ptr<const FileSymbols> symbols) {
+    {
+        std::lock_guard lock(snapshotMutex_);
+        snapshot_.reset();
+    }
     Entry& entry = file.second;
     if (entry.symbols) {
         for (const uint32_t hash : NameHashes(*entry.symbols)) {
@@ -286,19 +354,27 @@ void WorkspaceIndex::Remove(const std::string& path) {
     }
 }
 
-std::vector<SymbolMatch> WorkspaceIndex::Query(std::string_view query, size_t limit) const {
-    std::vector<std::shared_ptr<const FileSymbols>> files;
-    size_t symbols = 0;
-    {
-        std::shared_lock lock(mutex_);
-        files.reserve(files_.size());
+std::shared_ptr<const WorkspaceIndex::Snapshot> WorkspaceIndex::TakeSnapshot() const {
+    std::shared_lock lock(mutex_);
+    std::lock_guard snapshotLock(snapshotMutex_);
+    if (!snapshot_) {
+        auto snapshot = std::make_shared<Snapshot>();
+        snapshot->files.reserve(files_.size());
         for (const auto& [path, entry] : files_) {
             if (entry.symbols) {
-                files.push_back(entry.symbols);
-                symbols += entry.symbols->keys.size();
+                snapshot->files.push_back(entry.symbols);
+                snapshot->symbols += entry.symbols->symbols.size();
             }
         }
+        snapshot_ = std::move(snapshot);
     }
+    return snapshot_;
+}
+
+std::vector<SymbolMatch> WorkspaceIndex::Query(std::string_view query, size_t limit) const {
+    const std::shared_ptr<const Snapshot> snapshot = TakeSnapshot();
+    const std::vector<std::shared_ptr<const FileSymbols>>& files = snapshot->files;
+    const size_t symbols = snapshot->symbols;
     if (limit == 0) {
         return {};
     }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <shared_mutex>
 #include <string>
 #include <string_view>
@@ -31,14 +32,23 @@ struct IndexedSymbol {
     OutlineRole role = OutlineRole::Definition;
 };
 
-// What a query reads of every entry: the case-folded search text. Kept
-// apart from the rest, and small, so that a query runs through memory
-// quickly.
+// Where an entry's case-folded search text is: its name is the text's tail
+// from `nameStart`.
 struct SearchKey {
-    uint64_t mask = 0;   // ByteMask of the folded text
     uint32_t offset = 0; // into FileSymbols::folded
     uint32_t length = 0;
-    uint32_t nameStart = 0; // where the name begins in the folded text
+    uint32_t nameStart = 0;
+};
+
+// What a query reads: each search text of a file once (a routine's
+// declaration and its body share one), with the entries that have it.
+// Kept apart from the rest, and small, so that a query runs through memory
+// quickly.
+struct SearchText {
+    uint64_t mask = 0; // ByteMask of the folded text
+    SearchKey key;
+    uint32_t firstHolder = 0; // the entries' numbers are holders[firstHolder, +holderCount)
+    uint32_t holderCount = 0;
 };
 
 // The index entries of one file; `keys` runs beside `symbols`.
@@ -48,6 +58,8 @@ struct FileSymbols {
     std::string folded;
     std::vector<IndexedSymbol> symbols;
     std::vector<SearchKey> keys;
+    std::vector<SearchText> texts;
+    std::vector<uint32_t> holders; // in each text's run, in entry order
 
     std::string_view Text(IndexedSymbol::Span span) const {
         return std::string_view(strings).substr(span.offset, span.length);
@@ -117,8 +129,18 @@ private:
     void Replace(Files::value_type& file, std::shared_ptr<const FileSymbols> symbols);
     Files::iterator Erase(Files::iterator file);
 
+    // The files that have entries, in path order, as a query takes them;
+    // made at the first query after a change.
+    struct Snapshot {
+        std::vector<std::shared_ptr<const FileSymbols>> files;
+        size_t symbols = 0;
+    };
+    std::shared_ptr<const Snapshot> TakeSnapshot() const;
+
     mutable std::shared_mutex mutex_;
     Files files_;
+    mutable std::mutex snapshotMutex_;
+    mutable std::shared_ptr<const Snapshot> snapshot_;
     // The files that have entries of a name, by their numbers; a map's
     // elements stay where they are while they are in it.
     NameTable names_;

@@ -1,5 +1,6 @@
 #include "features/structure/PascalLexer.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -91,6 +92,20 @@ constexpr std::array<WordPlace, 26 * (kLongestWord + 1)> kWordPlaces = [] {
     return places;
 }();
 
+// For each first letter, the lengths of the words it begins, as bits: most
+// names are turned away by these alone.
+constexpr std::array<uint16_t, 26> kWordLengths = [] {
+    std::array<uint16_t, 26> lengths{};
+    for (size_t letter = 0; letter < 26; ++letter) {
+        for (size_t length = 0; length <= kLongestWord; ++length) {
+            if (!kWordPlaces[letter * (kLongestWord + 1) + length].words[0].first.empty()) {
+                lengths[letter] |= static_cast<uint16_t>(1u << length);
+            }
+        }
+    }
+    return lengths;
+}();
+
 } // namespace
 
 Word WordOf(std::string_view text) {
@@ -98,7 +113,8 @@ Word WordOf(std::string_view text) {
         return Word::None;
     }
     const char first = LowerAscii(text[0]);
-    if (first < 'a' || first > 'z') {
+    if (first < 'a' || first > 'z' ||
+        ((kWordLengths[static_cast<size_t>(first - 'a')] >> text.size()) & 1) == 0) {
         return Word::None;
     }
     const WordPlace& place =
@@ -126,15 +142,24 @@ void PascalLexer::Resume(const SourceStructure::Checkpoint& checkpoint) {
     openRegions_ = checkpoint.openRegions;
 }
 
-bool PascalLexer::Next(Token& token) {
+// Inlined into both callers: a call a token costs more than most tokens.
+[[gnu::always_inline]] inline bool PascalLexer::ReadToken(Token& token) {
+    const char* const begin = text_.data();
+    const char* const end = begin + text_.size();
     while (at_ < text_.size()) {
-        const char c = text_[at_];
+        const char* p = begin + at_;
+        // Runs of blanks (indentation, mostly) in a tight loop.
+        while (p != end && kCharClasses[static_cast<unsigned char>(*p)] == Blank) {
+            ++p;
+        }
+        at_ = static_cast<size_t>(p - begin);
+        if (p == end) {
+            break;
+        }
+        const char c = *p;
         switch (kCharClasses[static_cast<unsigned char>(c)]) {
         case LineBreak:
             NewLine();
-            continue;
-        case Blank:
-            ++at_;
             continue;
         case Brace:
             Comment(at_ + 1, "}");
@@ -147,33 +172,37 @@ bool PascalLexer::Next(Token& token) {
             break;
         case Slash:
             if (Peek() == '/') {
-                while (at_ < text_.size() && text_[at_] != '\n' && text_[at_] != '\r') {
-                    ++at_;
-                }
+                // To the line's end: its LF, or a lone CR before it.
+                const size_t lineFeed = std::min(text_.find('\n', at_), text_.size());
+                at_ = std::min(lineFeed, text_.substr(0, lineFeed).find('\r', at_));
                 continue;
             }
             break;
+        case Blank:
         case Other:
             break;
         }
-        token = Token{};
         token.start = at_;
         token.firstOnLine = firstOnLine_;
         token.column = firstOnLine_ ? Column() : 0;
-        if (firstOnLine_) {
+        token.word = Word::None;
+        token.symbol = 0;
+        if (firstOnLine_ && lineStarts_) {
             lineOpenRegions_ = openRegions_;
             lineComments_ = out_.comments.size();
             lineRegions_ = out_.regions.size();
         }
         firstOnLine_ = false;
         if (IsWordStart(c) || (c == '&' && IsWordStart(Peek()))) {
-            at_ += c == '&' ? 1 : 0;
-            const size_t word = at_;
-            while (at_ < text_.size() && IsNameChar(text_[at_])) {
-                ++at_;
+            const char* const word = c == '&' ? p + 1 : p;
+            const char* q = word + 1;
+            while (q != end && IsNameChar(*q)) {
+                ++q;
             }
+            at_ = static_cast<size_t>(q - begin);
             token.kind = Token::Name;
-            token.word = c == '&' ? Word::None : WordOf(text_.substr(word, at_ - word));
+            token.word = c == '&' ? Word::None
+                                  : WordOf(std::string_view(word, static_cast<size_t>(q - word)));
         } else if (c == '\'' || c == '#') {
             Literal();
             token.kind = Token::Literal;
@@ -201,6 +230,21 @@ bool PascalLexer::Next(Token& token) {
     return false;
 }
 
+bool PascalLexer::Next(Token& token) {
+    return ReadToken(token);
+}
+
+size_t PascalLexer::Read(std::vector<Token>& tokens, size_t count) {
+    size_t read = 0;
+    for (; read < count; ++read) {
+        if (!ReadToken(tokens.emplace_back())) {
+            tokens.pop_back();
+            break;
+        }
+    }
+    return read;
+}
+
 uint32_t PascalLexer::Column() const {
     uint32_t column = 0;
     for (size_t i = lineStart_; i < at_; ++i) {
@@ -223,9 +267,11 @@ void PascalLexer::Comment(size_t body, std::string_view close) {
     if (close == "}" && inner.starts_with('$')) {
         Directive(start, end, inner.substr(1));
     }
-    const size_t lastBreak = text_.substr(start, end - start).find_last_of("\r\n");
-    if (lastBreak != std::string_view::npos) {
-        lineStart_ = start + lastBreak + 1;
+    // Most comments end on their own line: two quick searches tell.
+    const std::string_view comment = text_.substr(start, end - start);
+    if (comment.find('\n') != std::string_view::npos ||
+        comment.find('\r') != std::string_view::npos) {
+        lineStart_ = start + comment.find_last_of("\r\n") + 1;
         out_.comments.push_back({start, end});
     }
     at_ = end;

@@ -61,7 +61,10 @@ class PascalLexer {
 public:
     using Token = SourceStructure::Token;
 
-    PascalLexer(std::string_view text, SourceStructure& out) : text_(text), out_(out) {}
+    // `lineStarts`: whether the reader asks what was noted before a line's
+    // first token (for its checkpoints).
+    PascalLexer(std::string_view text, SourceStructure& out, bool lineStarts = true)
+        : text_(text), out_(out), lineStarts_(lineStarts) {}
 
     // Goes on from the first token of a line, `checkpoint.token`, as it
     // stood when that token was read.
@@ -69,6 +72,9 @@ public:
 
     // The next token; false at the end of the text.
     bool Next(Token& token);
+    // Appends the next `count` tokens to `tokens`, fewer at the end of the
+    // text; gives how many.
+    size_t Read(std::vector<Token>& tokens, size_t count);
 
     // How far the text has been read: nothing at or after Position() + 1
     // has been looked at.
@@ -80,6 +86,7 @@ public:
     size_t LineRegions() const { return lineRegions_; }
 
 private:
+    bool ReadToken(Token& token);
     // The column of `at_` as an editor shows it, tabs every eight.
     uint32_t Column() const;
     char Peek() const { return at_ + 1 < text_.size() ? text_[at_ + 1] : '\0'; }
@@ -96,6 +103,7 @@ private:
     size_t at_ = 0;
     size_t lineStart_ = 0;
     bool firstOnLine_ = true;
+    bool lineStarts_ = true;
     std::vector<size_t> openRegions_;
     std::vector<size_t> lineOpenRegions_;
     size_t lineComments_ = 0;

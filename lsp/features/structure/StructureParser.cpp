@@ -37,8 +37,9 @@ RoutineKind KindOf(Word word) {
 // Reads the tokens into the structure.
 class Parser {
 public:
-    Parser(std::string_view text, Structure& out, Checkpoints checkpoints = Checkpoints::Kept)
-        : text_(text), lexer_(text, out), checkpoints_(checkpoints == Checkpoints::Kept),
+    Parser(std::string_view text, Structure& out, Checkpoints checkpoints, StructureParts parts)
+        : text_(text), lexer_(text, out, checkpoints == Checkpoints::Kept),
+          checkpoints_(checkpoints == Checkpoints::Kept), all_(parts == StructureParts::All),
           out_(out) {}
 
     // Goes on from `checkpoint`, which `out` holds what was found before.
@@ -57,6 +58,11 @@ public:
             DropPassedTokens();
             if (checkpoints_ && CheckpointTaken() && stop && stop(out_.checkpoints.back())) {
                 return;
+            }
+            const size_t before = i_;
+            SkipPlainTokens();
+            if (i_ != before) {
+                continue; // the token it stopped at is read as any other
             }
             Step();
         }
@@ -82,22 +88,31 @@ private:
     // read only as far as the parser looks, so that a checkpoint knows how
     // far its state depends on the text.
     bool Has(size_t i) const { return i - base_ < tokens_.size() || ReadTo(i); }
-    // Reads tokens until there is a token `i`, or the text ends.
+    // Reads tokens until there is a token `i`, or the text ends. A reading
+    // that takes no checkpoints need not know how far it looked: it reads a
+    // run of tokens at a time.
     [[gnu::noinline]] bool ReadTo(size_t i) const {
         if (i == kNone || i < base_) {
             return false; // before the first token
         }
+        if (!checkpoints_) {
+            const size_t want = i - base_ + kTokensAhead;
+            while (!ended_ && want >= tokens_.size()) {
+                ended_ = lexer_.Read(tokens_, kTokensAhead) < kTokensAhead;
+            }
+            return i - base_ < tokens_.size();
+        }
         while (!ended_ && i - base_ >= tokens_.size()) {
-            Token token;
+            Token& token = tokens_.emplace_back();
             if (!lexer_.Next(token)) {
+                tokens_.pop_back();
                 ended_ = true;
                 break;
             }
-            if (token.firstOnLine && checkpoints_) {
-                lineStarts_.push_back({base_ + tokens_.size(), lexer_.LineOpenRegions(),
+            if (token.firstOnLine) {
+                lineStarts_.push_back({base_ + tokens_.size() - 1, lexer_.LineOpenRegions(),
                                        lexer_.LineComments(), lexer_.LineRegions()});
             }
-            tokens_.push_back(token);
         }
         return i - base_ < tokens_.size();
     }
@@ -119,6 +134,29 @@ private:
         base_ += drop;
     }
     const Token& At(size_t i) const { return T(i); }
+
+    // Passes over the tokens that change nothing but where the reader
+    // stands: those that are no word of its own, but for a name that a `=`
+    // or `<` follows outside statements (where a type may be declared).
+    // Where checkpoints are taken, it stops at a line's first token outside
+    // statements, where one may be taken.
+    void SkipPlainTokens() {
+        const bool statements = types_.empty() && !open_.empty() && open_.back().depth > 0;
+        while (Has(i_)) {
+            const Token& token = T(i_);
+            if (token.word != Word::None || (checkpoints_ && token.firstOnLine && !statements)) {
+                return;
+            }
+            if (!statements && token.kind == Token::Name &&
+                (IsSymbol(i_ + 1, '=') || IsSymbol(i_ + 1, '<'))) {
+                return;
+            }
+            ++i_;
+            if (i_ - base_ >= kTokensKept) {
+                DropPassedTokens();
+            }
+        }
+    }
     std::string_view Text(const Token& token) const {
         return text_.substr(token.start, token.end - token.start);
     }
@@ -340,6 +378,9 @@ private:
             if (IsHeadingStart(i_) || token.word == Word::Begin || token.word == Word::Type) {
                 break; // a uses clause cut off
             }
+            if (!all_) {
+                continue;
+            }
             if (token.kind == Token::Name && token.word != Word::In) {
                 // A dotted name is one unit's: `System.SysUtils`.
                 if (IsSymbol(i_ - 1, '.') && !name.empty()) {
@@ -362,6 +403,9 @@ private:
 
     bool IsHeadingStart(size_t i) const {
         const Word word = WordAt(i);
+        return (word == Word::Class || IsHeadingWord(word)) && IsHeadingAfterItsWord(i, word);
+    }
+    [[gnu::noinline]] bool IsHeadingAfterItsWord(size_t i, Word word) const {
         const size_t heading = word == Word::Class ? i + 1 : i;
         if (!IsHeadingWord(WordAt(heading)) || At(heading + 1).kind == Token::Literal) {
             return false;
@@ -399,10 +443,8 @@ private:
     }
 
     // Skips a generic's `<…>` at `i`.
-    size_t SkipAngles(size_t i) const {
-        if (!IsSymbol(i, '<')) {
-            return i;
-        }
+    size_t SkipAngles(size_t i) const { return IsSymbol(i, '<') ? SkipOpenAngle(i) : i; }
+    [[gnu::noinline]] size_t SkipOpenAngle(size_t i) const {
         int depth = 0;
         for (; Has(i); ++i) {
             if (IsSymbol(i, '<')) {
@@ -502,8 +544,10 @@ private:
         type.kind = kind;
         type.parent = types_.empty() ? -1 : types_.back().type;
         const size_t detailLast = std::max(detailEnd, kindAt + 1) - 1;
-        type.detail =
-            CollapseBlanks(text_.substr(T(kindAt).start, T(detailLast).end - T(kindAt).start));
+        if (all_) {
+            type.detail =
+                CollapseBlanks(text_.substr(T(kindAt).start, T(detailLast).end - T(kindAt).start));
+        }
         out_.types.push_back(std::move(type));
         types_.push_back({static_cast<int>(out_.types.size() - 1), column, 0});
         i_ = std::max(detailEnd, kindAt + 1);
@@ -521,26 +565,27 @@ private:
         routine.kind = KindOf(WordAt(i_));
         ++i_;
         // The name, maybe qualified: `TOuter.TInner<T>.Name`.
-        std::vector<std::string_view> parts;
         size_t nameToken = i_;
+        bool qualified = false;
         for (;;) {
             nameToken = i_;
-            parts.push_back(Text(T(i_)));
+            if (all_ && qualified) {
+                routine.qualifier += routine.qualifier.empty() ? "" : ".";
+                routine.qualifier += routine.name;
+            }
+            if (all_) {
+                routine.name = Text(T(i_));
+            }
             i_ = SkipAngles(i_ + 1);
             if (!IsSymbol(i_, '.') || At(i_ + 1).kind != Token::Name) {
                 break;
             }
+            qualified = true;
             ++i_;
         }
         // An operator named by a symbol of two tokens (`operator :=`).
-        routine.name = std::string(parts.back());
         routine.nameStart = T(nameToken).start;
         routine.nameEnd = T(nameToken).end;
-        parts.pop_back();
-        for (const std::string_view part : parts) {
-            routine.qualifier += routine.qualifier.empty() ? "" : ".";
-            routine.qualifier += part;
-        }
         if (IsSymbol(i_, '(')) {
             int depth = 0;
             std::string& key = routine.parameters;
@@ -567,6 +612,9 @@ private:
                             break;
                         }
                     }
+                    continue;
+                }
+                if (!all_) {
                     continue;
                 }
                 if (!key.empty() && IsNameChar(key.back()) && IsNameChar(text_[T(i_).start])) {
@@ -598,7 +646,7 @@ private:
         // A qualified name (`TFoo.Bar`) is always an implementation, also
         // where the IMPLEMENTATION keyword was not seen (it may stand in an
         // include file).
-        routine.body = mayHaveBody && (!inInterface || !routine.qualifier.empty()) && !IsForward();
+        routine.body = mayHaveBody && (!inInterface || qualified) && !IsForward();
         out_.routines.push_back(std::move(routine));
         if (out_.routines.back().body) {
             open_.push_back({static_cast<int>(out_.routines.size() - 1), first.column, 0});
@@ -651,6 +699,7 @@ private:
     mutable std::vector<Token> tokens_;
     size_t base_ = 0; // the number of the first token in `tokens_`
     static constexpr size_t kTokensKept = 4096;
+    static constexpr size_t kTokensAhead = 64;
     mutable bool ended_ = false;
     // What the lexer had noted before each token that begins a line, from
     // the last checkpoint on.
@@ -662,6 +711,7 @@ private:
     };
     mutable std::vector<LineStart> lineStarts_;
     bool checkpoints_ = true;
+    bool all_ = true;     // all of the structure, not the type spans alone
     size_t lineHead_ = 0; // the first one the parser has not passed
     bool busy_ = true;    // a type or routine was open since the last checkpoint
     size_t lastCheckpoint_ = 0;
@@ -675,8 +725,9 @@ private:
 } // namespace
 
 void ParseStructure(std::string_view text, SourceStructure& out, Checkpoints checkpoints,
-                    const SourceStructure::Checkpoint* from, const CheckpointStop& stop) {
-    Parser parser(text, out, checkpoints);
+                    const SourceStructure::Checkpoint* from, const CheckpointStop& stop,
+                    StructureParts parts) {
+    Parser parser(text, out, checkpoints, parts);
     if (from != nullptr) {
         parser.Resume(*from);
     }

@@ -166,6 +166,51 @@ private slots:
         QFETCH(QString, unit);
         QCOMPARE(QString::fromStdString(UnitOfPath(path.toStdString())), unit);
     }
+    // A reading for the types alone finds the same types, spans and all.
+    void typeSpansAlone_data() { recovery_data(); }
+    void typeSpansAlone() {
+        QFETCH(QString, text);
+        const std::string source = text.toStdString();
+        std::vector<SourceStructure::TypeSpan> whole = ReadSourceStructure(source).types;
+        for (SourceStructure::TypeSpan& type : whole) {
+            type.detail.clear();
+        }
+        QVERIFY(ReadSourceStructure(source, Checkpoints::None, StructureParts::TypeSpans).types ==
+                whole);
+    }
+    // After a type or routine closes, the next line's first token is a
+    // checkpoint, also where the tokens before it were passed over unread.
+    void checkpointsAfterWhatCloses() {
+        const std::string text = "unit U;\ninterface\nimplementation\nprocedure A;\nbegin\n"
+                                 "  X := F(1, 'a');\nend;\nprocedure B;\nbegin\n  Y := 2;\n"
+                                 "end;\ntype\n  TR = record\n    Z: Integer;\n  end;\nend.\n";
+        QStringList lines;
+        for (const SourceStructure::Checkpoint& checkpoint :
+             ReadSourceStructure(text).checkpoints) {
+            lines << LineOf(text, checkpoint.token.start);
+        }
+        QCOMPARE(lines, QStringList({"2", "8", "12", "16"}));
+    }
+    // The index's outline has the full one's entries (their details aside).
+    void outlineWithoutDetails() {
+        QFile file(QStringLiteral(KESTREL_SAMPLES_DIR "/Unit1.pas"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const TextDocument document(file.readAll().toStdString());
+        const std::vector<OutlineSymbol> whole = BuildOutline(document);
+        const std::vector<OutlineSymbol> lean = BuildOutlineWithoutDetails(document);
+        const auto same = [](auto& self, const std::vector<OutlineSymbol>& a,
+                             const std::vector<OutlineSymbol>& b) -> bool {
+            return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                              [&](const OutlineSymbol& x, const OutlineSymbol& y) {
+                                  return x.name == y.name && x.kind == y.kind && x.role == y.role &&
+                                         x.line == y.line && x.selectionStart == y.selectionStart &&
+                                         x.selectionEnd == y.selectionEnd &&
+                                         self(self, x.children, y.children);
+                              });
+        };
+        QVERIFY(!whole.empty());
+        QVERIFY(same(same, lean, whole));
+    }
     void outlineShowsTheWholeUnitName() {
         const TextDocument document("unit tests.generics.stdcollections;\ninterface\nend.\n");
         const std::vector<OutlineSymbol> outline = BuildOutline(document);

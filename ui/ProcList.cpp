@@ -43,15 +43,16 @@ QIcon TwoStateIcon(const char* normal, const char* disabled) {
 }
 
 // Texts of the source are shown as UTF-8 where they are valid UTF-8, else as
-// Windows-1252: the host hands over bytes without saying which.
-QString Display(std::string_view bytes) {
+// Windows-1252: the host hands over bytes without saying which. Gives the
+// text in UTF-8: `bytes` themselves, or `decoded` filled.
+std::string_view Display(std::string_view bytes, std::string& decoded) {
     // Most source text is ASCII, which reads the same either way.
     if (std::all_of(bytes.begin(), bytes.end(),
                     [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-        return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+        return bytes;
     }
-    const std::string utf8 = ToUtf8(bytes, DetectEncoding(bytes));
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+    decoded = ToUtf8(bytes, DetectEncoding(bytes));
+    return decoded;
 }
 
 } // namespace
@@ -196,14 +197,21 @@ QToolButton* TfrmProc::FilterButton(int tag) const {
 }
 
 void TfrmProc::AddRow(const SymbolRow& row) {
-    ListRow listRow;
-    listRow.caption = QString::fromLatin1(row.caption);
-    listRow.name = Display(row.name);
-    listRow.className = Display(row.className);
-    listRow.details = Display(row.details);
-    listRow.imageIndex = row.category;
-    listRow.line = row.line;
-    const bool shown = row.category == catHeader || FilterButton(row.category)->isChecked();
+    AddRow(row.caption, row.name, row.className, row.details, row.category, row.line);
+}
+
+void TfrmProc::AddRow(const SymbolRowView& row) {
+    AddRow(FormatLineCaption(row.line), row.name, row.className, row.details, row.category,
+           row.line);
+}
+
+void TfrmProc::AddRow(std::string_view caption, std::string_view name, std::string_view className,
+                      std::string_view details, SymbolCategory category, int32_t line) {
+    std::string decoded[3];
+    ListRow listRow =
+        ListRow::FromUtf8(caption, Display(name, decoded[0]), Display(className, decoded[1]),
+                          Display(details, decoded[2]), category, line);
+    const bool shown = category == catHeader || FilterButton(category)->isChecked();
     (shown ? lstShowLine : lstProc)->Rows()->Append(std::move(listRow));
 }
 
@@ -240,7 +248,7 @@ void TfrmProc::GoLine() {
     }
     // The whole number is read back, so lines past 99999 come back whole.
     bool ok = false;
-    const int line = lstShowLine->Rows()->Row(row).caption.toInt(&ok);
+    const int line = lstShowLine->Rows()->Row(row).Caption().toInt(&ok);
     if (!ok || line <= 0) {
         return;
     }

@@ -34,13 +34,14 @@ public:
     template <class Source> void LoadSource(Source&& source) {
         ListUpdate parked(lstProc);
         ListUpdate shown(lstShowLine);
-        ScanRows(std::forward<Source>(source), Keywords(),
-                 [this](SymbolRow&& row) { AddRow(row); });
+        ScanRowViews(std::forward<Source>(source), Keywords(), Headings::Classic,
+                     [this](const SymbolRowView& row) { AddRow(row); });
     }
 
     // Appends one row to lstShowLine when its category is shown, else to
     // lstProc.
     void AddRow(const SymbolRow& row);
+    void AddRow(const SymbolRowView& row);
 
     // The first words that make a line a row: the items of cboReserved.
     const std::vector<std::string>& Keywords();
@@ -86,6 +87,8 @@ private:
     void FormActivate();
     void GoLine();
     QToolButton* FilterButton(int tag) const;
+    void AddRow(std::string_view caption, std::string_view name, std::string_view className,
+                std::string_view details, SymbolCategory category, int32_t line);
 
     std::array<QToolButton*, kCategoryCount> filterButtons_{};
     QRect wantedBounds_; // the outer bounds last set

@@ -36,7 +36,7 @@ QVariant SymbolListModel::data(const QModelIndex& index, int role) const {
     }
     const ListRow& row = rows_[static_cast<size_t>(index.row())];
     if (role == Qt::DisplayRole) {
-        return index.column() == 0 ? row.caption : row.SubItem(index.column() - 1);
+        return row.Text(index.column());
     }
     if (role == Qt::DecorationRole && index.column() == 0) {
         // Rows without an image keep its place, so the captions line up.
@@ -131,8 +131,9 @@ std::array<int, 4> SymbolListModel::FittingWidths(TextWidths& measure) const {
     }
     for (const ListRow& row : rows_) {
         if (row.measuredBy != &measure) {
-            row.widths = {measure.Width(row.caption), measure.Width(row.name),
-                          measure.Width(row.className), measure.Width(row.details)};
+            for (int column = 0; column < 4; ++column) {
+                row.widths[column] = measure.Width(row.Text(column));
+            }
             row.measuredBy = &measure;
         }
         for (int column = 0; column < 4; ++column) {

@@ -3,7 +3,6 @@
 #include "CurrentFile.h"
 #include "EditorRefs.h"
 #include "EditorView.h"
-#include "HostReaderSource.h"
 #include "HostRef.h"
 #include "SeekEditorPos.h"
 #include "SourceMarks.h"
@@ -39,8 +38,7 @@ void InsertBookmark(TIToolServices* services) {
         if (!reader) {
             return;
         }
-        HostReaderSource source(reader.Get());
-        walk = SeekEditorPos(source, cursor.Line, cursor.Col);
+        walk = SeekEditorPos(*reader.Get(), cursor.Line, cursor.Col);
     }
     if (!walk.reached) {
         return;

@@ -3,7 +3,6 @@
 #include "AddInApplication.h"
 #include "CurrentFile.h"
 #include "EditorRefs.h"
-#include "HostReaderSource.h"
 #include "HostRef.h"
 #include "HourGlass.h"
 #include "ProcList.h"
@@ -39,7 +38,8 @@ int32_t ChooseSymbolLine(TIToolServices* services) {
             return 0;
         }
         form = std::make_unique<TfrmProc>(AddInApplication::Instance().OwnerWindow());
-        form->LoadSource(HostReaderSource(reader.Get()));
+        // Read straight from the host, one character per call.
+        form->LoadSource(*reader.Get());
         // The reader, the editor and the module are given back here, in
         // that order, before the window is shown.
     }

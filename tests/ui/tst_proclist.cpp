@@ -270,7 +270,7 @@ private slots:
                                          std::pair("unit C;", 123456)}) {
             form.AddRow(*ClassifySourceLine(text, line, inImplementation, ReservedWords()));
         }
-        QCOMPARE(form.lstShowLine->Rows()->Row(1).caption, QString("100000"));
+        QCOMPARE(form.lstShowLine->Rows()->Row(1).Caption(), QString("100000"));
         form.show();
         form.lstShowLineColumnClick(0); // descending
         QCOMPARE(Lines(form.lstShowLine), QStringList({"123456", "100000", "99999"}));
@@ -521,18 +521,12 @@ private slots:
         list->BeginUpdate();
         for (int i = 1; i <= 5000; ++i) {
             const QString n = QString::number(i);
-            ListRow row{QString("%1").arg(i, 5, 10, QChar('0')),
-                        "iiiiliiiiilllllilllliiiiiiiiii" + n,
-                        "Tlililililil" + n,
-                        "(i: lil; j: ijlijl; k: iljk; l: ijkl);" + n,
-                        catHeader,
-                        i};
-            if (i == 2500) {
-                row.name = wide[0];
-                row.className = wide[1];
-                row.details = wide[2];
-            }
-            list->Rows()->Append(std::move(row));
+            const bool widest = i == 2500;
+            list->Rows()->Append(ListRow{
+                QString("%1").arg(i, 5, 10, QChar('0')),
+                widest ? wide[0] : "iiiiliiiiilllllilllliiiiiiiiii" + n,
+                widest ? wide[1] : "Tlililililil" + n,
+                widest ? wide[2] : "(i: lil; j: ijlijl; k: iljk; l: ijkl);" + n, catHeader, i});
         }
         list->EndUpdate();
         form.show();

@@ -164,7 +164,7 @@ TIEditorInterface* HostModule::GetEditorInterface() {
 }
 
 TIEditReader* HostEditor::CreateReader() {
-    return document_ ? new HostReader(document_->BufferBytes(), version_) : nullptr;
+    return document_ ? new HostReader(document_->HostBytes(), version_) : nullptr;
 }
 
 TIEditWriter* HostEditor::CreateWriter() {
@@ -182,20 +182,26 @@ TIEditView* HostEditor::GetView(int32_t index) {
 }
 
 HostWriter::HostWriter(EditorDocument* document, int version)
-    : document_(document), snapshot_(document->BufferBytes()), version_(version) {}
+    : document_(document), snapshot_(document->HostBytes()), version_(version) {}
 
 HostWriter::~HostWriter() {
-    if (document_) {
-        document_->ApplyInsertions(*snapshot_, insertions_);
+    if (!document_ || insertions_.empty()) {
+        return;
     }
+    const std::vector<EditorDocument::Placed> placed =
+        document_->PlaceInsertions(*snapshot_, insertions_);
+    // Let go of the snapshot before the edit: one read in place that no
+    // reader holds any more need not be copied.
+    snapshot_.reset();
+    document_->ApplyInsertions(placed);
 }
 
 bool HostWriter::CopyTo(int32_t position) {
     if (position < position_) {
         return false; // a writer only moves forward
     }
-    position_ =
-        static_cast<int32_t>(std::min<size_t>(static_cast<size_t>(position), snapshot_->size()));
+    position_ = static_cast<int32_t>(
+        std::min<size_t>(static_cast<size_t>(position), snapshot_->Bytes().size()));
     return true;
 }
 

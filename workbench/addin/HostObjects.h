@@ -111,28 +111,36 @@ private:
     int version_;
 };
 
-// Reads a snapshot of the buffer taken when the reader was created.
+// Reads a snapshot of the buffer taken when the reader was created: in
+// place while the editor's text is unchanged (see EditorDocument::HostBytes).
 class HostReader final : public kestrel::RefCounted<HostReader, kestrel::TIEditReader>,
                          HostObjectCounter {
 public:
-    HostReader(std::shared_ptr<const std::string> snapshot, int version)
-        : snapshot_(std::move(snapshot)), bytes_(*snapshot_), version_(version) {}
+    HostReader(std::shared_ptr<const BufferSnapshot> snapshot, int version)
+        : snapshot_(std::move(snapshot)), bytes_(&snapshot_->Bytes()), version_(version) {}
     int32_t GetInterfaceVersion() override { return version_; }
     // Called once per character by the add-in's scans: the one-character
     // request is answered first, with the fewest loads.
     int32_t GetText(int32_t position, char* buffer, int32_t count) override {
+        const std::string_view bytes = *bytes_;
         const auto at = static_cast<uint32_t>(position);
-        if (count == 1 && at < bytes_.size() && buffer != nullptr) {
-            *buffer = bytes_[at];
+        if (count == 1 && at < bytes.size() && buffer != nullptr) [[likely]] {
+            *buffer = bytes[at];
             return 1;
         }
-        return buffer == nullptr ? 0
-                                 : kestrel::MemorySource(bytes_).GetText(position, buffer, count);
+        return GetRun(position, buffer, count);
     }
 
 private:
-    std::shared_ptr<const std::string> snapshot_;
-    std::string_view bytes_; // the snapshot's, held while the reader lives
+    // Any other request, kept out of the way of the one above.
+    [[gnu::noinline]] int32_t GetRun(int32_t position, char* buffer, int32_t count) const {
+        return buffer == nullptr ? 0
+                                 : kestrel::MemorySource(*bytes_).GetText(position, buffer, count);
+    }
+
+    std::shared_ptr<const BufferSnapshot> snapshot_;
+    // The snapshot's bytes, followed where they move when it takes a copy.
+    const std::string_view* bytes_;
     int version_;
 };
 
@@ -149,7 +157,7 @@ public:
 
 private:
     QPointer<EditorDocument> document_;
-    std::shared_ptr<const std::string> snapshot_;
+    std::shared_ptr<const BufferSnapshot> snapshot_;
     int32_t position_ = 0;
     std::vector<EditorDocument::Insertion> insertions_;
     int version_;

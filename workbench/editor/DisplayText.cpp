@@ -1,5 +1,6 @@
 #include "DisplayText.h"
 
+#include <algorithm>
 #include <cstring>
 
 using kestrel::TextEncoding;
@@ -126,6 +127,47 @@ std::string BytesFromDisplay(std::string_view text, TextEncoding encoding) {
     }
     flush(text.size());
     return bytes;
+}
+
+namespace {
+
+// True when `text` holds no lone CR, no lone LF and no stand-in. A CR at its
+// end is lone only when `endsText`, an LF at its start only when
+// `startsText`: otherwise `text` is part of a longer one, and their partners
+// lie outside it.
+bool BufferForm(std::string_view text, bool startsText, bool endsText) {
+    if (text.find(kStandIn) != std::string_view::npos) {
+        return false;
+    }
+    for (const char *p = text.data(), *end = p + text.size();
+         (p = static_cast<const char*>(std::memchr(p, '\r', end - p))) != nullptr; ++p) {
+        if (p + 1 == end ? endsText : p[1] != '\n') {
+            return false;
+        }
+    }
+    for (const char *p = text.data(), *end = p + text.size();
+         (p = static_cast<const char*>(std::memchr(p, '\n', end - p))) != nullptr; ++p) {
+        if (p == text.data() ? startsText : p[-1] != '\r') {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool InBufferForm(std::string_view text) {
+    return BufferForm(text, true, true);
+}
+
+bool StretchInBufferForm(std::string_view text, size_t from, size_t to) {
+    // Two bytes each side hold every pair and every stand-in that a byte
+    // of the stretch can be part of.
+    to = std::min(to, text.size());
+    from = std::min(from, to);
+    const size_t start = from < 2 ? 0 : from - 2;
+    const size_t end = std::min(text.size(), to + 2);
+    return BufferForm(text.substr(start, end - start), start == 0, end == text.size());
 }
 
 LineOffset DisplayOffsetForByteColumn(std::string_view line, int byteColumn,

@@ -17,12 +17,12 @@ namespace workbench {
 
 namespace {
 
-// Gives `text` the buffer's text; false when `progress` stopped it.
-bool FillText(ScintillaText& text, const kestrel::HostBuffer& buffer,
+// Gives `text` the buffer's text, mapped for display when `mapped`; false
+// when `progress` stopped it.
+bool FillText(ScintillaText& text, const kestrel::HostBuffer& buffer, bool mapped,
               const EditorDocument::LoadProgress& progress) {
-    return NeedsDisplayMapping(buffer.bytes, buffer.encoding)
-               ? text.LoadText(DisplayFromBytes(buffer.bytes, buffer.encoding), progress)
-               : text.LoadText(buffer.bytes, progress);
+    return mapped ? text.LoadText(DisplayFromBytes(buffer.bytes, buffer.encoding), progress)
+                  : text.LoadText(buffer.bytes, progress);
 }
 
 } // namespace
@@ -45,11 +45,13 @@ EditorDocument* EditorDocument::Load(const QString& path, kestrel::FileStatus& s
     } // the file's bytes are freed before the editor takes its copy
     auto document = std::unique_ptr<EditorDocument>(new EditorDocument(path, parent));
     document->text_->SetColouring(loaded.bytes.size() <= kColourLimit);
-    if (!FillText(*document->text_, loaded, progress)) {
+    const bool mapped = NeedsDisplayMapping(loaded.bytes, loaded.encoding);
+    if (!FillText(*document->text_, loaded, mapped, progress)) {
         status = kestrel::FileStatus::Cancel(tr("opening was cancelled").toStdString());
         return nullptr;
     }
     document->Adopt(std::move(loaded), stamp);
+    document->TextSetFromBuffer(mapped);
     return document.release();
 }
 
@@ -58,8 +60,10 @@ EditorDocument* EditorDocument::Recovered(const QString& path, std::string_view 
     kestrel::HostBuffer loaded = kestrel::BufferFromFileBytes(fileBytes);
     auto* document = new EditorDocument(path, parent);
     document->text_->SetColouring(loaded.bytes.size() <= kColourLimit);
-    FillText(*document->text_, loaded, {});
+    const bool mapped = NeedsDisplayMapping(loaded.bytes, loaded.encoding);
+    FillText(*document->text_, loaded, mapped, {});
     document->Adopt(std::move(loaded), base);
+    document->TextSetFromBuffer(mapped);
     document->SetModifiedFlag(true);
     return document;
 }
@@ -73,7 +77,7 @@ EditorDocument::EditorDocument(const QString& path, QObject* parent)
 
 void EditorDocument::Listen(ScintillaText* holder) {
     connect(holder, &QsciScintilla::modificationChanged, this, &EditorDocument::ModifiedChanged);
-    connect(holder, &ScintillaText::TextChanging, this, [this] { buffer_.reset(); });
+    connect(holder, &ScintillaText::TextChanging, this, &EditorDocument::TextChanging);
     connect(holder, &ScintillaText::TextEdited, this, &EditorDocument::TextChanged);
 }
 
@@ -152,20 +156,72 @@ void EditorDocument::SetModifiedFlag(bool modified) {
     }
 }
 
+void EditorDocument::TextChanging(qsizetype position, qsizetype length, bool inserting) {
+    if (const std::shared_ptr<BufferSnapshot> held = inPlace_.lock()) {
+        held->Detach();
+    }
+    inPlace_.reset();
+    buffer_.reset();
+    const auto at = static_cast<size_t>(std::max<qsizetype>(position, 0));
+    const auto bytes = static_cast<size_t>(std::max<qsizetype>(length, 0));
+    if (inserting) {
+        edited_.Inserted(at, bytes);
+    } else {
+        edited_.Deleted(at, bytes);
+    }
+}
+
+void EditorDocument::TextSetFromBuffer(bool mapped) {
+    bufferForm_ = !mapped && roundTrips_ && loaded_.encoding == kestrel::TextEncoding::Utf8;
+    edited_.Clear();
+}
+
+bool EditorDocument::InBufferForm() const {
+    if (bufferForm_ && !edited_.IsEmpty()) {
+        // Only the edited stretch can have broken the form: a keystroke's
+        // bytes are looked at, not the whole text.
+        bufferForm_ = StretchInBufferForm(Text()->Bytes(), edited_.From(), edited_.To());
+        edited_.Clear();
+    }
+    return bufferForm_;
+}
+
 std::shared_ptr<const std::string> EditorDocument::BufferBytes() const {
     if (!buffer_) {
-        buffer_ = std::make_shared<const std::string>(
-            BytesFromDisplay(Text()->Bytes(), loaded_.encoding));
+        const std::string_view text = Text()->Bytes();
+        buffer_ = std::make_shared<const std::string>(BytesFromDisplay(text, loaded_.encoding));
+        // A copy that is the text itself (a pasted lone line end deleted
+        // again, say) lets the next readers read in place again.
+        if (!bufferForm_ && loaded_.encoding == kestrel::TextEncoding::Utf8) {
+            bufferForm_ = *buffer_ == text;
+            edited_.Clear();
+        }
     }
     return buffer_;
 }
 
+std::shared_ptr<const BufferSnapshot> EditorDocument::HostBytes() const {
+    if (std::shared_ptr<BufferSnapshot> held = inPlace_.lock()) {
+        return held;
+    }
+    if (loaded_.encoding == kestrel::TextEncoding::Utf8 && InBufferForm()) {
+        std::shared_ptr<BufferSnapshot> inPlace = BufferSnapshot::InPlace(Text()->Bytes());
+        inPlace_ = inPlace;
+        return inPlace;
+    }
+    return BufferSnapshot::Of(BufferBytes());
+}
+
 std::string EditorDocument::FileBytes() const {
-    return kestrel::FileBytesFromBuffer(loaded_, *BufferBytes());
+    std::string out;
+    FileBytes(out);
+    return out;
 }
 
 void EditorDocument::FileBytes(std::string& out) const {
-    kestrel::FileBytesFromBuffer(loaded_, *BufferBytes(), out);
+    // Read in place where it can be: a recovery copy is made ready after
+    // every edit while an add-in runs.
+    kestrel::FileBytesFromBuffer(loaded_, HostBytes()->Bytes(), out);
 }
 
 std::optional<EditorDocument::Unencodable> EditorDocument::FirstUnencodable() const {
@@ -230,12 +286,14 @@ void EditorDocument::Reload(std::string_view fileBytes, const FileStamp& stamp) 
     }
 
     kestrel::HostBuffer loaded = kestrel::BufferFromFileBytes(fileBytes);
-    if (NeedsDisplayMapping(loaded.bytes, loaded.encoding)) {
+    const bool mapped = NeedsDisplayMapping(loaded.bytes, loaded.encoding);
+    if (mapped) {
         ReplaceEditorText(*Text(), DisplayFromBytes(loaded.bytes, loaded.encoding));
     } else {
         ReplaceEditorText(*Text(), loaded.bytes);
     }
     Adopt(std::move(loaded), stamp);
+    TextSetFromBuffer(mapped);
 
     for (const Place& place : std::as_const(places)) {
         if (place.view) {
@@ -267,20 +325,14 @@ int32_t EditorDocument::ByteColumnAt(size_t offset) const {
                                       loaded_.encoding);
 }
 
-bool EditorDocument::ApplyInsertions(const std::string& snapshot,
-                                     const std::vector<Insertion>& insertions) {
-    if (insertions.empty()) {
-        return true;
-    }
-    if (IsReadOnly()) {
-        emit EditRefused();
-        return false;
-    }
-    size_t cursor = editor_ ? editor_->CursorOffset() : 0;
-    bool cursorMoved = false;
-    Text()->SendScintilla(QsciScintillaBase::SCI_BEGINUNDOACTION);
-    // From the last offset to the first, so earlier offsets stay valid;
-    // texts inserted at one offset keep their order.
+std::vector<EditorDocument::Placed>
+EditorDocument::PlaceInsertions(const BufferSnapshot& snapshot,
+                                const std::vector<Insertion>& insertions) const {
+    const std::string_view bytes = snapshot.Bytes();
+    std::vector<Placed> placed;
+    // From the last offset to the first, so that, inserted in this order,
+    // earlier offsets stay valid; texts inserted at one offset keep their
+    // order.
     for (auto it = insertions.rbegin(); it != insertions.rend();) {
         const int32_t offset = it->offset;
         std::string text;
@@ -294,31 +346,57 @@ bool EditorDocument::ApplyInsertions(const std::string& snapshot,
         }
         it = first;
 
-        const size_t at = std::min(static_cast<size_t>(std::max(offset, 0)), snapshot.size());
-        // The line of the offset, and its byte column.
+        const size_t at = std::min(static_cast<size_t>(std::max(offset, 0)), bytes.size());
+        // The line of the offset, and where it starts.
         int line = 1;
         size_t lineStart = 0;
-        for (const char* p = snapshot.data();;) {
-            const void* lf = std::memchr(p, '\n', snapshot.data() + at - p);
-            if (lf == nullptr) {
-                break;
+        if (snapshot.IsInPlace()) {
+            // The snapshot is the editor's text: the editor knows its lines.
+            line = static_cast<int>(Text()->SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION,
+                                                          static_cast<long>(at))) +
+                   1;
+            lineStart = static_cast<size_t>(Text()->SendScintilla(
+                QsciScintillaBase::SCI_POSITIONFROMLINE, static_cast<unsigned long>(line - 1)));
+        } else {
+            for (const char* p = bytes.data();;) {
+                const void* lf = std::memchr(p, '\n', bytes.data() + at - p);
+                if (lf == nullptr) {
+                    break;
+                }
+                p = static_cast<const char*>(lf) + 1;
+                lineStart = static_cast<size_t>(p - bytes.data());
+                ++line;
             }
-            p = static_cast<const char*>(lf) + 1;
-            lineStart = static_cast<size_t>(p - snapshot.data());
-            ++line;
         }
         if (line > Text()->LineCount()) {
             continue;
         }
         int beyond = 0;
         const size_t position = EditorOffset(line, static_cast<int32_t>(at - lineStart), &beyond);
-        const std::string display = DisplayFromBytes(text, loaded_.encoding);
-        Text()->SendScintilla(QsciScintillaBase::SCI_INSERTTEXT, static_cast<uintptr_t>(position),
-                              display.c_str());
+        placed.push_back({position, DisplayFromBytes(text, loaded_.encoding)});
+    }
+    return placed;
+}
+
+bool EditorDocument::ApplyInsertions(const std::vector<Placed>& placed) {
+    if (IsReadOnly()) {
+        emit EditRefused();
+        return false;
+    }
+    if (placed.empty()) {
+        return true;
+    }
+    size_t cursor = editor_ ? editor_->CursorOffset() : 0;
+    bool cursorMoved = false;
+    Text()->SendScintilla(QsciScintillaBase::SCI_BEGINUNDOACTION);
+    for (const Placed& insertion : placed) {
+        Text()->SendScintilla(QsciScintillaBase::SCI_INSERTTEXT,
+                              static_cast<uintptr_t>(insertion.position),
+                              insertion.display.c_str());
         // The cursor stays with the text it stood at, after what was
         // inserted there, as a cursor in any text does.
-        if (position <= cursor) {
-            cursor += display.size();
+        if (insertion.position <= cursor) {
+            cursor += insertion.display.size();
             cursorMoved = true;
         }
     }
@@ -328,6 +406,15 @@ bool EditorDocument::ApplyInsertions(const std::string& snapshot,
         editor_->SetCursorOffset(cursor, 0);
     }
     return true;
+}
+
+bool EditorDocument::ApplyInsertions(std::string_view snapshot,
+                                     const std::vector<Insertion>& insertions) {
+    if (insertions.empty()) {
+        return true;
+    }
+    const auto copy = std::make_shared<const std::string>(snapshot);
+    return ApplyInsertions(PlaceInsertions(*BufferSnapshot::Of(copy), insertions));
 }
 
 EditorDocument::BytePos EditorDocument::CursorPos() const {

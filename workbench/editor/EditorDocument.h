@@ -1,6 +1,8 @@
 #pragma once
 
+#include "BufferSnapshot.h"
 #include "CodeEditor.h"
+#include "EditedStretch.h"
 
 #include "FileStamp.h"
 #include "HostBuffer.h"
@@ -95,14 +97,30 @@ public:
     // The editor's text as the host buffer's bytes; kept until the next
     // edit, so readers and writers made in between share one copy.
     std::shared_ptr<const std::string> BufferBytes() const;
+    // The same for the host's readers and writers: read in place, without a
+    // copy, while the editor's text is the buffer's bytes (a UTF-8 file whose
+    // line ends are all CR LF), until the text next changes. The snapshots
+    // handed out in between are one.
+    std::shared_ptr<const BufferSnapshot> HostBytes() const;
 
     struct Insertion {
         int32_t offset;   // into the buffer as it was when the edit began
         std::string text; // bytes, lines ending in CR LF
     };
-    // Applies insertions made against the buffer `snapshot` as one undo step;
-    // false, and nothing changes, when the document is read-only.
-    bool ApplyInsertions(const std::string& snapshot, const std::vector<Insertion>& insertions);
+    // Insertions made against the buffer `snapshot`, each placed in the
+    // editor's text as it is now: the texts of one offset joined, from the
+    // last offset to the first.
+    struct Placed {
+        size_t position;     // in the editor's text
+        std::string display; // the text as the editor holds it
+    };
+    std::vector<Placed> PlaceInsertions(const BufferSnapshot& snapshot,
+                                        const std::vector<Insertion>& insertions) const;
+    // Inserts placed texts as one undo step; false, and nothing changes,
+    // when the document is read-only.
+    bool ApplyInsertions(const std::vector<Placed>& placed);
+    // Both, for insertions made against the buffer `snapshot`.
+    bool ApplyInsertions(std::string_view snapshot, const std::vector<Insertion>& insertions);
 
     // Host positions: line and byte column, both 1-based.
     struct BytePos {
@@ -146,6 +164,14 @@ private:
     size_t EditorOffset(int32_t line, int32_t byteColumn, int* beyond) const;
     int32_t ByteColumnAt(size_t offset) const;
     void SetModifiedFlag(bool modified);
+    // The text is about to change: snapshots read in place take their copy.
+    void TextChanging(qsizetype position, qsizetype length, bool inserting);
+    // Whether the editor's text is in the buffer's form now (bufferForm_),
+    // judged on what was edited since it last was.
+    bool InBufferForm() const;
+    // After the text was set from `loaded_`: `mapped` when it needed the
+    // display mappings.
+    void TextSetFromBuffer(bool mapped);
 
     QString path_;
     kestrel::HostBuffer loaded_;
@@ -155,6 +181,11 @@ private:
     QList<QPointer<CodeEditor>> views_;
     BookmarkMarks* bookmarks_ = nullptr;
     mutable std::shared_ptr<const std::string> buffer_;
+    mutable std::weak_ptr<BufferSnapshot> inPlace_;
+    // The editor's text held no lone CR or LF and no stand-in before the
+    // edits in `edited_` (in a UTF-8 file it was then the buffer's bytes).
+    mutable bool bufferForm_ = false;
+    mutable EditedStretch edited_;
     // A recovered text is modified from the start, though the editor has
     // nothing to undo.
     bool recoveredUnsaved_ = false;

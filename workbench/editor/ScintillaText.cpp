@@ -39,7 +39,9 @@ ScintillaText::ScintillaText(QWidget* parent)
     // fold changes, which its fold margin needs.
     Call(SCI_SETMODEVENTMASK, SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE);
     connect(this, &QsciScintillaBase::SCN_MODIFIED, this,
-            [this](int, int modificationType) { TextAboutToChange(modificationType); });
+            [this](int position, int modificationType, const char*, int length) {
+                TextAboutToChange(position, modificationType, length);
+            });
 }
 
 void ScintillaText::SetDocumentSettings() {
@@ -60,11 +62,12 @@ long ScintillaText::Call(unsigned int message, unsigned long wParam, long lParam
     return SendScintilla(message, wParam, lParam);
 }
 
-void ScintillaText::TextAboutToChange(int modificationType) {
-    if ((modificationType & (SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE)) == 0) {
+void ScintillaText::TextAboutToChange(int position, int modificationType, int length) {
+    const bool inserting = (modificationType & SC_MOD_BEFOREINSERT) != 0;
+    if (!inserting && (modificationType & SC_MOD_BEFOREDELETE) == 0) {
         return;
     }
-    emit TextChanging();
+    emit TextChanging(position, length, inserting);
     if (!std::exchange(editPending_, true)) {
         // An edit through a call from outside the editor's events (a menu's
         // Undo, say) is reported at the next turn of the event loop.

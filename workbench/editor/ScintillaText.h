@@ -56,7 +56,8 @@ public:
 
 signals:
     // The text is about to change: what was read from it is stale from now.
-    void TextChanging();
+    // `length` bytes are to be inserted at `position`, or deleted from it.
+    void TextChanging(qsizetype position, qsizetype length, bool inserting);
     // The text changed: by typing, undo, paste, or through Scintilla's
     // messages. Sent once after each key, mouse action or call that edited.
     // (QsciScintilla's textChanged and linesChanged are not sent: see the
@@ -73,7 +74,7 @@ protected:
     void SetDocumentSettings();
 
 private:
-    void TextAboutToChange(int modificationType);
+    void TextAboutToChange(int position, int modificationType, int length);
 
     bool editPending_ = false;
     QsciLexerPascal* lexer_;

@@ -14,20 +14,14 @@ int CreateForWriting(const std::string& path) {
     return ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
 }
 
-bool KindOfOpenFile(int fd, FileKind& kind, size_t& size) {
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        return false;
-    }
-    kind = KindOfMode(info.st_mode);
-    if (kind == FileKind::Device && ::isatty(fd) == 1) {
-        kind = FileKind::Terminal;
-    }
-    size = kind == FileKind::Regular ? static_cast<size_t>(info.st_size) : 0;
-    return true;
-}
-
 namespace {
+
+// The kind of the open file `fd` whose status is `info`: a device that is a
+// terminal is told apart.
+FileKind KindOf(int fd, const struct stat& info) {
+    const FileKind kind = KindOfMode(info.st_mode);
+    return kind == FileKind::Device && ::isatty(fd) == 1 ? FileKind::Terminal : kind;
+}
 
 void SetVersion(const struct stat& info, FileVersion& version) {
     version.size = info.st_size;
@@ -35,6 +29,16 @@ void SetVersion(const struct stat& info, FileVersion& version) {
 }
 
 } // namespace
+
+bool KindOfOpenFile(int fd, FileKind& kind, size_t& size) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        return false;
+    }
+    kind = KindOf(fd, info);
+    size = kind == FileKind::Regular ? static_cast<size_t>(info.st_size) : 0;
+    return true;
+}
 
 bool VersionOfOpenFile(int fd, FileVersion& version) {
     struct stat info {};
@@ -51,10 +55,7 @@ bool StateOfOpenFile(int fd, FileKind& kind, FileVersion& version, bool position
     if (::fstat(fd, &info) != 0) {
         return false;
     }
-    kind = KindOfMode(info.st_mode);
-    if (kind == FileKind::Device && ::isatty(fd) == 1) {
-        kind = FileKind::Terminal;
-    }
+    kind = KindOf(fd, info);
     SetVersion(info, version);
     version.position = position && kind == FileKind::Regular ? ::lseek(fd, 0, SEEK_CUR) : 0;
     return true;

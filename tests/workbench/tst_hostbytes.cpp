@@ -83,6 +83,8 @@ private slots:
             << QByteArray("unit A;\rend.\r\n") << QByteArray() << false;
         QTest::newRow("Windows-1252")
             << QByteArray("unit \xE9;\r\nend.\r\n") << QByteArray() << false;
+        QTest::newRow("bytes that are not UTF-8 put in")
+            << unit << QByteArray("\xC3x\xF0\x8F\xA0\x8D") << false;
     }
 
     void snapshotsHoldTheBufferAndReadInPlaceWhereTheyCan() {
@@ -93,7 +95,10 @@ private slots:
         QVERIFY(document != nullptr);
         ScintillaText* text = document->MakeView();
         if (!typed.isEmpty()) {
-            text->insertAt(QString::fromUtf8(typed), 1, 0);
+            // As the add-in's writer puts bytes in: unchecked.
+            text->SendScintilla(QsciScintillaBase::SCI_INSERTTEXT,
+                                text->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, 1),
+                                typed.constData());
         }
         const std::shared_ptr<const BufferSnapshot> snapshot = document->HostBytes();
         QCOMPARE(snapshot->IsInPlace(), inPlace);
@@ -121,6 +126,28 @@ private slots:
         QCOMPARE(std::string(document->HostBytes()->Bytes()), "unit A;\r\nend.\r\n");
         QVERIFY(document->HostBytes()->IsInPlace());
         delete document;
+    }
+
+    // A snapshot held while its document is reloaded with the same text in
+    // another encoding, or while the document goes, keeps the bytes it was
+    // taken of; the next reader sees the reloaded buffer.
+    void heldSnapshotsOutliveReloadsAndTheirDocument() {
+        const QByteArray utf8 = "unit \xC3\xA9;\r\nend.\r\n";
+        EditorDocument* document = Open("reload.pas", utf8);
+        const std::shared_ptr<const BufferSnapshot> held = document->HostBytes();
+        QVERIFY(held->IsInPlace());
+        const QByteArray windows1252 = "unit \xE9;\r\nend.\r\n";
+        document->Reload(windows1252.toStdString(), FileStamp());
+        QCOMPARE(std::string(held->Bytes()), utf8.toStdString());
+        QCOMPARE(std::string(document->HostBytes()->Bytes()), windows1252.toStdString());
+
+        delete document;
+
+        document = Open("gone.pas", utf8);
+        const std::shared_ptr<const BufferSnapshot> last = document->HostBytes();
+        QVERIFY(last->IsInPlace());
+        delete document;
+        QCOMPARE(std::string(last->Bytes()), utf8.toStdString());
     }
 
     // Insertions are placed alike from a snapshot read in place and from a

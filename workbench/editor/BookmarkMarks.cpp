@@ -38,9 +38,8 @@ void BookmarkMarks::Scan() {
         changedWhileScanning_ = true;
         return;
     }
-    // The editor's text may change while the scan runs: it scans the host
-    // buffer's copy, which the recovery copy written after the same pause
-    // shares.
+    // The editor's text may change while the scan runs: it scans a copy of
+    // the host buffer, made here on the user interface's thread.
     scan_.setFuture(QtConcurrent::run([buffer = document_.BufferBytes()] {
         QList<int> lines;
         kestrel::ScanRows(kestrel::TextLineReader(*buffer), [&](kestrel::SymbolRow&& row) {

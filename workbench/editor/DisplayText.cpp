@@ -157,7 +157,7 @@ bool BufferForm(std::string_view text, bool startsText, bool endsText) {
 } // namespace
 
 bool InBufferForm(std::string_view text) {
-    return BufferForm(text, true, true);
+    return BufferForm(text, true, true) && kestrel::IsValidUtf8(text);
 }
 
 bool StretchInBufferForm(std::string_view text, size_t from, size_t to) {
@@ -167,7 +167,24 @@ bool StretchInBufferForm(std::string_view text, size_t from, size_t to) {
     from = std::min(from, to);
     const size_t start = from < 2 ? 0 : from - 2;
     const size_t end = std::min(text.size(), to + 2);
-    return BufferForm(text.substr(start, end - start), start == 0, end == text.size());
+    if (!BufferForm(text.substr(start, end - start), start == 0, end == text.size())) {
+        return false;
+    }
+    // The add-in's writer may put in bytes that are not UTF-8, which a copy
+    // would mend: the characters the stretch touches must be whole. They
+    // reach from the one before it to the end of the one it ends in.
+    const auto continues = [&text](size_t at) {
+        return (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80;
+    };
+    size_t first = from == 0 ? 0 : from - 1;
+    for (int back = 0; back < 3 && first > 0 && continues(first); ++back) {
+        --first;
+    }
+    size_t last = to;
+    while (last < text.size() && continues(last)) {
+        ++last;
+    }
+    return kestrel::IsValidUtf8(text.substr(first, last - first));
 }
 
 LineOffset DisplayOffsetForByteColumn(std::string_view line, int byteColumn,

@@ -28,8 +28,9 @@ std::string DisplayFromBytes(std::string_view bytes, kestrel::TextEncoding encod
 // '?' (saving asks first, see FirstUnencodable).
 std::string BytesFromDisplay(std::string_view text, kestrel::TextEncoding encoding);
 
-// Whether UTF-8 `text` is in the buffer's own form (every line end CR LF,
-// no stand-in for a lone CR), so that it is the buffer's bytes themselves.
+// Whether `text` is in the buffer's own form (valid UTF-8, every line end
+// CR LF, no stand-in for a lone CR), so that it is the buffer's bytes
+// themselves.
 bool InBufferForm(std::string_view text);
 // The same judged on the stretch [from, to) of `text` and the bytes that
 // join it on either side: enough after an edit of text that was in that

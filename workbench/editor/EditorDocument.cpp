@@ -86,6 +86,9 @@ ScintillaText* EditorDocument::Text() const {
 }
 
 EditorDocument::~EditorDocument() {
+    // A reader may outlive the document: what it holds in place is copied
+    // before the editor's text is freed.
+    DropInPlace();
     disconnect(text_.get(), nullptr, this, nullptr);
     if (editor_) {
         disconnect(editor_, nullptr, this, nullptr);
@@ -129,6 +132,9 @@ bool EditorDocument::IsModified() const {
 }
 
 void EditorDocument::Adopt(kestrel::HostBuffer loaded, const FileStamp& stamp) {
+    // A reload that leaves the editor's text as it was (the same characters
+    // in another encoding) changes the buffer's bytes all the same.
+    DropInPlace();
     loaded_ = std::move(loaded);
     buffer_.reset();
     stamp_ = stamp;
@@ -156,11 +162,15 @@ void EditorDocument::SetModifiedFlag(bool modified) {
     }
 }
 
-void EditorDocument::TextChanging(qsizetype position, qsizetype length, bool inserting) {
+void EditorDocument::DropInPlace() const {
     if (const std::shared_ptr<BufferSnapshot> held = inPlace_.lock()) {
         held->Detach();
     }
     inPlace_.reset();
+}
+
+void EditorDocument::TextChanging(qsizetype position, qsizetype length, bool inserting) {
+    DropInPlace();
     buffer_.reset();
     const auto at = static_cast<size_t>(std::max<qsizetype>(position, 0));
     const auto bytes = static_cast<size_t>(std::max<qsizetype>(length, 0));

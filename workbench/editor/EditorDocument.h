@@ -98,8 +98,9 @@ public:
     // edit, so readers and writers made in between share one copy.
     std::shared_ptr<const std::string> BufferBytes() const;
     // The same for the host's readers and writers: read in place, without a
-    // copy, while the editor's text is the buffer's bytes (a UTF-8 file whose
-    // line ends are all CR LF), until the text next changes. The snapshots
+    // copy, while the editor's text is the buffer's bytes (a UTF-8 file with
+    // no lone CR, its line ends made CR LF on loading, and nothing put in
+    // since that is not UTF-8), until the text next changes. The snapshots
     // handed out in between are one.
     std::shared_ptr<const BufferSnapshot> HostBytes() const;
 
@@ -166,6 +167,9 @@ private:
     void SetModifiedFlag(bool modified);
     // The text is about to change: snapshots read in place take their copy.
     void TextChanging(qsizetype position, qsizetype length, bool inserting);
+    // Has a snapshot still read in place take its own copy, and the next
+    // reader judge the text again.
+    void DropInPlace() const;
     // Whether the editor's text is in the buffer's form now (bufferForm_),
     // judged on what was edited since it last was.
     bool InBufferForm() const;

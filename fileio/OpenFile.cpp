@@ -30,26 +30,6 @@ void SetVersion(const struct stat& info, FileVersion& version) {
 
 } // namespace
 
-bool KindOfOpenFile(int fd, FileKind& kind, size_t& size) {
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        return false;
-    }
-    kind = KindOf(fd, info);
-    size = kind == FileKind::Regular ? static_cast<size_t>(info.st_size) : 0;
-    return true;
-}
-
-bool VersionOfOpenFile(int fd, FileVersion& version) {
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        return false;
-    }
-    SetVersion(info, version);
-    version.position = ::lseek(fd, 0, SEEK_CUR);
-    return true;
-}
-
 bool StateOfOpenFile(int fd, FileKind& kind, FileVersion& version, bool position) {
     struct stat info {};
     if (::fstat(fd, &info) != 0) {

@@ -20,10 +20,6 @@ int OpenForReading(const std::string& path, bool wait);
 // errno set.
 int CreateForWriting(const std::string& path);
 
-// What the open `fd` is and, for a regular file, its size. False, with
-// errno set, when the system cannot tell.
-bool KindOfOpenFile(int fd, FileKind& kind, size_t& size);
-
 // What tells one state of an open regular file from another: its size and
 // last modification time (in the system's own units), and where the
 // descriptor stands in it.
@@ -33,13 +29,10 @@ struct FileVersion {
     int64_t position = 0;
 };
 
-// The open `fd`'s version. False, with errno set, when the system cannot
-// tell.
-bool VersionOfOpenFile(int fd, FileVersion& version);
-
-// KindOfOpenFile and, for a regular file, VersionOfOpenFile in one look at
-// the file where the system allows it. Where the descriptor stands is asked
-// only with `position` (else it is taken as 0: a file just opened).
+// What the open `fd` is and, for a regular file, its version, in one look
+// at the file where the system allows it. Where the descriptor stands is
+// asked only with `position` (else it is taken as 0: a file just opened).
+// False, with errno set, when the system cannot tell.
 bool StateOfOpenFile(int fd, FileKind& kind, FileVersion& version, bool position);
 
 } // namespace kestrel

@@ -56,75 +56,37 @@ int CreateForWriting(const std::string& path) {
     return Open(path, GENERIC_WRITE, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, _O_WRONLY);
 }
 
-bool KindOfOpenFile(int fd, FileKind& kind, size_t& size) {
-    const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
-    if (handle == INVALID_HANDLE_VALUE) {
-        errno = EBADF;
-        return false;
-    }
-    size = 0;
-    switch (::GetFileType(handle)) {
-    case FILE_TYPE_DISK: {
-        FILE_STANDARD_INFO info{};
-        if (!::GetFileInformationByHandleEx(handle, FileStandardInfo, &info, sizeof info)) {
-            errno = ErrnoOfWindowsError(::GetLastError());
-            return false;
-        }
-        if (info.Directory) {
-            kind = FileKind::Folder;
-        } else {
-            kind = FileKind::Regular;
-            size = static_cast<size_t>(info.EndOfFile.QuadPart);
-        }
-        return true;
-    }
+namespace {
+
+// The kind of a handle that is not a file on disk.
+FileKind KindOfStream(HANDLE handle, DWORD type) {
+    switch (type) {
     case FILE_TYPE_PIPE:
-        kind = FileKind::Fifo;
-        return true;
+        return FileKind::Fifo;
     case FILE_TYPE_CHAR: {
         DWORD mode = 0;
-        kind = ::GetConsoleMode(handle, &mode) ? FileKind::Terminal : FileKind::Device;
-        return true;
+        return ::GetConsoleMode(handle, &mode) ? FileKind::Terminal : FileKind::Device;
     }
     default:
-        kind = FileKind::Other;
-        return true;
+        return FileKind::Other;
     }
 }
 
-// Size and time come from the standard and basic information, not from
+} // namespace
+
+// A file on disk in two questions (three with the position). Size and time
+// come from the standard and basic information, not from
 // GetFileInformationByHandle: that one also asks for the volume's serial
-// number, which under Wine is a round trip to another process, three times
-// for every file read.
-bool VersionOfOpenFile(int fd, FileVersion& version) {
-    const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
-    FILE_STANDARD_INFO standard{};
-    FILE_BASIC_INFO basic{};
-    LARGE_INTEGER position{};
-    if (handle == INVALID_HANDLE_VALUE ||
-        !::GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard) ||
-        !::GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic) ||
-        !::SetFilePointerEx(handle, LARGE_INTEGER{}, &position, FILE_CURRENT)) {
-        errno = handle == INVALID_HANDLE_VALUE ? EBADF : ErrnoOfWindowsError(::GetLastError());
-        return false;
-    }
-    version.size = standard.EndOfFile.QuadPart;
-    version.modified = basic.LastWriteTime.QuadPart;
-    version.position = position.QuadPart;
-    return true;
-}
-
-// A file on disk in two questions (three with the position), as few as
-// VersionOfOpenFile asks; anything else as KindOfOpenFile tells it.
+// number, which under Wine is a round trip to another process.
 bool StateOfOpenFile(int fd, FileKind& kind, FileVersion& version, bool position) {
     const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
     if (handle == INVALID_HANDLE_VALUE) {
         errno = EBADF;
         return false;
     }
-    if (::GetFileType(handle) != FILE_TYPE_DISK) {
-        size_t size = 0;
-        return KindOfOpenFile(fd, kind, size);
+    if (const DWORD type = ::GetFileType(handle); type != FILE_TYPE_DISK) {
+        kind = KindOfStream(handle, type);
+        return true;
     }
     FILE_STANDARD_INFO standard{};
     FILE_BASIC_INFO basic{};

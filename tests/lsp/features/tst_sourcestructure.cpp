@@ -232,11 +232,23 @@ private slots:
         }
         QCOMPARE(lines, QStringList({"2", "8", "12", "16"}));
     }
-    // The index's outline has the full one's entries (their details aside).
+    // The index's outline has the full one's entries (their details aside),
+    // also where lines end in a lone CR, which the rows are read otherwise
+    // for.
+    void outlineWithoutDetails_data() {
+        QTest::addColumn<bool>("loneCarriageReturns");
+        QTest::newRow("LF") << false;
+        QTest::newRow("lone CR") << true;
+    }
     void outlineWithoutDetails() {
+        QFETCH(bool, loneCarriageReturns);
         QFile file(QStringLiteral(KESTREL_SAMPLES_DIR "/Unit1.pas"));
         QVERIFY(file.open(QIODevice::ReadOnly));
-        const TextDocument document(file.readAll().toStdString());
+        std::string text = file.readAll().toStdString();
+        if (loneCarriageReturns) {
+            std::replace(text.begin(), text.end(), '\n', '\r');
+        }
+        const TextDocument document(text);
         const std::vector<OutlineSymbol> whole = BuildOutline(document);
         const std::vector<OutlineSymbol> lean = BuildOutlineWithoutDetails(document);
         const auto same = [](auto& self, const std::vector<OutlineSymbol>& a,

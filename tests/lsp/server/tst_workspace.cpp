@@ -4,6 +4,7 @@
 #include "LspSession.h"
 #include "index/SourceQueue.h"
 #include "index/WorkspaceIndex.h"
+#include "index/WorkspaceIndexer.h"
 #include "server/WorkDoneProgress.h"
 
 #include <QDir>
@@ -123,6 +124,8 @@ private slots:
     void clientWatchesFiles();
     void badInput();
     void sourceQueue();
+    void indexedFileEncodings_data();
+    void indexedFileEncodings();
 };
 
 void WorkspaceTest::ranking_data() {
@@ -508,7 +511,6 @@ void WorkspaceTest::badInput() {
     }
 }
 
-QTEST_GUILESS_MAIN(WorkspaceTest)
 // A thread that takes from the queue waits for what the walk adds, and
 // ends once the queue is closed and empty.
 void WorkspaceTest::sourceQueue() {
@@ -533,4 +535,30 @@ void WorkspaceTest::sourceQueue() {
     QVERIFY(!queue.Take(path));
 }
 
+// A source on disk is indexed as its decoded text, whatever its encoding;
+// each is read twice, as a thread of the indexer reads file after file.
+void WorkspaceTest::indexedFileEncodings_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("UTF-8") << QByteArray("procedure Caf\xC3\xA9;\nbegin\nend;\n");
+    QTest::newRow("UTF-8 with a mark") << QByteArray("\xEF\xBB\xBFprocedure Caf\xC3\xA9;\n");
+    QTest::newRow("Windows-1252") << QByteArray("procedure Caf\xE9;\nbegin\nend;\n");
+}
+
+void WorkspaceTest::indexedFileEncodings() {
+    QFETCH(QByteArray, bytes);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("cafe.pas");
+    WriteFile(path, bytes);
+    for (int round = 0; round < 2; ++round) {
+        std::string error;
+        const auto file = IndexSourceFile(path.toStdString(), PositionEncoding::Utf16, error);
+        QVERIFY2(file && !file->symbols.empty(), error.c_str());
+        const IndexedSymbol& symbol = file->symbols.front();
+        QCOMPARE(file->Text(symbol.name), std::string_view("Caf\xC3\xA9"));
+        QCOMPARE(symbol.from, 10);
+        QCOMPARE(symbol.to, 14);
+    }
+}
+
+QTEST_GUILESS_MAIN(WorkspaceTest)
 #include "tst_workspace.moc"

@@ -1,6 +1,7 @@
 #include "features/Outline.h"
 
 #include "features/SingleBlanks.h"
+#include "features/structure/TypeDeclarationTest.h"
 
 #include "CaseFold.h"
 #include "KeywordSet.h"
@@ -411,8 +412,11 @@ std::vector<OutlineSymbol> BuildOutline(const TextDocument& document) {
 }
 
 std::vector<OutlineSymbol> BuildOutlineWithoutDetails(const TextDocument& document) {
+    // Most sources that declare no type with members are told at a glance.
     const SourceStructure structure =
-        ReadSourceStructure(document.Text(), Checkpoints::None, StructureParts::TypeSpans);
+        MayDeclareTypes(document.Text())
+            ? ReadSourceStructure(document.Text(), Checkpoints::None, StructureParts::TypeSpans)
+            : SourceStructure{};
     OutlineBuilder builder(document, false);
     const OutlineRows rows(document);
     for (const OutlineRows::Row& row : rows.Rows()) {

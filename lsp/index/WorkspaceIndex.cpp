@@ -321,6 +321,12 @@ WorkspaceIndex::Files::iterator WorkspaceIndex::Add(const std::string& path) {
 }
 
 void WorkspaceIndex::Replace(Files::value_type& file, std::shared_ptr<const FileSymbols> symbols) {
+    const std::vector<uint32_t> hashes = symbols ? NameHashes(*symbols) : std::vector<uint32_t>();
+    Replace(file, std::move(symbols), hashes);
+}
+
+void WorkspaceIndex::Replace(Files::value_type& file, std::shared_ptr<const FileSymbols> symbols,
+                             const std::vector<uint32_t>& hashes) {
     {
         std::lock_guard lock(snapshotMutex_);
         snapshot_.reset();
@@ -331,10 +337,8 @@ void WorkspaceIndex::Replace(Files::value_type& file, std::shared_ptr<const File
             names_.Erase(hash, entry.number);
         }
     }
-    if (symbols) {
-        for (const uint32_t hash : NameHashes(*symbols)) {
-            names_.Insert(hash, entry.number);
-        }
+    for (const uint32_t hash : hashes) {
+        names_.Insert(hash, entry.number);
     }
     entry.symbols = std::move(symbols);
 }
@@ -348,10 +352,14 @@ WorkspaceIndex::Files::iterator WorkspaceIndex::Erase(Files::iterator file) {
 
 void WorkspaceIndex::SetFromDisk(const std::string& path,
                                  std::shared_ptr<const FileSymbols> symbols) {
+    // What takes no lock is done before it: the indexer's threads wait for
+    // one another only to put the entries in.
+    const std::string key = PathKey(path);
+    const std::vector<uint32_t> hashes = symbols ? NameHashes(*symbols) : std::vector<uint32_t>();
     std::unique_lock lock(mutex_);
-    Files::value_type& file = *Add(PathKey(path));
+    Files::value_type& file = *Add(key);
     if (!file.second.fromEditor) {
-        Replace(file, std::move(symbols));
+        Replace(file, std::move(symbols), hashes);
     }
 }
 

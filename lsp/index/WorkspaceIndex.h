@@ -142,6 +142,9 @@ private:
     // Puts `symbols` in the place of what the file held, keeping `names_`
     // current; the lock is held.
     void Replace(Files::value_type& file, std::shared_ptr<const FileSymbols> symbols);
+    // The same with the hashes of the names of `symbols`, made beforehand.
+    void Replace(Files::value_type& file, std::shared_ptr<const FileSymbols> symbols,
+                 const std::vector<uint32_t>& hashes);
     Files::iterator Erase(Files::iterator file);
 
     // The files that have entries, in path order, as a query takes them;

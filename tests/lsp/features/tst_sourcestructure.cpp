@@ -4,6 +4,7 @@
 #include "features/Navigation.h"
 #include "features/Outline.h"
 #include "features/SourceStructure.h"
+#include "features/structure/TypeDeclarationTest.h"
 
 #include <QtTest>
 
@@ -177,6 +178,39 @@ private slots:
         }
         QVERIFY(ReadSourceStructure(source, Checkpoints::None, StructureParts::TypeSpans).types ==
                 whole);
+    }
+    // A text told at a glance to declare no type with members reads to no
+    // types; every text that declares one is looked at.
+    void mayDeclareTypes_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("may");
+        QTest::newRow("constants and comparisons")
+            << "const X = 5; S = 'class';\nbegin if A = B then C := D; E <= recordcount end."
+            << false;
+        QTest::newRow("a word that only begins like one")
+            << "X = classes;\nY = Objects.Z;" << false;
+        QTest::newRow("no equals sign at all") << "procedure P; begin end;" << false;
+        QTest::newRow("equals sign last") << "X =" << false;
+        QTest::newRow("class") << "type TA = class end;" << true;
+        QTest::newRow("packed record, no blanks") << "type TA=packed record X: Byte end;" << true;
+        QTest::newRow("any case, across a line break") << "type\n  I = \n  INTERFACE end;" << true;
+        QTest::newRow("a comment after the sign") << "type TA = {c} class end;" << true;
+        QTest::newRow("a line comment after the sign") << "type TA = // c\n object end;" << true;
+        QTest::newRow("type helper")
+            << "type TH = type helper for Integer\n procedure P;\n end;" << true;
+    }
+    void mayDeclareTypes() {
+        QFETCH(QString, text);
+        QFETCH(bool, may);
+        const std::string source = text.toStdString();
+        QCOMPARE(MayDeclareTypes(source), may);
+        QCOMPARE(ReadSourceStructure(source).types.empty(), !may);
+    }
+    void noTypesWhereNoneMayBe_data() { recovery_data(); }
+    void noTypesWhereNoneMayBe() {
+        QFETCH(QString, text);
+        const std::string source = text.toStdString();
+        QVERIFY(MayDeclareTypes(source) || ReadSourceStructure(source).types.empty());
     }
     // After a type or routine closes, the next line's first token is a
     // checkpoint, also where the tokens before it were passed over unread.

@@ -2,6 +2,7 @@
 // answers, the order of progress messages, and the index kept current by
 // sessions against real folders that change on disk.
 #include "LspSession.h"
+#include "index/SourceQueue.h"
 #include "index/SymbolMatcher.h"
 #include "index/WorkspaceIndex.h"
 #include "server/WorkDoneProgress.h"
@@ -11,6 +12,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <thread>
 
 #include <unistd.h>
 
@@ -121,6 +124,7 @@ private slots:
     void clientWatchesFiles_data();
     void clientWatchesFiles();
     void badInput();
+    void sourceQueue();
 };
 
 void WorkspaceTest::ranking_data() {
@@ -572,4 +576,28 @@ void WorkspaceTest::badInput() {
 }
 
 QTEST_GUILESS_MAIN(WorkspaceTest)
+// A thread that takes from the queue waits for what the walk adds, and
+// ends once the queue is closed and empty.
+void WorkspaceTest::sourceQueue() {
+    SourceQueue queue;
+    QStringList taken;
+    std::thread taker([&] {
+        std::string path;
+        while (queue.Take(path)) {
+            taken << QString::fromStdString(path);
+        }
+    });
+    queue.Add("/a.pas");
+    QThread::msleep(20); // the taker waits on an empty queue meanwhile
+    queue.Add("/b.pas");
+    QVERIFY(!queue.Closed());
+    queue.Close();
+    taker.join();
+    QCOMPARE(taken, QStringList({"/a.pas", "/b.pas"}));
+    QCOMPARE(queue.Total(), size_t{2});
+    QCOMPARE(queue.TakeAll(), std::vector<std::string>({"/a.pas", "/b.pas"}));
+    std::string path;
+    QVERIFY(!queue.Take(path));
+}
+
 #include "tst_workspace.moc"

@@ -27,8 +27,8 @@ constexpr size_t kFilesBeforeTrim = 256;
 std::shared_ptr<const FileSymbols> IndexSourceFile(const std::string& path,
                                                    PositionEncoding encoding, std::string& error) {
     // Only regular files, opened without waiting: a FIFO put in a source's
-    // place must not hold the indexer up. Each thread keeps its storage from
-    // file to file.
+    // place must not hold the indexer up. A UTF-8 file's bytes become the
+    // document's text; the storage of others is kept from file to file.
     thread_local FileBytes file;
     const FileRead read =
         ReadFile(path, {.fileLimit = static_cast<size_t>(DocumentStore::kMaxFileSize)}, file);
@@ -54,7 +54,7 @@ std::shared_ptr<const FileSymbols> IndexSourceFile(const std::string& path,
         error = "binary file (it holds NUL bytes)";
         return nullptr;
     }
-    const TextDocument document(DecodeFileText(bytes));
+    const TextDocument document(DecodeFileText(file));
     return IndexDocument(document, FileUri(path), encoding);
 }
 

@@ -1,4 +1,4 @@
-#include "features/structure/TypeDeclarationTest.h"
+#include "features/structure/TypeOpenings.h"
 
 #include "features/structure/PascalLexer.h"
 
@@ -51,21 +51,23 @@ bool MayOpenType(std::string_view text, size_t at) {
 
 } // namespace
 
-bool MayDeclareTypes(std::string_view text) {
+size_t LastTypeOpening(std::string_view text) {
     const char* const begin = text.data();
     const char* const end = begin + text.size();
+    size_t last = SourceStructure::kNone;
     for (const char* p = begin; p != end;) {
         const auto* equals =
             static_cast<const char*>(std::memchr(p, '=', static_cast<size_t>(end - p)));
         if (equals == nullptr) {
-            return false;
+            break;
         }
-        if (MayOpenType(text, static_cast<size_t>(equals - begin))) {
-            return true;
+        const auto at = static_cast<size_t>(equals - begin);
+        if (MayOpenType(text, at)) {
+            last = at;
         }
         p = equals + 1;
     }
-    return false;
+    return last;
 }
 
 } // namespace kestrel::lsp

@@ -3,15 +3,17 @@
 // byte for byte; with --quiet it prints nothing, for profiling the indexing.
 // With --structure it prints what the structure reader finds in each file
 // instead, checkpoints and all. With --query it then answers a workspace query ROUNDS times and
-// prints the answers' names and the CPU time a query took (for profiling the query).
+// prints the answers' names and the CPU time a query took (for profiling the query); --query
+// may be given more than once, and each query's answer is headed by the query.
 //
-//     lsp-index-dump [--quiet] [--utf8] [--structure] [--query TEXT ROUNDS]
+//     lsp-index-dump [--quiet] [--utf8] [--structure] [--query TEXT ROUNDS]...
 //                    FILE... | --list LIST-FILE
 #include "features/SourceStructure.h"
 #include "index/WorkspaceIndexer.h"
 
 #include "ReadFile.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -84,8 +86,7 @@ int main(int argc, char** argv) {
     bool structure = false;
     PositionEncoding encoding = PositionEncoding::Utf16;
     std::vector<std::string> paths;
-    std::string query;
-    int rounds = 0;
+    std::vector<std::pair<std::string, int>> queries; // and their rounds
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "--quiet") {
@@ -95,8 +96,8 @@ int main(int argc, char** argv) {
         } else if (argument == "--utf8") {
             encoding = PositionEncoding::Utf8;
         } else if (argument == "--query" && i + 2 < argc) {
-            query = argv[++i];
-            rounds = std::stoi(argv[++i]);
+            const std::string query = argv[++i];
+            queries.emplace_back(query, std::stoi(argv[++i]));
         } else if (argument == "--list" && i + 1 < argc) {
             std::ifstream list(argv[++i]);
             for (std::string line; std::getline(list, line);) {
@@ -127,12 +128,15 @@ int main(int argc, char** argv) {
         if (!quiet) {
             Print(*file);
         }
-        if (rounds > 0) {
+        if (!queries.empty()) {
             index.SetFromDisk(path, file);
         }
     }
     std::cerr << paths.size() << " files, " << entries << " entries\n";
-    if (rounds > 0) {
+    for (const auto& [query, rounds] : queries) {
+        if (queries.size() > 1) {
+            std::cout << "query [" << query << "]\n";
+        }
         std::vector<SymbolMatch> matches;
         const std::clock_t start = std::clock();
         for (int round = 0; round < rounds; ++round) {
@@ -140,10 +144,13 @@ int main(int argc, char** argv) {
         }
         const double ms = 1000.0 * static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
         for (const SymbolMatch& match : matches) {
-            std::cout << match.file->uri << ' ' << match.symbol->line << ' '
-                      << match.file->Text(match.symbol->text) << '\n';
+            const IndexedSymbol& symbol = *match.symbol;
+            std::cout << match.file->uri << ' ' << symbol.line << ':' << symbol.from << '-'
+                      << symbol.to << ' ' << static_cast<int>(symbol.kind) << ' '
+                      << match.file->Text(symbol.text) << " in "
+                      << match.file->Text(symbol.container) << '\n';
         }
-        std::cerr << "query: " << ms / rounds << " ms CPU\n";
+        std::cerr << "query [" << query << "]: " << ms / std::max(rounds, 1) << " ms CPU\n";
     }
     return 0;
 }

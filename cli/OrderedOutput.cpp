@@ -8,9 +8,10 @@
 
 namespace kestrel {
 
-OrderedOutput::OrderedOutput(int outputFd, int errorFd, size_t window, std::string separator)
+OrderedOutput::OrderedOutput(int outputFd, int errorFd, size_t window, std::string separator,
+                             size_t blockBytes)
     : outputFd_(outputFd), errorFd_(errorFd), window_(window == 0 ? 1 : window),
-      separator_(std::move(separator)) {}
+      separator_(std::move(separator)), blockBytes_(blockBytes) {}
 
 void OrderedOutput::Emit(size_t slot, std::string& output, bool last, const std::string& error) {
     std::unique_lock lock(mutex_);
@@ -22,6 +23,7 @@ void OrderedOutput::Emit(size_t slot, std::string& output, bool last, const std:
         WriteHead(lock, output);
     } else {
         own.output += output;
+        heldTotal_ += output.size();
         if (!last && own.output.size() > kHeldBytes) {
             changed_.wait(lock, [&] { return failed_ || slot == head_; });
             if (!failed_) {
@@ -41,6 +43,7 @@ void OrderedOutput::WriteHead(std::unique_lock<std::mutex>& lock, std::string_vi
         std::string error = std::move(head.error);
         head.output.clear();
         head.error.clear();
+        heldTotal_ -= held.size();
         const bool finished = head.finished;
         std::string_view separator;
         if (!head.started && (!held.empty() || !more.empty())) {
@@ -51,8 +54,8 @@ void OrderedOutput::WriteHead(std::unique_lock<std::mutex>& lock, std::string_vi
         // Only the head's owner writes, so the lock is not needed meanwhile.
         // A failure to write a message is not the output's failure.
         lock.unlock();
-        const bool written = WriteAll(outputFd_, separator) && WriteAll(outputFd_, held) &&
-                             WriteAll(outputFd_, more);
+        const bool written =
+            Put(separator) && Put(held) && Put(more) && (error.empty() || WriteBlock());
         const int writeErrno = errno;
         WriteAll(errorFd_, error);
         lock.lock();
@@ -77,10 +80,40 @@ void OrderedOutput::WriteHead(std::unique_lock<std::mutex>& lock, std::string_vi
 
 void OrderedOutput::WriteTail(std::string_view bytes) {
     std::lock_guard lock(mutex_);
-    if (!failed_ && !WriteAll(outputFd_, bytes)) {
+    if (!failed_ && !Put(bytes)) {
         failed_ = true;
         writeError_ = ErrnoText(errno);
     }
+}
+
+void OrderedOutput::Finish() {
+    std::lock_guard lock(mutex_);
+    if (!failed_ && !WriteBlock()) {
+        failed_ = true;
+        writeError_ = ErrnoText(errno);
+    }
+}
+
+bool OrderedOutput::Put(std::string_view bytes) {
+    if (block_.size() + bytes.size() > blockBytes_) {
+        if (!WriteBlock()) {
+            return false;
+        }
+        if (bytes.size() >= blockBytes_) {
+            return WriteAll(outputFd_, bytes);
+        }
+    }
+    if (block_.capacity() < blockBytes_) {
+        block_.reserve(blockBytes_);
+    }
+    block_.append(bytes);
+    return true;
+}
+
+bool OrderedOutput::WriteBlock() {
+    const bool written = WriteAll(outputFd_, block_);
+    block_.clear();
+    return written;
 }
 
 std::string OrderedOutput::WriteError() const {

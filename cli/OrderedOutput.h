@@ -11,16 +11,27 @@ namespace kestrel {
 
 // The output of work done on several threads, written in the order the work
 // was claimed: each piece of work has a slot, and a slot's bytes go out once
-// every earlier slot's have. The slot at the head writes as it goes; the
-// others hold their bytes back, and one that holds more than a bound waits
-// until it is the head. Claims stop while `window` slots are unwritten. So
-// the memory held stays bounded however much work there is.
+// every earlier slot's have. The slot at the head gives its bytes as it goes;
+// the others hold their bytes back, and one that holds more than a bound
+// waits until it is the head. Claims stop while `window` slots are unwritten
+// or the slots hold more than kHeldTotal. So the memory held stays bounded
+// however much work there is.
+//
+// The head's bytes are gathered into blocks of `blockBytes` and written a
+// block at a time (one system call for many small files); a slot's error
+// message first sends what the block holds, so that output and messages
+// keep their order in a file that takes both. Finish() writes the last
+// block. With `blockBytes` 0 each slot's bytes are written as they come (for
+// a terminal, which should show them at once).
 class OrderedOutput {
 public:
     static constexpr size_t kHeldBytes = size_t{4} << 20;
+    static constexpr size_t kHeldTotal = size_t{16} << 20;
+    static constexpr size_t kBlockBytes = size_t{1} << 20;
 
     // `separator` goes before each slot's output but the first to have any.
-    OrderedOutput(int outputFd, int errorFd, size_t window, std::string separator);
+    OrderedOutput(int outputFd, int errorFd, size_t window, std::string separator,
+                  size_t blockBytes = kBlockBytes);
 
     // Runs `claim` once a slot is free, and gives the new slot's number;
     // `claim` says whether there is work for it. False when there is none, or
@@ -31,7 +42,9 @@ public:
         std::lock_guard claiming(claimMutex_);
         {
             std::unique_lock lock(mutex_);
-            changed_.wait(lock, [&] { return failed_ || next_ < head_ + window_; });
+            changed_.wait(lock, [&] {
+                return failed_ || (next_ < head_ + window_ && heldTotal_ <= kHeldTotal);
+            });
             if (failed_) {
                 return false;
             }
@@ -53,6 +66,9 @@ public:
     // file is known only then); nothing once writing has failed.
     void WriteTail(std::string_view bytes);
 
+    // Writes what the last block holds, once the work is done.
+    void Finish();
+
     // The first write error, empty while there is none.
     std::string WriteError() const;
 
@@ -65,17 +81,26 @@ private:
     };
 
     void WriteHead(std::unique_lock<std::mutex>& lock, std::string_view more);
+    // Adds `bytes` to the block, writing the block first when they would
+    // not fit; bytes of a block's size or more are written as they stand.
+    // Only the head's owner calls these, or the caller of WriteTail and
+    // Finish once every slot is done.
+    bool Put(std::string_view bytes);
+    bool WriteBlock();
 
     const int outputFd_;
     const int errorFd_;
     const size_t window_;
     const std::string separator_;
+    const size_t blockBytes_;
+    std::string block_;
     std::mutex claimMutex_; // taken before mutex_, never after
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Slot> slots_; // from the head on
     size_t head_ = 0;        // the first slot not yet written out
     size_t next_ = 0;        // the next slot to claim
+    size_t heldTotal_ = 0;   // bytes the slots after the head hold
     bool wroteAny_ = false;
     bool failed_ = false;
     std::string writeError_;

@@ -80,8 +80,16 @@ int main(int argc, char** argv) {
         options.outputIdentity = RegularFileIdentity(outputFd);
     }
     SourcePaths paths(options);
-    OrderedOutput out(outputFd, STDERR_FILENO, 2 * size_t{jobs},
-                      options.format == OutputFormat::Table && options.NamesFiles() ? "\n" : "");
+    // Many slots may wait behind a large file, so that no thread waits on
+    // it (the bytes they hold are bounded on their own). A terminal shows
+    // each file's rows as they come; anything else takes them in blocks.
+    FileKind outputKind = FileKind::Other;
+    FileVersion outputVersion;
+    const bool terminal = StateOfOpenFile(outputFd, outputKind, outputVersion, false) &&
+                          outputKind == FileKind::Terminal;
+    OrderedOutput out(outputFd, STDERR_FILENO, 64 * size_t{jobs},
+                      options.format == OutputFormat::Table && options.NamesFiles() ? "\n" : "",
+                      terminal ? 0 : OrderedOutput::kBlockBytes);
     CtagsLines ctags;
     std::atomic<bool> failed = false;
     const auto work = [&] {
@@ -113,6 +121,7 @@ int main(int argc, char** argv) {
             OutOfMemory();
         }
     }
+    out.Finish();
     if (outputFd != STDOUT_FILENO && ::close(outputFd) != 0 && out.WriteError().empty()) {
         std::fprintf(stderr, "kestrel-list: cannot write %s: %s\n",
                      PrintableName(options.output).c_str(), ErrnoText(errno).c_str());

@@ -1,13 +1,9 @@
 #include "MappedFile.h"
 
-#include "FileDescriptor.h"
-
 #include <csignal>
 #include <cstdint>
-#include <fcntl.h>
 #include <mutex>
 #include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kestrel {
@@ -64,13 +60,12 @@ bool MappedFile::Map(int fd, size_t size) {
         return true;
     }
     InstallHandlerOnce();
-    // Read once from start to end: the kernel reads ahead, and every page is
-    // put in place with the first fault.
+    // Every page is put in place by the call itself, not one fault at a
+    // time as the reader meets it.
     void* const address = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
     if (address == MAP_FAILED) {
         return false;
     }
-    ::madvise(address, size, MADV_SEQUENTIAL);
     const auto pageSize = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
     begin_ = static_cast<const char*>(address);
     size_ = size;
@@ -79,19 +74,6 @@ bool MappedFile::Map(int fd, size_t size) {
     tMapping.begin = reinterpret_cast<uintptr_t>(begin_);
     tMapping.end = tMapping.begin + mappedSize_;
     return true;
-}
-
-bool MappedFile::MapPath(const std::string& path, size_t least) {
-    struct stat info {};
-    const auto large = [&info, least] {
-        return S_ISREG(info.st_mode) && static_cast<size_t>(info.st_size) >= least;
-    };
-    if (::stat(path.c_str(), &info) != 0 || !large()) {
-        return false;
-    }
-    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    return fd.IsOpen() && ::fstat(fd.Get(), &info) == 0 && large() &&
-           Map(fd.Get(), static_cast<size_t>(info.st_size));
 }
 
 void MappedFile::Unmap() {

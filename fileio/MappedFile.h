@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <string>
 #include <string_view>
 
 namespace kestrel {
@@ -25,15 +24,9 @@ public:
 
     // Maps the first `size` bytes of `fd`, replacing any mapping held. False,
     // with errno set, where the file cannot be mapped (then nothing is held).
-    // An empty file needs no mapping and always succeeds.
+    // An empty file needs no mapping and always succeeds. (The Windows build
+    // maps nothing: its readers read.)
     bool Map(int fd, size_t size);
-    // Maps `path` when it is a regular file of at least `least` bytes. False
-    // when it is anything else, or cannot be opened or mapped; the caller
-    // then reads it, and hears any error from the reader. Only a path that
-    // names a regular file is opened: a FIFO must be opened once, by the
-    // reader, or a writer's bytes are lost. (The Windows build maps
-    // nothing: its readers read.)
-    bool MapPath(const std::string& path, size_t least);
     void Unmap();
 
     std::string_view Bytes() const { return {begin_, size_}; }

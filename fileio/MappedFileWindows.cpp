@@ -16,10 +16,6 @@ bool MappedFile::Map(int, size_t size) {
     return false;
 }
 
-bool MappedFile::MapPath(const std::string&, size_t) {
-    return false;
-}
-
 void MappedFile::Unmap() {
     begin_ = nullptr;
     size_ = mappedSize_ = 0;

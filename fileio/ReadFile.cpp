@@ -14,19 +14,22 @@ FileRead Failed(int error) {
 }
 
 // Whether another program wrote to the file while it was read, so that the
-// bytes may be part old, part new: its size or modification time moved, or
-// the bytes read are not the size it reported. Files that report no size
-// (those of /proc) are taken as read.
-bool ChangedWhileRead(int fd, const FileVersion& before, const FileBytes& bytes) {
-    FileKind kind = FileKind::Other;
-    FileVersion after;
-    if (!StateOfOpenFile(fd, kind, after, false)) {
-        return true;
-    }
+// bytes may be part old, part new: the bytes read are not the size it
+// reported or, with `recheck`, its size or modification time moved. Files
+// that report no size (those of /proc) are taken as read.
+bool ChangedWhileRead(int fd, const FileVersion& before, const FileBytes& bytes, bool recheck) {
     const int64_t start = before.position >= 0 ? before.position : 0;
     const int64_t expected = start <= before.size ? before.size - start : 0;
-    const bool shortOrLong = before.size > 0 && static_cast<int64_t>(bytes.Size()) != expected;
-    return after.size != before.size || after.modified != before.modified || shortOrLong;
+    if (before.size > 0 && static_cast<int64_t>(bytes.Size()) != expected) {
+        return true;
+    }
+    if (!recheck) {
+        return false;
+    }
+    FileKind kind = FileKind::Other;
+    FileVersion after;
+    return !StateOfOpenFile(fd, kind, after, false) || after.size != before.size ||
+           after.modified != before.modified;
 }
 
 } // namespace
@@ -56,6 +59,7 @@ FileRead ReadOpenFile(int fd, const ReadPolicy& policy, FileBytes& bytes, bool a
     }
     const bool regular = read.kind == FileKind::Regular;
     const size_t size = regular ? static_cast<size_t>(before.size) : 0;
+    read.size = size;
     if (!regular && !(policy.streams && IsStream(read.kind))) {
         read.end = ReadEnd::Refused;
         return without(read);
@@ -74,7 +78,8 @@ FileRead ReadOpenFile(int fd, const ReadPolicy& policy, FileBytes& bytes, bool a
     if (read.end == ReadEnd::Failed) {
         read.error = errno;
     }
-    if (regular && read.end == ReadEnd::Complete && ChangedWhileRead(fd, before, bytes)) {
+    if (regular && read.end == ReadEnd::Complete &&
+        ChangedWhileRead(fd, before, bytes, policy.recheck)) {
         read.end = ReadEnd::Changed;
         return without(read);
     }

@@ -31,6 +31,13 @@ struct ReadPolicy {
     // When given, hears the bytes read so far and the size the file
     // reported (0 for a stream) after each read; false cancels.
     Progress progress = nullptr;
+    // Whether a regular file's size and time are looked at again once it is
+    // read, to tell a change made during the read (one more system call a
+    // file). Without, a change is told only by the bytes read not being as
+    // many as the file reported: a file cut short or grown under the read
+    // is still refused, and one rewritten in place at the same size is
+    // taken as the read found it.
+    bool recheck = true;
 };
 
 // How a read ended. The caller words the message: the same end reads
@@ -39,6 +46,7 @@ struct FileRead {
     ReadEnd end = ReadEnd::Complete; // Refused: a kind the policy does not read
     FileKind kind = FileKind::Other; // what was opened; Other when opening failed
     int error = 0;                   // errno when `end` is Failed
+    size_t size = 0;                 // a regular file's size, as it reported it
 
     explicit operator bool() const { return end == ReadEnd::Complete; }
 };

@@ -182,16 +182,18 @@ bool ClassifyCandidateLine(std::string_view text, int32_t line, bool& inImplemen
     bool classRoutine = false;
     bool implementationLine = false;
     if (keyword >= 0) {
-        const std::string_view upper = keywords.UpperWord(keyword);
-        if (upper == "PROCEDURE") {
+        const KeywordSet::Role role = keywords.RoleOf(keyword);
+        if (role == KeywordSet::Role::Procedure) {
             category = catProcedure;
-        } else if (upper == "FUNCTION") {
+        } else if (role == KeywordSet::Role::Function) {
             category = catFunction;
         }
         if (headings == Headings::Extended && category != catBookmark) {
-            routine = RoutineWord(word);
+            routine = category == catProcedure  ? RoutineKind::Procedure
+                      : category == catFunction ? RoutineKind::Function
+                                                : RoutineWord(word);
         }
-        implementationLine = upper == "IMPLEMENTATION";
+        implementationLine = role == KeywordSet::Role::Implementation;
     } else if (headings == Headings::Classic || category == catBookmark ||
                !ReadExtendedHeading(word, rest, category, routine, classRoutine)) {
         return false;
@@ -201,12 +203,25 @@ bool ClassifyCandidateLine(std::string_view text, int32_t line, bool& inImplemen
     }
 
     // H: the rest up to its first "(", or all of it but its last character
-    // when there is none.
-    const size_t paren = rest.find('(');
+    // when there is none. One plain pass finds the "(" and the first "."
+    // before it: the rest is short, too short for a library search to pay.
+    size_t paren = std::string_view::npos;
+    size_t dot = std::string_view::npos;
+    for (size_t i = 0; i < rest.size(); ++i) {
+        if (rest[i] == '(') {
+            paren = i;
+            break;
+        }
+        if (rest[i] == '.' && dot == std::string_view::npos) {
+            dot = i;
+        }
+    }
     const size_t headLength =
         paren != std::string_view::npos ? paren : (rest.empty() ? 0 : rest.size() - 1);
     const std::string_view head = rest.substr(0, headLength);
-    const size_t dot = head.find('.');
+    if (dot >= headLength) {
+        dot = std::string_view::npos;
+    }
 
     row.line = line;
     row.category = category;

@@ -8,7 +8,8 @@
 #   bench-vs-ctags.sh [--baseline PROGRAM] [--jobs N] [MEGABYTES]
 # --baseline times another kestrel-list (the last release's, or main's) in
 # the same runs, for a before and after; --jobs N runs the tree with -R -jN
-# as well as through the file list.
+# as well as through the file list. The lister's median CPU time (user and
+# system) is given beside its wall time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -50,13 +51,20 @@ build/default/bench/make-large-unit "$megabytes" >"$unit"
 list="$work/units.txt"
 find "$fpc" -type f \( -name '*.pas' -o -name '*.pp' \) | sort >"$list"
 
-# Wall time of one run of a command, in milliseconds.
+# Wall time of one run of a command, in milliseconds; its CPU time (user
+# and system, in milliseconds, to 10 ms) is added to the file $cpu_log.
+cpu_log="$work/cpu.log"
 wall_ms() {
     local start end
     start=$(date +%s%N)
-    "$@" >/dev/null
+    /usr/bin/time -a -o "$cpu_log" -f '%U %S' "$@" >/dev/null
     end=$(date +%s%N)
     echo $(((end - start) / 1000000))
+}
+
+# The CPU time of the last run logged, in milliseconds.
+last_cpu_ms() {
+    tail -n 1 "$cpu_log" | awk '{ printf "%d", ($1 + $2) * 1000 }'
 }
 
 median() {
@@ -74,21 +82,26 @@ compare() {
     ctags=("$@")
     "$lister" "${args[@]}" >/dev/null # warm the page cache
     "${ctags[@]}" >/dev/null
-    local k=() b=() c=()
+    local k=() b=() c=() kc=() bc=()
     for _ in $(seq "$runs"); do
         k+=("$(wall_ms "$lister" "${args[@]}")")
-        [ -z "$baseline" ] || b+=("$(wall_ms "$baseline" "${args[@]}")")
+        kc+=("$(last_cpu_ms)")
+        if [ -n "$baseline" ]; then
+            b+=("$(wall_ms "$baseline" "${args[@]}")")
+            bc+=("$(last_cpu_ms)")
+        fi
         c+=("$(wall_ms "${ctags[@]}")")
     done
     local km cm
     km=$(printf '%s\n' "${k[@]}" | median)
     cm=$(printf '%s\n' "${c[@]}" | median)
-    printf '%-34s kestrel-list %7s ms   ctags %7s ms   ratio %s' "$title" "$km" "$cm" \
+    printf '%-34s kestrel-list %7s ms (cpu %s)   ctags %7s ms   ratio %s' "$title" "$km" \
+        "$(printf '%s\n' "${kc[@]}" | median)" "$cm" \
         "$(awk -v k="$km" -v c="$cm" 'BEGIN { printf "%.3f", (c > 0 ? k / c : 0) }')"
     if [ -n "$baseline" ]; then
         local bm
         bm=$(printf '%s\n' "${b[@]}" | median)
-        printf '   baseline %7s ms, ratio %s' "$bm" \
+        printf '   baseline %7s ms (cpu %s), ratio %s' "$bm" "$(printf '%s\n' "${bc[@]}" | median)" \
             "$(awk -v k="$bm" -v c="$cm" 'BEGIN { printf "%.3f", (c > 0 ? k / c : 0) }')"
     fi
     printf '\n'

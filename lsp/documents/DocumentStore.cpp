@@ -94,13 +94,30 @@ std::shared_ptr<const TextDocument> DocumentStore::Get(const std::string& uri,
     return std::make_shared<const TextDocument>(std::move(text));
 }
 
-std::string DecodeFileText(std::string_view bytes) {
-    const TextEncoding encoding = DetectEncoding(bytes);
+namespace {
+
+std::string Decoded(std::string_view bytes, TextEncoding encoding) {
     StripByteOrderMark(bytes);
     if (encoding == TextEncoding::Utf8) {
         return std::string(bytes); // checked whole already: nothing to convert
     }
     return ToUtf8(bytes, encoding);
+}
+
+} // namespace
+
+std::string DecodeFileText(std::string_view bytes) {
+    return Decoded(bytes, DetectEncoding(bytes));
+}
+
+std::string DecodeFileText(FileBytes& bytes) {
+    const TextEncoding encoding = DetectEncoding(bytes.View());
+    std::string_view text = bytes.View();
+    StripByteOrderMark(text);
+    if (encoding == TextEncoding::Utf8 && text.size() == bytes.Size()) {
+        return bytes.Take();
+    }
+    return Decoded(bytes.View(), encoding);
 }
 
 bool ReadFileUri(const std::string& uri, std::string& text, std::string& error) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileBytes.h"
 #include "ReadToEnd.h"
 #include "documents/TextDocument.h"
 
@@ -61,6 +62,9 @@ private:
 // where the whole file is valid UTF-8, else Windows-1252; a UTF-8
 // byte-order mark is left out.
 std::string DecodeFileText(std::string_view bytes);
+// The same, taking the bytes over where they are the text as they stand
+// (UTF-8 without a mark) instead of copying them.
+std::string DecodeFileText(FileBytes& bytes);
 
 // Reads and decodes the file a `file:` URI names. Gives false with a reason
 // for any other URI, a file that cannot be read, or one that is not a

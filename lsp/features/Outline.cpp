@@ -87,7 +87,8 @@ public:
     explicit OutlineBuilder(const TextDocument& document, bool details = true)
         : document_(document), details_(details) {}
 
-    void Add(const SymbolRow& row, int64_t line) {
+    void Add(const SymbolRow& row, int64_t line) { Add(ViewOfRow(row), line); }
+    void Add(const SymbolRowView& row, int64_t line) {
         line_ = line;
         lineStart_ = document_.LineStart(line);
         lineText_ = document_.LineText(line);
@@ -140,6 +141,13 @@ private:
         return {first, lineText_.find_last_not_of(kBlanks) + 1};
     }
 
+    // A heading's text after its first word: its name and what follows,
+    // in storage kept from row to row.
+    std::string_view Tail(const SymbolRowView& row) {
+        tail_.assign(row.name).append(row.details);
+        return tail_;
+    }
+
     // The end of the line's first word, where a heading's name may begin.
     size_t AfterFirstWord() const {
         const size_t first = lineText_.find_first_not_of(kBlanks);
@@ -158,7 +166,7 @@ private:
         return lineText_.substr(start, end - start);
     }
 
-    void AddHeader(const SymbolRow& row) {
+    void AddHeader(const SymbolRowView& row) {
         const std::string_view word = row.className;
         if (SameName(word, "implementation")) {
             const auto [from, to] = Find(word, 0);
@@ -172,8 +180,7 @@ private:
         if (row.name.empty() && word.starts_with('(')) {
             return; // "(bookmark)" written without a marker: nothing to show
         }
-        const std::string tail = row.name + row.details;
-        const Heading heading = SplitHeading(tail);
+        const Heading heading = SplitHeading(Tail(row));
         std::string name(heading.name.empty() ? word : heading.name);
         if (const std::string_view dotted = DottedName(AfterFirstWord());
             dotted.find('.') != std::string_view::npos) {
@@ -212,10 +219,9 @@ private:
         BookmarkContainer().push_back(Symbol(name, SymbolKind::Key, marker, end));
     }
 
-    void AddRoutine(const SymbolRow& row) {
-        const std::string tail = row.name + row.details;
-        const Heading heading = SplitHeading(tail, details_);
-        std::string className = row.className;
+    void AddRoutine(const SymbolRowView& row) {
+        const Heading heading = SplitHeading(Tail(row), details_);
+        std::string className(row.className);
         if (!heading.qualifier.empty()) {
             className += '.';
             className += heading.qualifier;
@@ -273,6 +279,7 @@ private:
     int64_t line_ = 0;
     size_t lineStart_ = 0;
     std::string_view lineText_;
+    std::string tail_;
 };
 
 // The lines a type spans, from its name to its end.
@@ -414,13 +421,23 @@ std::vector<OutlineSymbol> BuildOutlineWithoutDetails(const TextDocument& docume
     const SourceStructure structure =
         ReadSourceStructure(document.Text(), Checkpoints::None, StructureParts::TypeSpans);
     OutlineBuilder builder(document, false);
-    const OutlineRows rows(document);
-    for (const OutlineRows::Row& row : rows.Rows()) {
-        builder.Add(row.row, row.line);
-    }
+    OutlineRows::ForEachRow(
+        document, [&builder](const SymbolRowView& row, int64_t line) { builder.Add(row, line); });
     std::vector<OutlineSymbol> outline = builder.Take();
     PlaceTypes(outline, document, structure);
     return outline;
+}
+
+void OutlineRows::ForEachRow(const TextDocument& document, const RowHandler& onRow) {
+    if (document.HasLoneCarriageReturn()) {
+        const OutlineRows rows(document);
+        for (const Row& row : rows.Rows()) {
+            onRow(ViewOfRow(row.row), row.line);
+        }
+        return;
+    }
+    OutlineRows scanner;
+    scanner.Scan(document, 0, 0, nullptr, 0, onRow);
 }
 
 OutlineRows::OutlineRows(const TextDocument& document) {
@@ -507,6 +524,15 @@ OutlineRows::OutlineRows(const TextDocument& document, OutlineRows&& old,
 int64_t OutlineRows::Scan(const TextDocument& document, int64_t first, size_t stable,
                           const std::vector<uint8_t>* old, int64_t oldBase,
                           std::vector<Row>& rows) {
+    return Scan(document, first, stable, old, oldBase,
+                [&rows](const SymbolRowView& view, int64_t line) {
+                    FillSymbolRow(view, rows.emplace_back(Row{line, {}}).row);
+                });
+}
+
+int64_t OutlineRows::Scan(const TextDocument& document, int64_t first, size_t stable,
+                          const std::vector<uint8_t>* old, int64_t oldBase,
+                          const RowHandler& onRow) {
     const std::string& text = document.Text();
     TextLineReader reader;
     if (first == 0) {
@@ -531,7 +557,7 @@ int64_t OutlineRows::Scan(const TextDocument& document, int64_t first, size_t st
         const bool more = reader.Next(line);
         if (ClassifySourceLine(line, static_cast<int32_t>(at + 1), inImplementation, keywords, view,
                                Headings::Extended, reader.LastTextMayHoldBrace())) {
-            FillSymbolRow(view, rows.emplace_back(Row{at, {}}).row);
+            onRow(view, at);
         }
         if (!more || at + 1 >= document.LineCount()) {
             return -1;

@@ -3,6 +3,9 @@
 #include "documents/TextDocument.h"
 #include "features/SourceStructure.h"
 
+#include "SymbolRowView.h"
+
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,6 +43,12 @@ public:
     };
 
     explicit OutlineRows(const TextDocument& document);
+
+    // Reads the rows of `document` into `onRow` one by one, each with its
+    // line, without keeping them (a reading used once: the index's). A
+    // row's texts last until `onRow` returns.
+    using RowHandler = std::function<void(const SymbolRowView& row, int64_t line)>;
+    static void ForEachRow(const TextDocument& document, const RowHandler& onRow);
     // The rows of `document` after `change` to the text `old` was read from.
     OutlineRows(const TextDocument& document, OutlineRows&& old,
                 const TextDocument::Change& change);
@@ -68,6 +77,10 @@ private:
     // rows into `rows`, and gives the line it stopped at.
     int64_t Scan(const TextDocument& document, int64_t first, size_t stable,
                  const std::vector<uint8_t>* old, int64_t lineShift, std::vector<Row>& rows);
+    // The same, each row into `onRow`.
+    int64_t Scan(const TextDocument& document, int64_t first, size_t stable,
+                 const std::vector<uint8_t>* old, int64_t lineShift, const RowHandler& onRow);
+    OutlineRows() = default;
 
     std::vector<Row> rows_;
     Reread reread_;

@@ -108,9 +108,9 @@ struct SourceStructure {
 enum class Checkpoints : bool { Kept, None };
 
 // What a reading gives: all of the structure, or the types' names, kinds,
-// nesting and spans alone (no details, nor the routines' names and
-// parameters, nor the units used), which is what an outline without
-// details takes.
+// nesting and spans alone (no details, and of the rest only what was found
+// before the last type closed), which is what an outline without details
+// takes.
 enum class StructureParts : bool { All, TypeSpans };
 
 SourceStructure ReadSourceStructure(std::string_view text,

@@ -2,7 +2,13 @@
 
 #include "CaseFold.h"
 
+#include <algorithm>
 #include <cstring>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define KESTREL_MATCH_SSE2 1
+#endif
 
 namespace kestrel::lsp {
 
@@ -37,6 +43,17 @@ bool IsWordStart(std::string_view text, std::string_view folded, size_t at) {
     const auto current = static_cast<unsigned char>(text[at]);
     return current >= 'A' && current <= 'Z' &&
            ((previous >= 'a' && previous <= 'z') || (previous >= '0' && previous <= '9'));
+}
+
+uint32_t ByteBit(unsigned char byte) {
+    return uint32_t{1} << (byte >= 'a' && byte <= 'z' ? byte - 'a' : 26 + byte % 6);
+}
+
+// The bit of WordStarts' pairs or quads for the `size` bytes at `at`.
+uint32_t PrefixBit(const char* at, size_t size) {
+    uint32_t bytes = 0;
+    std::memcpy(&bytes, at, size);
+    return uint32_t{1} << ((bytes * 0x9E3779B1u) >> 27);
 }
 
 } // namespace
@@ -79,6 +96,23 @@ uint64_t ByteMask(std::string_view folded) {
     return mask;
 }
 
+WordStarts WordStartsOf(std::string_view text, std::string_view folded) {
+    WordStarts starts;
+    for (size_t at = 0; at < folded.size(); ++at) {
+        if (IsWordStart(text, folded, at)) {
+            const auto byte = static_cast<unsigned char>(folded[at]);
+            starts.bytes |= ByteBit(byte);
+            if (at + 2 <= folded.size()) {
+                starts.pairs |= PrefixBit(folded.data() + at, 2);
+            }
+            if (at + 4 <= folded.size()) {
+                starts.quads |= PrefixBit(folded.data() + at, 4);
+            }
+        }
+    }
+    return starts;
+}
+
 SymbolQuery::SymbolQuery(std::string_view utf8)
     : folded_(FoldCase(utf8)), mask_(ByteMask(folded_)) {
     const std::string_view folded = folded_;
@@ -87,11 +121,21 @@ SymbolQuery::SymbolQuery(std::string_view utf8)
             std::min(SequenceLength(static_cast<unsigned char>(folded[at])), folded.size() - at);
         characters_.push_back(folded.substr(at, length));
         ascii_ = ascii_ && length == 1 && static_cast<unsigned char>(folded[at]) < 0x80;
+        initials_ |= ByteBit(static_cast<unsigned char>(folded[at]));
         at += length;
+    }
+    // A one-byte query begins a word where its byte does.
+    if (folded.size() >= 4) {
+        firstQuad_ = PrefixBit(folded.data(), 4);
+    } else if (folded.size() >= 2) {
+        firstPair_ = PrefixBit(folded.data(), 2);
     }
 }
 
-bool SymbolQuery::Matches(std::string_view folded) const {
+bool SymbolQuery::Matches(std::string_view folded, size_t readable) const {
+    if (ascii_) {
+        return MatchesAscii(folded, readable);
+    }
     const char* const begin = folded.data();
     const char* const end = begin + folded.size();
     const char* at = begin;
@@ -114,6 +158,53 @@ bool SymbolQuery::Matches(std::string_view folded) const {
         }
     }
     return true;
+}
+
+// Most texts that hold the query's letters do not hold them in order, and
+// each is short: a text is compared with the query's next byte 16 bytes at a
+// time, and the hit taken is the first after the one before.
+bool SymbolQuery::MatchesAscii(std::string_view folded, size_t readable) const {
+    const std::string_view query = folded_;
+    size_t next = 0;
+    if (query.empty()) {
+        return true;
+    }
+#ifdef KESTREL_MATCH_SSE2
+    for (size_t chunk = 0; chunk < folded.size(); chunk += 16) {
+        const size_t left = folded.size() - chunk;
+        __m128i bytes;
+        if (readable - chunk >= 16) {
+            bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(folded.data() + chunk));
+        } else {
+            char tail[16] = {};
+            std::memcpy(tail, folded.data() + chunk, left);
+            bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(tail));
+        }
+        // The places of this chunk after the last hit.
+        unsigned open = left >= 16 ? 0xFFFFu : (1u << left) - 1;
+        for (;;) {
+            const unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(
+                                      _mm_cmpeq_epi8(bytes, _mm_set1_epi8(query[next])))) &
+                                  open;
+            if (hits == 0) {
+                break;
+            }
+            if (++next == query.size()) {
+                return true;
+            }
+            open &= ~(hits ^ (hits - 1)); // drops the hit and what comes before it
+        }
+    }
+    return false;
+#else
+    (void)readable;
+    for (const char c : folded) {
+        if (c == query[next] && ++next == query.size()) {
+            return true;
+        }
+    }
+    return false;
+#endif
 }
 
 MatchTier SymbolQuery::BestTier(std::string_view folded, size_t nameStart) const {

@@ -4,6 +4,7 @@
 #include "index/SymbolMatcher.h"
 
 #include <algorithm>
+#include <atomic>
 #include <limits>
 #include <mutex>
 #include <queue>
@@ -56,6 +57,7 @@ public:
         file_->symbols.shrink_to_fit();
         file_->keys.shrink_to_fit();
         file_->texts.shrink_to_fit();
+        file_->masks.shrink_to_fit();
         return std::move(file_);
     }
 
@@ -80,7 +82,9 @@ private:
             if (added) {
                 const std::string_view folded =
                     std::string_view(file.folded).substr(key.offset, key.length);
-                file.texts.push_back({ByteMask(folded), key, 0, 0});
+                file.texts.push_back(
+                    {key, WordStartsOf(file.Text(file.symbols[s].text), folded), 0, 0});
+                file.masks.push_back(ByteMask(folded));
             }
             textOf[s] = found->second;
             ++file.texts[found->second].holderCount;
@@ -188,6 +192,14 @@ std::vector<uint32_t> NameHashes(const FileSymbols& file) {
 constexpr size_t kSymbolsPerThread = 50'000;
 constexpr uint32_t kMaxLength = (uint32_t{1} << 30) - 1;
 
+void Prefetch(const void* address) {
+#if defined(__GNUC__)
+    __builtin_prefetch(address);
+#else
+    (void)address;
+#endif
+}
+
 // A match's place in the answer: smaller is better.
 struct RankKey {
     uint32_t tierAndLength; // tier in the top bits, the name's length below
@@ -196,30 +208,58 @@ struct RankKey {
     auto operator<=>(const RankKey&) const = default;
 };
 
-// The best `limit` matches among files [first, last), unordered.
-std::vector<RankKey> Rank(const std::vector<std::shared_ptr<const FileSymbols>>& files,
-                          size_t first, size_t last, const SymbolQuery& matcher, size_t limit) {
+// The best `limit` matches among files [first, last), unordered. The
+// shares of a query tell each other the worst tier and length that their
+// full answers hold (`bound`): anything worse makes no share's answer.
+std::vector<RankKey> Rank(const std::vector<SearchFile>& files, size_t first, size_t last,
+                          const SymbolQuery& matcher, size_t limit, std::atomic<uint32_t>& bound) {
     const uint64_t mask = matcher.Mask();
     std::priority_queue<RankKey> best; // the worst on top
+    // Whether an entry of file `f` that ranks at best as `tier` could still
+    // make the answer.
+    const auto mayRank = [&](MatchTier tier, uint32_t length, uint32_t f) {
+        const uint32_t tierAndLength = (static_cast<uint32_t>(tier) << 30) | length;
+        return tierAndLength <= bound.load(std::memory_order_relaxed) &&
+               (best.size() < limit || RankKey{tierAndLength, f, 0} < best.top());
+    };
+    const auto tellBound = [&] {
+        const uint32_t worst = best.top().tierAndLength;
+        uint32_t known = bound.load(std::memory_order_relaxed);
+        while (worst < known && !bound.compare_exchange_weak(known, worst)) {
+        }
+    };
     for (auto f = static_cast<uint32_t>(first); f < last; ++f) {
-        const FileSymbols& file = *files[f];
-        const std::string_view foldedTexts = file.folded;
-        for (const SearchText& text : file.texts) {
-            if ((text.mask & mask) != mask) {
+        if (f + 1 < last) {
+            Prefetch(files[f + 1].masks);
+        }
+        const FileSymbols& file = *files[f].file;
+        const std::string_view foldedTexts(files[f].folded, files[f].foldedSize);
+        const uint64_t* const masks = files[f].masks;
+        for (size_t t = 0; t < files[f].count; ++t) {
+            if ((masks[t] & mask) != mask) {
                 continue;
             }
+            const SearchText& text = files[f].texts[t];
             const SearchKey& search = text.key;
+            const uint32_t length =
+                std::min<uint32_t>(search.length - search.nameStart, kMaxLength);
+            // Once the answer is full, most texts could only be subsequence
+            // matches too long to make it: those are not matched at all.
+            const bool mayStartWord = matcher.MayStartWord(text.starts);
+            if (!mayStartWord && !mayRank(MatchTier::Subsequence, length, f)) {
+                continue;
+            }
             const std::string_view folded = foldedTexts.substr(search.offset, search.length);
-            if (!matcher.Matches(folded)) {
+            MatchTier tier =
+                mayStartWord ? matcher.BestTier(folded, search.nameStart) : MatchTier::Subsequence;
+            if (!mayRank(tier, length, f) ||
+                !matcher.Matches(folded, foldedTexts.size() - search.offset)) {
                 continue;
             }
             // Ranked in two steps: the cheap tests first, the search for
             // word starts only for what could still make it in. The
             // entries of a text come in order, each ranked below the one
             // before.
-            const uint32_t length =
-                std::min<uint32_t>(search.length - search.nameStart, kMaxLength);
-            MatchTier tier = matcher.BestTier(folded, search.nameStart);
             bool final = tier != MatchTier::WordStart;
             for (uint32_t h = text.firstHolder; h < text.firstHolder + text.holderCount; ++h) {
                 const uint32_t s = file.holders[h];
@@ -239,6 +279,11 @@ std::vector<RankKey> Rank(const std::vector<std::shared_ptr<const FileSymbols>>&
                 } else if (key < best.top()) {
                     best.pop();
                     best.push(key);
+                } else {
+                    continue;
+                }
+                if (best.size() == limit) {
+                    tellBound();
                 }
             }
         }
@@ -276,6 +321,12 @@ WorkspaceIndex::Files::iterator WorkspaceIndex::Add(const std::string& path) {
 }
 
 void WorkspaceIndex::Replace(Files::value_type& file, std::shared_ptr<const FileSymbols> symbols) {
+    const std::vector<uint32_t> hashes = symbols ? NameHashes(*symbols) : std::vector<uint32_t>();
+    Replace(file, std::move(symbols), hashes);
+}
+
+void WorkspaceIndex::Replace(Files::value_type& file, std::shared_ptr<const FileSymbols> symbols,
+                             const std::vector<uint32_t>& hashes) {
     {
         std::lock_guard lock(snapshotMutex_);
         snapshot_.reset();
@@ -286,10 +337,8 @@ void WorkspaceIndex::Replace(Files::value_type& file, std::shared_ptr<const File
             names_.Erase(hash, entry.number);
         }
     }
-    if (symbols) {
-        for (const uint32_t hash : NameHashes(*symbols)) {
-            names_.Insert(hash, entry.number);
-        }
+    for (const uint32_t hash : hashes) {
+        names_.Insert(hash, entry.number);
     }
     entry.symbols = std::move(symbols);
 }
@@ -303,10 +352,14 @@ WorkspaceIndex::Files::iterator WorkspaceIndex::Erase(Files::iterator file) {
 
 void WorkspaceIndex::SetFromDisk(const std::string& path,
                                  std::shared_ptr<const FileSymbols> symbols) {
+    // What takes no lock is done before it: the indexer's threads wait for
+    // one another only to put the entries in.
+    const std::string key = PathKey(path);
+    const std::vector<uint32_t> hashes = symbols ? NameHashes(*symbols) : std::vector<uint32_t>();
     std::unique_lock lock(mutex_);
-    Files::value_type& file = *Add(PathKey(path));
+    Files::value_type& file = *Add(key);
     if (!file.second.fromEditor) {
-        Replace(file, std::move(symbols));
+        Replace(file, std::move(symbols), hashes);
     }
 }
 
@@ -360,10 +413,16 @@ std::shared_ptr<const WorkspaceIndex::Snapshot> WorkspaceIndex::TakeSnapshot() c
     if (!snapshot_) {
         auto snapshot = std::make_shared<Snapshot>();
         snapshot->files.reserve(files_.size());
+        snapshot->search.reserve(files_.size());
         for (const auto& [path, entry] : files_) {
             if (entry.symbols) {
+                const FileSymbols& file = *entry.symbols;
                 snapshot->files.push_back(entry.symbols);
-                snapshot->symbols += entry.symbols->symbols.size();
+                snapshot->search.push_back({file.masks.data(), file.texts.data(),
+                                            file.folded.data(), &file,
+                                            static_cast<uint32_t>(file.masks.size()),
+                                            static_cast<uint32_t>(file.folded.size())});
+                snapshot->symbols += file.symbols.size();
             }
         }
         snapshot_ = std::move(snapshot);
@@ -386,15 +445,16 @@ std::vector<SymbolMatch> WorkspaceIndex::Query(std::string_view query, size_t li
             : std::clamp<size_t>(symbols / kSymbolsPerThread, 1,
                                  std::max(1u, std::thread::hardware_concurrency()));
     std::vector<std::vector<RankKey>> best(shares);
+    std::atomic<uint32_t> bound = UINT32_MAX;
     {
         std::vector<std::jthread> helpers;
         for (size_t share = 1; share < shares; ++share) {
             helpers.emplace_back([&, share] {
-                best[share] = Rank(files, share * files.size() / shares,
-                                   (share + 1) * files.size() / shares, matcher, limit);
+                best[share] = Rank(snapshot->search, share * files.size() / shares,
+                                   (share + 1) * files.size() / shares, matcher, limit, bound);
             });
         }
-        best[0] = Rank(files, 0, files.size() / shares, matcher, limit);
+        best[0] = Rank(snapshot->search, 0, files.size() / shares, matcher, limit, bound);
     }
     std::vector<RankKey> all = std::move(best[0]);
     for (size_t share = 1; share < shares; ++share) {

@@ -2,6 +2,7 @@
 
 #include "features/Outline.h"
 #include "index/NameTable.h"
+#include "index/SymbolMatcher.h"
 
 #include <cstdint>
 #include <map>
@@ -45,8 +46,8 @@ struct SearchKey {
 // Kept apart from the rest, and small, so that a query runs through memory
 // quickly.
 struct SearchText {
-    uint64_t mask = 0; // ByteMask of the folded text
     SearchKey key;
+    WordStarts starts;        // of the folded text
     uint32_t firstHolder = 0; // the entries' numbers are holders[firstHolder, +holderCount)
     uint32_t holderCount = 0;
 };
@@ -59,6 +60,9 @@ struct FileSymbols {
     std::vector<IndexedSymbol> symbols;
     std::vector<SearchKey> keys;
     std::vector<SearchText> texts;
+    // The ByteMask of each text, beside `texts`: what a query reads of
+    // every text, eight bytes each.
+    std::vector<uint64_t> masks;
     std::vector<uint32_t> holders; // in each text's run, in entry order
 
     std::string_view Text(IndexedSymbol::Span span) const {
@@ -72,6 +76,17 @@ struct FileSymbols {
 // "bookmark.Text", so the word "bookmark" finds every bookmark.
 std::shared_ptr<const FileSymbols> IndexDocument(const TextDocument& document, std::string uri,
                                                  PositionEncoding encoding);
+
+// What a query reads of a file, in one place for all files: a query
+// would otherwise wait for each file's own fields.
+struct SearchFile {
+    const uint64_t* masks;
+    const SearchText* texts;
+    const char* folded;
+    const FileSymbols* file;
+    uint32_t count; // of masks and texts
+    uint32_t foldedSize;
+};
 
 // One answer to a query.
 struct SymbolMatch {
@@ -127,12 +142,16 @@ private:
     // Puts `symbols` in the place of what the file held, keeping `names_`
     // current; the lock is held.
     void Replace(Files::value_type& file, std::shared_ptr<const FileSymbols> symbols);
+    // The same with the hashes of the names of `symbols`, made beforehand.
+    void Replace(Files::value_type& file, std::shared_ptr<const FileSymbols> symbols,
+                 const std::vector<uint32_t>& hashes);
     Files::iterator Erase(Files::iterator file);
 
     // The files that have entries, in path order, as a query takes them;
     // made at the first query after a change.
     struct Snapshot {
         std::vector<std::shared_ptr<const FileSymbols>> files;
+        std::vector<SearchFile> search; // beside `files`
         size_t symbols = 0;
     };
     std::shared_ptr<const Snapshot> TakeSnapshot() const;

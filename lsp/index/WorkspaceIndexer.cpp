@@ -2,6 +2,7 @@
 
 #include "documents/DocumentStore.h"
 #include "index/LocalPaths.h"
+#include "index/SourceQueue.h"
 
 #include "ErrnoText.h"
 #include "FolderWalk.h"
@@ -26,8 +27,8 @@ constexpr size_t kFilesBeforeTrim = 256;
 std::shared_ptr<const FileSymbols> IndexSourceFile(const std::string& path,
                                                    PositionEncoding encoding, std::string& error) {
     // Only regular files, opened without waiting: a FIFO put in a source's
-    // place must not hold the indexer up. Each thread keeps its storage from
-    // file to file.
+    // place must not hold the indexer up. A UTF-8 file's bytes become the
+    // document's text; the storage of others is kept from file to file.
     thread_local FileBytes file;
     const FileRead read =
         ReadFile(path, {.fileLimit = static_cast<size_t>(DocumentStore::kMaxFileSize)}, file);
@@ -53,7 +54,7 @@ std::shared_ptr<const FileSymbols> IndexSourceFile(const std::string& path,
         error = "binary file (it holds NUL bytes)";
         return nullptr;
     }
-    const TextDocument document(DecodeFileText(bytes));
+    const TextDocument document(DecodeFileText(file));
     return IndexDocument(document, FileUri(path), encoding);
 }
 
@@ -114,30 +115,66 @@ void WorkspaceIndexer::Run() {
 }
 
 void WorkspaceIndexer::Work(const Round& round) {
-    if (round.progress) {
-        round.progress->Begin();
+    IndexProgress* const progress = round.progress.get();
+    if (progress != nullptr) {
+        progress->Begin();
     }
-    std::vector<std::string> files;
-    std::vector<std::string> walked;
+    // A workspace folder may be a link to a folder; a folder met below one
+    // is walked only when it is not a link, so that a walk cannot loop. A
+    // link to a source counts as the source.
+    std::vector<PathStatus> statuses;
+    statuses.reserve(round.paths.size());
+    size_t folders = 0;
     for (const std::string& path : round.paths) {
-        // A workspace folder may be a link to a folder; a folder met below
-        // one is walked only when it is not a link, so that a walk cannot
-        // loop. A link to a source counts as the source.
-        const PathStatus status = StatusOfPath(path);
+        const PathStatus& status = statuses.emplace_back(StatusOfPath(path));
+        folders += status && status.kind == FileKind::Folder && (round.roots || !status.link);
+    }
+    // The threads scan what the walk finds while it goes on; without a
+    // walk, a few sources take no more threads than they fill.
+    SourceQueue sources;
+    std::atomic<size_t> done{0};
+    const auto scan = [&] {
+        std::string path;
+        while (!stop_ && sources.Take(path)) {
+            IndexFile(path);
+            const size_t finished = ++done;
+            // The share done is told once the walk has found them all.
+            if (progress != nullptr && sources.Closed()) {
+                progress->Report(finished, sources.Total());
+            }
+        }
+    };
+    const size_t helperCount =
+        std::min<size_t>(threads_, folders > 0 ? threads_ : round.paths.size() / 2 + 1) - 1;
+    std::vector<std::jthread> helpers;
+    for (size_t i = 0; i < helperCount; ++i) {
+        helpers.emplace_back(scan);
+    }
+    std::vector<std::string> walked;
+    for (size_t p = 0; p < round.paths.size(); ++p) {
+        const std::string& path = round.paths[p];
+        const PathStatus& status = statuses[p];
         if (status && status.kind == FileKind::Folder && (round.roots || !status.link)) {
-            WalkFolder(path, files, walked);
+            WalkFolder(path, sources);
+            walked.push_back(path);
         } else if (round.roots) {
             hooks_.log("workspace folder " + path + ": " +
                        (status ? std::string("not a folder") : ErrnoText(status.error)));
         } else if (status && status.kind == FileKind::Regular && HasPascalExtension(path)) {
-            files.push_back(path);
+            sources.Add(path);
         } else {
             // Gone, or no longer a source: nothing of it stays in the index.
             index_.RemoveUnder(path);
             hooks_.gone(path);
         }
     }
-    ScanFiles(files, round.progress.get());
+    sources.Close();
+    if (progress != nullptr) {
+        progress->Report(done, sources.Total());
+    }
+    scan();
+    helpers.clear(); // each ends when the queue is empty
+    std::vector<std::string> files = sources.TakeAll();
     if (!walked.empty() && !stop_) {
         std::sort(files.begin(), files.end());
         for (const std::string& folder : walked) {
@@ -151,42 +188,20 @@ void WorkspaceIndexer::Work(const Round& round) {
         ::malloc_trim(0);
     }
 #endif
-    if (round.progress) {
-        round.progress->End(index_.FileCount(), index_.SymbolCount());
+    if (progress != nullptr) {
+        progress->End(index_.FileCount(), index_.SymbolCount());
     }
 }
 
-void WorkspaceIndexer::WalkFolder(const std::string& folder, std::vector<std::string>& files,
-                                  std::vector<std::string>& walked) {
+void WorkspaceIndexer::WalkFolder(const std::string& folder, SourceQueue& sources) {
     const SourceTreeVisitor visit{
         [this](const std::string& entered) { hooks_.folderEntered(entered); },
-        [&files](const std::string& file) { files.push_back(file); },
+        [&sources](const std::string& file) { sources.Add(file); },
         [this](const std::string& path, const std::string& error) {
             hooks_.log("skipped folder " + path + ": " + error);
         },
     };
     walk_(folder, visit, stop_);
-    walked.push_back(folder);
-}
-
-void WorkspaceIndexer::ScanFiles(const std::vector<std::string>& files, IndexProgress* progress) {
-    std::atomic<size_t> next{0};
-    std::atomic<size_t> done{0};
-    const auto work = [&] {
-        for (size_t i = next++; i < files.size() && !stop_; i = next++) {
-            IndexFile(files[i]);
-            const size_t finished = ++done;
-            if (progress != nullptr) {
-                progress->Report(finished, files.size());
-            }
-        }
-    };
-    std::vector<std::jthread> helpers;
-    const size_t helperCount = std::min<size_t>(threads_, files.size() / 2 + 1) - 1;
-    for (size_t i = 0; i < helperCount; ++i) {
-        helpers.emplace_back(work);
-    }
-    work();
 }
 
 void WorkspaceIndexer::IndexFile(const std::string& path) {

@@ -16,6 +16,8 @@
 
 namespace kestrel::lsp {
 
+class SourceQueue;
+
 // Keeps the workspace index in step with the disk, in the background: each
 // round of work walks folders, reads and scans files on every core, and
 // drops what is gone. Rounds run one after another in the order they were
@@ -57,11 +59,8 @@ private:
 
     void Run();
     void Work(const Round& round);
-    // Walks a folder: its sources go to `files`, and what the index holds
-    // below it that the walk did not find is dropped after the scan.
-    void WalkFolder(const std::string& folder, std::vector<std::string>& files,
-                    std::vector<std::string>& walked);
-    void ScanFiles(const std::vector<std::string>& files, IndexProgress* progress);
+    // Walks a folder, its sources into `sources`.
+    void WalkFolder(const std::string& folder, SourceQueue& sources);
     void IndexFile(const std::string& path);
 
     WorkspaceIndex& index_;

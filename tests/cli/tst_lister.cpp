@@ -587,6 +587,28 @@ private slots:
 #endif
     }
 
+    // The rows go out in large blocks, yet a message about a file still
+    // stands between the rows of the files before and after it where both
+    // streams go to one file.
+    void messagesKeepTheirPlaceAmongTheRows() {
+        QTemporaryDir dir;
+        QStringList args{"--json", "-j2"};
+        for (int i = 0; i < 40; ++i) {
+            args << (i == 20
+                         ? dir.filePath("missing.pas")
+                         : WriteFile(dir, QString("u%1.pas").arg(i), "unit U;\nprocedure P;\n"));
+        }
+        QProcess process;
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(KESTREL_LIST_PATH, args);
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitCode(), 1);
+        const QList<QByteArray> lines = process.readAllStandardOutput().split('\n');
+        QCOMPARE(lines.size(), 2 * 39 + 2);
+        QVERIFY2(lines[40].startsWith("kestrel-list: ") && lines[40].contains("missing.pas"),
+                 lines[40].constData());
+    }
+
     void refusesFilesWithoutEnd() {
         const Run run = List({"--json", "/dev/zero", kSample});
         QCOMPARE(run.exitCode, 1);

@@ -284,6 +284,30 @@ private slots:
         QTest::newRow("a word with a space")
             << QByteArrayList{"class procedure"} << QByteArray("class procedure X;") << false
             << QByteArray();
+        QTest::newRow("a word with a space beside one without")
+            << QByteArrayList{"ab c", "abxc"} << QByteArray("ab c d;") << false << QByteArray();
+        // Lines of sixteen bytes or more are read sixteen at a time.
+        const QByteArray pad = " := 0123456789abcdef;";
+        QTest::newRow("long line, indent of twenty")
+            << program << QByteArray(20, ' ') + "PROGRAM P" + pad << true << QByteArray("PROGRAM");
+        QTest::newRow("long line, second of two words of one length and letter")
+            << QByteArrayList{"pascal", "plugin"} << "PlugIn P" + pad << true
+            << QByteArray("PlugIn");
+        QTest::newRow("long line, no case outside the letters")
+            << QByteArrayList{"a`b"} << "A@B x" + pad << false << QByteArray();
+        QTest::newRow("long line, a byte above ASCII is no blank")
+            << program << "\xA0program P" + pad << false << QByteArray();
+        QTest::newRow("a word of sixteen bytes")
+            << QByteArrayList{"abcdefghijklmnop"} << "ABCDEFGHIJKLMNOP x" + pad << true
+            << QByteArray("ABCDEFGHIJKLMNOP");
+        QTest::newRow("a word of seventeen bytes, one differing at the end")
+            << QByteArrayList{"abcdefghijklmnopq"} << "abcdefghijklmnopx x" + pad << false
+            << QByteArray();
+        const QByteArray longWord(70, 'w');
+        QTest::newRow("a word of seventy bytes")
+            << QByteArrayList{longWord} << longWord + " x" << true << longWord;
+        QTest::newRow("a word of seventy bytes, a longer first word")
+            << QByteArrayList{longWord} << longWord + "w x" << false << QByteArray();
     }
 
     void keywordsComeFromTheCaller() {

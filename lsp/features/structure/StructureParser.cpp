@@ -2,6 +2,7 @@
 
 #include "features/SingleBlanks.h"
 #include "features/structure/PascalLexer.h"
+#include "features/structure/TypeOpenings.h"
 
 #include <algorithm>
 #include <utility>
@@ -42,6 +43,10 @@ public:
           checkpoints_(checkpoints == Checkpoints::Kept), all_(parts == StructureParts::All),
           out_(out) {}
 
+    // Past `typesEnd` no type opens: a reading of the types alone ends
+    // there once every type is closed.
+    void ReadTypesUntil(size_t typesEnd) { typesEnd_ = typesEnd; }
+
     // Goes on from `checkpoint`, which `out` holds what was found before.
     void Resume(const Structure::Checkpoint& checkpoint) {
         lexer_.Resume(checkpoint);
@@ -55,6 +60,9 @@ public:
     // checkpoint just taken is known.
     void Run(const CheckpointStop& stop) {
         while (Has(i_)) {
+            if (T(i_).start > typesEnd_ && types_.empty()) {
+                break; // no type opens from here on
+            }
             DropPassedTokens();
             if (checkpoints_ && CheckpointTaken() && stop && stop(out_.checkpoints.back())) {
                 return;
@@ -711,7 +719,8 @@ private:
     };
     mutable std::vector<LineStart> lineStarts_;
     bool checkpoints_ = true;
-    bool all_ = true;     // all of the structure, not the type spans alone
+    bool all_ = true; // all of the structure, not the type spans alone
+    size_t typesEnd_ = kNone;
     size_t lineHead_ = 0; // the first one the parser has not passed
     bool busy_ = true;    // a type or routine was open since the last checkpoint
     size_t lastCheckpoint_ = 0;
@@ -728,6 +737,15 @@ void ParseStructure(std::string_view text, SourceStructure& out, Checkpoints che
                     const SourceStructure::Checkpoint* from, const CheckpointStop& stop,
                     StructureParts parts) {
     Parser parser(text, out, checkpoints, parts);
+    if (parts == StructureParts::TypeSpans) {
+        // Most sources declare no type with members, or declare them before
+        // their routines' bodies: that is told at a glance.
+        const size_t last = LastTypeOpening(text);
+        if (last == kNone) {
+            return;
+        }
+        parser.ReadTypesUntil(last);
+    }
     if (from != nullptr) {
         parser.Resume(*from);
     }

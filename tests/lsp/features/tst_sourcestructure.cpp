@@ -4,6 +4,7 @@
 #include "features/Navigation.h"
 #include "features/Outline.h"
 #include "features/SourceStructure.h"
+#include "features/structure/TypeOpenings.h"
 
 #include <QtTest>
 
@@ -94,6 +95,11 @@ private slots:
             << "procedure A;\nbegin\n  X;\nprocedure B;\nbegin\nend;\n"
             << QStringList{"body A to -", "body B to 6"};
 
+        QTest::newRow("a record local to a routine after other bodies")
+            << "procedure A;\nbegin\nend;\nprocedure B;\ntype\n  TR = record\n    X: Integer;\n"
+               "  end;\nbegin\nend;\n"
+            << QStringList{"type TR 6-8", "body A to 3", "body B to 10"};
+
         // Method resolution clauses.
         QTest::newRow("resolution clause stays a member")
             << "type\n  TA = class(TObject, IFoo)\n    function IFoo.Bar = Baz;\n"
@@ -178,6 +184,41 @@ private slots:
         QVERIFY(ReadSourceStructure(source, Checkpoints::None, StructureParts::TypeSpans).types ==
                 whole);
     }
+    // Where the last type may open, told at a glance: a text with no such
+    // place reads to no types, and every type opens before it.
+    void lastTypeOpening_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("last"); // -1 for none
+        QTest::newRow("constants and comparisons")
+            << "const X = 5; S = 'class';\nbegin if A = B then C := D; E <= recordcount end." << -1;
+        QTest::newRow("a word that only begins like one") << "X = classes;\nY = Objects.Z;" << -1;
+        QTest::newRow("no equals sign at all") << "procedure P; begin end;" << -1;
+        QTest::newRow("equals sign last") << "X =" << -1;
+        QTest::newRow("class, then a constant") << "type TA = class end;\nconst C = 1;" << 8;
+        QTest::newRow("packed record, no blanks") << "type TA=packed record X: Byte end;" << 7;
+        QTest::newRow("any case, across a line break") << "type\n  I = \n  INTERFACE end;" << 9;
+        QTest::newRow("a comment after the sign") << "type TA = {c} class end;" << 8;
+        QTest::newRow("a line comment after the sign") << "type TA = // c\n object end;" << 8;
+        QTest::newRow("type helper")
+            << "type TH = type helper for Integer\n procedure P;\n end;" << 8;
+    }
+    void lastTypeOpening() {
+        QFETCH(QString, text);
+        QFETCH(int, last);
+        const std::string source = text.toStdString();
+        const size_t found = LastTypeOpening(source);
+        QCOMPARE(found == SourceStructure::kNone ? -1 : static_cast<int>(found), last);
+        QCOMPARE(ReadSourceStructure(source).types.empty(), last < 0);
+    }
+    void typesOpenBeforeTheLastOpening_data() { recovery_data(); }
+    void typesOpenBeforeTheLastOpening() {
+        QFETCH(QString, text);
+        const std::string source = text.toStdString();
+        const size_t last = LastTypeOpening(source);
+        for (const SourceStructure::TypeSpan& type : ReadSourceStructure(source).types) {
+            QVERIFY(last != SourceStructure::kNone && type.nameEnd <= last);
+        }
+    }
     // After a type or routine closes, the next line's first token is a
     // checkpoint, also where the tokens before it were passed over unread.
     void checkpointsAfterWhatCloses() {
@@ -191,11 +232,23 @@ private slots:
         }
         QCOMPARE(lines, QStringList({"2", "8", "12", "16"}));
     }
-    // The index's outline has the full one's entries (their details aside).
+    // The index's outline has the full one's entries (their details aside),
+    // also where lines end in a lone CR, which the rows are read otherwise
+    // for.
+    void outlineWithoutDetails_data() {
+        QTest::addColumn<bool>("loneCarriageReturns");
+        QTest::newRow("LF") << false;
+        QTest::newRow("lone CR") << true;
+    }
     void outlineWithoutDetails() {
+        QFETCH(bool, loneCarriageReturns);
         QFile file(QStringLiteral(KESTREL_SAMPLES_DIR "/Unit1.pas"));
         QVERIFY(file.open(QIODevice::ReadOnly));
-        const TextDocument document(file.readAll().toStdString());
+        std::string text = file.readAll().toStdString();
+        if (loneCarriageReturns) {
+            std::replace(text.begin(), text.end(), '\n', '\r');
+        }
+        const TextDocument document(text);
         const std::vector<OutlineSymbol> whole = BuildOutline(document);
         const std::vector<OutlineSymbol> lean = BuildOutlineWithoutDetails(document);
         const auto same = [](auto& self, const std::vector<OutlineSymbol>& a,

@@ -2,7 +2,10 @@
 // answers, the order of progress messages, and the index kept current by
 // sessions against real folders that change on disk.
 #include "LspSession.h"
+#include "index/SourceQueue.h"
+#include "index/SymbolMatcher.h"
 #include "index/WorkspaceIndex.h"
+#include "index/WorkspaceIndexer.h"
 #include "server/WorkDoneProgress.h"
 
 #include <QDir>
@@ -10,6 +13,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <thread>
 
 #include <unistd.h>
 
@@ -110,6 +115,7 @@ private slots:
     void ranking_data();
     void ranking();
     void answersAreCapped();
+    void queryAgreesWithFullRanking();
     void namedFollowsChanges();
     void progressOrder_data();
     void progressOrder();
@@ -119,6 +125,9 @@ private slots:
     void clientWatchesFiles_data();
     void clientWatchesFiles();
     void badInput();
+    void sourceQueue();
+    void indexedFileEncodings_data();
+    void indexedFileEncodings();
 };
 
 void WorkspaceTest::ranking_data() {
@@ -180,6 +189,71 @@ void WorkspaceTest::answersAreCapped() {
     QCOMPARE(name(0), "P0");
     QCOMPARE(name(10), "P10");
     QCOMPARE(name(199), "P199");
+}
+
+// A query passes over most texts without matching them (by their letters,
+// the words they begin and the answer's worst entry so far, shared between
+// threads). Over an index large enough for several threads, its answers are
+// those of matching and ranking every entry.
+void WorkspaceTest::queryAgreesWithFullRanking() {
+    const char* const pieces[] = {"Str", "To", "Int", "String", "List", "s", "t",   "_",
+                                  "2",   "Ab", "é",   "T",      "in",   "x", "Tint"};
+    uint32_t seed = 12345;
+    const auto next = [&seed](uint32_t below) {
+        seed = seed * 1103515245 + 12345;
+        return (seed >> 16) % below;
+    };
+    std::vector<std::pair<std::string, std::shared_ptr<const FileSymbols>>> files;
+    WorkspaceIndex index;
+    for (int f = 0; f < 120; ++f) {
+        std::string text = "unit U" + std::to_string(f) + ";\ninterface\n";
+        for (int r = 0; r < 500; ++r) {
+            std::string name = next(4) == 0 ? "T" : "";
+            for (uint32_t words = 1 + next(5); words > 0; --words) {
+                name += pieces[next(std::size(pieces))];
+            }
+            if (name[0] == '_' || name[0] == '2') {
+                name.insert(0, "A");
+            }
+            text += next(3) == 0 ? "procedure TC" + std::to_string(r % 7) + "." + name + ";\n"
+                                 : "procedure " + name + ";\n";
+        }
+        const std::string path = "/w/u" + std::to_string(1000 + f) + ".pas";
+        auto symbols = IndexDocument(TextDocument(text + "implementation\nend.\n"), path,
+                                     PositionEncoding::Utf16);
+        index.SetFromDisk(path, symbols);
+        files.emplace_back(path, std::move(symbols));
+    }
+    QVERIFY(index.SymbolCount() > 50'000);
+    for (const char* query : {"strtoint", "st", "s", "stt", "tint", "tc3.st", "é", "éx", "", "x_2",
+                              "ab2", "liststring"}) {
+        for (const size_t limit : {size_t{200}, size_t{7}}) {
+            std::vector<std::tuple<int, size_t, size_t, size_t>> all; // tier, length, file, entry
+            const SymbolQuery matcher(query);
+            for (size_t f = 0; f < files.size(); ++f) {
+                const FileSymbols& file = *files[f].second;
+                for (size_t s = 0; s < file.symbols.size(); ++s) {
+                    const SearchKey& key = file.keys[s];
+                    const std::string_view folded =
+                        std::string_view(file.folded).substr(key.offset, key.length);
+                    if (matcher.Matches(folded)) {
+                        const auto tier =
+                            matcher.Tier(file.Text(file.symbols[s].text), folded, key.nameStart);
+                        all.emplace_back(static_cast<int>(tier), key.length - key.nameStart, f, s);
+                    }
+                }
+            }
+            std::sort(all.begin(), all.end());
+            all.resize(std::min(all.size(), limit));
+            const std::vector<SymbolMatch> matches = index.Query(query, limit);
+            QCOMPARE(matches.size(), all.size());
+            for (size_t i = 0; i < all.size(); ++i) {
+                const auto& [tier, length, f, s] = all[i];
+                QCOMPARE(matches[i].file, files[f].second);
+                QCOMPARE(matches[i].symbol, &files[f].second->symbols[s]);
+            }
+        }
+    }
 }
 
 // The entries of a name, found through the names map, as the files change.
@@ -501,6 +575,55 @@ void WorkspaceTest::badInput() {
     if (::geteuid() != 0) { // root reads any file
         QVERIFY2(log.contains(root + "/locked.pas"), qPrintable(log));
         QCOMPARE(session.Query("lockedproc"), QStringList());
+    }
+}
+
+// A thread that takes from the queue waits for what the walk adds, and
+// ends once the queue is closed and empty.
+void WorkspaceTest::sourceQueue() {
+    SourceQueue queue;
+    QStringList taken;
+    std::thread taker([&] {
+        std::string path;
+        while (queue.Take(path)) {
+            taken << QString::fromStdString(path);
+        }
+    });
+    queue.Add("/a.pas");
+    QThread::msleep(20); // the taker waits on an empty queue meanwhile
+    queue.Add("/b.pas");
+    QVERIFY(!queue.Closed());
+    queue.Close();
+    taker.join();
+    QCOMPARE(taken, QStringList({"/a.pas", "/b.pas"}));
+    QCOMPARE(queue.Total(), size_t{2});
+    QCOMPARE(queue.TakeAll(), std::vector<std::string>({"/a.pas", "/b.pas"}));
+    std::string path;
+    QVERIFY(!queue.Take(path));
+}
+
+// A source on disk is indexed as its decoded text, whatever its encoding;
+// each is read twice, as a thread of the indexer reads file after file.
+void WorkspaceTest::indexedFileEncodings_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("UTF-8") << QByteArray("procedure Caf\xC3\xA9;\nbegin\nend;\n");
+    QTest::newRow("UTF-8 with a mark") << QByteArray("\xEF\xBB\xBFprocedure Caf\xC3\xA9;\n");
+    QTest::newRow("Windows-1252") << QByteArray("procedure Caf\xE9;\nbegin\nend;\n");
+}
+
+void WorkspaceTest::indexedFileEncodings() {
+    QFETCH(QByteArray, bytes);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("cafe.pas");
+    WriteFile(path, bytes);
+    for (int round = 0; round < 2; ++round) {
+        std::string error;
+        const auto file = IndexSourceFile(path.toStdString(), PositionEncoding::Utf16, error);
+        QVERIFY2(file && !file->symbols.empty(), error.c_str());
+        const IndexedSymbol& symbol = file->symbols.front();
+        QCOMPARE(file->Text(symbol.name), std::string_view("Caf\xC3\xA9"));
+        QCOMPARE(symbol.from, 10);
+        QCOMPARE(symbol.to, 14);
     }
 }
 

@@ -21,6 +21,26 @@ namespace {
 
 constexpr std::string_view kBlanks = " \t\r\n\f\v";
 
+// The first character at or after `from` for which `test` holds, or npos:
+// find_first_of and its kin call memchr a character, which costs more than
+// the few comparisons of a blank or a delimiter.
+template <class Test> size_t FirstWhere(std::string_view text, size_t from, Test test) {
+    for (size_t i = from; i < text.size(); ++i) {
+        if (test(text[i])) {
+            return i;
+        }
+    }
+    return std::string_view::npos;
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
+
+bool IsNotBlank(char c) {
+    return !IsBlank(c);
+}
+
 // A routine heading's text after the class name (`Bar(X: Integer): Boolean;`)
 // split into its name and the parameters, result and directives after it.
 struct Heading {
@@ -32,9 +52,12 @@ struct Heading {
 
 Heading SplitHeading(std::string_view tail, bool withDetail = true) {
     tail = TrimBlanks(tail);
-    size_t nameEnd = tail.find_first_of(" \t:;(");
+    size_t nameEnd = FirstWhere(
+        tail, 0, [](char c) { return c == ' ' || c == '\t' || c == ':' || c == ';' || c == '('; });
     if (nameEnd == 0) {
-        nameEnd = tail.find_first_of(" \t;(", 1); // an operator such as `:=`
+        // An operator such as `:=`.
+        nameEnd = FirstWhere(tail, 1,
+                             [](char c) { return c == ' ' || c == '\t' || c == ';' || c == '('; });
     }
     Heading heading;
     std::string_view name = tail.substr(0, nameEnd);
@@ -134,7 +157,7 @@ private:
         if (at != std::string_view::npos) {
             return {at, at + text.size()};
         }
-        const size_t first = lineText_.find_first_not_of(kBlanks);
+        const size_t first = FirstWhere(lineText_, 0, IsNotBlank);
         if (first == std::string_view::npos) {
             return {0, 0};
         }
@@ -150,15 +173,15 @@ private:
 
     // The end of the line's first word, where a heading's name may begin.
     size_t AfterFirstWord() const {
-        const size_t first = lineText_.find_first_not_of(kBlanks);
-        return first == std::string_view::npos ? 0 : lineText_.find_first_of(kBlanks, first);
+        const size_t first = FirstWhere(lineText_, 0, IsNotBlank);
+        return first == std::string_view::npos ? 0 : FirstWhere(lineText_, first, IsBlank);
     }
 
     // A unit's name whole, dots and all (`unit Tests.Generics.Lists;`),
     // from `from` on the line: the scanner's row keeps only what follows
     // the first dot.
     std::string_view DottedName(size_t from) const {
-        const size_t start = std::min(lineText_.find_first_not_of(kBlanks, from), lineText_.size());
+        const size_t start = std::min(FirstWhere(lineText_, from, IsNotBlank), lineText_.size());
         size_t end = start;
         while (end < lineText_.size() && (IsNameChar(lineText_[end]) || lineText_[end] == '.')) {
             ++end;

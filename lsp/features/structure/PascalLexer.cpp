@@ -142,7 +142,7 @@ void PascalLexer::Resume(const SourceStructure::Checkpoint& checkpoint) {
     openRegions_ = checkpoint.openRegions;
 }
 
-// Inlined into both callers: a call a token costs more than most tokens.
+// Inlined into Read: a call a token costs more than most tokens.
 [[gnu::always_inline]] inline bool PascalLexer::ReadToken(Token& token) {
     const char* const begin = text_.data();
     const char* const end = begin + text_.size();
@@ -187,10 +187,9 @@ void PascalLexer::Resume(const SourceStructure::Checkpoint& checkpoint) {
         token.column = firstOnLine_ ? Column() : 0;
         token.word = Word::None;
         token.symbol = 0;
-        if (firstOnLine_ && lineStarts_) {
-            lineOpenRegions_ = openRegions_;
-            lineComments_ = out_.comments.size();
-            lineRegions_ = out_.regions.size();
+        if (firstOnLine_ && lineStartsOut_ != nullptr) {
+            lineStartsOut_->push_back(
+                {tokenIndex_, openRegions_, out_.comments.size(), out_.regions.size()});
         }
         firstOnLine_ = false;
         if (IsWordStart(c) || (c == '&' && IsWordStart(Peek()))) {
@@ -230,18 +229,18 @@ void PascalLexer::Resume(const SourceStructure::Checkpoint& checkpoint) {
     return false;
 }
 
-bool PascalLexer::Next(Token& token) {
-    return ReadToken(token);
-}
-
-size_t PascalLexer::Read(std::vector<Token>& tokens, size_t count) {
+size_t PascalLexer::Read(std::vector<Token>& tokens, size_t count,
+                         std::vector<LineStart>* lineStarts) {
+    lineStartsOut_ = lineStarts_ ? lineStarts : nullptr;
     size_t read = 0;
     for (; read < count; ++read) {
+        tokenIndex_ = tokens.size();
         if (!ReadToken(tokens.emplace_back())) {
             tokens.pop_back();
             break;
         }
     }
+    lineStartsOut_ = nullptr;
     return read;
 }
 

@@ -62,7 +62,7 @@ public:
     using Token = SourceStructure::Token;
 
     // `lineStarts`: whether the reader asks what was noted before a line's
-    // first token (for its checkpoints).
+    // first token (for its checkpoints), through Read.
     PascalLexer(std::string_view text, SourceStructure& out, bool lineStarts = true)
         : text_(text), out_(out), lineStarts_(lineStarts) {}
 
@@ -70,20 +70,25 @@ public:
     // stood when that token was read.
     void Resume(const SourceStructure::Checkpoint& checkpoint);
 
-    // The next token; false at the end of the text.
-    bool Next(Token& token);
+    // What was noted before a token that begins a line: the regions open,
+    // and how many comments and regions were found.
+    struct LineStart {
+        size_t token = 0; // its place in the tokens read
+        std::vector<size_t> openRegions;
+        size_t comments = 0;
+        size_t regions = 0;
+    };
+
     // Appends the next `count` tokens to `tokens`, fewer at the end of the
-    // text; gives how many.
-    size_t Read(std::vector<Token>& tokens, size_t count);
+    // text; gives how many. With `lineStarts`, appends what was noted
+    // before each token that begins a line (the lexer must have been made
+    // to note it), its `token` the token's index in `tokens`.
+    size_t Read(std::vector<Token>& tokens, size_t count,
+                std::vector<LineStart>* lineStarts = nullptr);
 
     // How far the text has been read: nothing at or after Position() + 1
-    // has been looked at.
+    // has been looked at. A token read ends there.
     size_t Position() const { return at_; }
-    // The regions open, and what was noted, before the last token that
-    // began a line.
-    const std::vector<size_t>& LineOpenRegions() const { return lineOpenRegions_; }
-    size_t LineComments() const { return lineComments_; }
-    size_t LineRegions() const { return lineRegions_; }
 
 private:
     bool ReadToken(Token& token);
@@ -105,9 +110,8 @@ private:
     bool firstOnLine_ = true;
     bool lineStarts_ = true;
     std::vector<size_t> openRegions_;
-    std::vector<size_t> lineOpenRegions_;
-    size_t lineComments_ = 0;
-    size_t lineRegions_ = 0;
+    std::vector<LineStart>* lineStartsOut_ = nullptr; // where Read puts them
+    size_t tokenIndex_ = 0;                           // of the token being read, in Read
 };
 
 } // namespace kestrel::lsp

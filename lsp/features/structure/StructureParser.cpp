@@ -51,6 +51,8 @@ public:
     void Resume(const Structure::Checkpoint& checkpoint) {
         lexer_.Resume(checkpoint);
         tokens_.assign(1, checkpoint.previous);
+        seen_ = 1;
+        seenEnd_ = checkpoint.token.start;
         base_ = 0;
         i_ = 1;
         inheritedRead_ = checkpoint.read;
@@ -92,43 +94,52 @@ private:
         int records = 0;
     };
 
-    // Whether there is a token `i`, read when first asked for. Tokens are
-    // read only as far as the parser looks, so that a checkpoint knows how
-    // far its state depends on the text.
-    bool Has(size_t i) const { return i - base_ < tokens_.size() || ReadTo(i); }
-    // Reads tokens until there is a token `i`, or the text ends. A reading
-    // that takes no checkpoints need not know how far it looked: it reads a
-    // run of tokens at a time.
+    // Whether there is a token `i`. The lexer reads a run of tokens at a
+    // time, but a reading that takes checkpoints counts only those the
+    // parser has asked for as read (`seen_`): a checkpoint knows how far its
+    // state depends on the text.
+    bool Has(size_t i) const { return i - base_ < seen_ || See(i); }
+    bool See(size_t i) const {
+        if (i - base_ < tokens_.size()) {
+            seen_ = i - base_ + 1;
+            seenEnd_ = tokens_[i - base_].end;
+            return true;
+        }
+        return ReadTo(i);
+    }
+    // Reads tokens until there is a token `i`, or the text ends.
     [[gnu::noinline]] bool ReadTo(size_t i) const {
         if (i == kNone || i < base_) {
             return false; // before the first token
         }
-        if (!checkpoints_) {
-            const size_t want = i - base_ + kTokensAhead;
-            while (!ended_ && want >= tokens_.size()) {
-                ended_ = lexer_.Read(tokens_, kTokensAhead) < kTokensAhead;
+        const size_t want = i - base_ + (checkpoints_ ? 0 : kTokensAhead);
+        while (!ended_ && want >= tokens_.size()) {
+            const size_t firstNote = lineStarts_.size();
+            ended_ = lexer_.Read(tokens_, kTokensAhead, checkpoints_ ? &lineStarts_ : nullptr) <
+                     kTokensAhead;
+            for (size_t n = firstNote; n < lineStarts_.size(); ++n) {
+                lineStarts_[n].token += base_;
             }
+        }
+        if (!checkpoints_) {
+            seen_ = tokens_.size();
             return i - base_ < tokens_.size();
         }
-        while (!ended_ && i - base_ >= tokens_.size()) {
-            Token& token = tokens_.emplace_back();
-            if (!lexer_.Next(token)) {
-                tokens_.pop_back();
-                ended_ = true;
-                break;
-            }
-            if (token.firstOnLine) {
-                lineStarts_.push_back({base_ + tokens_.size() - 1, lexer_.LineOpenRegions(),
-                                       lexer_.LineComments(), lexer_.LineRegions()});
-            }
+        if (i - base_ < tokens_.size()) {
+            seen_ = i - base_ + 1;
+            seenEnd_ = tokens_[i - base_].end;
+            return true;
         }
-        return i - base_ < tokens_.size();
+        // Asked past the last token: the lexer read to the end of the text.
+        seen_ = tokens_.size();
+        seenEnd_ = text_.size();
+        return false;
     }
     // Token `i`; past the end of the text (or before its start), a
     // literal that no test of a word or symbol takes.
     const Token& T(size_t i) const {
         static const Token kEnd{0, 0, 0, Token::Literal, Word::None, false};
-        return i - base_ < tokens_.size() || ReadTo(i) ? tokens_[i - base_] : kEnd;
+        return Has(i) ? tokens_[i - base_] : kEnd;
     }
 
     // The parser looks back one token at most, so the tokens before that
@@ -140,6 +151,7 @@ private:
         const size_t drop = i_ - 1 - base_;
         tokens_.erase(tokens_.begin(), tokens_.begin() + static_cast<std::ptrdiff_t>(drop));
         base_ += drop;
+        seen_ -= drop;
     }
     const Token& At(size_t i) const { return T(i); }
 
@@ -194,7 +206,7 @@ private:
         Structure::Checkpoint checkpoint;
         checkpoint.token = T(i_);
         checkpoint.previous = T(i_ - 1);
-        checkpoint.read = std::max(lexer_.Position(), inheritedRead_);
+        checkpoint.read = std::max(seenEnd_, inheritedRead_);
         while (lineStarts_[lineHead_].token < i_) {
             ++lineHead_;
         }
@@ -709,14 +721,11 @@ private:
     static constexpr size_t kTokensKept = 4096;
     static constexpr size_t kTokensAhead = 64;
     mutable bool ended_ = false;
+    mutable size_t seen_ = 0;    // of `tokens_`, those the parser asked for
+    mutable size_t seenEnd_ = 0; // how far the lexer had read for those
     // What the lexer had noted before each token that begins a line, from
-    // the last checkpoint on.
-    struct LineStart {
-        size_t token = 0;
-        std::vector<size_t> openRegions;
-        size_t comments = 0;
-        size_t regions = 0;
-    };
+    // the last checkpoint on; the numbers of the tokens are the parser's.
+    using LineStart = PascalLexer::LineStart;
     mutable std::vector<LineStart> lineStarts_;
     bool checkpoints_ = true;
     bool all_ = true; // all of the structure, not the type spans alone

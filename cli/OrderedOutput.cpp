@@ -3,6 +3,7 @@
 #include "ErrnoText.h"
 #include "WriteAll.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <unistd.h>
 
@@ -95,11 +96,14 @@ void OrderedOutput::Finish() {
 }
 
 bool OrderedOutput::Put(std::string_view bytes) {
-    if (block_.size() + bytes.size() > blockBytes_) {
+    // A large piece is written as it stands, after the block before it:
+    // copying it would cost more than the write saved.
+    const bool large = bytes.size() >= std::min(blockBytes_, kWrittenAsItStands);
+    if (large || block_.size() + bytes.size() > blockBytes_) {
         if (!WriteBlock()) {
             return false;
         }
-        if (bytes.size() >= blockBytes_) {
+        if (large) {
             return WriteAll(outputFd_, bytes);
         }
     }

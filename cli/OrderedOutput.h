@@ -28,6 +28,7 @@ public:
     static constexpr size_t kHeldBytes = size_t{4} << 20;
     static constexpr size_t kHeldTotal = size_t{16} << 20;
     static constexpr size_t kBlockBytes = size_t{1} << 20;
+    static constexpr size_t kWrittenAsItStands = size_t{64} << 10;
 
     // `separator` goes before each slot's output but the first to have any.
     OrderedOutput(int outputFd, int errorFd, size_t window, std::string separator,
@@ -82,7 +83,7 @@ private:
 
     void WriteHead(std::unique_lock<std::mutex>& lock, std::string_view more);
     // Adds `bytes` to the block, writing the block first when they would
-    // not fit; bytes of a block's size or more are written as they stand.
+    // not fit; kWrittenAsItStands bytes or more are written as they stand.
     // Only the head's owner calls these, or the caller of WriteTail and
     // Finish once every slot is done.
     bool Put(std::string_view bytes);

@@ -6,6 +6,10 @@
 #include <tuple>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kestrel {
 
 namespace {
@@ -31,6 +35,43 @@ size_t FirstBlank(std::string_view text) {
         }
     }
     return std::string_view::npos;
+}
+
+// The first "(" of `text` and the first "." before it, each npos where
+// there is none, in one pass: sixteen bytes at a time where SSE2 is
+// available, since a heading's rest can be long, and without a library
+// call, since it is more often short.
+void FindParenAndDot(std::string_view text, size_t& paren, size_t& dot) {
+    paren = dot = std::string_view::npos;
+    size_t i = 0;
+#if defined(__SSE2__)
+    for (; i + 16 <= text.size(); i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+        const auto parens =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('('))));
+        auto dots =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('.'))));
+        if (parens != 0) {
+            dots &= (parens & (0u - parens)) - 1; // the dots before the first "("
+        }
+        if (dot == std::string_view::npos && dots != 0) {
+            dot = i + static_cast<size_t>(__builtin_ctz(dots));
+        }
+        if (parens != 0) {
+            paren = i + static_cast<size_t>(__builtin_ctz(parens));
+            return;
+        }
+    }
+#endif
+    for (; i < text.size(); ++i) {
+        if (text[i] == '(') {
+            paren = i;
+            return;
+        }
+        if (text[i] == '.' && dot == std::string_view::npos) {
+            dot = i;
+        }
+    }
 }
 
 char AsciiUpper(char c) {
@@ -203,19 +244,10 @@ bool ClassifyCandidateLine(std::string_view text, int32_t line, bool& inImplemen
     }
 
     // H: the rest up to its first "(", or all of it but its last character
-    // when there is none. One plain pass finds the "(" and the first "."
-    // before it: the rest is short, too short for a library search to pay.
-    size_t paren = std::string_view::npos;
-    size_t dot = std::string_view::npos;
-    for (size_t i = 0; i < rest.size(); ++i) {
-        if (rest[i] == '(') {
-            paren = i;
-            break;
-        }
-        if (rest[i] == '.' && dot == std::string_view::npos) {
-            dot = i;
-        }
-    }
+    // when there is none.
+    size_t paren = 0;
+    size_t dot = 0;
+    FindParenAndDot(rest, paren, dot);
     const size_t headLength =
         paren != std::string_view::npos ? paren : (rest.empty() ? 0 : rest.size() - 1);
     const std::string_view head = rest.substr(0, headLength);

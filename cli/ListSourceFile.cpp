@@ -2,6 +2,7 @@
 
 #include "ErrnoText.h"
 #include "FileDescriptor.h"
+#include "FolderEntries.h"
 #include "OpenFile.h"
 #include "PrintableName.h"
 #include "RowFormatter.h"
@@ -73,7 +74,8 @@ std::string ReadError(const SourcePath& path, ListerScratch& scratch, std::strin
     if (path.path == "-") {
         read = ReadOpenFile(STDIN_FILENO, kSourcePolicy, scratch.bytes);
     } else {
-        opened = FileDescriptor(OpenForReading(path.path, kSmallFilePolicy.streams));
+        opened = FileDescriptor(OpenEntryForReading(path.folder.get(), path.path, path.nameAt,
+                                                    kSmallFilePolicy.streams));
         if (!opened.IsOpen()) {
             return ErrnoText(errno);
         }

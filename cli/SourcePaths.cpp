@@ -24,12 +24,16 @@ bool SourcePaths::NextTopLevel(SourcePath& next) {
 
 bool SourcePaths::Next(SourcePath& next) {
     next.error.clear();
+    next.folder.reset();
+    next.nameAt = 0;
     for (;;) {
         FolderWalk::Step step;
         while (walking_ && walk_.Next(step)) {
             if (step.kind != FolderWalk::Step::Folder) {
                 next.path = std::move(step.path);
                 next.error = std::move(step.error);
+                next.folder = std::move(step.folder);
+                next.nameAt = step.nameAt;
                 return true;
             }
         }

@@ -4,6 +4,7 @@
 #include "ListerOptions.h"
 #include "PathList.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -13,6 +14,10 @@ namespace kestrel {
 struct SourcePath {
     std::string path;
     std::string error;
+    // Where a walk found the file: its folder, held open, and where its name
+    // starts in `path` (OpenEntryForReading). Null for a file named outright.
+    std::shared_ptr<const OpenFolder> folder;
+    size_t nameAt = 0;
 };
 
 // The paths to list, in listing order: the file arguments, then the lines of

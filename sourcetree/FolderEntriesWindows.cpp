@@ -2,6 +2,7 @@
 
 #include "ErrnoText.h"
 #include "NativePath.h"
+#include "OpenFile.h"
 #include "WindowsPaths.h"
 
 #include <windows.h>
@@ -22,9 +23,17 @@ struct FolderSearch {
 
 } // namespace
 
-bool ReadFolderEntries(const std::string& path,
+// Folders are not held open here: no OpenFolder is made.
+OpenFolder::~OpenFolder() = default;
+
+int OpenEntryForReading(const OpenFolder*, const std::string& path, size_t, bool wait) {
+    return OpenForReading(path, wait);
+}
+
+bool ReadFolderEntries(const OpenFolder*, const std::string& path, size_t,
                        const std::function<void(std::string_view name, bool folder)>& onEntry,
-                       std::string& error) {
+                       std::shared_ptr<const OpenFolder>& opened, std::string& error) {
+    opened.reset();
     std::wstring pattern;
     int code = 0;
     if (!NativePath(path, pattern, code)) {

@@ -50,10 +50,12 @@ void FolderWalk::Start(const std::string& root) {
     root_ = root;
 }
 
-bool FolderWalk::Enter(const std::string& path, std::string& error) {
-    Folder folder{path, {}, 0};
+bool FolderWalk::Enter(const std::string& path, size_t nameAt, std::string& error) {
+    Folder folder{path, {}, {}, 0};
+    // The root is opened by its path, every folder below it through its parent.
+    const OpenFolder* parent = walk_.empty() ? nullptr : walk_.back().open.get();
     const bool read = ReadFolderEntries(
-        path,
+        parent, path, nameAt,
         [&folder](std::string_view name, bool isFolder) {
             if (isFolder && !IsSkippedFolder(name)) {
                 folder.entries.push_back({std::string(name) + '/', true});
@@ -61,7 +63,7 @@ bool FolderWalk::Enter(const std::string& path, std::string& error) {
                 folder.entries.push_back({std::string(name), false});
             }
         },
-        error);
+        folder.open, error);
     if (!read) {
         return false;
     }
@@ -75,6 +77,8 @@ bool FolderWalk::Enter(const std::string& path, std::string& error) {
 
 bool FolderWalk::Next(Step& step) {
     step.error.clear();
+    step.folder.reset();
+    step.nameAt = 0;
     std::string path;
     if (!root_.empty()) {
         path = std::exchange(root_, {});
@@ -92,14 +96,17 @@ bool FolderWalk::Next(Step& step) {
         Folder& folder = walk_.back();
         const Entry& entry = folder.entries[folder.next++];
         path = Join(folder.path, entry.key);
+        step.nameAt = path.size() - entry.key.size();
         if (!entry.folder) {
             step.kind = Step::File;
             step.path = std::move(path);
+            step.folder = folder.open;
             return true;
         }
         path.pop_back();
     }
-    step.kind = Enter(path, step.error) ? Step::Folder : Step::Error;
+    step.kind = Enter(path, step.nameAt, step.error) ? Step::Folder : Step::Error;
+    step.nameAt = 0;
     step.path = std::move(path);
     return true;
 }

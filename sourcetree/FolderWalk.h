@@ -1,5 +1,8 @@
 #pragma once
 
+#include "FolderEntries.h"
+
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +31,10 @@ public:
         } kind = File;
         std::string path;
         std::string error;
+        // A file's folder, held open where the system allows it, and where
+        // the file's name starts in `path`: OpenEntryForReading opens it.
+        std::shared_ptr<const OpenFolder> folder;
+        size_t nameAt = 0;
     };
 
     // Starts a walk of `root` (any walk before is dropped).
@@ -42,13 +49,15 @@ private:
     };
     struct Folder {
         std::string path;
+        std::shared_ptr<const OpenFolder> open;
         std::vector<Entry> entries;
         size_t next = 0;
     };
 
-    // Reads a folder's entries into a new frame of the walk; false with
-    // `error` set when it cannot be read.
-    bool Enter(const std::string& path, std::string& error);
+    // Reads the entries of the folder `path` (whose name starts at `nameAt`)
+    // into a new frame of the walk; false with `error` set when it cannot
+    // be read.
+    bool Enter(const std::string& path, size_t nameAt, std::string& error);
 
     std::string root_; // not yet entered
     std::vector<Folder> walk_;

@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
     FileVersion outputVersion;
     const bool terminal = StateOfOpenFile(outputFd, outputKind, outputVersion, false) &&
                           outputKind == FileKind::Terminal;
-    OrderedOutput out(outputFd, STDERR_FILENO, 64 * size_t{jobs},
+    OrderedOutput out(outputFd, STDERR_FILENO, 1024 * size_t{jobs},
                       options.format == OutputFormat::Table && options.NamesFiles() ? "\n" : "",
                       terminal ? 0 : OrderedOutput::kBlockBytes);
     CtagsLines ctags;

@@ -130,13 +130,14 @@ void AppendJsonRow(std::string& out, const SymbolRowView& row, TextEncoding enco
     out += "\"line\": ";
     char digits[16];
     const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, row.line);
-    out.append(digits, end);
+    // Appended by length: a pair of pointers goes through the general replace.
+    const auto length = static_cast<size_t>(end - digits);
+    out.append(digits, length);
     out += ", \"caption\": \"";
     // The caption: the same digits, zero-filled to five.
-    const auto length = static_cast<size_t>(end - digits);
     if (row.line >= 0 && length < 5) {
         out.append(5 - length, '0');
-        out.append(digits, end);
+        out.append(digits, length);
     } else {
         out += FormatLineCaption(row.line);
     }

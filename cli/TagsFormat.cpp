@@ -100,7 +100,7 @@ void AppendFieldValue(std::string& out, std::string_view value) {
 void AppendNumber(std::string& out, uint64_t number) {
     char digits[24];
     const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, number);
-    out.append(digits, end);
+    out.append(digits, static_cast<size_t>(end - digits));
 }
 
 } // namespace

@@ -16,7 +16,8 @@ void TextLineReader::Reset(std::string_view fileBytes) {
 // The general case, from the first brace or LF of the line (`hit`): the line
 // text gathers the runs outside comments, the comment text starts as "{"
 // and gathers every character inside them, closing braces included; the
-// brace that opens a comment goes to neither.
+// brace that opens a comment goes to neither. (Runs are appended by length:
+// appending a pair of pointers goes through the string's general replace.)
 bool TextLineReader::NextWithBraces(std::string_view& text, const char* hit) {
     const char* const lineStart = position_;
     line_.clear();
@@ -38,14 +39,14 @@ bool TextLineReader::NextWithBraces(std::string_view& text, const char* hit) {
                 continue; // no nesting: an ordinary comment character
             }
             if (c == '}') {
-                comment_.append(run, hit + 1);
+                comment_.append(run, static_cast<size_t>(hit + 1 - run));
                 inComment = false;
                 run = hit + 1;
                 continue;
             }
             // The line ends inside the comment: its CR LF goes to the
             // comment text and the line text is returned whole.
-            comment_.append(run, hit);
+            comment_.append(run, static_cast<size_t>(hit - run));
             if (hit == lineStart || hit[-1] != '\r') {
                 comment_ += '\r';
             }
@@ -54,10 +55,10 @@ bool TextLineReader::NextWithBraces(std::string_view& text, const char* hit) {
         }
         if (c == '\n') {
             const bool carriageReturn = hit != run && hit[-1] == '\r';
-            line_.append(run, carriageReturn ? hit - 1 : hit);
+            line_.append(run, static_cast<size_t>((carriageReturn ? hit - 1 : hit) - run));
             break;
         }
-        line_.append(run, hit);
+        line_.append(run, static_cast<size_t>(hit - run));
         inComment = c == '{';
         run = hit + 1;
     }

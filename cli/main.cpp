@@ -81,8 +81,10 @@ int main(int argc, char** argv) {
     }
     SourcePaths paths(options);
     // Many slots may wait behind a large file, so that no thread waits on
-    // it (the bytes they hold are bounded on their own). A terminal shows
-    // each file's rows as they come; anything else takes them in blocks.
+    // it (the bytes they hold are bounded on their own): over a source tree,
+    // 64 a job still left a thread waiting behind each of the largest files.
+    // A terminal shows each file's rows as they come; anything else takes
+    // them in blocks.
     FileKind outputKind = FileKind::Other;
     FileVersion outputVersion;
     const bool terminal = StateOfOpenFile(outputFd, outputKind, outputVersion, false) &&

@@ -359,6 +359,35 @@ private slots:
                     .out.contains("==> " + dir.path().toUtf8() + "/e\\x1b[2J\\n.pas <==\nLine"));
     }
 
+    // Each folder is opened through the one above it, so paths longer than
+    // the system takes whole (4,095 bytes) are walked too.
+    void walksTreesDeeperThanTheLongestPath() {
+        QTemporaryDir dir;
+        const std::string name(100, 'd');
+        std::vector<int> folders{::open(QFile::encodeName(dir.path()).constData(), O_DIRECTORY)};
+        for (int depth = 0; depth < 45; ++depth) {
+            QCOMPARE(::mkdirat(folders.back(), name.c_str(), 0700), 0);
+            folders.push_back(::openat(folders.back(), name.c_str(), O_DIRECTORY));
+            QVERIFY(folders.back() >= 0);
+        }
+        const int file = ::openat(folders.back(), "u.pas", O_WRONLY | O_CREAT, 0600);
+        QCOMPARE(::write(file, "unit D;\n", 8), 8);
+        ::close(file);
+        const Run run = List({"-R", "--json", dir.path()});
+        // The tree is taken down the same way: by its full paths it cannot be.
+        ::unlinkat(folders.back(), "u.pas", 0);
+        for (size_t i = folders.size() - 1; i > 0; --i) {
+            ::close(folders[i]);
+            ::unlinkat(folders[i - 1], name.c_str(), AT_REMOVEDIR);
+        }
+        ::close(folders[0]);
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.err.isEmpty(), run.err.constData());
+        const auto rows = JsonLines(run.out);
+        QCOMPARE(rows.size(), 1);
+        QVERIFY(rows[0]["file"].toString().size() > 4500);
+    }
+
     void listsPathsFromAList() {
         QTemporaryDir dir;
         MakeTree(dir.path());

@@ -50,10 +50,29 @@ void FolderWalk::Start(const std::string& root) {
     root_ = root;
 }
 
+const FolderWalk::Folder* FolderWalk::HeldFolder() const {
+    for (auto frame = walk_.rbegin(); frame != walk_.rend(); ++frame) {
+        if (frame->open) {
+            return &*frame;
+        }
+    }
+    return nullptr;
+}
+
+size_t FolderWalk::NameAt(size_t nameAt) const {
+    const Folder* held = HeldFolder();
+    if (held == nullptr) {
+        return nameAt;
+    }
+    return held->path.size() + (held->path.ends_with('/') ? 0 : 1);
+}
+
 bool FolderWalk::Enter(const std::string& path, size_t nameAt, std::string& error) {
     Folder folder{path, {}, {}, 0};
-    // The root is opened by its path, every folder below it through its parent.
-    const OpenFolder* parent = walk_.empty() ? nullptr : walk_.back().open.get();
+    // The root is opened by its path, every folder below it through the
+    // nearest folder held open above it.
+    const Folder* held = HeldFolder();
+    const OpenFolder* parent = held != nullptr ? held->open.get() : nullptr;
     const bool read = ReadFolderEntries(
         parent, path, nameAt,
         [&folder](std::string_view name, bool isFolder) {
@@ -66,6 +85,13 @@ bool FolderWalk::Enter(const std::string& path, size_t nameAt, std::string& erro
         folder.open, error);
     if (!read) {
         return false;
+    }
+    // Deeper than any real tree, folders are not held, so that a walk does
+    // not use up the process's descriptors (1,024 on many systems): what
+    // lies below is opened through the deepest folder held, by the rest of
+    // its path.
+    if (walk_.size() >= kFoldersHeldOpen) {
+        folder.open.reset();
     }
     // With a '/' after each folder's name, sorting the names sorts the full
     // paths of everything below them.
@@ -96,11 +122,13 @@ bool FolderWalk::Next(Step& step) {
         Folder& folder = walk_.back();
         const Entry& entry = folder.entries[folder.next++];
         path = Join(folder.path, entry.key);
-        step.nameAt = path.size() - entry.key.size();
+        step.nameAt = NameAt(path.size() - entry.key.size());
         if (!entry.folder) {
             step.kind = Step::File;
             step.path = std::move(path);
-            step.folder = folder.open;
+            if (const Folder* held = HeldFolder(); held != nullptr) {
+                step.folder = held->open;
+            }
             return true;
         }
         path.pop_back();

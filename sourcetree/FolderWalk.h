@@ -31,8 +31,9 @@ public:
         } kind = File;
         std::string path;
         std::string error;
-        // A file's folder, held open where the system allows it, and where
-        // the file's name starts in `path`: OpenEntryForReading opens it.
+        // The deepest folder above a file held open (its own, but in a very
+        // deep tree), where the system allows it, and where the rest of
+        // `path` below that folder starts: OpenEntryForReading opens it.
         std::shared_ptr<const OpenFolder> folder;
         size_t nameAt = 0;
     };
@@ -54,10 +55,17 @@ private:
         size_t next = 0;
     };
 
-    // Reads the entries of the folder `path` (whose name starts at `nameAt`)
-    // into a new frame of the walk; false with `error` set when it cannot
-    // be read.
+    // Reads the entries of the folder `path` (whose part below HeldFolder()
+    // starts at `nameAt`) into a new frame of the walk; false with `error`
+    // set when it cannot be read.
     bool Enter(const std::string& path, size_t nameAt, std::string& error);
+    // The deepest folder of the walk held open, or null.
+    const Folder* HeldFolder() const;
+    // Where the part of a path below HeldFolder() starts; `nameAt` when no
+    // folder is held.
+    size_t NameAt(size_t nameAt) const;
+
+    static constexpr size_t kFoldersHeldOpen = 32;
 
     std::string root_; // not yet entered
     std::vector<Folder> walk_;

@@ -388,6 +388,32 @@ private slots:
         QVERIFY(rows[0]["file"].toString().size() > 4500);
     }
 
+    // A walk holds the folders it is in open, but not so many that a deep
+    // tree uses up a process's descriptors: with 64 of them, a tree 150
+    // folders deep is listed whole.
+    void walksDeepTreesWithFewDescriptors() {
+        QTemporaryDir dir;
+        QString folder = dir.path();
+        for (int depth = 0; depth < 150; ++depth) {
+            folder += "/d";
+            QVERIFY(QDir().mkdir(folder));
+            QFile unit(folder + QString("/u%1.pas").arg(depth));
+            QVERIFY(unit.open(QIODevice::WriteOnly));
+            unit.write("unit U;\n");
+        }
+        QProcess process;
+        process.setChildProcessModifier([] {
+            const rlimit few{64, 64};
+            ::setrlimit(RLIMIT_NOFILE, &few);
+        });
+        process.start(KESTREL_LIST_PATH, {"-R", "--json", "-j2", dir.path()});
+        QVERIFY(process.waitForFinished(120000));
+        QCOMPARE(process.exitCode(), 0);
+        const QByteArray err = process.readAllStandardError();
+        QVERIFY2(err.isEmpty(), err.constData());
+        QCOMPARE(JsonLines(process.readAllStandardOutput()).size(), 150);
+    }
+
     void listsPathsFromAList() {
         QTemporaryDir dir;
         MakeTree(dir.path());

@@ -25,6 +25,15 @@ public:
         return bytes;
     }
 
+    // Takes back a string that Take handed out, once its text is no longer
+    // needed, as storage for the next read: what a read writes over needs
+    // no new allocation, nor filling with zeros first.
+    void GiveBack(std::string storage) {
+        if (storage.capacity() > spare_.capacity()) {
+            spare_ = std::move(storage);
+        }
+    }
+
 private:
     friend FileRead ReadFile(const std::string& path, const ReadPolicy& policy, FileBytes& bytes);
     friend FileRead ReadOpenFile(int fd, const ReadPolicy& policy, FileBytes& bytes, bool atStart);
@@ -36,6 +45,10 @@ private:
     // place: a string emptied first is filled with zeros again as the read
     // sizes it, a cost as large as the read's own copy.
     std::string& Reused() {
+        if (spare_.capacity() > bytes_.capacity()) {
+            bytes_.swap(spare_);
+        }
+        std::string().swap(spare_);
         if (bytes_.capacity() > kKeptCapacity) {
             std::string().swap(bytes_);
         }
@@ -49,6 +62,7 @@ private:
     }
 
     std::string bytes_;
+    std::string spare_; // given back, for the next read
 };
 
 } // namespace kestrel

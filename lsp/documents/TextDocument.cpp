@@ -240,4 +240,10 @@ void TextDocument::SetText(std::string text) {
     Reindex();
 }
 
+std::string TextDocument::TakeText() {
+    std::string text = std::move(text_);
+    SetText({});
+    return text;
+}
+
 } // namespace kestrel::lsp

@@ -196,12 +196,18 @@ private:
         const std::string_view text = Text(entry.text);
         SearchKey key{static_cast<uint32_t>(foldedTexts.size()), entry.text.length,
                       prefix.empty() ? 0 : static_cast<uint32_t>(prefix.size() + 1)};
-        if (std::all_of(text.begin(), text.end(),
-                        [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-            for (const char c : text) {
-                foldedTexts += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-            }
-        } else {
+        // Copied whole and folded in place: no byte with its top bit set
+        // seen means ASCII.
+        foldedTexts += text;
+        unsigned high = 0;
+        char* const folding = foldedTexts.data() + key.offset;
+        for (size_t i = 0; i < text.size(); ++i) {
+            const char c = folding[i];
+            high |= static_cast<unsigned char>(c);
+            folding[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        }
+        if (high >= 0x80) {
+            foldedTexts.resize(key.offset);
             const std::string folded = FoldCase(text);
             key.length = static_cast<uint32_t>(folded.size());
             key.nameStart = prefix.empty() ? 0 : static_cast<uint32_t>(FoldCase(prefix).size() + 1);

@@ -27,9 +27,10 @@ public:
 
     // Takes back a string that Take handed out, once its text is no longer
     // needed, as storage for the next read: what a read writes over needs
-    // no new allocation, nor filling with zeros first.
+    // no new allocation, nor filling with zeros first. A large file's is
+    // not kept, so that storage kept between reads stays small.
     void GiveBack(std::string storage) {
-        if (storage.capacity() > spare_.capacity()) {
+        if (storage.capacity() <= kGivenBackCapacity && storage.capacity() > spare_.capacity()) {
             spare_ = std::move(storage);
         }
     }
@@ -40,6 +41,8 @@ private:
 
     // Storage above this is given back before the next read rather than kept.
     static constexpr size_t kKeptCapacity = size_t{16} << 20;
+    // Storage given back above this is dropped.
+    static constexpr size_t kGivenBackCapacity = size_t{1} << 20;
 
     // Storage for a read that writes over it. The old bytes are left in
     // place: a string emptied first is filled with zeros again as the read

@@ -37,7 +37,7 @@ struct BuildScratch {
 
     void Clear() {
         // A very large file's storage is given back rather than kept.
-        constexpr size_t kKeptEntries = size_t{1} << 16;
+        constexpr size_t kKeptEntries = size_t{1} << 12;
         if (symbols.capacity() > kKeptEntries) {
             *this = BuildScratch();
         }

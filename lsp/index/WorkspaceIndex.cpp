@@ -25,12 +25,7 @@ int32_t Clamp32(int64_t value) {
 // thread: the file's fields are then copied out at their final sizes, so
 // that they take one allocation each and nothing grows or shrinks.
 struct BuildScratch {
-    std::string strings;
-    std::string folded;
-    std::vector<IndexedSymbol> symbols;
-    std::vector<SearchKey> keys;
-    std::vector<SearchText> texts;
-    std::vector<uint64_t> masks;
+    FileSymbols file;              // but its uri and holders
     std::vector<uint32_t> textOf;  // each entry's text
     std::vector<uint32_t> firstOf; // each text's first entry
     std::vector<uint32_t> slots;   // texts by hash, numbered from 1; 0 is empty
@@ -38,15 +33,15 @@ struct BuildScratch {
     void Clear() {
         // A very large file's storage is given back rather than kept.
         constexpr size_t kKeptEntries = size_t{1} << 12;
-        if (symbols.capacity() > kKeptEntries) {
+        if (file.symbols.capacity() > kKeptEntries) {
             *this = BuildScratch();
         }
-        strings.clear();
-        folded.clear();
-        symbols.clear();
-        keys.clear();
-        texts.clear();
-        masks.clear();
+        file.strings.clear();
+        file.folded.clear();
+        file.symbols.clear();
+        file.keys.clear();
+        file.texts.clear();
+        file.masks.clear();
         textOf.clear();
         firstOf.clear();
     }
@@ -94,14 +89,14 @@ public:
         GroupTexts();
         auto file = std::make_shared<FileSymbols>();
         file->uri = std::move(uri_);
-        file->strings = std::string(scratch_.strings);
-        file->folded = std::string(scratch_.folded);
-        file->symbols = ExactCopy(scratch_.symbols);
-        file->keys = ExactCopy(scratch_.keys);
-        file->texts = ExactCopy(scratch_.texts);
-        file->masks = ExactCopy(scratch_.masks);
-        file->holders.resize(scratch_.symbols.size());
-        for (size_t s = 0; s < scratch_.symbols.size(); ++s) {
+        file->strings = std::string(scratch_.file.strings);
+        file->folded = std::string(scratch_.file.folded);
+        file->symbols = ExactCopy(scratch_.file.symbols);
+        file->keys = ExactCopy(scratch_.file.keys);
+        file->texts = ExactCopy(scratch_.file.texts);
+        file->masks = ExactCopy(scratch_.file.masks);
+        file->holders.resize(scratch_.file.symbols.size());
+        for (size_t s = 0; s < scratch_.file.symbols.size(); ++s) {
             SearchText& text = file->texts[scratch_.textOf[s]];
             file->holders[text.firstHolder + text.holderCount++] = static_cast<uint32_t>(s);
         }
@@ -109,9 +104,7 @@ public:
     }
 
 private:
-    std::string_view Text(IndexedSymbol::Span span) const {
-        return std::string_view(scratch_.strings).substr(span.offset, span.length);
-    }
+    std::string_view Text(IndexedSymbol::Span span) const { return scratch_.file.Text(span); }
 
     // One search text for the entries that have the same text (as written)
     // and name in it: a query matches it once for all of them. The texts
@@ -120,7 +113,7 @@ private:
     // holders left to Take.
     void GroupTexts() {
         BuildScratch& s = scratch_;
-        const size_t count = s.symbols.size();
+        const size_t count = s.file.symbols.size();
         size_t size = 16;
         while (size < 2 * count) {
             size *= 2;
@@ -128,41 +121,41 @@ private:
         s.slots.assign(size, 0);
         s.textOf.resize(count);
         for (size_t e = 0; e < count; ++e) {
-            const SearchKey& key = s.keys[e];
-            const std::string_view text = Text(s.symbols[e].text);
+            const SearchKey& key = s.file.keys[e];
+            const std::string_view text = Text(s.file.symbols[e].text);
             size_t slot = (std::hash<std::string_view>{}(text) ^ key.nameStart) & (size - 1);
             for (;; slot = (slot + 1) & (size - 1)) {
                 const uint32_t number = s.slots[slot];
                 if (number == 0) {
-                    s.slots[slot] = static_cast<uint32_t>(s.texts.size()) + 1;
+                    s.slots[slot] = static_cast<uint32_t>(s.file.texts.size()) + 1;
                     s.firstOf.push_back(static_cast<uint32_t>(e));
                     const std::string_view folded =
-                        std::string_view(s.folded).substr(key.offset, key.length);
-                    s.texts.push_back({key, WordStartsOf(text, folded), 0, 0});
-                    s.masks.push_back(ByteMask(folded));
+                        std::string_view(s.file.folded).substr(key.offset, key.length);
+                    s.file.texts.push_back({key, WordStartsOf(text, folded), 0, 0});
+                    s.file.masks.push_back(ByteMask(folded));
                     break;
                 }
                 const uint32_t first = s.firstOf[number - 1];
-                if (s.keys[first].nameStart == key.nameStart &&
-                    Text(s.symbols[first].text) == text) {
+                if (s.file.keys[first].nameStart == key.nameStart &&
+                    Text(s.file.symbols[first].text) == text) {
                     break;
                 }
             }
             const uint32_t number = s.slots[slot] - 1;
             s.textOf[e] = number;
-            ++s.texts[number].holderCount;
+            ++s.file.texts[number].holderCount;
         }
         uint32_t first = 0;
-        for (SearchText& text : s.texts) {
+        for (SearchText& text : s.file.texts) {
             text.firstHolder = first;
             first += std::exchange(text.holderCount, 0);
         }
     }
 
     IndexedSymbol::Span Store(std::string_view text) {
-        IndexedSymbol::Span span{static_cast<uint32_t>(scratch_.strings.size()),
+        IndexedSymbol::Span span{static_cast<uint32_t>(scratch_.file.strings.size()),
                                  static_cast<uint32_t>(text.size())};
-        scratch_.strings += text;
+        scratch_.file.strings += text;
         return span;
     }
 
@@ -182,8 +175,8 @@ private:
         }
         // The text goes straight into the file's strings, and so does its
         // folding when it is ASCII (folding keeps its length then).
-        std::string& strings = scratch_.strings;
-        std::string& foldedTexts = scratch_.folded;
+        std::string& strings = scratch_.file.strings;
+        std::string& foldedTexts = scratch_.file.folded;
         entry.text.offset = static_cast<uint32_t>(strings.size());
         if (!prefix.empty()) {
             strings += prefix;
@@ -219,8 +212,8 @@ private:
             lastContainer_ = Store(container);
         }
         entry.container = container.empty() ? IndexedSymbol::Span{} : lastContainer_;
-        scratch_.symbols.push_back(entry);
-        scratch_.keys.push_back(key);
+        scratch_.file.symbols.push_back(entry);
+        scratch_.file.keys.push_back(key);
     }
 
     BuildScratch& scratch_;

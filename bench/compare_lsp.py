@@ -47,7 +47,10 @@ class Server:
         self.process = subprocess.Popen(
             command, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL
         )
-        self.buffer = b""
+        # Grown in place: a 5 MB answer comes in 64 KB pieces, and adding
+        # each to an immutable bytes would copy all that came before it,
+        # which took this client 20 ms and was counted as the server's.
+        self.buffer = bytearray()
         self.next_id = 0
 
     def send(self, message):
@@ -72,7 +75,7 @@ class Server:
                     # spends its own time decoding it.
                     self.arrived = time.perf_counter()
                     body = self.buffer[head_end + 4 : head_end + 4 + length]
-                    self.buffer = self.buffer[head_end + 4 + length :]
+                    del self.buffer[: head_end + 4 + length]
                     return json.loads(body)
             left = deadline - time.monotonic()
             if left <= 0:

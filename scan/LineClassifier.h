@@ -52,10 +52,11 @@ bool ClassifyCandidateLine(std::string_view text, int32_t line, bool& inImplemen
 inline bool ClassifySourceLine(std::string_view text, int32_t line, bool& inImplementation,
                                const KeywordSet& keywords, SymbolRowView& row,
                                Headings headings = Headings::Classic, bool mayHoldBrace = true) {
+    // Asked for once: the set is looked up for most lines of a source.
+    static const KeywordSet& extendedWords = ExtendedHeadingWords();
     const KeywordSet::FirstWord first = keywords.FindFirstWordOf(text);
     if (first.index < 0 &&
-        !(headings == Headings::Extended &&
-          ExtendedHeadingWords().FindFirstWordOf(text).index >= 0) &&
+        !(headings == Headings::Extended && extendedWords.FindFirstWordOf(text).index >= 0) &&
         !(mayHoldBrace && HoldsBookmarkPrefix(text))) {
         return false;
     }

@@ -12,27 +12,6 @@ namespace kestrel::lsp {
 
 namespace {
 
-// The first CR or LF in [p, end), or `end`. Lines are short: a call of
-// memchr a line costs more than looking at sixteen bytes at a time.
-const char* FindLineBreak(const char* p, const char* end) {
-#if defined(__SSE2__)
-    const __m128i lineFeeds = _mm_set1_epi8('\n');
-    const __m128i returns = _mm_set1_epi8('\r');
-    for (; end - p >= 16; p += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const int breaks = _mm_movemask_epi8(
-            _mm_or_si128(_mm_cmpeq_epi8(bytes, lineFeeds), _mm_cmpeq_epi8(bytes, returns)));
-        if (breaks != 0) {
-            return p + __builtin_ctz(static_cast<unsigned>(breaks));
-        }
-    }
-#endif
-    while (p != end && *p != '\n' && *p != '\r') {
-        ++p;
-    }
-    return p;
-}
-
 bool IsContinuationByte(unsigned char byte) {
     return (byte & 0xC0) == 0x80;
 }
@@ -88,23 +67,46 @@ void TextDocument::Reindex() {
     NewRevision();
     changes_.clear();
     lineStarts_.clear();
+    // Sources' lines are some thirty bytes long on average: room for most
+    // of them at once spares most of the growth.
+    lineStarts_.reserve(text_.size() / 32 + 1);
     lineStarts_.push_back(0);
-    loneCarriageReturn_ = false;
     loneCarriageReturns_ = 0;
     const char* const begin = text_.data();
     const char* const end = begin + text_.size();
-    for (const char* p = FindLineBreak(begin, end); p != end; p = FindLineBreak(p, end)) {
-        if (*p == '\n') {
-            ++p;
-        } else if (p + 1 != end && p[1] == '\n') {
-            p += 2;
-        } else {
-            loneCarriageReturn_ = true;
-            ++loneCarriageReturns_;
-            ++p;
+    const char* p = begin;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time, every line break among them taken from one
+    // mask. A line starts after each LF and after each CR that no LF
+    // follows; the byte after the sixteen is read for that, so the last
+    // sixteen bytes are left to the loop below.
+    const __m128i lineFeeds = _mm_set1_epi8('\n');
+    const __m128i returns = _mm_set1_epi8('\r');
+    for (; end - p > 16; p += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        auto breaks = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lineFeeds)));
+        const auto crs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, returns)));
+        if (crs != 0) {
+            const __m128i after = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+            const unsigned lone =
+                crs & ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(after, lineFeeds)));
+            loneCarriageReturns_ += static_cast<size_t>(__builtin_popcount(lone));
+            breaks |= lone;
         }
-        lineStarts_.push_back(static_cast<size_t>(p - begin));
+        for (; breaks != 0; breaks &= breaks - 1) {
+            lineStarts_.push_back(static_cast<size_t>(p - begin) + __builtin_ctz(breaks) + 1);
+        }
     }
+#endif
+    for (; p != end; ++p) {
+        if (*p == '\n') {
+            lineStarts_.push_back(static_cast<size_t>(p - begin) + 1);
+        } else if (*p == '\r' && (p + 1 == end || p[1] != '\n')) {
+            ++loneCarriageReturns_;
+            lineStarts_.push_back(static_cast<size_t>(p - begin) + 1);
+        }
+    }
+    loneCarriageReturn_ = loneCarriageReturns_ > 0;
 }
 
 size_t TextDocument::LineEnd(int64_t line) const {
@@ -236,6 +238,12 @@ std::optional<TextDocument::Change> TextDocument::ChangeSince(uint64_t revision)
 void TextDocument::SetText(std::string text) {
     text_ = std::move(text);
     Reindex();
+}
+
+std::string TextDocument::TakeText() {
+    std::string text = std::move(text_);
+    SetText({});
+    return text;
 }
 
 } // namespace kestrel::lsp

@@ -52,6 +52,9 @@ public:
     // Replaces the bytes [from, to) by `replacement` (offsets are clamped).
     void Replace(size_t from, size_t to, std::string_view replacement);
     void SetText(std::string text);
+    // Hands the text over, for its storage to be used again; the document
+    // is then empty.
+    std::string TakeText();
 
     // What changed since the text of `revision`: bytes [start, oldEnd) of
     // that text are now [start, newEnd), the rest is as it was. Nothing when

@@ -560,6 +560,7 @@ int64_t OutlineRows::Scan(const TextDocument& document, int64_t first, size_t st
     TextLineReader reader;
     if (first == 0) {
         reader.Reset(text);
+        states_.reserve(static_cast<size_t>(document.LineCount()));
         states_.assign(1, 0);
     } else {
         reader.Resume(text, document.LineStart(first), (states_[first] & kInComment) != 0);

@@ -9,7 +9,6 @@
 #include <mutex>
 #include <queue>
 #include <thread>
-#include <unordered_map>
 #include <utility>
 
 namespace kestrel::lsp {
@@ -22,11 +21,47 @@ int32_t Clamp32(int64_t value) {
     return static_cast<int32_t>(std::min<int64_t>(value, std::numeric_limits<int32_t>::max()));
 }
 
+// What an index of one file is built in, kept from file to file on each
+// thread: the file's fields are then copied out at their final sizes, so
+// that they take one allocation each and nothing grows or shrinks.
+struct BuildScratch {
+    FileSymbols file;              // but its uri and holders
+    std::vector<uint32_t> textOf;  // each entry's text
+    std::vector<uint32_t> firstOf; // each text's first entry
+    std::vector<uint32_t> slots;   // texts by hash, numbered from 1; 0 is empty
+
+    void Clear() {
+        // A very large file's storage is given back rather than kept.
+        constexpr size_t kKeptEntries = size_t{1} << 12;
+        if (file.symbols.capacity() > kKeptEntries) {
+            *this = BuildScratch();
+        }
+        file.strings.clear();
+        file.folded.clear();
+        file.symbols.clear();
+        file.keys.clear();
+        file.texts.clear();
+        file.masks.clear();
+        textOf.clear();
+        firstOf.clear();
+    }
+};
+
+BuildScratch& ThreadScratch() {
+    thread_local BuildScratch scratch;
+    return scratch;
+}
+
+template <typename T> std::vector<T> ExactCopy(const std::vector<T>& from) {
+    return std::vector<T>(from.begin(), from.end());
+}
+
 class FileSymbolsBuilder {
 public:
     FileSymbolsBuilder(const TextDocument& document, std::string uri, PositionEncoding encoding)
-        : document_(document), encoding_(encoding), file_(std::make_shared<FileSymbols>()) {
-        file_->uri = std::move(uri);
+        : scratch_(ThreadScratch()), document_(document), encoding_(encoding),
+          uri_(std::move(uri)) {
+        scratch_.Clear();
     }
 
     // Adds `symbols` and their children; `container` is the name they stand
@@ -52,59 +87,75 @@ public:
 
     std::shared_ptr<const FileSymbols> Take() {
         GroupTexts();
-        file_->strings.shrink_to_fit();
-        file_->folded.shrink_to_fit();
-        file_->symbols.shrink_to_fit();
-        file_->keys.shrink_to_fit();
-        file_->texts.shrink_to_fit();
-        file_->masks.shrink_to_fit();
-        return std::move(file_);
+        auto file = std::make_shared<FileSymbols>();
+        file->uri = std::move(uri_);
+        file->strings = std::string(scratch_.file.strings);
+        file->folded = std::string(scratch_.file.folded);
+        file->symbols = ExactCopy(scratch_.file.symbols);
+        file->keys = ExactCopy(scratch_.file.keys);
+        file->texts = ExactCopy(scratch_.file.texts);
+        file->masks = ExactCopy(scratch_.file.masks);
+        file->holders.resize(scratch_.file.symbols.size());
+        for (size_t s = 0; s < scratch_.file.symbols.size(); ++s) {
+            SearchText& text = file->texts[scratch_.textOf[s]];
+            file->holders[text.firstHolder + text.holderCount++] = static_cast<uint32_t>(s);
+        }
+        return file;
     }
 
 private:
+    std::string_view Text(IndexedSymbol::Span span) const { return scratch_.file.Text(span); }
+
     // One search text for the entries that have the same text (as written)
-    // and name in it: a query matches it once for all of them.
+    // and name in it: a query matches it once for all of them. The texts
+    // are found in a table of open addressing, numbered in the order of
+    // their first entries; each text's run of holders is counted, its
+    // holders left to Take.
     void GroupTexts() {
-        FileSymbols& file = *file_;
-        struct Hash {
-            size_t operator()(const std::pair<std::string_view, uint32_t>& text) const {
-                return std::hash<std::string_view>{}(text.first) ^ text.second;
+        BuildScratch& s = scratch_;
+        const size_t count = s.file.symbols.size();
+        size_t size = 16;
+        while (size < 2 * count) {
+            size *= 2;
+        }
+        s.slots.assign(size, 0);
+        s.textOf.resize(count);
+        for (size_t e = 0; e < count; ++e) {
+            const SearchKey& key = s.file.keys[e];
+            const std::string_view text = Text(s.file.symbols[e].text);
+            size_t slot = (std::hash<std::string_view>{}(text) ^ key.nameStart) & (size - 1);
+            for (;; slot = (slot + 1) & (size - 1)) {
+                const uint32_t number = s.slots[slot];
+                if (number == 0) {
+                    s.slots[slot] = static_cast<uint32_t>(s.file.texts.size()) + 1;
+                    s.firstOf.push_back(static_cast<uint32_t>(e));
+                    const std::string_view folded =
+                        std::string_view(s.file.folded).substr(key.offset, key.length);
+                    s.file.texts.push_back({key, WordStartsOf(text, folded), 0, 0});
+                    s.file.masks.push_back(ByteMask(folded));
+                    break;
+                }
+                const uint32_t first = s.firstOf[number - 1];
+                if (s.file.keys[first].nameStart == key.nameStart &&
+                    Text(s.file.symbols[first].text) == text) {
+                    break;
+                }
             }
-        };
-        std::unordered_map<std::pair<std::string_view, uint32_t>, uint32_t, Hash> numbers;
-        numbers.reserve(file.symbols.size());
-        std::vector<uint32_t> textOf(file.symbols.size());
-        for (size_t s = 0; s < file.symbols.size(); ++s) {
-            const SearchKey& key = file.keys[s];
-            const auto [found, added] =
-                numbers.try_emplace({file.Text(file.symbols[s].text), key.nameStart},
-                                    static_cast<uint32_t>(file.texts.size()));
-            if (added) {
-                const std::string_view folded =
-                    std::string_view(file.folded).substr(key.offset, key.length);
-                file.texts.push_back(
-                    {key, WordStartsOf(file.Text(file.symbols[s].text), folded), 0, 0});
-                file.masks.push_back(ByteMask(folded));
-            }
-            textOf[s] = found->second;
-            ++file.texts[found->second].holderCount;
+            const uint32_t number = s.slots[slot] - 1;
+            s.textOf[e] = number;
+            ++s.file.texts[number].holderCount;
         }
         uint32_t first = 0;
-        for (SearchText& text : file.texts) {
+        for (SearchText& text : s.file.texts) {
             text.firstHolder = first;
             first += std::exchange(text.holderCount, 0);
-        }
-        file.holders.resize(file.symbols.size());
-        for (size_t s = 0; s < file.symbols.size(); ++s) {
-            SearchText& text = file.texts[textOf[s]];
-            file.holders[text.firstHolder + text.holderCount++] = static_cast<uint32_t>(s);
         }
     }
 
     IndexedSymbol::Span Store(std::string_view text) {
-        IndexedSymbol::Span span{static_cast<uint32_t>(file_->strings.size()),
+        IndexedSymbol::Span span{static_cast<uint32_t>(scratch_.file.strings.size()),
                                  static_cast<uint32_t>(text.size())};
-        file_->strings += text;
+        scratch_.file.strings += text;
         return span;
     }
 
@@ -124,7 +175,8 @@ private:
         }
         // The text goes straight into the file's strings, and so does its
         // folding when it is ASCII (folding keeps its length then).
-        std::string& strings = file_->strings;
+        std::string& strings = scratch_.file.strings;
+        std::string& foldedTexts = scratch_.file.folded;
         entry.text.offset = static_cast<uint32_t>(strings.size());
         if (!prefix.empty()) {
             strings += prefix;
@@ -134,34 +186,41 @@ private:
         entry.text.length = static_cast<uint32_t>(strings.size() - entry.text.offset);
         entry.name = {static_cast<uint32_t>(strings.size() - symbol.name.size()),
                       static_cast<uint32_t>(symbol.name.size())};
-        const std::string_view text = file_->Text(entry.text);
-        SearchKey key{static_cast<uint32_t>(file_->folded.size()), entry.text.length,
+        const std::string_view text = Text(entry.text);
+        SearchKey key{static_cast<uint32_t>(foldedTexts.size()), entry.text.length,
                       prefix.empty() ? 0 : static_cast<uint32_t>(prefix.size() + 1)};
-        if (std::all_of(text.begin(), text.end(),
-                        [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-            for (const char c : text) {
-                file_->folded += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-            }
-        } else {
+        // Copied whole and folded in place: no byte with its top bit set
+        // seen means ASCII.
+        foldedTexts += text;
+        unsigned high = 0;
+        char* const folding = foldedTexts.data() + key.offset;
+        for (size_t i = 0; i < text.size(); ++i) {
+            const char c = folding[i];
+            high |= static_cast<unsigned char>(c);
+            folding[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        }
+        if (high >= 0x80) {
+            foldedTexts.resize(key.offset);
             const std::string folded = FoldCase(text);
             key.length = static_cast<uint32_t>(folded.size());
             key.nameStart = prefix.empty() ? 0 : static_cast<uint32_t>(FoldCase(prefix).size() + 1);
-            file_->folded += folded;
+            foldedTexts += folded;
         }
         // Entries one after another mostly stand in the same container: it
         // is stored once for them.
-        if (!container.empty() && file_->Text(lastContainer_) != container) {
+        if (!container.empty() && Text(lastContainer_) != container) {
             lastContainer_ = Store(container);
         }
         entry.container = container.empty() ? IndexedSymbol::Span{} : lastContainer_;
-        file_->symbols.push_back(entry);
-        file_->keys.push_back(key);
+        scratch_.file.symbols.push_back(entry);
+        scratch_.file.keys.push_back(key);
     }
 
+    BuildScratch& scratch_;
     const TextDocument& document_;
     PositionEncoding encoding_;
-    std::shared_ptr<FileSymbols> file_;
-    std::string module_;
+    std::string uri_;
+    std::string_view module_; // the outline's, which outlives the builder's use
     IndexedSymbol::Span lastContainer_;
 };
 

@@ -28,7 +28,7 @@ std::shared_ptr<const FileSymbols> IndexSourceFile(const std::string& path,
                                                    PositionEncoding encoding, std::string& error) {
     // Only regular files, opened without waiting: a FIFO put in a source's
     // place must not hold the indexer up. A UTF-8 file's bytes become the
-    // document's text; the storage of others is kept from file to file.
+    // document's text, and its storage is given back for the next file's.
     thread_local FileBytes file;
     const FileRead read =
         ReadFile(path, {.fileLimit = static_cast<size_t>(DocumentStore::kMaxFileSize)}, file);
@@ -54,8 +54,10 @@ std::shared_ptr<const FileSymbols> IndexSourceFile(const std::string& path,
         error = "binary file (it holds NUL bytes)";
         return nullptr;
     }
-    const TextDocument document(DecodeFileText(file));
-    return IndexDocument(document, FileUri(path), encoding);
+    TextDocument document(DecodeFileText(file));
+    auto symbols = IndexDocument(document, FileUri(path), encoding);
+    file.GiveBack(document.TakeText());
+    return symbols;
 }
 
 WorkspaceIndexer::WorkspaceIndexer(WorkspaceIndex& index, SourceTreeWalk walk,

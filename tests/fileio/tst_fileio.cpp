@@ -215,6 +215,25 @@ private slots:
         }
     }
 
+    // A text handed out and given back is written over by the next read,
+    // of a shorter file and of a longer one.
+    void givenBackStorageHoldsTheNextRead() {
+        QTemporaryDir dir;
+        const std::string longText(5000, 'a');
+        const std::string shortText = "unit U;";
+        FileBytes bytes;
+        for (const std::string& content : {longText, shortText, longText}) {
+            const std::string path = QFile::encodeName(dir.filePath("unit.pas")).toStdString();
+            const FileDescriptor out(
+                ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+            QVERIFY(WriteAll(out.Get(), content));
+            QVERIFY(ReadFile(path, {}, bytes));
+            QCOMPARE(bytes.View(), std::string_view(content));
+            bytes.GiveBack(bytes.Take());
+            QVERIFY(bytes.View().empty());
+        }
+    }
+
     // Another program grows or shrinks the file between two reads: the
     // bytes would be part old, part new, so none are taken.
     void fileChangedWhileReadIsRefused_data() {

@@ -72,6 +72,24 @@ private slots:
         }
     }
 
+    // A line break at every place around the sixteen-byte steps in which
+    // lines are found (a CR LF split between two steps among them), and a
+    // lone CR that ends the text.
+    void lineBreaksAtEveryPlace() {
+        for (const std::string lineBreak : {"\n", "\r\n", "\r"}) {
+            for (size_t at = 0; at <= 40; ++at) {
+                std::string text(40, 'x');
+                text.insert(at, lineBreak);
+                text += '\r';
+                const TextDocument document(text);
+                QCOMPARE(document.LineCount(), 3);
+                QCOMPARE(document.LineStart(1), at + lineBreak.size());
+                QCOMPARE(document.LineStart(2), text.size());
+                QVERIFY(document.HasLoneCarriageReturn());
+            }
+        }
+    }
+
     void positionsOutsideTheTextAreClamped() {
         const TextDocument document("ab\r\n\xF0\x9D\x94\xB8z\n");
         // Past the line's end: its end, before the CR LF.

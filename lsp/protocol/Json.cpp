@@ -104,11 +104,14 @@ struct DepthLimit {
 
 } // namespace
 
-bool ParseJson(const std::string& given, JsonDocument& document, std::string& error) {
+bool ParseJson(std::string_view text, JsonDocument& document, std::string& error) {
     std::string mended;
-    const std::string& text = ReplaceLoneSurrogates(given, mended) ? mended : given;
+    if (ReplaceLoneSurrogates(text, mended)) {
+        text = mended;
+    }
     constexpr unsigned kFlags = rapidjson::kParseIterativeFlag;
     constexpr unsigned kValidatingFlags = kFlags | rapidjson::kParseValidateEncodingFlag;
+    rapidjson::MemoryStream stream(text.data(), text.size());
     rapidjson::Reader reader;
     DepthLimit limit{document};
     rapidjson::ParseResult result;
@@ -117,18 +120,10 @@ bool ParseJson(const std::string& given, JsonDocument& document, std::string& er
     // UTF-8 throughout, which a quick pass tells: such a message is read
     // without the check, any other with it, so that what it finds there is
     // reported as it always was.
-    // Such a message is read as a string that ends in a NUL, which RapidJSON
-    // copies from 16 bytes at a time; it takes a NUL in the text for its end
-    // either way.
     const bool valid = IsValidUtf8(text);
     const auto generate = [&](JsonDocument&) {
-        if (valid) {
-            rapidjson::StringStream terminated(text.c_str());
-            result = reader.Parse<kFlags>(terminated, limit);
-        } else {
-            rapidjson::MemoryStream stream(text.data(), text.size());
-            result = reader.Parse<kValidatingFlags>(stream, limit);
-        }
+        result = valid ? reader.Parse<kFlags>(stream, limit)
+                       : reader.Parse<kValidatingFlags>(stream, limit);
         return !result.IsError();
     };
     document.Populate(generate);

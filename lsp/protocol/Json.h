@@ -4,11 +4,6 @@
 // parsed into a document once, read through the checked accessors here,
 // and answers are written as compact text by a writer (or, for the large
 // answers, straight into a string).
-// RapidJSON copies strings 16 bytes at a time where SSE2 is there: the
-// text of a large unit's didOpen is most of the reading.
-#if (defined(__SSE2__) || defined(_M_X64)) && !defined(RAPIDJSON_SSE2)
-#define RAPIDJSON_SSE2
-#endif
 #include <rapidjson/document.h>
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
@@ -26,7 +21,7 @@ using JsonWriter = rapidjson::Writer<rapidjson::StringBuffer>;
 // `\u` escape stands for '?'; invalid UTF-8, nesting deeper than
 // kMaxJsonDepth and anything else that is not JSON give false, with the
 // reason in `error`.
-bool ParseJson(const std::string& text, JsonDocument& document, std::string& error);
+bool ParseJson(std::string_view text, JsonDocument& document, std::string& error);
 inline constexpr unsigned kMaxJsonDepth = 1024;
 
 // The member `key` of an object: null when `value` is no object or has no

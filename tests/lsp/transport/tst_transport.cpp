@@ -230,6 +230,17 @@ private slots:
         QTest::newRow("invalid UTF-8 in a string")
             << QByteArray("{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"\xff\"}") << -32700 << "null"
             << "";
+        // A NUL ends the message (RapidJSON reads it so).
+        QTest::newRow("a NUL after the message")
+            << QByteArray(R"({"jsonrpc":"2.0","id":1,"method":"kestrel/none"})"
+                          "\0 x",
+                          51)
+            << -32601 << "1"
+            << "kestrel/none";
+        QTest::newRow("a NUL in a string")
+            << QByteArray("{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"k\0\"}", 38) << -32700
+            << "null"
+            << "";
         QTest::newRow("lone surrogates")
             << QByteArray(R"({"jsonrpc":"2.0","id":1,"method":"k\udc00\ud800/\ud83d\ude00"})")
             << -32601 << "1"

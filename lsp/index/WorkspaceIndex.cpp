@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <queue>
 #include <thread>
@@ -21,9 +22,9 @@ int32_t Clamp32(int64_t value) {
     return static_cast<int32_t>(std::min<int64_t>(value, std::numeric_limits<int32_t>::max()));
 }
 
-// What an index of one file is built in, kept from file to file on each
-// thread: the file's fields are then copied out at their final sizes, so
-// that they take one allocation each and nothing grows or shrinks.
+// What an index of one file is built in, kept from file to file: the
+// file's fields are then copied out at their final sizes, so that they take
+// one allocation each and nothing grows or shrinks.
 struct BuildScratch {
     FileSymbols file;              // but its uri and holders
     std::vector<uint32_t> textOf;  // each entry's text
@@ -47,10 +48,50 @@ struct BuildScratch {
     }
 };
 
-BuildScratch& ThreadScratch() {
-    thread_local BuildScratch scratch;
-    return scratch;
+// The scratches not in use. A builder takes one for its life and puts it
+// back, so that there are as many as builders at once. They are not kept
+// per thread: freeing a thread's own storage as it exits crashed the
+// Windows build now and then, under Wine.
+class ScratchPool {
+public:
+    std::unique_ptr<BuildScratch> Take() {
+        std::lock_guard lock(mutex_);
+        if (free_.empty()) {
+            return std::make_unique<BuildScratch>();
+        }
+        std::unique_ptr<BuildScratch> scratch = std::move(free_.back());
+        free_.pop_back();
+        return scratch;
+    }
+    void PutBack(std::unique_ptr<BuildScratch> scratch) {
+        std::lock_guard lock(mutex_);
+        free_.push_back(std::move(scratch));
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<BuildScratch>> free_;
+};
+
+// Never destroyed, so that no thread still building at exit finds it gone.
+ScratchPool& Scratches() {
+    static auto* const pool = new ScratchPool;
+    return *pool;
 }
+
+// A scratch taken from the pool for as long as this lives.
+class ScratchLease {
+public:
+    ScratchLease() : scratch_(Scratches().Take()) {}
+    ~ScratchLease() { Scratches().PutBack(std::move(scratch_)); }
+    ScratchLease(const ScratchLease&) = delete;
+    ScratchLease& operator=(const ScratchLease&) = delete;
+
+    BuildScratch& operator*() const { return *scratch_; }
+
+private:
+    std::unique_ptr<BuildScratch> scratch_;
+};
 
 template <typename T> std::vector<T> ExactCopy(const std::vector<T>& from) {
     return std::vector<T>(from.begin(), from.end());
@@ -59,8 +100,7 @@ template <typename T> std::vector<T> ExactCopy(const std::vector<T>& from) {
 class FileSymbolsBuilder {
 public:
     FileSymbolsBuilder(const TextDocument& document, std::string uri, PositionEncoding encoding)
-        : scratch_(ThreadScratch()), document_(document), encoding_(encoding),
-          uri_(std::move(uri)) {
+        : scratch_(*lease_), document_(document), encoding_(encoding), uri_(std::move(uri)) {
         scratch_.Clear();
     }
 
@@ -216,6 +256,7 @@ private:
         scratch_.file.keys.push_back(key);
     }
 
+    ScratchLease lease_;
     BuildScratch& scratch_;
     const TextDocument& document_;
     PositionEncoding encoding_;

@@ -1,5 +1,6 @@
 #include "features/structure/TypeOpenings.h"
 
+#include "BlankCharacters.h"
 #include "features/structure/PascalLexer.h"
 
 #include <cstring>
@@ -17,10 +18,6 @@ constexpr uint64_t kTypeOpeningWords = WordBit(Word::Class) | WordBit(Word::Obje
                                        WordBit(Word::Dispinterface) | WordBit(Word::Type) |
                                        WordBit(Word::Packed);
 
-bool IsBlank(char c) {
-    return static_cast<unsigned char>(c) <= ' ';
-}
-
 bool IsWordStart(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
 }
@@ -28,7 +25,7 @@ bool IsWordStart(char c) {
 // Whether what follows an `=` at `at` may open a type.
 bool MayOpenType(std::string_view text, size_t at) {
     size_t p = at + 1;
-    while (p < text.size() && IsBlank(text[p])) {
+    while (p < text.size() && IsBlankOrControl(text[p])) {
         ++p;
     }
     if (p == text.size()) {

@@ -190,7 +190,8 @@ struct TreeServer {
     std::mutex mutex;
     size_t lastAnswerSize = 0;
     bool indexed = false;
-    LanguageServer server{[this](const std::string& body) {
+    LanguageServer server{[this](std::span<const std::string_view> parts) {
+        const std::string body = JoinedBody(parts);
         std::lock_guard lock(mutex);
         indexed = indexed || (body.find("window/logMessage") != std::string::npos &&
                               body.find("indexed ") != std::string::npos);

@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Workspace folders that the input names are not walked: the target is
     // the framing and the dispatcher, not the file system.
     LanguageServer server(
-        [](const std::string& body) {
+        [](std::span<const std::string_view> parts) {
+            const std::string body = JoinedBody(parts);
             JsonDocument json;
             std::string error;
             if (!ParseJson(body, json, error) || !json.IsObject()) {

@@ -8,6 +8,9 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <span>
+#include <string>
+#include <string_view>
 #include <unistd.h>
 
 using namespace kestrel::lsp;
@@ -51,11 +54,25 @@ int main(int argc, char** argv) {
     }
 
     std::atomic<bool> outputGone{false};
-    LanguageServer server([&outputGone](const std::string& body) {
-        // The header and the body in two writes: an answer of megabytes is
-        // not copied again to frame it.
-        if (!kestrel::WriteAll(STDOUT_FILENO, FrameHeader(body.size())) ||
-            !kestrel::WriteAll(STDOUT_FILENO, body)) {
+    LanguageServer server([&outputGone](std::span<const std::string_view> body) {
+        size_t size = 0;
+        for (const std::string_view part : body) {
+            size += part.size();
+        }
+        // The header and the small parts are gathered into one write; a
+        // large part, an answer of megabytes, is written where it stands.
+        std::string pending = FrameHeader(size);
+        bool written = true;
+        for (const std::string_view part : body) {
+            if (part.size() < kChunk) {
+                pending += part;
+                continue;
+            }
+            written = written && kestrel::WriteAll(STDOUT_FILENO, pending) &&
+                      kestrel::WriteAll(STDOUT_FILENO, part);
+            pending.clear();
+        }
+        if (!written || !kestrel::WriteAll(STDOUT_FILENO, pending)) {
             outputGone = true;
         }
     });

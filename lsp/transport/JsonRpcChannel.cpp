@@ -9,9 +9,17 @@ constexpr std::string_view kVersion = R"({"jsonrpc":"2.0",)";
 
 } // namespace
 
-void JsonRpcChannel::Write(const std::string& body) {
+std::string JoinedBody(std::span<const std::string_view> body) {
+    std::string text;
+    for (const std::string_view part : body) {
+        text += part;
+    }
+    return text;
+}
+
+void JsonRpcChannel::Write(std::initializer_list<std::string_view> body) {
     std::lock_guard lock(sendMutex_);
-    send_(body);
+    send_(std::span(body.begin(), body.size()));
 }
 
 void JsonRpcChannel::Notify(std::string_view method, std::string_view params) {
@@ -21,7 +29,7 @@ void JsonRpcChannel::Notify(std::string_view method, std::string_view params) {
     body += R"(,"params":)";
     body += params;
     body += '}';
-    Write(body);
+    Write({body});
 }
 
 void JsonRpcChannel::Request(std::string_view method, std::string_view params, Answered answered) {
@@ -37,7 +45,7 @@ void JsonRpcChannel::Request(std::string_view method, std::string_view params, A
     body += R"(,"params":)";
     body += params;
     body += '}';
-    Write(body);
+    Write({body});
 }
 
 bool JsonRpcChannel::TakeAnswer(const Json& response) {
@@ -57,15 +65,11 @@ bool JsonRpcChannel::TakeAnswer(const Json& response) {
 }
 
 void JsonRpcChannel::Reply(std::string_view id, std::string_view result) {
-    std::string response;
-    response.reserve(result.size() + id.size() + 40);
-    response += kVersion;
-    response += R"("id":)";
-    response += id;
-    response += R"(,"result":)";
-    response += result;
-    response += '}';
-    Write(response);
+    std::string head(kVersion);
+    head += R"("id":)";
+    head += id;
+    head += R"(,"result":)";
+    Write({head, result, "}"});
 }
 
 void JsonRpcChannel::ReplyError(std::string_view id, int code, std::string_view message) {
@@ -82,7 +86,7 @@ void JsonRpcChannel::ReplyError(std::string_view id, int code, std::string_view 
         w.EndObject();
     });
     response += '}';
-    Write(response);
+    Write({response});
 }
 
 } // namespace kestrel::lsp

@@ -3,7 +3,9 @@
 #include "protocol/Json.h"
 
 #include <functional>
+#include <initializer_list>
 #include <mutex>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -17,7 +19,9 @@ namespace kestrel::lsp {
 class JsonRpcChannel {
 public:
     // Writes one message body to the client (framing it is the caller's).
-    using Send = std::function<void(const std::string& body)>;
+    // The body comes in parts, one after another: a result of megabytes is
+    // sent where it stands, not copied behind the envelope around it.
+    using Send = std::function<void(std::span<const std::string_view> body)>;
     using Answered = std::function<void(bool accepted)>;
 
     explicit JsonRpcChannel(Send send) : send_(std::move(send)) {}
@@ -37,7 +41,7 @@ public:
     void ReplyError(std::string_view id, int code, std::string_view message);
 
 private:
-    void Write(const std::string& body);
+    void Write(std::initializer_list<std::string_view> body);
 
     Send send_;
     std::mutex sendMutex_;
@@ -45,5 +49,8 @@ private:
     int lastRequest_ = 0;
     std::unordered_map<std::string, Answered> awaited_; // our requests by id
 };
+
+// A body's parts as one text.
+std::string JoinedBody(std::span<const std::string_view> body);
 
 } // namespace kestrel::lsp

@@ -328,7 +328,8 @@ void WorkspaceTest::progressOrder() {
     QFETCH(QString, events);
     QFETCH(QString, sent);
     QStringList kinds;
-    JsonRpcChannel channel([&kinds](const std::string& body) {
+    JsonRpcChannel channel([&kinds](std::span<const std::string_view> parts) {
+        const std::string body = JoinedBody(parts);
         const QJsonObject message =
             QJsonDocument::fromJson(QByteArray::fromStdString(body)).object();
         QCOMPARE(message.value("method").toString(), QString("$/progress"));

@@ -601,6 +601,29 @@ std::vector<TypeShape> TypeShapes(const TextDocument& document, const SourceStru
     return shapes;
 }
 
+bool MoveTypeShapes(std::vector<TypeShape>& shapes, const TextDocument& document,
+                    const SourceStructure& structure,
+                    const std::function<int64_t(int64_t)>& moved) {
+    if (shapes.size() != structure.types.size()) {
+        return false;
+    }
+    for (size_t t = 0; t < shapes.size(); ++t) {
+        const TypeShape& shape = shapes[t];
+        const SourceStructure::TypeSpan& span = structure.types[t];
+        const auto [first, last] = LinesOf(document, span);
+        if (first != moved(shape.firstLine) || last != moved(shape.lastLine) ||
+            shape.kind != span.kind || shape.parent != span.parent || shape.name != span.name ||
+            shape.detail != span.detail) {
+            return false;
+        }
+    }
+    for (TypeShape& shape : shapes) {
+        shape.firstLine = moved(shape.firstLine);
+        shape.lastLine = moved(shape.lastLine);
+    }
+    return true;
+}
+
 std::vector<OutlineSymbol> RowEntries(const TextDocument& document, const OutlineRows::Row& row) {
     OutlineBuilder builder(document);
     builder.Add(row.row, row.line);

@@ -104,6 +104,12 @@ struct TypeShape {
     bool operator==(const TypeShape&) const = default;
 };
 std::vector<TypeShape> TypeShapes(const TextDocument& document, const SourceStructure& structure);
+// Whether `structure`'s types are those of `shapes` with each line moved by
+// `moved` (which gives -1 for a line that is gone); if so, `shapes` takes the
+// moved lines. Compared in place: a large unit has thousands of types, and
+// an edit rarely changes one.
+bool MoveTypeShapes(std::vector<TypeShape>& shapes, const TextDocument& document,
+                    const SourceStructure& structure, const std::function<int64_t(int64_t)>& moved);
 
 // The document as the scanner sees it, in extended headings, made into a
 // tree: the unit, library, project or program line holds what comes before

@@ -13,19 +13,14 @@ void CollectLines(const std::vector<OutlineSymbol>& symbols, std::vector<int64_t
     }
 }
 
-// Moves the entries after a change to where their lines and bytes now
-// stand; the change held none of them.
-void Move(std::vector<OutlineSymbol>& symbols, int64_t fromLine, int64_t lines,
-          std::ptrdiff_t bytes) {
+// Moves the entries after a change to the lines they now stand on; the
+// change held none of them. Their bytes stay as they were (see Entry).
+void MoveLines(std::vector<OutlineSymbol>& symbols, int64_t fromLine, int64_t lines) {
     for (OutlineSymbol& symbol : symbols) {
         if (symbol.line >= fromLine) {
             symbol.line += lines;
-            symbol.selectionStart =
-                static_cast<size_t>(static_cast<std::ptrdiff_t>(symbol.selectionStart) + bytes);
-            symbol.selectionEnd =
-                static_cast<size_t>(static_cast<std::ptrdiff_t>(symbol.selectionEnd) + bytes);
         }
-        Move(symbol.children, fromLine, lines, bytes);
+        MoveLines(symbol.children, fromLine, lines);
     }
 }
 
@@ -111,31 +106,20 @@ std::shared_ptr<const std::string> OutlineAnswers::Answer(const TextDocument& do
     // Whether the change left the tree as it was, but for the lines and
     // bytes after it: no entry on a line read again, no row there before or
     // now, the types as they were with their lines moved.
-    const auto onlyMoved = [&](const Entry& entry, const OutlineRows::Reread& reread,
-                               const std::vector<TypeShape>& types) {
+    const auto onlyMoved = [&](Entry& entry, const OutlineRows::Reread& reread) {
         const int64_t oldLast = reread.last - reread.lineShift;
         const auto onReread =
             std::lower_bound(entry.symbolLines.begin(), entry.symbolLines.end(), reread.first);
         if (!reread.incremental || !reread.rowless || entry.encoding != encoding ||
             entry.answer.IsEmpty() ||
-            (onReread != entry.symbolLines.end() && *onReread < oldLast) ||
-            types.size() != entry.types.size()) {
+            (onReread != entry.symbolLines.end() && *onReread < oldLast)) {
             return false;
         }
-        const auto moved = [&](int64_t line) {
+        return MoveTypeShapes(entry.types, document, structure, [&](int64_t line) {
             return line < reread.first ? line
                    : line >= oldLast   ? line + reread.lineShift
                                        : int64_t{-1};
-        };
-        for (size_t t = 0; t < types.size(); ++t) {
-            TypeShape old = entry.types[t];
-            old.firstLine = moved(old.firstLine);
-            old.lastLine = moved(old.lastLine);
-            if (old != types[t]) {
-                return false;
-            }
-        }
-        return true;
+        });
     };
     const auto entry = entries_.Get(
         document,
@@ -148,21 +132,21 @@ std::shared_ptr<const std::string> OutlineAnswers::Answer(const TextDocument& do
             Entry entry = std::move(old);
             entry.rows = OutlineRows(document, std::move(entry.rows), change);
             const OutlineRows::Reread& reread = entry.rows.LastReread();
-            std::vector<TypeShape> types = TypeShapes(document, structure);
-            const bool moved = onlyMoved(entry, reread, types);
+            const bool moved = onlyMoved(entry, reread);
             // The same rows on the same lines: the entries on the lines read
             // again only stand elsewhere on them.
-            const bool placed = !moved && reread.incremental && reread.sameRows &&
-                                entry.encoding == encoding && !entry.answer.IsEmpty() &&
-                                types == entry.types;
+            const bool placed =
+                !moved && reread.incremental && reread.sameRows && entry.encoding == encoding &&
+                !entry.answer.IsEmpty() &&
+                MoveTypeShapes(entry.types, document, structure, [](int64_t line) { return line; });
             if (!moved && !placed) {
                 complete(entry);
                 return entry;
             }
             const int64_t oldLast = reread.last - reread.lineShift;
-            Move(entry.outline, oldLast, reread.lineShift,
-                 static_cast<std::ptrdiff_t>(change.newEnd) -
-                     static_cast<std::ptrdiff_t>(change.oldEnd));
+            if (reread.lineShift != 0) {
+                MoveLines(entry.outline, oldLast, reread.lineShift);
+            }
             if (placed && !PlaceAgain(entry.outline, document, entry.rows, structure, reread.first,
                                       reread.last)) {
                 complete(entry);
@@ -174,7 +158,6 @@ std::shared_ptr<const std::string> OutlineAnswers::Answer(const TextDocument& do
             for (int64_t& line : entry.symbolLines) {
                 line += line >= oldLast ? reread.lineShift : 0;
             }
-            entry.types = std::move(types);
             entry.answer.Rewrite(entry.outline, document, reread.first, reread.last);
             return entry;
         });

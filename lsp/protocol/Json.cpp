@@ -102,16 +102,10 @@ struct DepthLimit {
     }
 };
 
-} // namespace
-
-bool ParseJson(std::string_view text, JsonDocument& document, std::string& error) {
-    std::string mended;
-    if (ReplaceLoneSurrogates(text, mended)) {
-        text = mended;
-    }
-    constexpr unsigned kFlags = rapidjson::kParseIterativeFlag;
+// Reads `stream`, the whole of `text`, into `document`.
+template <unsigned kFlags, class Stream>
+bool Parse(Stream& stream, std::string_view text, JsonDocument& document, std::string& error) {
     constexpr unsigned kValidatingFlags = kFlags | rapidjson::kParseValidateEncodingFlag;
-    rapidjson::MemoryStream stream(text.data(), text.size());
     rapidjson::Reader reader;
     DepthLimit limit{document};
     rapidjson::ParseResult result;
@@ -135,6 +129,29 @@ bool ParseJson(std::string_view text, JsonDocument& document, std::string& error
                                 std::to_string(result.Offset()) + ")";
     document.SetNull();
     return false;
+}
+
+} // namespace
+
+bool ParseJson(std::string_view text, JsonDocument& document, std::string& error) {
+    std::string mended;
+    if (ReplaceLoneSurrogates(text, mended)) {
+        text = mended;
+    }
+    rapidjson::MemoryStream stream(text.data(), text.size());
+    return Parse<rapidjson::kParseIterativeFlag>(stream, text, document, error);
+}
+
+bool ParseJsonInPlace(std::string& text, JsonDocument& document, std::string& error) {
+    // The in-place reading ends at a NUL, and cannot write the '?' of a
+    // lone surrogate into the text: such a message is read with copies.
+    std::string mended;
+    if (text.find('\0') != std::string::npos || ReplaceLoneSurrogates(text, mended)) {
+        return ParseJson(text, document, error);
+    }
+    rapidjson::InsituStringStream stream(text.data());
+    return Parse<rapidjson::kParseIterativeFlag | rapidjson::kParseInsituFlag>(stream, text,
+                                                                               document, error);
 }
 
 const Json* Member(const Json& value, std::string_view key) {

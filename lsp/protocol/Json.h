@@ -22,6 +22,11 @@ using JsonWriter = rapidjson::Writer<rapidjson::StringBuffer>;
 // kMaxJsonDepth and anything else that is not JSON give false, with the
 // reason in `error`.
 bool ParseJson(std::string_view text, JsonDocument& document, std::string& error);
+// The same, with the strings decoded where they stand in `text`, which the
+// document then points into: `text` must outlive it and holds other bytes
+// afterwards. A message of megabytes, a document's whole text, is then read
+// without two copies of it made on the way.
+bool ParseJsonInPlace(std::string& text, JsonDocument& document, std::string& error);
 inline constexpr unsigned kMaxJsonDepth = 1024;
 
 // The member `key` of an object: null when `value` is no object or has no

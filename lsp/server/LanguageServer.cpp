@@ -83,8 +83,8 @@ LanguageServer::LanguageServer(Send send, SourceTreeWalk walk)
     // any other notification need nothing here.
 }
 
-void LanguageServer::Handle(const std::vector<Frame>& frames) {
-    for (const IncomingMessage& message : ReadMessages(frames, channel_)) {
+void LanguageServer::Handle(std::vector<Frame> frames) {
+    for (const IncomingMessage& message : ReadMessages(std::move(frames), channel_)) {
         if (exitRequested_) {
             return;
         }

@@ -31,7 +31,7 @@ public:
     // Handles frames in the order they arrived. A request that a
     // `$/cancelRequest` among the same frames cancels is answered as
     // cancelled instead of being worked on.
-    void Handle(const std::vector<Frame>& frames);
+    void Handle(std::vector<Frame> frames);
 
     // Set by the `exit` notification.
     bool ExitRequested() const { return exitRequested_; }

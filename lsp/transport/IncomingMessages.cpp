@@ -76,13 +76,12 @@ IncomingMessage Envelope(std::shared_ptr<const JsonDocument> document) {
 
 } // namespace
 
-std::vector<IncomingMessage> ReadMessages(const std::vector<Frame>& frames,
-                                          JsonRpcChannel& channel) {
+std::vector<IncomingMessage> ReadMessages(std::vector<Frame> frames, JsonRpcChannel& channel) {
     std::vector<IncomingMessage> messages;
     messages.reserve(frames.size());
     std::unordered_set<std::string> cancelled;
     std::vector<std::string> requestKeys; // by message, for the requests
-    for (const Frame& frame : frames) {
+    for (Frame& frame : frames) {
         if (frame.refused) {
             IncomingMessage refused;
             refused.kind = IncomingMessage::Kind::Refused;
@@ -95,9 +94,15 @@ std::vector<IncomingMessage> ReadMessages(const std::vector<Frame>& frames,
             channel.ReplyError("null", ParseError, frame.error);
             continue;
         }
-        auto document = std::make_shared<JsonDocument>();
+        // The document keeps the body its strings stand in.
+        struct Parsed {
+            std::string body;
+            JsonDocument json;
+        };
+        const auto parsed = std::make_shared<Parsed>(std::move(frame.body), JsonDocument());
+        const std::shared_ptr<const JsonDocument> document(parsed, &parsed->json);
         std::string error;
-        if (!ParseJson(frame.body, *document, error)) {
+        if (!ParseJsonInPlace(parsed->body, parsed->json, error)) {
             channel.ReplyError("null", ParseError, error);
             continue;
         }

@@ -34,7 +34,6 @@ struct IncomingMessage {
 // that are not JSON objects are answered with the error they call for
 // through `channel` at once, and leave no message; the other envelopes'
 // errors are left to be answered in their turn.
-std::vector<IncomingMessage> ReadMessages(const std::vector<Frame>& frames,
-                                          JsonRpcChannel& channel);
+std::vector<IncomingMessage> ReadMessages(std::vector<Frame> frames, JsonRpcChannel& channel);
 
 } // namespace kestrel::lsp

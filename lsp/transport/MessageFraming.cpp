@@ -140,6 +140,9 @@ bool MessageFramer::TakeHeader(std::vector<Frame>& frames) {
         return false;
     }
     bodyLength_ = length;
+    // Room for the whole body at once (it is within the limit): a body of
+    // megabytes grown a piece at a time would be copied again at each step.
+    buffer_.reserve(static_cast<size_t>(length));
     if (length == 0) {
         frames.push_back({{}, {}, {}});
         bodyLength_ = -1;

@@ -99,7 +99,8 @@ std::vector<IncomingMessage> ReadMessages(std::vector<Frame> frames, JsonRpcChan
             std::string body;
             JsonDocument json;
         };
-        const auto parsed = std::make_shared<Parsed>(std::move(frame.body), JsonDocument());
+        const auto parsed = std::make_shared<Parsed>();
+        parsed->body = std::move(frame.body);
         const std::shared_ptr<const JsonDocument> document(parsed, &parsed->json);
         std::string error;
         if (!ParseJsonInPlace(parsed->body, parsed->json, error)) {

@@ -4,6 +4,8 @@
 #include <array>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
+#include <string>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -43,8 +45,9 @@ size_t PlainJsonRun(std::string_view bytes) {
 }
 
 // Appends `bytes`, decoded by `encoding`, as a JSON string. Runs of plain
-// ASCII, nearly all of a Pascal source, are copied as they stand.
-void AppendJsonText(std::string& out, std::string_view bytes, TextEncoding encoding) {
+// ASCII, nearly all of a Pascal source, are copied as they stand; the
+// encoding is asked for only at a byte above ASCII.
+void AppendJsonText(std::string& out, std::string_view bytes, FileEncoding& encoding) {
     out.push_back('"');
     size_t i = 0;
     while (i < bytes.size()) {
@@ -62,7 +65,7 @@ void AppendJsonText(std::string& out, std::string_view bytes, TextEncoding encod
             while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) >= 0x80) {
                 ++i;
             }
-            out += ToUtf8(bytes.substr(run, i - run), encoding);
+            out += ToUtf8(bytes.substr(run, i - run), encoding.Get());
         }
     }
     out.push_back('"');
@@ -108,12 +111,30 @@ size_t DisplayWidth(std::string_view utf8) {
     }));
 }
 
+// The longest line number and caption: "-2147483648".
+constexpr size_t kLongestNumber = 11;
+
+constexpr size_t LongestCategoryName() {
+    size_t longest = std::char_traits<char>::length(kHeaderCategory.jsonName);
+    for (const CategoryInfo& info : kFilterCategories) {
+        longest = std::max(longest, std::char_traits<char>::length(info.jsonName));
+    }
+    return longest;
+}
+
+// Room for a row's members from "line" to the name's key.
+constexpr size_t kRowHeadBytes =
+    std::char_traits<char>::length(
+        "\"line\": , \"caption\": \"\", \"category\": \"\", \"name\": ") +
+    2 * kLongestNumber + LongestCategoryName();
+
 } // namespace
 
 std::string JsonFileMember(std::string_view path) {
     std::string member = "\"file\": ";
     if (IsValidUtf8(path)) {
-        AppendJsonText(member, path, TextEncoding::Utf8);
+        FileEncoding utf8(TextEncoding::Utf8);
+        AppendJsonText(member, path, utf8);
     } else {
         member += "{\"bytes\": \"";
         AppendBase64(member, path);
@@ -123,27 +144,35 @@ std::string JsonFileMember(std::string_view path) {
     return member;
 }
 
-void AppendJsonRow(std::string& out, const SymbolRowView& row, TextEncoding encoding,
+void AppendJsonRow(std::string& out, const SymbolRowView& row, FileEncoding& encoding,
                    std::string_view fileMember) {
     out += '{';
     out += fileMember;
-    out += "\"line\": ";
-    char digits[16];
-    const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, row.line);
-    // Appended by length: a pair of pointers goes through the general replace.
-    const auto length = static_cast<size_t>(end - digits);
-    out.append(digits, length);
-    out += ", \"caption\": \"";
+    // The members from "line" to the name's key are put together here and
+    // appended at once: each append is a call that checks for room anew.
+    char head[kRowHeadBytes];
+    char* p = head;
+    const auto put = [&p](std::string_view piece) {
+        std::memcpy(p, piece.data(), piece.size());
+        p += piece.size();
+    };
+    put("\"line\": ");
+    char* const digits = p;
+    p = std::to_chars(digits, digits + kLongestNumber, row.line).ptr;
+    const auto length = static_cast<size_t>(p - digits);
+    put(", \"caption\": \"");
     // The caption: the same digits, zero-filled to five.
     if (row.line >= 0 && length < 5) {
-        out.append(5 - length, '0');
-        out.append(digits, length);
+        std::memset(p, '0', 5 - length);
+        p += 5 - length;
+        put({digits, length});
     } else {
-        out += FormatLineCaption(row.line);
+        put(FormatLineCaption(row.line));
     }
-    out += "\", \"category\": \"";
-    out += CategoryInfoOf(row.category).jsonName;
-    out += "\", \"name\": ";
+    put("\", \"category\": \"");
+    put(CategoryInfoOf(row.category).jsonName);
+    put("\", \"name\": ");
+    out.append(head, static_cast<size_t>(p - head));
     AppendJsonText(out, row.name, encoding);
     out += ", \"class\": ";
     AppendJsonText(out, row.className, encoding);

@@ -83,6 +83,20 @@ bool TextLineReader::NextWithBraces(std::string_view& text, const char* hit) {
     return true;
 }
 
+// A line wholly inside a comment: its text is empty, and its comment text
+// ("{" and the line) is wanted only where it opens with the bookmark prefix.
+// The comment goes on to the next line.
+bool TextLineReader::NextInComment(std::string_view& text, const char* hit) {
+    const std::string_view line(position_, static_cast<size_t>(hit - position_));
+    if (line.starts_with(kBookmarkPrefix.substr(1))) {
+        return NextWithBraces(text, hit);
+    }
+    text = {};
+    position_ = hit + 1;
+    mayHoldBrace_ = false;
+    return true;
+}
+
 uint64_t CountLines(std::string_view fileBytes) {
     return static_cast<uint64_t>(std::count(fileBytes.begin(), fileBytes.end(), '\n')) + 1;
 }

@@ -141,7 +141,8 @@ private slots:
         QTest::newRow("marker after a brace inside a comment")
             << QByteArray("p; { a {//* b } c\n") << QStringList{"{ a {//* b }p;  c", ""};
         QTest::newRow("marker opening a comment carried over")
-            << QByteArray("{ a\n//* b } c\n") << QStringList{"", "{//* b } c", ""};
+            << QByteArray("{ a\n//* b\nc } d\n//* e } f\n")
+            << QStringList{"", "{//* b\r\n", " d", "//* e  f", ""};
         QTest::newRow("marker cut short by the end")
             << QByteArray("x\n{ {//") << QStringList{"x", ""};
         QTest::newRow("comment open at the end is dropped")

@@ -133,11 +133,11 @@ bool ListSourceFile(const SourcePath& path, const ListerOptions& options, Lister
                  "kestrel-list: " + PrintableName(path.path) + ": " + error + "\n");
         return false;
     }
-    const TextEncoding encoding = DetectEncoding(bytes);
     scratch.reader.Reset(bytes);
     if (options.format == OutputFormat::Json) {
         const std::string fileMember = options.NamesFiles() ? JsonFileMember(path.path) : "";
         output.reserve(kEmitAt + (size_t{64} << 10));
+        FileEncoding encoding(bytes);
         ScanShownRows(scratch.reader, options, [&](const SymbolRowView& row) {
             AppendJsonRow(output, row, encoding, fileMember);
             if (output.size() >= kEmitAt) {
@@ -145,6 +145,7 @@ bool ListSourceFile(const SourcePath& path, const ListerOptions& options, Lister
             }
         });
     } else {
+        const TextEncoding encoding = DetectEncoding(bytes);
         // The table needs every row for its column widths. Room for one row
         // in 64 bytes, up to a million, is reserved at once (Pascal sources
         // have far fewer rows): the pages no row uses are never touched. The

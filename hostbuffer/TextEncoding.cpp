@@ -151,30 +151,37 @@ std::string ToUtf8(std::string_view bytes, TextEncoding encoding) {
     return out;
 }
 
-void AppendJsonEscape(std::string& out, unsigned char c) {
+char* WriteJsonEscape(char* p, unsigned char c) {
     static constexpr char kHex[] = "0123456789abcdef";
+    *p++ = '\\';
     switch (c) {
     case '"':
-        out += "\\\"";
-        break;
     case '\\':
-        out += "\\\\";
+        *p++ = static_cast<char>(c);
         break;
     case '\n':
-        out += "\\n";
+        *p++ = 'n';
         break;
     case '\r':
-        out += "\\r";
+        *p++ = 'r';
         break;
     case '\t':
-        out += "\\t";
+        *p++ = 't';
         break;
     default:
-        out += "\\u00";
-        out += kHex[c >> 4];
-        out += kHex[c & 0xF];
+        *p++ = 'u';
+        *p++ = '0';
+        *p++ = '0';
+        *p++ = kHex[c >> 4];
+        *p++ = kHex[c & 0xF];
         break;
     }
+    return p;
+}
+
+void AppendJsonEscape(std::string& out, unsigned char c) {
+    char escape[kLongestJsonEscape];
+    out.append(escape, static_cast<size_t>(WriteJsonEscape(escape, c) - escape));
 }
 
 void AppendJsonString(std::string& out, std::string_view utf8) {

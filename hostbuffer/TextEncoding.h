@@ -36,4 +36,11 @@ void AppendJsonString(std::string& out, std::string_view utf8);
 // is: quote, backslash or a control character.
 void AppendJsonEscape(std::string& out, unsigned char c);
 
+// The longest escape AppendJsonEscape gives: "\u00XX".
+inline constexpr size_t kLongestJsonEscape = 6;
+
+// The same escape written at `p`, which has room for kLongestJsonEscape
+// bytes; gives the end of what it wrote.
+char* WriteJsonEscape(char* p, unsigned char c);
+
 } // namespace kestrel

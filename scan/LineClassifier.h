@@ -52,11 +52,15 @@ bool ClassifyCandidateLine(std::string_view text, int32_t line, bool& inImplemen
 inline bool ClassifySourceLine(std::string_view text, int32_t line, bool& inImplementation,
                                const KeywordSet& keywords, SymbolRowView& row,
                                Headings headings = Headings::Classic, bool mayHoldBrace = true) {
-    // Asked for once: the set is looked up for most lines of a source.
-    static const KeywordSet& extendedWords = ExtendedHeadingWords();
+    const auto opensExtendedHeading = [text] {
+        // Asked for once: the set is looked up for most lines of a source. (Not
+        // at the top: the check that it is made would cost the classic
+        // headings a test on every line.)
+        static const KeywordSet& extendedWords = ExtendedHeadingWords();
+        return extendedWords.FindFirstWordOf(text).index >= 0;
+    };
     const KeywordSet::FirstWord first = keywords.FindFirstWordOf(text);
-    if (first.index < 0 &&
-        !(headings == Headings::Extended && extendedWords.FindFirstWordOf(text).index >= 0) &&
+    if (first.index < 0 && !(headings == Headings::Extended && opensExtendedHeading()) &&
         !(mayHoldBrace && HoldsBookmarkPrefix(text))) {
         return false;
     }

@@ -23,6 +23,11 @@ bool TextLineReader::NextWithBraces(std::string_view& text, const char* hit) {
     line_.clear();
     comment_.assign(1, '{');
     bool inComment = inComment_;
+    // The comment text can hold the bookmark prefix only at one of its
+    // '{': the one it starts with, or one met inside a comment, from which
+    // the prefix's bytes (no brace, CR or LF among them) run on as they stand
+    // in the file. So each is looked at here, which spares a search.
+    bool prefixInside = false;
     const char* run = lineStart;
     for (;; hit = FindBraceOrLineFeed(hit + 1, end_)) {
         if (hit == end_) {
@@ -36,7 +41,11 @@ bool TextLineReader::NextWithBraces(std::string_view& text, const char* hit) {
         const char c = *hit;
         if (inComment) {
             if (c == '{') {
-                continue; // no nesting: an ordinary comment character
+                // No nesting: an ordinary comment character.
+                prefixInside =
+                    prefixInside || std::string_view(hit, static_cast<size_t>(end_ - hit))
+                                        .starts_with(kBookmarkPrefix);
+                continue;
             }
             if (c == '}') {
                 comment_.append(run, static_cast<size_t>(hit + 1 - run));
@@ -64,13 +73,27 @@ bool TextLineReader::NextWithBraces(std::string_view& text, const char* hit) {
     }
     position_ = hit + 1;
     inComment_ = inComment;
-    mayHoldBrace_ = comment_.find(kBookmarkPrefix) != std::string::npos;
+    mayHoldBrace_ = prefixInside || comment_.starts_with(kBookmarkPrefix);
     if (mayHoldBrace_) {
         comment_ += line_;
         text = comment_;
     } else {
         text = line_;
     }
+    return true;
+}
+
+// A line wholly inside a comment: its text is empty, and its comment text
+// ("{" and the line) is wanted only where it opens with the bookmark prefix.
+// The comment goes on to the next line.
+bool TextLineReader::NextInComment(std::string_view& text, const char* hit) {
+    const std::string_view line(position_, static_cast<size_t>(hit - position_));
+    if (line.starts_with(kBookmarkPrefix.substr(1))) {
+        return NextWithBraces(text, hit);
+    }
+    text = {};
+    position_ = hit + 1;
+    mayHoldBrace_ = false;
     return true;
 }
 

@@ -37,8 +37,11 @@ public:
     // last line are dropped.
     bool Next(std::string_view& text) {
         const char* const hit = FindBraceOrLineFeed(position_, end_);
-        if (inComment_ || hit == end_ || *hit != '\n') {
+        if (hit == end_ || *hit != '\n') {
             return NextWithBraces(text, hit);
+        }
+        if (inComment_) {
+            return NextInComment(text, hit);
         }
         // Most lines: no brace and no open comment, so the text is the line
         // as it stands, without its CR LF (the host's CR before a bare LF
@@ -59,6 +62,8 @@ public:
 
 private:
     bool NextWithBraces(std::string_view& text, const char* hit);
+    // A line with no brace inside a comment, up to its LF at `hit`.
+    bool NextInComment(std::string_view& text, const char* hit);
 
     const char* position_ = nullptr;
     const char* end_ = nullptr;

@@ -140,6 +140,11 @@ private slots:
             << QByteArray("{//\n*}\n") << QStringList{"", "", ""};
         QTest::newRow("marker after a brace inside a comment")
             << QByteArray("p; { a {//* b } c\n") << QStringList{"{ a {//* b }p;  c", ""};
+        QTest::newRow("marker opening a comment carried over")
+            << QByteArray("{ a\n//* b\nc } d\n//* e } f\n")
+            << QStringList{"", "{//* b\r\n", " d", "//* e  f", ""};
+        QTest::newRow("marker cut short by the end")
+            << QByteArray("x\n{ {//") << QStringList{"x", ""};
         QTest::newRow("comment open at the end is dropped")
             << QByteArray("a\n{ b\nc") << QStringList{"a", "", ""};
         QTest::newRow("lines longer than a vector")

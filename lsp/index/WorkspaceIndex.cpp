@@ -367,14 +367,14 @@ std::vector<RankKey> Rank(const std::vector<SearchFile>& files, std::atomic<size
             const uint64_t* const masks = files[f].masks;
             const size_t count = files[f].count;
             for (size_t t = 0; t < count; ++t) {
-                if (t % 2 == 0 && t + kTextsAhead < count) {
-                    Prefetch(files[f].texts + t + kTextsAhead);
-                }
                 if ((masks[t] & mask) != mask) {
                     continue;
                 }
                 const SearchText& text = files[f].texts[t];
                 const SearchKey& search = text.key;
+                if (t + kTextsAhead < count) {
+                    PrefetchLines(files[f].texts + t + kTextsAhead, 2 * sizeof(SearchText));
+                }
                 if (search.offset + kFoldedAhead + 64 < foldedTexts.size()) {
                     PrefetchLines(foldedTexts.data() + search.offset + kFoldedAhead, 128);
                 }

@@ -132,10 +132,7 @@ SymbolQuery::SymbolQuery(std::string_view utf8)
     }
 }
 
-bool SymbolQuery::Matches(std::string_view folded, size_t readable) const {
-    if (ascii_) {
-        return MatchesAscii(folded, readable);
-    }
+bool SymbolQuery::MatchesCharacters(std::string_view folded) const {
     const char* const begin = folded.data();
     const char* const end = begin + folded.size();
     const char* at = begin;

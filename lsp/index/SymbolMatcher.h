@@ -57,7 +57,9 @@ public:
     // Whether the query is a subsequence of `folded`, whole characters at a
     // time. `readable` bytes from folded's start may be read (at least its
     // size): a query of ASCII alone reads the text 16 bytes at a time.
-    bool Matches(std::string_view folded, size_t readable) const;
+    bool Matches(std::string_view folded, size_t readable) const {
+        return ascii_ ? MatchesAscii(folded, readable) : MatchesCharacters(folded);
+    }
     bool Matches(std::string_view folded) const { return Matches(folded, folded.size()); }
 
     // The tier of a text that Matches.
@@ -68,6 +70,8 @@ public:
 
 private:
     bool MatchesAscii(std::string_view folded, size_t readable) const;
+    // A query with characters beyond ASCII: whole characters at a time.
+    bool MatchesCharacters(std::string_view folded) const;
     bool MatchesInitials(std::string_view text, std::string_view folded) const;
 
     std::string folded_;

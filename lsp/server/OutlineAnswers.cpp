@@ -158,7 +158,9 @@ std::shared_ptr<const std::string> OutlineAnswers::Answer(const TextDocument& do
             for (int64_t& line : entry.symbolLines) {
                 line += line >= oldLast ? reread.lineShift : 0;
             }
-            entry.answer.Rewrite(entry.outline, document, reread.first, reread.last);
+            if (!entry.answer.Rewrite(entry.outline, document, reread.first, reread.last)) {
+                complete(entry);
+            }
             return entry;
         });
     return entry->answer.Json();

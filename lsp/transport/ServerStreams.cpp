@@ -22,9 +22,13 @@ void PrepareServerStreams() {
     // with 1 MiB (what an unprivileged process may ask for by default)
     // writing it takes less than half the processor time. The client's 3 MB
     // didOpen comes in the same way. Files, terminals and sockets refuse,
-    // as does a system with a lower limit; they stay as they are.
+    // as does a system with a lower limit; they stay as they are, as does a
+    // pipe the client made larger.
     for (const int stream : {STDIN_FILENO, STDOUT_FILENO}) {
-        ::fcntl(stream, F_SETPIPE_SZ, kPipeSize);
+        const int size = ::fcntl(stream, F_GETPIPE_SZ);
+        if (size >= 0 && size < kPipeSize) {
+            ::fcntl(stream, F_SETPIPE_SZ, kPipeSize);
+        }
     }
 }
 

@@ -108,7 +108,7 @@ bool OutlineJson::Rewrite(const std::vector<OutlineSymbol>& outline, const TextD
         return true;
     };
     if (!visit(visit, outline) || index != ranges_.size()) {
-        *this = OutlineJson(outline, document, encoding_);
+        *this = OutlineJson(); // half rewritten: of no use
         return false;
     }
     out.append(json, copied);

@@ -29,7 +29,9 @@ public:
     // every line it moved an entry to as that entry's line was: only the
     // entries now on another line, and those on lines [first, last) (placed
     // anew on lines whose text changed), have new ranges. False, and the
-    // answer written whole, when the tree has other entries.
+    // answer emptied, when the tree has other entries: the caller writes
+    // the answer anew from a tree made anew (the one given may hold entries
+    // whose bytes no longer stand).
     bool Rewrite(const std::vector<OutlineSymbol>& outline, const TextDocument& document,
                  int64_t first, int64_t last);
 

@@ -503,7 +503,8 @@ private slots:
 
     void rewrittenAnswersMatchFreshOnes() {
         // The same entries a line further down are rewritten from the last
-        // text; a tree with fewer or more entries is written whole.
+        // text; a tree with fewer or more entries is refused, and the answer
+        // emptied for its caller to write anew.
         const std::string two = "unit U;\ninterface\nprocedure A;\nprocedure B;\nimplementation\n";
         const std::string lower = "unit U;\n\ninterface\nprocedure A;\nprocedure B;\n"
                                   "implementation\n";
@@ -533,7 +534,7 @@ private slots:
                 DocumentSymbolsJson(BuildOutline(after), after, PositionEncoding::Utf16);
             QVERIFY(*json.Json() != expected);
             QCOMPARE(json.Rewrite(outline, after, 0, 0), rewritten);
-            QVERIFY(*json.Json() == expected);
+            QVERIFY(rewritten ? *json.Json() == expected : json.IsEmpty());
         }
     }
 };

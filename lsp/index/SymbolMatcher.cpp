@@ -210,13 +210,19 @@ bool SymbolQuery::MatchesAscii(std::string_view folded, size_t readable) const {
 MatchTier SymbolQuery::BestTier(std::string_view folded, size_t nameStart) const {
     const std::string_view query = folded_;
     const std::string_view name = folded.substr(std::min(nameStart, folded.size()));
-    if (folded == query || name == query) {
+    // Most texts begin with neither: their first bytes tell, before the
+    // rest is compared.
+    const auto begins = [&](std::string_view text) {
+        return query.empty() ||
+               (!text.empty() && text.front() == query.front() && text.starts_with(query));
+    };
+    const bool textBegins = begins(folded);
+    const bool nameBegins = begins(name);
+    if ((textBegins && folded.size() == query.size()) ||
+        (nameBegins && name.size() == query.size())) {
         return MatchTier::Exact;
     }
-    if (folded.starts_with(query) || name.starts_with(query)) {
-        return MatchTier::Prefix;
-    }
-    return MatchTier::WordStart;
+    return textBegins || nameBegins ? MatchTier::Prefix : MatchTier::WordStart;
 }
 
 MatchTier SymbolQuery::Tier(std::string_view text, std::string_view folded,

@@ -300,6 +300,25 @@ void Prefetch(const void* address) {
 #endif
 }
 
+// Files are handed to a query's threads this many at a time, as each
+// finishes its last: a thread that another program holds back takes fewer.
+constexpr size_t kFilesPerTake = 64;
+
+// A query reads the masks, texts and folded texts of each file in turn:
+// they are fetched this many files ahead, their first lines at least (of a
+// large file, the lines ahead are fetched as it is read), so that the query
+// does not wait for memory at every file's start.
+constexpr size_t kFilesAhead = 2;
+constexpr size_t kTextsAhead = 64;
+constexpr size_t kFoldedAhead = 2048;
+
+void PrefetchLines(const void* address, size_t bytes) {
+    const auto* at = static_cast<const char*>(address);
+    for (size_t line = 0; line < bytes; line += 64) {
+        Prefetch(at + line);
+    }
+}
+
 // A match's place in the answer: smaller is better.
 struct RankKey {
     uint32_t tierAndLength; // tier in the top bits, the name's length below
@@ -308,10 +327,11 @@ struct RankKey {
     auto operator<=>(const RankKey&) const = default;
 };
 
-// The best `limit` matches among files [first, last), unordered. The
-// shares of a query tell each other the worst tier and length that their
-// full answers hold (`bound`): anything worse makes no share's answer.
-std::vector<RankKey> Rank(const std::vector<SearchFile>& files, size_t first, size_t last,
+// The best `limit` matches among the files this thread takes from
+// `nextFile`, unordered. The threads of a query tell each other the worst
+// tier and length that their full answers hold (`bound`): anything worse
+// makes no thread's answer.
+std::vector<RankKey> Rank(const std::vector<SearchFile>& files, std::atomic<size_t>& nextFile,
                           const SymbolQuery& matcher, size_t limit, std::atomic<uint32_t>& bound) {
     const uint64_t mask = matcher.Mask();
     std::priority_queue<RankKey> best; // the worst on top
@@ -328,62 +348,81 @@ std::vector<RankKey> Rank(const std::vector<SearchFile>& files, size_t first, si
         while (worst < known && !bound.compare_exchange_weak(known, worst)) {
         }
     };
-    for (auto f = static_cast<uint32_t>(first); f < last; ++f) {
-        if (f + 1 < last) {
-            Prefetch(files[f + 1].masks);
+    for (;;) {
+        const size_t first = nextFile.fetch_add(kFilesPerTake, std::memory_order_relaxed);
+        if (first >= files.size()) {
+            break;
         }
-        const FileSymbols& file = *files[f].file;
-        const std::string_view foldedTexts(files[f].folded, files[f].foldedSize);
-        const uint64_t* const masks = files[f].masks;
-        for (size_t t = 0; t < files[f].count; ++t) {
-            if ((masks[t] & mask) != mask) {
-                continue;
+        const size_t last = std::min(first + kFilesPerTake, files.size());
+        for (auto f = static_cast<uint32_t>(first); f < last; ++f) {
+            if (f + kFilesAhead < last) {
+                const SearchFile& ahead = files[f + kFilesAhead];
+                PrefetchLines(ahead.masks, std::min<size_t>(ahead.count * sizeof(uint64_t), 1024));
+                PrefetchLines(ahead.texts,
+                              std::min<size_t>(ahead.count * sizeof(SearchText), 2048));
+                PrefetchLines(ahead.folded, std::min<size_t>(ahead.foldedSize, kFoldedAhead));
             }
-            const SearchText& text = files[f].texts[t];
-            const SearchKey& search = text.key;
-            const uint32_t length =
-                std::min<uint32_t>(search.length - search.nameStart, kMaxLength);
-            // Once the answer is full, most texts could only be subsequence
-            // matches too long to make it: those are not matched at all.
-            const bool mayStartWord = matcher.MayStartWord(text.starts);
-            if (!mayStartWord && !mayRank(MatchTier::Subsequence, length, f)) {
-                continue;
-            }
-            const std::string_view folded = foldedTexts.substr(search.offset, search.length);
-            MatchTier tier =
-                mayStartWord ? matcher.BestTier(folded, search.nameStart) : MatchTier::Subsequence;
-            if (!mayRank(tier, length, f) ||
-                !matcher.Matches(folded, foldedTexts.size() - search.offset)) {
-                continue;
-            }
-            // Ranked in two steps: the cheap tests first, the search for
-            // word starts only for what could still make it in. The
-            // entries of a text come in order, each ranked below the one
-            // before.
-            bool final = tier != MatchTier::WordStart;
-            for (uint32_t h = text.firstHolder; h < text.firstHolder + text.holderCount; ++h) {
-                const uint32_t s = file.holders[h];
-                const auto rank = [&] {
-                    return RankKey{(static_cast<uint32_t>(tier) << 30) | length, f, s};
-                };
-                if (best.size() == limit && rank() > best.top()) {
-                    break;
-                }
-                if (!final) {
-                    tier = matcher.Tier(file.Text(file.symbols[s].text), folded, search.nameStart);
-                    final = true;
-                }
-                const RankKey key = rank();
-                if (best.size() < limit) {
-                    best.push(key);
-                } else if (key < best.top()) {
-                    best.pop();
-                    best.push(key);
-                } else {
+            const FileSymbols& file = *files[f].file;
+            const std::string_view foldedTexts(files[f].folded, files[f].foldedSize);
+            const uint64_t* const masks = files[f].masks;
+            const size_t count = files[f].count;
+            for (size_t t = 0; t < count; ++t) {
+                if ((masks[t] & mask) != mask) {
                     continue;
                 }
-                if (best.size() == limit) {
-                    tellBound();
+                const SearchText& text = files[f].texts[t];
+                const SearchKey& search = text.key;
+                if (t + kTextsAhead < count) {
+                    PrefetchLines(files[f].texts + t + kTextsAhead, 2 * sizeof(SearchText));
+                }
+                if (search.offset + kFoldedAhead + 64 < foldedTexts.size()) {
+                    PrefetchLines(foldedTexts.data() + search.offset + kFoldedAhead, 128);
+                }
+                const uint32_t length =
+                    std::min<uint32_t>(search.length - search.nameStart, kMaxLength);
+                // Once the answer is full, most texts could only be subsequence
+                // matches too long to make it: those are not matched at all.
+                const bool mayStartWord = matcher.MayStartWord(text.starts);
+                if (!mayStartWord && !mayRank(MatchTier::Subsequence, length, f)) {
+                    continue;
+                }
+                const std::string_view folded = foldedTexts.substr(search.offset, search.length);
+                MatchTier tier = mayStartWord ? matcher.BestTier(folded, search.nameStart)
+                                              : MatchTier::Subsequence;
+                if (!mayRank(tier, length, f) ||
+                    !matcher.Matches(folded, foldedTexts.size() - search.offset)) {
+                    continue;
+                }
+                // Ranked in two steps: the cheap tests first, the search for
+                // word starts only for what could still make it in. The
+                // entries of a text come in order, each ranked below the one
+                // before.
+                bool final = tier != MatchTier::WordStart;
+                for (uint32_t h = text.firstHolder; h < text.firstHolder + text.holderCount; ++h) {
+                    const uint32_t s = file.holders[h];
+                    const auto rank = [&] {
+                        return RankKey{(static_cast<uint32_t>(tier) << 30) | length, f, s};
+                    };
+                    if (best.size() == limit && rank() > best.top()) {
+                        break;
+                    }
+                    if (!final) {
+                        tier =
+                            matcher.Tier(file.Text(file.symbols[s].text), folded, search.nameStart);
+                        final = true;
+                    }
+                    const RankKey key = rank();
+                    if (best.size() < limit) {
+                        best.push(key);
+                    } else if (key < best.top()) {
+                        best.pop();
+                        best.push(key);
+                    } else {
+                        continue;
+                    }
+                    if (best.size() == limit) {
+                        tellBound();
+                    }
                 }
             }
         }
@@ -537,7 +576,8 @@ std::vector<SymbolMatch> WorkspaceIndex::Query(std::string_view query, size_t li
     if (limit == 0) {
         return {};
     }
-    // A large index is searched on every core, a share of the files each.
+    // A large index is searched on every core, each thread taking files
+    // until none are left.
     const SymbolQuery matcher(query);
     const size_t shares =
         symbols < kSymbolsPerThread
@@ -545,16 +585,16 @@ std::vector<SymbolMatch> WorkspaceIndex::Query(std::string_view query, size_t li
             : std::clamp<size_t>(symbols / kSymbolsPerThread, 1,
                                  std::max(1u, std::thread::hardware_concurrency()));
     std::vector<std::vector<RankKey>> best(shares);
+    std::atomic<size_t> nextFile = 0;
     std::atomic<uint32_t> bound = UINT32_MAX;
     {
         std::vector<std::jthread> helpers;
         for (size_t share = 1; share < shares; ++share) {
             helpers.emplace_back([&, share] {
-                best[share] = Rank(snapshot->search, share * files.size() / shares,
-                                   (share + 1) * files.size() / shares, matcher, limit, bound);
+                best[share] = Rank(snapshot->search, nextFile, matcher, limit, bound);
             });
         }
-        best[0] = Rank(snapshot->search, 0, files.size() / shares, matcher, limit, bound);
+        best[0] = Rank(snapshot->search, nextFile, matcher, limit, bound);
     }
     std::vector<RankKey> all = std::move(best[0]);
     for (size_t share = 1; share < shares; ++share) {

@@ -15,11 +15,13 @@ struct FileRead;
 // unless a large file grew it, so reading many small files allocates little.
 class FileBytes {
 public:
-    std::string_view View() const { return bytes_; }
-    size_t Size() const { return bytes_.size(); }
+    std::string_view View() const { return {bytes_.data(), size_}; }
+    size_t Size() const { return size_; }
 
     // Hands the bytes over as a string; this then holds none.
     std::string Take() {
+        bytes_.resize(size_);
+        size_ = 0;
         std::string bytes;
         bytes.swap(bytes_);
         return bytes;
@@ -44,9 +46,10 @@ private:
     // Storage given back above this is dropped.
     static constexpr size_t kGivenBackCapacity = size_t{1} << 20;
 
-    // Storage for a read that writes over it. The old bytes are left in
-    // place: a string emptied first is filled with zeros again as the read
-    // sizes it, a cost as large as the read's own copy.
+    // Storage for a read that writes over its front and sets size_. The old
+    // bytes are left in place, and so is its length: a string shortened
+    // first is filled with zeros again as the read lengthens it, a cost as
+    // large as the read's own copy.
     std::string& Reused() {
         if (spare_.capacity() > bytes_.capacity()) {
             bytes_.swap(spare_);
@@ -55,16 +58,15 @@ private:
         if (bytes_.capacity() > kKeptCapacity) {
             std::string().swap(bytes_);
         }
+        size_ = 0;
         return bytes_;
     }
 
-    // Empty storage for the next read.
-    std::string& Emptied() {
-        Reused().clear();
-        return bytes_;
-    }
+    // No bytes; the storage is kept for the next read.
+    void Emptied() { Reused(); }
 
-    std::string bytes_;
+    std::string bytes_; // the bytes are its first size_
+    size_t size_ = 0;
     std::string spare_; // given back, for the next read
 };
 

@@ -45,8 +45,8 @@ FileRead ReadFile(const std::string& path, const ReadPolicy& policy, FileBytes& 
 }
 
 FileRead ReadOpenFile(int fd, const ReadPolicy& policy, FileBytes& bytes, bool atStart) {
-    // Every end but a read leaves no bytes; a read writes over the last
-    // file's, which ReadToEnd then cuts to size.
+    // Every end but a read leaves no bytes; a read writes over the front of
+    // the last file's.
     const auto without = [&bytes](FileRead read) {
         bytes.Emptied();
         return read;
@@ -74,7 +74,7 @@ FileRead ReadOpenFile(int fd, const ReadPolicy& policy, FileBytes& bytes, bool a
     if (policy.progress) {
         heard = [&policy, total](size_t done) { return policy.progress(done, total); };
     }
-    read.end = ReadToEnd(fd, bytes.Reused(), total, limit, heard);
+    read.end = ReadIntoFront(fd, bytes.Reused(), bytes.size_, total, limit, heard);
     if (read.end == ReadEnd::Failed) {
         read.error = errno;
     }

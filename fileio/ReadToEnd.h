@@ -31,4 +31,12 @@ enum class ReadEnd {
 ReadEnd ReadToEnd(int fd, std::string& bytes, size_t expected, size_t limit,
                   const std::function<bool(size_t read)>& progress = {});
 
+// ReadToEnd into the first `size` bytes of `storage`, which is lengthened
+// when the bytes need more room but never shortened: storage read into file
+// after file is filled with zeros only where it grows past its longest yet,
+// not each time a file is longer than the one before. On any end but
+// Complete, `size` is 0.
+ReadEnd ReadIntoFront(int fd, std::string& storage, size_t& size, size_t expected, size_t limit,
+                      const std::function<bool(size_t read)>& progress = {});
+
 } // namespace kestrel

@@ -72,7 +72,11 @@ size_t PlainJsonRun(std::string_view bytes) {
 constexpr size_t kMostJsonBytesPerByte = kLongestJsonEscape;
 
 char* Write(char* p, std::string_view piece) {
-    std::memcpy(p, piece.data(), piece.size());
+    // An empty view may hold a null pointer, which memcpy must not be given
+    // even for no bytes.
+    if (!piece.empty()) {
+        std::memcpy(p, piece.data(), piece.size());
+    }
     return p + piece.size();
 }
 

@@ -73,11 +73,20 @@ trap 'kill -- -"$prefetch" 2>/dev/null || true; rm -f "$prefetch_log"; rm -rf "$
 targets=("fuzz_scan fuzz/corpus fuzz/scan.dict" "fuzz_textreader fuzz/corpus fuzz/scan.dict"
     "fuzz_lsp fuzz/corpus-lsp" "fuzz_incremental fuzz/corpus fuzz/scan.dict")
 share=$(( ${KESTREL_FUZZ_SECONDS:-60} / ${#targets[@]} ))
+mkdir -p build/fuzz/found
 for entry in "${targets[@]}"; do
     read -r target seeds dict <<<"$entry"
     echo "-- $target, ${share}s"
     mkdir -p "$corpus/$target"
-    "build/fuzz/fuzz/$target" -max_total_time="$share" -max_len=65536 ${dict:+-dict="$dict"} \
-        -print_final_stats=1 "$corpus/$target" "$seeds" 2>&1 | tail -n 12
+    # A failing input is kept in build/fuzz/found/, and the sanitizer's
+    # report is shown from its head, which names the fault.
+    if ! "build/fuzz/fuzz/$target" -max_total_time="$share" -max_len=65536 ${dict:+-dict="$dict"} \
+        -print_final_stats=1 -artifact_prefix=build/fuzz/found/ "$corpus/$target" "$seeds" \
+        >"$corpus/$target.log" 2>&1; then
+        sed -n '/^==[0-9]*==ERROR/,$p' "$corpus/$target.log" | head -n 80
+        tail -n 4 "$corpus/$target.log"
+        exit 1
+    fi
+    tail -n 12 "$corpus/$target.log"
 done
 echo "fuzzing passed"

@@ -102,9 +102,10 @@ struct DepthLimit {
     }
 };
 
-// Reads `stream`, the whole of `text`, into `document`.
+// Reads `stream`, the whole of `text`, into `document`. `valid` says
+// whether `text` is valid UTF-8 throughout.
 template <unsigned kFlags, class Stream>
-bool Parse(Stream& stream, std::string_view text, JsonDocument& document, std::string& error) {
+bool Parse(Stream& stream, bool valid, JsonDocument& document, std::string& error) {
     constexpr unsigned kValidatingFlags = kFlags | rapidjson::kParseValidateEncodingFlag;
     rapidjson::Reader reader;
     DepthLimit limit{document};
@@ -114,10 +115,13 @@ bool Parse(Stream& stream, std::string_view text, JsonDocument& document, std::s
     // UTF-8 throughout, which a quick pass tells: such a message is read
     // without the check, any other with it, so that what it finds there is
     // reported as it always was.
-    const bool valid = IsValidUtf8(text);
     const auto generate = [&](JsonDocument&) {
-        result = valid ? reader.Parse<kFlags>(stream, limit)
-                       : reader.Parse<kValidatingFlags>(stream, limit);
+        if constexpr ((kFlags & rapidjson::kParseInsituFlag) != 0) {
+            result = reader.Parse<kFlags>(stream, limit);
+        } else {
+            result = valid ? reader.Parse<kFlags>(stream, limit)
+                           : reader.Parse<kValidatingFlags>(stream, limit);
+        }
         return !result.IsError();
     };
     document.Populate(generate);
@@ -139,18 +143,22 @@ bool ParseJson(std::string_view text, JsonDocument& document, std::string& error
         text = mended;
     }
     rapidjson::MemoryStream stream(text.data(), text.size());
-    return Parse<rapidjson::kParseIterativeFlag>(stream, text, document, error);
+    return Parse<rapidjson::kParseIterativeFlag>(stream, IsValidUtf8(text), document, error);
 }
 
 bool ParseJsonInPlace(std::string& text, JsonDocument& document, std::string& error) {
     // The in-place reading ends at a NUL, and cannot write the '?' of a
-    // lone surrogate into the text: such a message is read with copies.
+    // lone surrogate into the text. Nor can it check UTF-8: the check takes
+    // a character's continuation bytes without looking for the end, and
+    // reads past the text when it ends inside one. Such a message is read
+    // with copies.
     std::string mended;
-    if (text.find('\0') != std::string::npos || ReplaceLoneSurrogates(text, mended)) {
+    if (text.find('\0') != std::string::npos || !IsValidUtf8(text) ||
+        ReplaceLoneSurrogates(text, mended)) {
         return ParseJson(text, document, error);
     }
     rapidjson::InsituStringStream stream(text.data());
-    return Parse<rapidjson::kParseIterativeFlag | rapidjson::kParseInsituFlag>(stream, text,
+    return Parse<rapidjson::kParseIterativeFlag | rapidjson::kParseInsituFlag>(stream, true,
                                                                                document, error);
 }
 

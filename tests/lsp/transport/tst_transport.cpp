@@ -230,6 +230,11 @@ private slots:
         QTest::newRow("invalid UTF-8 in a string")
             << QByteArray("{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"\xff\"}") << -32700 << "null"
             << "";
+        // The check of UTF-8 must not read on past the body for the rest of
+        // a character that the body ends in.
+        QTest::newRow("a body that ends inside a character")
+            << QByteArray("{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"\xe2") << -32700 << "null"
+            << "";
         // A NUL ends the message (RapidJSON reads it so).
         QTest::newRow("a NUL after the message")
             << QByteArray(R"({"jsonrpc":"2.0","id":1,"method":"kestrel/none"})"

@@ -52,34 +52,27 @@ std::string ReadFailureText(const FileRead& read) {
     return {};
 }
 
-// Regular files from this size on are mapped rather than read: no copy, no
-// fresh pages to zero. Smaller ones are read into storage that is kept from
-// file to file, which costs less than setting up and tearing down a mapping
-// (measured over a source tree, 64 KiB did best of 16, 64 and 256 KiB).
-constexpr size_t kMapFrom = size_t{64} << 10;
-// A small file is read in one call, from one size, so a change under the
-// read shows in the bytes read and needs no second look at the file.
-const ReadPolicy kSmallFilePolicy{.streams = true, .fileLimit = kMapFrom - 1, .recheck = false};
-
 // Reads or maps the file; its bytes go to `bytes`.
 std::string ReadError(const SourcePath& path, ListerScratch& scratch, std::string_view& bytes) {
     if (!path.error.empty()) {
         return path.error;
     }
-    // Most files are small: one open, one look at the file, one read. A
-    // regular file too large to read this way is mapped instead, through
-    // the same descriptor, or, where that fails, read whole.
+    // Most files are small: one open, one look at the file, one read, from
+    // one size, so a change under the read shows in the bytes read and needs
+    // no second look. A regular file too large to read this way is mapped
+    // instead, through the same descriptor, or, where that fails, read whole.
+    const ReadPolicy smallFile{.streams = true, .fileLimit = scratch.mapFrom - 1, .recheck = false};
     FileRead read;
     FileDescriptor opened;
     if (path.path == "-") {
         read = ReadOpenFile(STDIN_FILENO, kSourcePolicy, scratch.bytes);
     } else {
-        opened = FileDescriptor(OpenEntryForReading(path.folder.get(), path.path, path.nameAt,
-                                                    kSmallFilePolicy.streams));
+        opened = FileDescriptor(
+            OpenEntryForReading(path.folder.get(), path.path, path.nameAt, smallFile.streams));
         if (!opened.IsOpen()) {
             return ErrnoText(errno);
         }
-        read = ReadOpenFile(opened.Get(), kSmallFilePolicy, scratch.bytes, true);
+        read = ReadOpenFile(opened.Get(), smallFile, scratch.bytes, true);
     }
     const bool large = read.end == ReadEnd::TooLarge && read.kind == FileKind::Regular;
     if (large && opened.IsOpen() && scratch.mapped.Map(opened.Get(), read.size)) {

@@ -97,6 +97,7 @@ int main(int argc, char** argv) {
     const auto work = [&] {
         try {
             ListerScratch scratch;
+            scratch.mapFrom = jobs > 1 ? kMapFromAmongThreads : kMapFromAlone;
             SourcePath path;
             size_t slot = 0;
             while (out.Claim(slot, [&] { return paths.Next(path); })) {

@@ -313,6 +313,12 @@ private slots:
             many += "procedure P;\n";
         }
         QTest::newRow("120000 lines") << many << 120000;
+        // Files about the sizes from which a file is mapped rather than read
+        // (64 KiB alone, 256 KiB on several threads).
+        for (const int lines : {4096, 16383, 16384}) {
+            QTest::addRow("%d bytes", lines * 16)
+                << QByteArray("procedure Pxyz;\n").repeated(lines) << lines;
+        }
     }
 
     void arbitraryBytesAreSafe() {
@@ -320,15 +326,17 @@ private slots:
         QFETCH(int, rows);
         QTemporaryDir dir;
         const QString path = WriteFile(dir, "x.pas", bytes);
-        const Run run = List({"--json", path});
-        QCOMPARE(run.exitCode, 0);
-        const auto objects = JsonLines(run.out);
-        QCOMPARE(objects.size() == 0, run.out.isEmpty());
-        if (rows >= 0) {
-            QCOMPARE(objects.size(), rows);
-        }
-        if (rows == 120000) {
-            QCOMPARE(objects.last()["caption"].toString(), QString("120000"));
+        for (const char* jobs : {"-j1", "-j2"}) {
+            const Run run = List({"--json", jobs, path});
+            QCOMPARE(run.exitCode, 0);
+            const auto objects = JsonLines(run.out);
+            QCOMPARE(objects.size() == 0, run.out.isEmpty());
+            if (rows >= 0) {
+                QCOMPARE(objects.size(), rows);
+            }
+            if (rows == 120000) {
+                QCOMPARE(objects.last()["caption"].toString(), QString("120000"));
+            }
         }
         QCOMPARE(List({path}).exitCode, 0);
     }

@@ -327,27 +327,122 @@ struct RankKey {
     auto operator<=>(const RankKey&) const = default;
 };
 
-// The best `limit` matches among the files this thread takes from
-// `nextFile`, unordered. The threads of a query tell each other the worst
-// tier and length that their full answers hold (`bound`): anything worse
-// makes no thread's answer.
-std::vector<RankKey> Rank(const std::vector<SearchFile>& files, std::atomic<size_t>& nextFile,
-                          const SymbolQuery& matcher, size_t limit, std::atomic<uint32_t>& bound) {
-    const uint64_t mask = matcher.Mask();
-    std::priority_queue<RankKey> best; // the worst on top
+// The best `limit` matches among the files one thread of a query is given,
+// unordered. The threads of a query tell each other the worst tier and
+// length that their full answers hold (`bound`): anything worse makes no
+// thread's answer.
+class Ranking {
+public:
+    Ranking(const SymbolQuery& matcher, size_t limit, std::atomic<uint32_t>& bound)
+        : matcher_(matcher), mask_(matcher.Mask()), limit_(limit), bound_(bound) {}
+
+    // Ranks the entries of file number `f`.
+    void Rank(const SearchFile& file, uint32_t f) {
+        const FileSymbols& symbols = *file.file;
+        const std::string_view foldedTexts(file.folded, file.foldedSize);
+        for (size_t t = 0; t < file.count; ++t) {
+            if ((file.masks[t] & mask_) != mask_) {
+                continue;
+            }
+            const SearchText& text = file.texts[t];
+            const SearchKey& search = text.key;
+            if (t + kTextsAhead < file.count) {
+                PrefetchLines(file.texts + t + kTextsAhead, 2 * sizeof(SearchText));
+            }
+            if (search.offset + kFoldedAhead + 64 < foldedTexts.size()) {
+                PrefetchLines(foldedTexts.data() + search.offset + kFoldedAhead, 128);
+            }
+            const uint32_t length =
+                std::min<uint32_t>(search.length - search.nameStart, kMaxLength);
+            // Once the answer is full, most texts could only be subsequence
+            // matches too long to make it: those are not matched at all.
+            const bool mayStartWord = matcher_.MayStartWord(text.starts);
+            if (!mayStartWord && !MayRank(MatchTier::Subsequence, length, f)) {
+                continue;
+            }
+            const std::string_view folded = foldedTexts.substr(search.offset, search.length);
+            const MatchTier tier =
+                mayStartWord ? matcher_.BestTier(folded, search.nameStart) : MatchTier::Subsequence;
+            if (!MayRank(tier, length, f) ||
+                !matcher_.Matches(folded, foldedTexts.size() - search.offset)) {
+                continue;
+            }
+            RankHolders(symbols, text, folded, tier, length, f);
+        }
+    }
+
+    std::vector<RankKey> Keys() {
+        std::vector<RankKey> keys;
+        keys.reserve(best_.size());
+        for (; !best_.empty(); best_.pop()) {
+            keys.push_back(best_.top());
+        }
+        return keys;
+    }
+
+private:
     // Whether an entry of file `f` that ranks at best as `tier` could still
     // make the answer.
-    const auto mayRank = [&](MatchTier tier, uint32_t length, uint32_t f) {
+    bool MayRank(MatchTier tier, uint32_t length, uint32_t f) const {
         const uint32_t tierAndLength = (static_cast<uint32_t>(tier) << 30) | length;
-        return tierAndLength <= bound.load(std::memory_order_relaxed) &&
-               (best.size() < limit || RankKey{tierAndLength, f, 0} < best.top());
-    };
-    const auto tellBound = [&] {
-        const uint32_t worst = best.top().tierAndLength;
-        uint32_t known = bound.load(std::memory_order_relaxed);
-        while (worst < known && !bound.compare_exchange_weak(known, worst)) {
+        return tierAndLength <= bound_.load(std::memory_order_relaxed) &&
+               (best_.size() < limit_ || RankKey{tierAndLength, f, 0} < best_.top());
+    }
+
+    // Ranks the entries that hold a matching text, in two steps: the cheap
+    // tests came first, the search for word starts is made only for what
+    // could still make it in. The entries of a text come in order, each
+    // ranked below the one before.
+    void RankHolders(const FileSymbols& symbols, const SearchText& text, std::string_view folded,
+                     MatchTier tier, uint32_t length, uint32_t f) {
+        bool final = tier != MatchTier::WordStart;
+        for (uint32_t h = text.firstHolder; h < text.firstHolder + text.holderCount; ++h) {
+            const uint32_t s = symbols.holders[h];
+            const auto rank = [&] {
+                return RankKey{(static_cast<uint32_t>(tier) << 30) | length, f, s};
+            };
+            if (best_.size() == limit_ && rank() > best_.top()) {
+                break;
+            }
+            if (!final) {
+                tier = matcher_.Tier(symbols.Text(symbols.symbols[s].text), folded,
+                                     text.key.nameStart);
+                final = true;
+            }
+            const RankKey key = rank();
+            if (best_.size() < limit_) {
+                best_.push(key);
+            } else if (key < best_.top()) {
+                best_.pop();
+                best_.push(key);
+            } else {
+                continue;
+            }
+            if (best_.size() == limit_) {
+                TellBound();
+            }
         }
-    };
+    }
+
+    void TellBound() {
+        const uint32_t worst = best_.top().tierAndLength;
+        uint32_t known = bound_.load(std::memory_order_relaxed);
+        while (worst < known && !bound_.compare_exchange_weak(known, worst)) {
+        }
+    }
+
+    const SymbolQuery& matcher_;
+    const uint64_t mask_;
+    const size_t limit_;
+    std::atomic<uint32_t>& bound_;
+    std::priority_queue<RankKey> best_; // the worst on top
+};
+
+// One thread's share of a query: the files it takes from `nextFile`, a
+// batch at a time, ranked.
+std::vector<RankKey> Rank(const std::vector<SearchFile>& files, std::atomic<size_t>& nextFile,
+                          const SymbolQuery& matcher, size_t limit, std::atomic<uint32_t>& bound) {
+    Ranking ranking(matcher, limit, bound);
     for (;;) {
         const size_t first = nextFile.fetch_add(kFilesPerTake, std::memory_order_relaxed);
         if (first >= files.size()) {
@@ -362,77 +457,10 @@ std::vector<RankKey> Rank(const std::vector<SearchFile>& files, std::atomic<size
                               std::min<size_t>(ahead.count * sizeof(SearchText), 2048));
                 PrefetchLines(ahead.folded, std::min<size_t>(ahead.foldedSize, kFoldedAhead));
             }
-            const FileSymbols& file = *files[f].file;
-            const std::string_view foldedTexts(files[f].folded, files[f].foldedSize);
-            const uint64_t* const masks = files[f].masks;
-            const size_t count = files[f].count;
-            for (size_t t = 0; t < count; ++t) {
-                if ((masks[t] & mask) != mask) {
-                    continue;
-                }
-                const SearchText& text = files[f].texts[t];
-                const SearchKey& search = text.key;
-                if (t + kTextsAhead < count) {
-                    PrefetchLines(files[f].texts + t + kTextsAhead, 2 * sizeof(SearchText));
-                }
-                if (search.offset + kFoldedAhead + 64 < foldedTexts.size()) {
-                    PrefetchLines(foldedTexts.data() + search.offset + kFoldedAhead, 128);
-                }
-                const uint32_t length =
-                    std::min<uint32_t>(search.length - search.nameStart, kMaxLength);
-                // Once the answer is full, most texts could only be subsequence
-                // matches too long to make it: those are not matched at all.
-                const bool mayStartWord = matcher.MayStartWord(text.starts);
-                if (!mayStartWord && !mayRank(MatchTier::Subsequence, length, f)) {
-                    continue;
-                }
-                const std::string_view folded = foldedTexts.substr(search.offset, search.length);
-                MatchTier tier = mayStartWord ? matcher.BestTier(folded, search.nameStart)
-                                              : MatchTier::Subsequence;
-                if (!mayRank(tier, length, f) ||
-                    !matcher.Matches(folded, foldedTexts.size() - search.offset)) {
-                    continue;
-                }
-                // Ranked in two steps: the cheap tests first, the search for
-                // word starts only for what could still make it in. The
-                // entries of a text come in order, each ranked below the one
-                // before.
-                bool final = tier != MatchTier::WordStart;
-                for (uint32_t h = text.firstHolder; h < text.firstHolder + text.holderCount; ++h) {
-                    const uint32_t s = file.holders[h];
-                    const auto rank = [&] {
-                        return RankKey{(static_cast<uint32_t>(tier) << 30) | length, f, s};
-                    };
-                    if (best.size() == limit && rank() > best.top()) {
-                        break;
-                    }
-                    if (!final) {
-                        tier =
-                            matcher.Tier(file.Text(file.symbols[s].text), folded, search.nameStart);
-                        final = true;
-                    }
-                    const RankKey key = rank();
-                    if (best.size() < limit) {
-                        best.push(key);
-                    } else if (key < best.top()) {
-                        best.pop();
-                        best.push(key);
-                    } else {
-                        continue;
-                    }
-                    if (best.size() == limit) {
-                        tellBound();
-                    }
-                }
-            }
+            ranking.Rank(files[f], f);
         }
     }
-    std::vector<RankKey> keys;
-    keys.reserve(best.size());
-    for (; !best.empty(); best.pop()) {
-        keys.push_back(best.top());
-    }
-    return keys;
+    return ranking.Keys();
 }
 
 } // namespace

@@ -83,7 +83,7 @@ for entry in "${targets[@]}"; do
     if ! "build/fuzz/fuzz/$target" -max_total_time="$share" -max_len=65536 ${dict:+-dict="$dict"} \
         -print_final_stats=1 -artifact_prefix=build/fuzz/found/ "$corpus/$target" "$seeds" \
         >"$corpus/$target.log" 2>&1; then
-        sed -n '/^==[0-9]*==ERROR/,$p' "$corpus/$target.log" | head -n 80
+        sed -n '/^==[0-9]*== *ERROR/,$p' "$corpus/$target.log" | head -n 80
         tail -n 4 "$corpus/$target.log"
         exit 1
     fi

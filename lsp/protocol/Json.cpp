@@ -102,8 +102,8 @@ struct DepthLimit {
     }
 };
 
-// Reads `stream`, the whole of `text`, into `document`. `valid` says
-// whether `text` is valid UTF-8 throughout.
+// Reads `stream`, a whole message, into `document`. `valid` says whether
+// the message is valid UTF-8 throughout.
 template <unsigned kFlags, class Stream>
 bool Parse(Stream& stream, bool valid, JsonDocument& document, std::string& error) {
     constexpr unsigned kValidatingFlags = kFlags | rapidjson::kParseValidateEncodingFlag;
